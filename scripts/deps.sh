@@ -1,0 +1,32 @@
+# Shared set-up for scripts/run and scripts/test: makes sure Debian 12's packages
+# that the build and the program need are installed. Sourced, not run.
+
+inkvale_packages=(
+    build-essential cmake ninja-build pkg-config
+    qt6-base-dev qt6-base-dev-tools libgl-dev
+    libbenchmark-dev
+    fonts-noto-cjk fonts-dejavu-core
+    xvfb xauth
+)
+
+inkvale_install_deps() {
+    local missing=()
+    local pkg
+    for pkg in "${inkvale_packages[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$pkg")
+        fi
+    done
+    if [ ${#missing[@]} -eq 0 ]; then
+        return 0
+    fi
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Some packages are missing. Install them as root with:" >&2
+        echo "    apt-get install -y ${missing[*]}" >&2
+        return 1
+    fi
+    echo "Installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}

@@ -1,0 +1,106 @@
+#include "designer/DesignerControls.h"
+
+#include "designer/Twips.h"
+
+#include <QBitmap>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <array>
+#include <string_view>
+
+namespace inkvale {
+
+PictureControl::PictureControl(QWidget* parent)
+    : QLabel(parent)
+{
+    setScaledContents(true);
+}
+
+void PictureControl::mousePressEvent(QMouseEvent* event)
+{
+    m_pressed = event->button() == Qt::LeftButton;
+    QLabel::mousePressEvent(event);
+}
+
+void PictureControl::mouseReleaseEvent(QMouseEvent* event)
+{
+    const bool click = m_pressed && event->button() == Qt::LeftButton &&
+                       rect().contains(event->position().toPoint());
+    m_pressed = false;
+    QLabel::mouseReleaseEvent(event);
+    if (click) {
+        emit clicked();
+    }
+}
+
+LineControl::LineControl(QWidget* parent, const QString& name, int x1, int y1, int x2, int y2)
+    : QWidget(parent)
+{
+    setObjectName(name);
+    const QPoint from(twipsToPixels(x1), twipsToPixels(y1));
+    const QPoint to(twipsToPixels(x2), twipsToPixels(y2));
+    const QRect box = QRect(from, to).normalized();
+    setGeometry(box.x(), box.y(), box.width(), box.height());
+    m_from = from - box.topLeft();
+    m_to = to - box.topLeft();
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void LineControl::paintEvent(QPaintEvent* /*event*/)
+{
+    QPainter painter(this);
+    painter.setPen(QPen(palette().color(QPalette::WindowText), 1));
+    painter.drawLine(m_from, m_to);
+}
+
+QCursor pointingHandCursor()
+{
+    // 'X' black, '.' white, ' ' transparent. The fingertip is the top of column 5.
+    static constexpr std::array<std::string_view, 22> kRows{
+        "     XX",
+        "    X..X",
+        "    X..X",
+        "    X..X",
+        "    X..X",
+        "    X..XXX",
+        "    X..X..XXX",
+        "    X..X..X..XX",
+        "    X..X..X..X.X",
+        "XXX X..X..X..X..X",
+        "X..XX........X..X",
+        "X...X...........X",
+        " X..............X",
+        "  X.............X",
+        "  X............X",
+        "   X...........X",
+        "   X..........X",
+        "    X.........X",
+        "    X.........X",
+        "     X.......X",
+        "     X.......X",
+        "     XXXXXXXXX",
+    };
+    constexpr int kSize = 32;
+    constexpr int kBytesPerRow = kSize / 8;
+    std::array<uchar, kSize * kBytesPerRow> shape{};
+    std::array<uchar, kSize * kBytesPerRow> mask{};
+    for (std::size_t y = 0; y < kRows.size(); ++y) {
+        const std::string_view row = kRows.at(y);
+        for (std::size_t x = 0; x < row.size(); ++x) {
+            const std::size_t byte = y * kBytesPerRow + x / 8;
+            const auto bit = static_cast<uchar>(1U << (x % 8));
+            if (row[x] != ' ') {
+                mask.at(byte) |= bit;
+            }
+            if (row[x] == 'X') {
+                shape.at(byte) |= bit;
+            }
+        }
+    }
+    const QBitmap bitmap = QBitmap::fromData(QSize(kSize, kSize), shape.data(), QImage::Format_MonoLSB);
+    const QBitmap maskBitmap = QBitmap::fromData(QSize(kSize, kSize), mask.data(), QImage::Format_MonoLSB);
+    return QCursor(bitmap, maskBitmap, 5, 0);
+}
+
+}  // namespace inkvale

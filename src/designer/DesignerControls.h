@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QCursor>
+#include <QLabel>
+#include <QWidget>
+
+namespace inkvale {
+
+/// An image control: shows its picture stretched to its box and reports a click (a left button
+/// press and release inside it).
+class PictureControl final : public QLabel {
+    Q_OBJECT
+
+public:
+    explicit PictureControl(QWidget* parent = nullptr);
+
+signals:
+    void clicked();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    bool m_pressed = false;
+};
+
+/// A line control: a one-pixel line between two designed points.
+class LineControl final : public QWidget {
+    Q_OBJECT
+
+public:
+    /// A line named `name` from (x1, y1) to (x2, y2) in twips of the parent.
+    LineControl(QWidget* parent, const QString& name, int x1, int y1, int x2, int y2);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QPoint m_from;
+    QPoint m_to;
+};
+
+/// The pointing-hand cursor of the option buttons, preview pictures and links: 32 x 32,
+/// monochrome, hot spot at the fingertip (5, 0).
+[[nodiscard]] QCursor pointingHandCursor();
+
+}  // namespace inkvale

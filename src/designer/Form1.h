@@ -1,0 +1,103 @@
+#pragma once
+
+#include "designer/StyleCatalogue.h"
+
+#include <QWidget>
+
+#include <array>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+class QTimer;
+
+namespace inkvale {
+
+class Platform;
+class PictureControl;
+class SignatureCanvas;
+class StatusLine;
+
+/// The main window: the name box, the signature canvas with its buttons, the two pages of style
+/// previews and the status line. Controls carry their designed names as object names.
+class Form1 final : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit Form1(Platform& platform, QWidget* parent = nullptr);
+
+    /// Runs the load handler, then shows the window centred on its screen.
+    void loadAndShow();
+
+    /// The load handler: prepares the window before it is first shown.
+    void Form_Load();
+
+    /// ">>" on page 1: shows page 2 and clears the style options.
+    void Command6_Click();
+    /// "<<": shows page 1 and clears the style options.
+    void Command4_Click();
+    /// ">>" on page 2: there is no further page.
+    void Command5_Click();
+    /// An option became selected: names the selected style in panel 2.
+    void Option1_Click(int index);
+    /// A preview picture was clicked: selects the option of `slot`.
+    void Image_Click(int slot);
+    /// "设计签名": checks the choice and the name and draws the signature.
+    void Command1_Click();
+
+    [[nodiscard]] SignatureCanvas* picture1() const { return m_picture1; }
+    [[nodiscard]] StatusLine* s1() const { return m_s1; }
+    [[nodiscard]] QLineEdit* text1() const { return m_text1; }
+    [[nodiscard]] QPushButton* command1() const { return m_command1; }
+    [[nodiscard]] QPushButton* command2() const { return m_command2; }
+    [[nodiscard]] QRadioButton* option1(int index) const;
+    [[nodiscard]] QGroupBox* frame3() const { return m_frame3; }
+    [[nodiscard]] QGroupBox* frame14() const { return m_frame14; }
+    [[nodiscard]] QLabel* label2() const { return m_label2; }
+
+    /// Selection state of every Option1 button, by slot.
+    [[nodiscard]] std::array<bool, kSlotCount> optionStates() const;
+
+private:
+    void buildBanner();
+    void buildNameArea();
+    void buildDesignArea();
+    void buildPages();
+    void buildStyleCell(const StyleSlot& slot, QGroupBox* page);
+    void buildHiddenControls();
+    void showPage(int page);
+
+    Platform& m_platform;
+
+    PictureControl* m_image10 = nullptr;
+    QLabel* m_label4 = nullptr;
+    QGroupBox* m_frame2 = nullptr;
+    QLineEdit* m_text1 = nullptr;
+    QGroupBox* m_frame1 = nullptr;
+    SignatureCanvas* m_picture1 = nullptr;
+    QLabel* m_label2 = nullptr;
+    PictureControl* m_image20 = nullptr;
+    QPushButton* m_command1 = nullptr;
+    QPushButton* m_command2 = nullptr;
+    QGroupBox* m_frame13 = nullptr;
+    QLabel* m_label3 = nullptr;
+    QPushButton* m_command7 = nullptr;
+    QPushButton* m_command3 = nullptr;
+    QGroupBox* m_frame3 = nullptr;
+    QPushButton* m_command6 = nullptr;
+    QPushButton* m_command4 = nullptr;
+    QGroupBox* m_frame14 = nullptr;
+    QPushButton* m_command5 = nullptr;
+    QWidget* m_webBrowser1 = nullptr;
+    QWidget* m_webBrowser2 = nullptr;
+    StatusLine* m_s1 = nullptr;
+    QTimer* m_timer3 = nullptr;
+    QListWidget* m_list1 = nullptr;
+    std::array<QLineEdit*, kStyleCount> m_faceNameBoxes{};
+    std::array<QRadioButton*, kSlotCount> m_option1{};
+};
+
+}  // namespace inkvale

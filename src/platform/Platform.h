@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+class QWidget;
+
+namespace inkvale {
+
+/// The four kinds of message box the program shows. The values are the style numbers the
+/// program's texts are written against: icon plus buttons.
+enum class MessageStyle : int {
+    Warning = 48,                 ///< warning icon, OK
+    Information = 64,             ///< information icon, OK
+    InformationYesNoCancel = 67,  ///< information icon, Yes, No and Cancel
+    InformationYesNo = 68,        ///< information icon, Yes and No
+};
+
+/// A message box answer, numbered as the program compares them.
+enum class MessageAnswer : int {
+    Ok = 1,
+    Cancel = 2,
+    Yes = 6,
+    No = 7,
+};
+
+/// How a window opened through the shell should come up.
+enum class ShellWindow : int {
+    Normal = 1,     ///< normal window with focus (folders)
+    Minimised = 2,  ///< minimised with focus (web addresses)
+};
+
+/// Title of every message box the program shows.
+inline constexpr QStringView kMessageTitle = u"OrvekZanvi提示";
+
+/// Everything the forms need from the world outside the program. Forms receive one instance;
+/// tests hand in a fake that records calls and scripts answers.
+class Platform {
+public:
+    virtual ~Platform();
+
+    /// Shows a modal message box titled kMessageTitle and waits for the user's answer. Line
+    /// breaks in `text` may be CR LF or a lone CR.
+    virtual MessageAnswer showMessage(QWidget* parent, const QString& text, MessageStyle style) = 0;
+
+    /// Opens `target` (a web address or a folder path) with the desktop's opener, passing it as
+    /// one argument. Returns false when the opener could not be started.
+    virtual bool openInShell(const QString& target, ShellWindow window) = 0;
+
+    /// The folder that holds the program's executable, without a trailing separator.
+    [[nodiscard]] virtual QString programFolder() const = 0;
+
+    /// The local date and time.
+    [[nodiscard]] virtual QDateTime currentDateTime() const = 0;
+
+    /// The face names of the installed fonts, in the order the system reports them.
+    [[nodiscard]] virtual QStringList installedFontFaces() const = 0;
+
+    /// Ends the program at once: no window gets a close event. The real platform does not
+    /// return; a fake does, so callers return straight after calling it.
+    virtual void endProgram() = 0;
+};
+
+}  // namespace inkvale

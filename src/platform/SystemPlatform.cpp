@@ -1,0 +1,101 @@
+#include "platform/SystemPlatform.h"
+
+#include <QCoreApplication>
+#include <QFontDatabase>
+#include <QMessageBox>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace inkvale {
+
+Platform::~Platform() = default;
+
+QString normaliseLineBreaks(const QString& text)
+{
+    QString result = text;
+    result.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    result.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return result;
+}
+
+namespace {
+
+struct BoxShape {
+    QMessageBox::Icon icon;
+    QMessageBox::StandardButtons buttons;
+    QMessageBox::StandardButton escape;
+};
+
+BoxShape shapeOf(MessageStyle style)
+{
+    switch (style) {
+    case MessageStyle::Warning:
+        return {QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok};
+    case MessageStyle::Information:
+        return {QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok};
+    case MessageStyle::InformationYesNoCancel:
+        return {QMessageBox::Information, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                QMessageBox::Cancel};
+    case MessageStyle::InformationYesNo:
+        return {QMessageBox::Information, QMessageBox::Yes | QMessageBox::No, QMessageBox::No};
+    }
+    return {QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok};
+}
+
+}  // namespace
+
+MessageAnswer SystemPlatform::showMessage(QWidget* parent, const QString& text, MessageStyle style)
+{
+    const BoxShape shape = shapeOf(style);
+    QMessageBox box(shape.icon, kMessageTitle.toString(), normaliseLineBreaks(text), shape.buttons,
+                    parent);
+    box.setEscapeButton(shape.escape);
+    box.exec();
+    switch (box.standardButton(box.clickedButton())) {
+    case QMessageBox::Yes:
+        return MessageAnswer::Yes;
+    case QMessageBox::No:
+        return MessageAnswer::No;
+    case QMessageBox::Ok:
+        return MessageAnswer::Ok;
+    default:
+        return MessageAnswer::Cancel;
+    }
+}
+
+bool SystemPlatform::openInShell(const QString& target, ShellWindow /*window*/)
+{
+    // The desktop opener decides how the window comes up; there is no portable way to ask
+    // for a minimised one.
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty()) {
+        return false;
+    }
+    return QProcess::startDetached(opener, {target});
+}
+
+QString SystemPlatform::programFolder() const
+{
+    return QCoreApplication::applicationDirPath();
+}
+
+QDateTime SystemPlatform::currentDateTime() const
+{
+    return QDateTime::currentDateTime();
+}
+
+QStringList SystemPlatform::installedFontFaces() const
+{
+    return QFontDatabase::families();
+}
+
+void SystemPlatform::endProgram()
+{
+    std::fflush(nullptr);
+    std::_Exit(0);
+}
+
+}  // namespace inkvale

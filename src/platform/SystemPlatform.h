@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+namespace inkvale {
+
+/// Turns CR LF and lone CR line breaks into the '\n' that Qt's widgets break lines on.
+[[nodiscard]] QString normaliseLineBreaks(const QString& text);
+
+/// The platform layer of a desktop session: Qt message boxes, the desktop opener
+/// (xdg-open on Linux), the system's fonts and clock.
+class SystemPlatform final : public Platform {
+public:
+    MessageAnswer showMessage(QWidget* parent, const QString& text, MessageStyle style) override;
+    bool openInShell(const QString& target, ShellWindow window) override;
+    [[nodiscard]] QString programFolder() const override;
+    [[nodiscard]] QDateTime currentDateTime() const override;
+    [[nodiscard]] QStringList installedFontFaces() const override;
+    [[noreturn]] void endProgram() override;
+};
+
+}  // namespace inkvale

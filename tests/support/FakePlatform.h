@@ -1,0 +1,45 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <QList>
+
+#include <deque>
+
+namespace inkvale::test {
+
+/// A platform for tests: records every call and answers message boxes from a script, so no
+/// test ever waits on a real modal box.
+class FakePlatform final : public Platform {
+public:
+    struct Message {
+        QString text;
+        MessageStyle style;
+    };
+    struct ShellCall {
+        QString target;
+        ShellWindow window;
+    };
+
+    MessageAnswer showMessage(QWidget* parent, const QString& text, MessageStyle style) override;
+    bool openInShell(const QString& target, ShellWindow window) override;
+    [[nodiscard]] QString programFolder() const override { return folder; }
+    [[nodiscard]] QDateTime currentDateTime() const override { return clock; }
+    [[nodiscard]] QStringList installedFontFaces() const override { return fonts; }
+    void endProgram() override { ++endCount; }
+
+    // Recorded calls.
+    QList<Message> messages;
+    QList<ShellCall> shellCalls;
+    int endCount = 0;
+
+    // Scripted answers. Message boxes take answers from the front of `answers`; with none
+    // left they answer OK for OK boxes and Cancel otherwise.
+    std::deque<MessageAnswer> answers;
+    bool shellSucceeds = true;
+    QString folder = QStringLiteral("/tmp/inkvale-fake");
+    QDateTime clock;
+    QStringList fonts;
+};
+
+}  // namespace inkvale::test

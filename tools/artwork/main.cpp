@@ -1,0 +1,156 @@
+// Draws the designer's banner and style preview pictures from the style fonts.
+//
+//   inkvale-artwork OUTDIR [FONTFILE...]
+//
+// Each style's preview shows a sample name in that style's face, so the pictures follow the
+// fonts: faces that are not installed are drawn by the system's substitute until they are.
+// Font files given after OUTDIR are registered first, for builds that carry their own fonts.
+
+#include "designer/StyleCatalogue.h"
+
+#include <QDir>
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+
+using inkvale::StyleSlot;
+
+const QColor kPreviewBackground(240, 240, 240);
+const QColor kInk(34, 30, 28);
+const QColor kPlaceholderInk(150, 150, 150);
+
+/// The largest font of `family` at which `text` fits `box`, drawn centred in it.
+void drawFitted(QPainter& painter, const QString& family, const QString& text, QRectF box)
+{
+    QFont font(family);
+    font.setPixelSize(static_cast<int>(box.height()));
+    QFontMetricsF metrics(font);
+    const qreal scale = std::min(box.width() / metrics.horizontalAdvance(text),
+                                 box.height() / metrics.height());
+    if (scale < 1.0) {
+        font.setPixelSize(std::max(8, static_cast<int>(box.height() * scale)));
+        metrics = QFontMetricsF(font);
+    }
+    painter.setFont(font);
+    const qreal width = metrics.horizontalAdvance(text);
+    const QPointF baseline(box.center().x() - width / 2,
+                           box.center().y() - metrics.height() / 2 + metrics.ascent());
+    painter.drawText(baseline, text);
+}
+
+QImage preview(const StyleSlot& slot)
+{
+    QImage image(slot.previewSize, QImage::Format_RGB888);
+    image.fill(kPreviewBackground);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    const QRectF box = QRectF(image.rect()).adjusted(8, 4, -8, -4);
+    if (slot.isStyle()) {
+        // The Latin-only styles get a Latin sample; every other style a Chinese one.
+        const bool latin = slot.index >= 6 && slot.index <= 8;
+        painter.setPen(kInk);
+        drawFitted(painter, slot.faceName.toString(),
+                   latin ? QStringLiteral("John Smith") : QStringLiteral("张伟"), box);
+    } else {
+        painter.setPen(kPlaceholderInk);
+        drawFitted(painter, QStringLiteral("Noto Sans CJK SC"),
+                   inkvale::kPlaceholderCaption.toString(), box.adjusted(0, 14, 0, -14));
+    }
+    return image;
+}
+
+QImage banner()
+{
+    QImage image(895, 88, QImage::Format_RGB888);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+
+    QLinearGradient paper(0, 0, image.width(), 0);
+    paper.setColorAt(0.0, QColor(238, 231, 218));
+    paper.setColorAt(1.0, QColor(247, 244, 238));
+    painter.fillRect(image.rect(), paper);
+
+    // A brush stroke of pale ink behind the title.
+    QPainterPath stroke;
+    stroke.moveTo(70, 60);
+    stroke.cubicTo(180, 30, 330, 78, 470, 44);
+    stroke.lineTo(474, 54);
+    stroke.cubicTo(330, 88, 180, 44, 74, 70);
+    stroke.closeSubpath();
+    painter.fillPath(stroke, QColor(60, 50, 40, 40));
+
+    // The seal.
+    const QRectF seal(18, 16, 50, 50);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(178, 34, 34));
+    painter.drawRoundedRect(seal, 6, 6);
+    painter.setPen(QColor(250, 240, 230));
+    drawFitted(painter, inkvale::styleSlot(0).faceName.toString(), QStringLiteral("墨"),
+               seal.adjusted(6, 4, -6, -6));
+
+    painter.setPen(kInk);
+    drawFitted(painter, inkvale::styleSlot(12).faceName.toString(), QStringLiteral("Inkvale 艺术签名"),
+               QRectF(84, 6, 400, 58));
+    painter.setPen(QColor(110, 100, 90));
+    QFont small(QStringLiteral("Noto Sans CJK SC"));
+    small.setPixelSize(13);
+    painter.setFont(small);
+    painter.drawText(QPointF(88, 80), QStringLiteral("Kelda系列软件 · 十五种书法与手写风格，一键生成您的专属签名"));
+    return image;
+}
+
+bool save(const QImage& image, const QString& path, const char* format)
+{
+    if (!image.save(path, format, format == QByteArrayLiteral("JPG") ? 92 : -1)) {
+        std::fprintf(stderr, "inkvale-artwork: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QGuiApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 2) {
+        std::fprintf(stderr, "usage: inkvale-artwork OUTDIR [FONTFILE...]\n");
+        return 2;
+    }
+    const QDir out(args.at(1));
+    if (!QDir().mkpath(out.path())) {
+        std::fprintf(stderr, "inkvale-artwork: cannot create %s\n", qPrintable(out.path()));
+        return 1;
+    }
+    for (const QString& fontFile : args.mid(2)) {
+        if (QFontDatabase::addApplicationFont(fontFile) < 0) {
+            std::fprintf(stderr, "inkvale-artwork: cannot load font %s\n", qPrintable(fontFile));
+            return 1;
+        }
+    }
+
+    bool ok = save(banner(), out.filePath(QStringLiteral("banner.jpg")), "JPG");
+    for (const StyleSlot& slot : inkvale::styleCatalogue()) {
+        if (slot.isStyle()) {
+            ok = save(preview(slot), out.filePath(slot.previewName.toString() + QStringLiteral(".png")), "PNG") && ok;
+        }
+    }
+    ok = save(preview(inkvale::styleSlot(15)), out.filePath(QStringLiteral("placeholder.png")),
+              "PNG") && ok;
+    return ok ? 0 : 1;
+}
