@@ -12,19 +12,16 @@
 namespace inkvale {
 
 PictureControl::PictureControl(QWidget* parent)
-    : QLabel(parent)
-{
+    : QLabel(parent) {
     setScaledContents(true);
 }
 
-void PictureControl::mousePressEvent(QMouseEvent* event)
-{
+void PictureControl::mousePressEvent(QMouseEvent* event) {
     m_pressed = event->button() == Qt::LeftButton;
     QLabel::mousePressEvent(event);
 }
 
-void PictureControl::mouseReleaseEvent(QMouseEvent* event)
-{
+void PictureControl::mouseReleaseEvent(QMouseEvent* event) {
     const bool click = m_pressed && event->button() == Qt::LeftButton &&
                        rect().contains(event->position().toPoint());
     m_pressed = false;
@@ -35,8 +32,7 @@ void PictureControl::mouseReleaseEvent(QMouseEvent* event)
 }
 
 LineControl::LineControl(QWidget* parent, const QString& name, int x1, int y1, int x2, int y2)
-    : QWidget(parent)
-{
+    : QWidget(parent) {
     setObjectName(name);
     const QPoint from(twipsToPixels(x1), twipsToPixels(y1));
     const QPoint to(twipsToPixels(x2), twipsToPixels(y2));
@@ -47,39 +43,21 @@ LineControl::LineControl(QWidget* parent, const QString& name, int x1, int y1, i
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
-void LineControl::paintEvent(QPaintEvent* /*event*/)
-{
+void LineControl::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     painter.setPen(QPen(palette().color(QPalette::WindowText), 1));
     painter.drawLine(m_from, m_to);
 }
 
-QCursor pointingHandCursor()
-{
+QCursor pointingHandCursor() {
     // 'X' black, '.' white, ' ' transparent. The fingertip is the top of column 5.
     static constexpr std::array<std::string_view, 22> kRows{
-        "     XX",
-        "    X..X",
-        "    X..X",
-        "    X..X",
-        "    X..X",
-        "    X..XXX",
-        "    X..X..XXX",
-        "    X..X..X..XX",
-        "    X..X..X..X.X",
-        "XXX X..X..X..X..X",
-        "X..XX........X..X",
-        "X...X...........X",
-        " X..............X",
-        "  X.............X",
-        "  X............X",
-        "   X...........X",
-        "   X..........X",
-        "    X.........X",
-        "    X.........X",
-        "     X.......X",
-        "     X.......X",
-        "     XXXXXXXXX",
+        "     XX",           "    X..X",          "    X..X",          "    X..X",
+        "    X..X",          "    X..XXX",        "    X..X..XXX",     "    X..X..X..XX",
+        "    X..X..X..X.X",  "XXX X..X..X..X..X", "X..XX........X..X", "X...X...........X",
+        " X..............X", "  X.............X", "  X............X",  "   X...........X",
+        "   X..........X",   "    X.........X",   "    X.........X",   "     X.......X",
+        "     X.......X",    "     XXXXXXXXX",
     };
     constexpr int kSize = 32;
     constexpr int kBytesPerRow = kSize / 8;
@@ -98,9 +76,11 @@ QCursor pointingHandCursor()
             }
         }
     }
-    const QBitmap bitmap = QBitmap::fromData(QSize(kSize, kSize), shape.data(), QImage::Format_MonoLSB);
-    const QBitmap maskBitmap = QBitmap::fromData(QSize(kSize, kSize), mask.data(), QImage::Format_MonoLSB);
+    const QBitmap bitmap =
+        QBitmap::fromData(QSize(kSize, kSize), shape.data(), QImage::Format_MonoLSB);
+    const QBitmap maskBitmap =
+        QBitmap::fromData(QSize(kSize, kSize), mask.data(), QImage::Format_MonoLSB);
     return QCursor(bitmap, maskBitmap, 5, 0);
 }
 
-}  // namespace inkvale
+} // namespace inkvale

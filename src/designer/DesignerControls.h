@@ -45,4 +45,4 @@ private:
 /// monochrome, hot spot at the fingertip (5, 0).
 [[nodiscard]] QCursor pointingHandCursor();
 
-}  // namespace inkvale
+} // namespace inkvale

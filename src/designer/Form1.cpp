@@ -23,44 +23,38 @@ namespace {
 constexpr QSize kClientSize = twipsSize(13590, 7410);
 
 template <typename Widget>
-Widget* place(Widget* widget, const QString& name, QRect geometry)
-{
+Widget* place(Widget* widget, const QString& name, QRect geometry) {
     widget->setObjectName(name);
     widget->setGeometry(geometry);
     return widget;
 }
 
-QPushButton* button(QWidget* parent, const QString& name, const QString& caption, QRect geometry)
-{
+QPushButton* button(QWidget* parent, const QString& name, const QString& caption, QRect geometry) {
     return place(new QPushButton(caption, parent), name, geometry);
 }
 
-QGroupBox* frame(QWidget* parent, const QString& name, const QString& caption, QRect geometry)
-{
+QGroupBox* frame(QWidget* parent, const QString& name, const QString& caption, QRect geometry) {
     auto* box = place(new QGroupBox(caption, parent), name, geometry);
     // Frames are opaque: the two pages lie on the same rectangle, one in front of the other.
     box->setAutoFillBackground(true);
     return box;
 }
 
-QLabel* label(QWidget* parent, const QString& name, const QString& caption, QRect geometry)
-{
+QLabel* label(QWidget* parent, const QString& name, const QString& caption, QRect geometry) {
     return place(new QLabel(caption, parent), name, geometry);
 }
 
-QString artwork(QStringView name)
-{
+QString artwork(QStringView name) {
     return QStringLiteral(":/artwork/") + name.toString();
 }
 
-}  // namespace
+} // namespace
 
 Form1::Form1(Platform& platform, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint)
-    , m_platform(platform)
-{
+    , m_platform(platform) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Kelda系列软件のInkvale Sp2"));
     resize(kClientSize);
@@ -84,26 +78,24 @@ Form1::Form1(Platform& platform, QWidget* parent)
     buildHiddenControls();
 }
 
-void Form1::buildBanner()
-{
-    m_image10 = place(new PictureControl(this), QStringLiteral("Image10"),
-                      twipsRect(0, 0, 13665, 1320));
+void Form1::buildBanner() {
+    m_image10 =
+        place(new PictureControl(this), QStringLiteral("Image10"), twipsRect(0, 0, 13665, 1320));
     m_image10->setPixmap(QPixmap(artwork(u"banner.jpg")));
     m_label4 = label(this, QStringLiteral("Label4"), QStringLiteral("Banner设计:Tavrin工作室"),
                      twipsRect(11400, 1080, 2070, 180));
     m_label4->setCursor(pointingHandCursor());
 }
 
-void Form1::buildNameArea()
-{
+void Form1::buildNameArea() {
     m_frame2 = frame(this, QStringLiteral("Frame2"), QStringLiteral("请输入您的名字"),
                      twipsRect(120, 1440, 5295, 1215));
-    m_text1 = place(new QLineEdit(m_frame2), QStringLiteral("Text1"), twipsRect(840, 480, 3735, 270));
+    m_text1 =
+        place(new QLineEdit(m_frame2), QStringLiteral("Text1"), twipsRect(840, 480, 3735, 270));
     m_text1->setEnabled(false);
 }
 
-void Form1::buildDesignArea()
-{
+void Form1::buildDesignArea() {
     m_frame1 = frame(this, QStringLiteral("Frame1"), QStringLiteral("签名设计区"),
                      twipsRect(120, 2880, 5295, 3615));
     m_picture1 = place(new SignatureCanvas(m_frame1), QStringLiteral("Picture1"),
@@ -124,9 +116,11 @@ void Form1::buildDesignArea()
                         twipsRect(120, 2400, 5055, 495));
     m_command2->setEnabled(false);
 
-    m_frame13 = frame(m_frame1, QStringLiteral("Frame13"), QString(), twipsRect(120, 3000, 5055, 495));
-    m_label3 = label(m_frame13, QStringLiteral("Label3"), QStringLiteral("欢迎来访Kelda系列软件官方论坛"),
-                     twipsRect(30, 195, 4995, 180));
+    m_frame13 =
+        frame(m_frame1, QStringLiteral("Frame13"), QString(), twipsRect(120, 3000, 5055, 495));
+    m_label3 =
+        label(m_frame13, QStringLiteral("Label3"), QStringLiteral("欢迎来访Kelda系列软件官方论坛"),
+              twipsRect(30, 195, 4995, 180));
     m_label3->setAlignment(Qt::AlignCenter);
     m_label3->setCursor(pointingHandCursor());
 
@@ -136,11 +130,10 @@ void Form1::buildDesignArea()
                         twipsRect(4440, 2880, 855, 255));
 }
 
-void Form1::buildPages()
-{
+void Form1::buildPages() {
     // The chat-link browser lies behind both pages and is never seen.
-    m_webBrowser2 = place(new QWidget(this), QStringLiteral("WebBrowser2"),
-                          twipsRect(12120, 2760, 255, 255));
+    m_webBrowser2 =
+        place(new QWidget(this), QStringLiteral("WebBrowser2"), twipsRect(12120, 2760, 255, 255));
 
     m_frame14 = frame(this, QStringLiteral("Frame14"), QStringLiteral("样式预览[第二页]"),
                       twipsRect(5520, 1440, 7935, 5055));
@@ -167,7 +160,8 @@ void Form1::buildPages()
                         twipsRect(7320, 0, 495, 255));
     m_command6->setToolTip(QStringLiteral("下一页"));
     connect(m_command6, &QPushButton::clicked, this, &Form1::Command6_Click);
-    label(m_frame3, QStringLiteral("Label1"), QStringLiteral("英文签名"), twipsRect(3570, 3240, 720, 180));
+    label(m_frame3, QStringLiteral("Label1"), QStringLiteral("英文签名"),
+          twipsRect(3570, 3240, 720, 180));
     new LineControl(m_frame3, QStringLiteral("Line1"), 240, 3360, 3360, 3360);
     new LineControl(m_frame3, QStringLiteral("Line2"), 4440, 3345, 7680, 3345);
 
@@ -175,13 +169,13 @@ void Form1::buildPages()
                         twipsRect(7320, 0, 495, 255));
     m_command5->setToolTip(QStringLiteral("下一页"));
     connect(m_command5, &QPushButton::clicked, this, &Form1::Command5_Click);
-    label(m_frame14, QStringLiteral("Label5"), QStringLiteral("待添加"), twipsRect(3720, 3240, 540, 180));
+    label(m_frame14, QStringLiteral("Label5"), QStringLiteral("待添加"),
+          twipsRect(3720, 3240, 540, 180));
     new LineControl(m_frame14, QStringLiteral("Line4"), 240, 3345, 3360, 3345);
     new LineControl(m_frame14, QStringLiteral("Line3"), 4440, 3345, 7680, 3345);
 }
 
-void Form1::buildStyleCell(const StyleSlot& slot, QGroupBox* page)
-{
+void Form1::buildStyleCell(const StyleSlot& slot, QGroupBox* page) {
     constexpr int kCellWidth = 2415;
     constexpr int kCellHeight = 1335;
     constexpr int kOptionHeight = 300;
@@ -190,13 +184,15 @@ void Form1::buildStyleCell(const StyleSlot& slot, QGroupBox* page)
                        twipsRect(slot.cellLeft, slot.cellTop, kCellWidth, kCellHeight));
     auto* preview = place(new PictureControl(cell), slot.previewName.toString(),
                           twipsRect(120, 300, 2175, 615));
-    preview->setPixmap(QPixmap(artwork(slot.isStyle() ? slot.previewName.toString() + QStringLiteral(".png")
-                                                     : QStringLiteral("placeholder.png"))));
+    preview->setPixmap(
+        QPixmap(artwork(slot.isStyle() ? slot.previewName.toString() + QStringLiteral(".png")
+                                       : QStringLiteral("placeholder.png"))));
     preview->setCursor(pointingHandCursor());
 
-    auto* option = place(new QRadioButton(kOptionCaption.toString(), page),
-                         QStringLiteral("Option1(%1)").arg(slot.index),
-                         twipsRect(slot.optionLeft, slot.optionTop, slot.optionWidth, kOptionHeight));
+    auto* option =
+        place(new QRadioButton(kOptionCaption.toString(), page),
+              QStringLiteral("Option1(%1)").arg(slot.index),
+              twipsRect(slot.optionLeft, slot.optionTop, slot.optionWidth, kOptionHeight));
     option->setCursor(pointingHandCursor());
     m_option1.at(static_cast<std::size_t>(slot.index)) = option;
 
@@ -214,10 +210,10 @@ void Form1::buildStyleCell(const StyleSlot& slot, QGroupBox* page)
     }
 }
 
-void Form1::buildHiddenControls()
-{
+void Form1::buildHiddenControls() {
     // These lie right of the client area: they hold data for the font check and are never seen.
-    m_list1 = place(new QListWidget(this), QStringLiteral("List1"), twipsRect(14640, 600, 2175, 4020));
+    m_list1 =
+        place(new QListWidget(this), QStringLiteral("List1"), twipsRect(14640, 600, 2175, 4020));
     const auto faceNames = faceNamesInBoxOrder();
     for (int i = 0; i < kStyleCount; ++i) {
         const int box = i + 2;
@@ -235,8 +231,7 @@ void Form1::buildHiddenControls()
     m_timer3->setInterval(1000);
 }
 
-void Form1::loadAndShow()
-{
+void Form1::loadAndShow() {
     Form_Load();
     if (const QScreen* target = screen()) {
         move(target->availableGeometry().center() - rect().center());
@@ -244,8 +239,7 @@ void Form1::loadAndShow()
     show();
 }
 
-void Form1::Form_Load()
-{
+void Form1::Form_Load() {
     // 1. The skin is attached here once the skin library is deployed with the program.
 
     // 2. The window keeps its designed size: no sizing frame, no maximise button.
@@ -258,8 +252,7 @@ void Form1::Form_Load()
     // 5-6. The hidden browser loads the forum page here.
 }
 
-void Form1::showPage(int page)
-{
+void Form1::showPage(int page) {
     m_frame3->setVisible(page == 1);
     m_frame14->setVisible(page == 2);
     // Clearing an option raises no click, so the status panels keep their texts.
@@ -271,35 +264,29 @@ void Form1::showPage(int page)
     }
 }
 
-void Form1::Command6_Click()
-{
+void Form1::Command6_Click() {
     showPage(2);
 }
 
-void Form1::Command4_Click()
-{
+void Form1::Command4_Click() {
     showPage(1);
 }
 
-void Form1::Command5_Click()
-{
+void Form1::Command5_Click() {
     m_platform.showMessage(this, QStringLiteral("没有下一页咯!"), MessageStyle::Information);
 }
 
-void Form1::Option1_Click(int /*index*/)
-{
+void Form1::Option1_Click(int /*index*/) {
     if (const auto style = selectedStyle(optionStates())) {
         m_s1->setPanelText(2, statusTextFor(*style));
     }
 }
 
-void Form1::Image_Click(int slot)
-{
+void Form1::Image_Click(int slot) {
     m_option1.at(static_cast<std::size_t>(slot))->setChecked(true);
 }
 
-void Form1::Command1_Click()
-{
+void Form1::Command1_Click() {
     const auto style = selectedStyle(optionStates());
     if (!style) {
         m_s1->setPanelText(2, QStringLiteral("请您先选择签名.."));
@@ -319,13 +306,11 @@ void Form1::Command1_Click()
     m_label2->hide();
 }
 
-QRadioButton* Form1::option1(int index) const
-{
+QRadioButton* Form1::option1(int index) const {
     return m_option1.at(static_cast<std::size_t>(index));
 }
 
-std::array<bool, kSlotCount> Form1::optionStates() const
-{
+std::array<bool, kSlotCount> Form1::optionStates() const {
     std::array<bool, kSlotCount> states{};
     for (std::size_t i = 0; i < states.size(); ++i) {
         states.at(i) = m_option1.at(i)->isChecked();
@@ -333,4 +318,4 @@ std::array<bool, kSlotCount> Form1::optionStates() const
     return states;
 }
 
-}  // namespace inkvale
+} // namespace inkvale

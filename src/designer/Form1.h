@@ -100,4 +100,4 @@ private:
     std::array<QRadioButton*, kSlotCount> m_option1{};
 };
 
-}  // namespace inkvale
+} // namespace inkvale

@@ -5,33 +5,28 @@
 namespace inkvale {
 
 SignatureCanvas::SignatureCanvas(QWidget* parent)
-    : QFrame(parent)
-{
+    : QFrame(parent) {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(borderPixels());
     setFixedSize(kDesignedOuterPixels);
 }
 
-QRect SignatureCanvas::childRect(QRect designed) const
-{
+QRect SignatureCanvas::childRect(QRect designed) const {
     return designed.translated(borderPixels(), borderPixels());
 }
 
-void SignatureCanvas::paintEvent(QPaintEvent* event)
-{
+void SignatureCanvas::paintEvent(QPaintEvent* event) {
     QFrame::paintEvent(event);
     QPainter painter(this);
     painter.drawImage(QRectF(contentsRect()), image());
 }
 
-qreal SignatureCanvas::targetDevicePixelRatio() const
-{
+qreal SignatureCanvas::targetDevicePixelRatio() const {
     return devicePixelRatioF();
 }
 
-void SignatureCanvas::imageChanged()
-{
+void SignatureCanvas::imageChanged() {
     update();
 }
 
-}  // namespace inkvale
+} // namespace inkvale

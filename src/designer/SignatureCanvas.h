@@ -24,4 +24,4 @@ protected:
     void imageChanged() override;
 };
 
-}  // namespace inkvale
+} // namespace inkvale

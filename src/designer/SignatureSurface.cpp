@@ -14,21 +14,19 @@ namespace {
 // 96 dpi, so that a point is 4/3 of a device-independent pixel on every screen.
 constexpr int kDotsPerMeter = 3780;
 
-}  // namespace
+} // namespace
 
 SignatureSurface::SignatureSurface(QSize outerPixels, int borderPixels)
     : m_outer(outerPixels)
     , m_border(borderPixels)
     , m_foreColor(QGuiApplication::palette().color(QPalette::WindowText))
-    , m_backColor(QGuiApplication::palette().color(QPalette::Window))
-{
+    , m_backColor(QGuiApplication::palette().color(QPalette::Window)) {
     repaintBackground();
 }
 
 SignatureSurface::~SignatureSurface() = default;
 
-QFont SignatureSurface::font() const
-{
+QFont SignatureSurface::font() const {
     QFont f(m_fontName);
     f.setPointSizeF(static_cast<qreal>(m_fontSize));
     f.setWeight(QFont::Normal);
@@ -38,40 +36,33 @@ QFont SignatureSurface::font() const
     return f;
 }
 
-void SignatureSurface::setPicture(const QImage& picture)
-{
+void SignatureSurface::setPicture(const QImage& picture) {
     m_picture = picture;
     repaintBackground();
 }
 
-QSizeF SignatureSurface::outerSize() const
-{
+QSizeF SignatureSurface::outerSize() const {
     return {static_cast<qreal>(m_outer.width() * kTwipsPerPixel),
             static_cast<qreal>(m_outer.height() * kTwipsPerPixel)};
 }
 
-QSize SignatureSurface::innerPixels() const
-{
+QSize SignatureSurface::innerPixels() const {
     return m_outer - QSize(2 * m_border, 2 * m_border);
 }
 
-qreal SignatureSurface::textWidth(const QString& text) const
-{
+qreal SignatureSurface::textWidth(const QString& text) const {
     return QFontMetricsF(font(), &m_image).horizontalAdvance(text) * kTwipsPerPixel;
 }
 
-qreal SignatureSurface::textHeight(const QString& /*text*/) const
-{
+qreal SignatureSurface::textHeight(const QString& /*text*/) const {
     return QFontMetricsF(font(), &m_image).height() * kTwipsPerPixel;
 }
 
-void SignatureSurface::cls()
-{
+void SignatureSurface::cls() {
     repaintBackground();
 }
 
-void SignatureSurface::print(const QString& text)
-{
+void SignatureSurface::print(const QString& text) {
     const QFont f = font();
     const QFontMetricsF metrics(f, &m_image);
     {
@@ -86,8 +77,7 @@ void SignatureSurface::print(const QString& text)
     imageChanged();
 }
 
-void SignatureSurface::repaintBackground()
-{
+void SignatureSurface::repaintBackground() {
     const qreal ratio = targetDevicePixelRatio();
     const QSize inner = innerPixels();
     if (m_image.isNull() || !qFuzzyCompare(m_image.devicePixelRatio(), ratio)) {
@@ -106,17 +96,16 @@ void SignatureSurface::repaintBackground()
     imageChanged();
 }
 
-QPointF centredPrintPosition(QSizeF outerSize, QSizeF textSize)
-{
+QPointF centredPrintPosition(QSizeF outerSize, QSizeF textSize) {
     // Single precision, unrounded, as the canvas computes it.
-    const float x = (static_cast<float>(outerSize.width()) - static_cast<float>(textSize.width())) / 2;
+    const float x =
+        (static_cast<float>(outerSize.width()) - static_cast<float>(textSize.width())) / 2;
     const float y =
         (static_cast<float>(outerSize.height()) - static_cast<float>(textSize.height())) / 2;
     return {static_cast<qreal>(x), static_cast<qreal>(y)};
 }
 
-void drawSignature(SignatureSurface& surface, const QString& faceName, const QString& name)
-{
+void drawSignature(SignatureSurface& surface, const QString& faceName, const QString& name) {
     surface.cls();
     surface.setFontName(faceName);
     const QSizeF textSize(surface.textWidth(name), surface.textHeight(name));
@@ -124,4 +113,4 @@ void drawSignature(SignatureSurface& surface, const QString& faceName, const QSt
     surface.print(name);
 }
 
-}  // namespace inkvale
+} // namespace inkvale

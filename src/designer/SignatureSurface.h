@@ -100,4 +100,4 @@ private:
 /// current size and colour.
 void drawSignature(SignatureSurface& surface, const QString& faceName, const QString& name);
 
-}  // namespace inkvale
+} // namespace inkvale

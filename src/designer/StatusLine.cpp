@@ -8,8 +8,7 @@
 namespace inkvale {
 
 StatusLine::StatusLine(QWidget* parent)
-    : QWidget(parent)
-{
+    : QWidget(parent) {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
     layout->setSpacing(2);
@@ -25,19 +24,16 @@ StatusLine::StatusLine(QWidget* parent)
     layout->addStretch(1);
 }
 
-QLabel* StatusLine::panel(int number) const
-{
+QLabel* StatusLine::panel(int number) const {
     return m_panels.at(static_cast<std::size_t>(number - 1));
 }
 
-void StatusLine::setPanelText(int number, const QString& text)
-{
+void StatusLine::setPanelText(int number, const QString& text) {
     panel(number)->setText(text);
 }
 
-QString StatusLine::panelText(int number) const
-{
+QString StatusLine::panelText(int number) const {
     return panel(number)->text();
 }
 
-}  // namespace inkvale
+} // namespace inkvale

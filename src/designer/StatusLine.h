@@ -30,4 +30,4 @@ private:
     std::array<QLabel*, kPanelCount> m_panels{};
 };
 
-}  // namespace inkvale
+} // namespace inkvale

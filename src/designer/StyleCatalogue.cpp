@@ -35,26 +35,22 @@ constexpr std::array<StyleSlot, kSlotCount> kCatalogue{{
 }};
 // clang-format on
 
-}  // namespace
+} // namespace
 
-QString StyleSlot::fontFileName() const
-{
+QString StyleSlot::fontFileName() const {
     // Fonts are deployed as fonts/M.ttf with M = resource id - 104.
     return fontResource == 0 ? QString() : QStringLiteral("%1.ttf").arg(fontResource - 104);
 }
 
-const std::array<StyleSlot, kSlotCount>& styleCatalogue()
-{
+const std::array<StyleSlot, kSlotCount>& styleCatalogue() {
     return kCatalogue;
 }
 
-const StyleSlot& styleSlot(int index)
-{
+const StyleSlot& styleSlot(int index) {
     return kCatalogue.at(static_cast<std::size_t>(index));
 }
 
-std::optional<int> selectedStyle(std::span<const bool> selected)
-{
+std::optional<int> selectedStyle(std::span<const bool> selected) {
     const auto count = std::min<std::size_t>(selected.size(), kStyleCount);
     for (std::size_t i = 0; i < count; ++i) {
         if (selected[i]) {
@@ -64,13 +60,11 @@ std::optional<int> selectedStyle(std::span<const bool> selected)
     return std::nullopt;
 }
 
-QString statusTextFor(int slot)
-{
+QString statusTextFor(int slot) {
     return QStringLiteral("您当前选择的签名为:") + styleSlot(slot).statusLabel.toString();
 }
 
-std::optional<int> slotForPreview(QStringView previewName)
-{
+std::optional<int> slotForPreview(QStringView previewName) {
     for (const StyleSlot& slot : kCatalogue) {
         if (slot.isStyle() && slot.previewName == previewName) {
             return slot.index;
@@ -79,8 +73,7 @@ std::optional<int> slotForPreview(QStringView previewName)
     return std::nullopt;
 }
 
-std::array<QString, kStyleCount> faceNamesInBoxOrder()
-{
+std::array<QString, kStyleCount> faceNamesInBoxOrder() {
     std::array<QString, kStyleCount> names;
     for (const StyleSlot& slot : kCatalogue) {
         if (slot.isStyle()) {
@@ -92,4 +85,4 @@ std::array<QString, kStyleCount> faceNamesInBoxOrder()
     return names;
 }
 
-}  // namespace inkvale
+} // namespace inkvale

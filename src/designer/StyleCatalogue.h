@@ -13,21 +13,21 @@ namespace inkvale {
 /// One slot of the style catalogue: where the style is shown, what it is called and which
 /// font face draws it. Positions are in twips inside the slot's page frame.
 struct StyleSlot {
-    int index = 0;                ///< index in the Option1 array
-    int page = 1;                 ///< 1 (Frame3) or 2 (Frame14)
-    int row = 1;                  ///< grid row, 1 to 3
-    int column = 1;               ///< grid column, 1 to 3
-    QStringView frameName;        ///< the cell frame's object name
-    QStringView caption;          ///< the cell frame's caption
-    QStringView previewName;      ///< the preview picture's object name
-    QSize previewSize;            ///< the preview bitmap's size in pixels
-    QStringView statusLabel;      ///< follows the status prefix in panel 2; empty for placeholders
-    QStringView faceName;         ///< the font face rendering uses; empty for placeholders
-    QStringView faceNameBox;      ///< the hidden text box holding faceName; empty for placeholders
-    int fontResource = 0;         ///< embedded font resource id; 0 for placeholders
-    int cellLeft = 0;             ///< cell frame position in the page frame (twips)
+    int index = 0;           ///< index in the Option1 array
+    int page = 1;            ///< 1 (Frame3) or 2 (Frame14)
+    int row = 1;             ///< grid row, 1 to 3
+    int column = 1;          ///< grid column, 1 to 3
+    QStringView frameName;   ///< the cell frame's object name
+    QStringView caption;     ///< the cell frame's caption
+    QStringView previewName; ///< the preview picture's object name
+    QSize previewSize;       ///< the preview bitmap's size in pixels
+    QStringView statusLabel; ///< follows the status prefix in panel 2; empty for placeholders
+    QStringView faceName;    ///< the font face rendering uses; empty for placeholders
+    QStringView faceNameBox; ///< the hidden text box holding faceName; empty for placeholders
+    int fontResource = 0;    ///< embedded font resource id; 0 for placeholders
+    int cellLeft = 0;        ///< cell frame position in the page frame (twips)
     int cellTop = 0;
-    int optionLeft = 0;           ///< option button position and width in the page frame (twips)
+    int optionLeft = 0; ///< option button position and width in the page frame (twips)
     int optionTop = 0;
     int optionWidth = 0;
 
@@ -64,4 +64,4 @@ inline constexpr QStringView kOptionCaption = u"使用此签名";
 /// Caption of the placeholder cells.
 inline constexpr QStringView kPlaceholderCaption = u"待添加";
 
-}  // namespace inkvale
+} // namespace inkvale

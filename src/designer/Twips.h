@@ -12,21 +12,18 @@ namespace inkvale {
 inline constexpr int kTwipsPerPixel = 15;
 
 /// Twips to device-independent pixels, rounded to the nearest pixel.
-[[nodiscard]] constexpr int twipsToPixels(int twips)
-{
+[[nodiscard]] constexpr int twipsToPixels(int twips) {
     return (twips >= 0 ? twips + kTwipsPerPixel / 2 : twips - kTwipsPerPixel / 2) / kTwipsPerPixel;
 }
 
 /// A designed rectangle (left, top, width, height in twips) in device-independent pixels.
-[[nodiscard]] constexpr QRect twipsRect(int left, int top, int width, int height)
-{
+[[nodiscard]] constexpr QRect twipsRect(int left, int top, int width, int height) {
     return {twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height)};
 }
 
 /// A designed size in twips, in device-independent pixels.
-[[nodiscard]] constexpr QSize twipsSize(int width, int height)
-{
+[[nodiscard]] constexpr QSize twipsSize(int width, int height) {
     return {twipsToPixels(width), twipsToPixels(height)};
 }
 
-}  // namespace inkvale
+} // namespace inkvale

@@ -12,10 +12,10 @@ namespace inkvale {
 /// The four kinds of message box the program shows. The values are the style numbers the
 /// program's texts are written against: icon plus buttons.
 enum class MessageStyle : int {
-    Warning = 48,                 ///< warning icon, OK
-    Information = 64,             ///< information icon, OK
-    InformationYesNoCancel = 67,  ///< information icon, Yes, No and Cancel
-    InformationYesNo = 68,        ///< information icon, Yes and No
+    Warning = 48,                ///< warning icon, OK
+    Information = 64,            ///< information icon, OK
+    InformationYesNoCancel = 67, ///< information icon, Yes, No and Cancel
+    InformationYesNo = 68,       ///< information icon, Yes and No
 };
 
 /// A message box answer, numbered as the program compares them.
@@ -28,8 +28,8 @@ enum class MessageAnswer : int {
 
 /// How a window opened through the shell should come up.
 enum class ShellWindow : int {
-    Normal = 1,     ///< normal window with focus (folders)
-    Minimised = 2,  ///< minimised with focus (web addresses)
+    Normal = 1,    ///< normal window with focus (folders)
+    Minimised = 2, ///< minimised with focus (web addresses)
 };
 
 /// Title of every message box the program shows.
@@ -63,4 +63,4 @@ public:
     virtual void endProgram() = 0;
 };
 
-}  // namespace inkvale
+} // namespace inkvale

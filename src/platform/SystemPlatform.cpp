@@ -13,8 +13,7 @@ namespace inkvale {
 
 Platform::~Platform() = default;
 
-QString normaliseLineBreaks(const QString& text)
-{
+QString normaliseLineBreaks(const QString& text) {
     QString result = text;
     result.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     result.replace(QLatin1Char('\r'), QLatin1Char('\n'));
@@ -29,8 +28,7 @@ struct BoxShape {
     QMessageBox::StandardButton escape;
 };
 
-BoxShape shapeOf(MessageStyle style)
-{
+BoxShape shapeOf(MessageStyle style) {
     switch (style) {
     case MessageStyle::Warning:
         return {QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok};
@@ -45,10 +43,10 @@ BoxShape shapeOf(MessageStyle style)
     return {QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok};
 }
 
-}  // namespace
+} // namespace
 
-MessageAnswer SystemPlatform::showMessage(QWidget* parent, const QString& text, MessageStyle style)
-{
+MessageAnswer SystemPlatform::showMessage(QWidget* parent, const QString& text,
+                                          MessageStyle style) {
     const BoxShape shape = shapeOf(style);
     QMessageBox box(shape.icon, kMessageTitle.toString(), normaliseLineBreaks(text), shape.buttons,
                     parent);
@@ -66,8 +64,7 @@ MessageAnswer SystemPlatform::showMessage(QWidget* parent, const QString& text, 
     }
 }
 
-bool SystemPlatform::openInShell(const QString& target, ShellWindow /*window*/)
-{
+bool SystemPlatform::openInShell(const QString& target, ShellWindow /*window*/) {
     // The desktop opener decides how the window comes up; there is no portable way to ask
     // for a minimised one.
     const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
@@ -77,25 +74,21 @@ bool SystemPlatform::openInShell(const QString& target, ShellWindow /*window*/)
     return QProcess::startDetached(opener, {target});
 }
 
-QString SystemPlatform::programFolder() const
-{
+QString SystemPlatform::programFolder() const {
     return QCoreApplication::applicationDirPath();
 }
 
-QDateTime SystemPlatform::currentDateTime() const
-{
+QDateTime SystemPlatform::currentDateTime() const {
     return QDateTime::currentDateTime();
 }
 
-QStringList SystemPlatform::installedFontFaces() const
-{
+QStringList SystemPlatform::installedFontFaces() const {
     return QFontDatabase::families();
 }
 
-void SystemPlatform::endProgram()
-{
+void SystemPlatform::endProgram() {
     std::fflush(nullptr);
     std::_Exit(0);
 }
 
-}  // namespace inkvale
+} // namespace inkvale

@@ -19,4 +19,4 @@ public:
     [[noreturn]] void endProgram() override;
 };
 
-}  // namespace inkvale
+} // namespace inkvale

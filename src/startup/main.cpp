@@ -4,8 +4,7 @@
 #include <QApplication>
 #include <QStyleFactory>
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Inkvale"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));

@@ -3,8 +3,7 @@
 namespace inkvale::test {
 
 MessageAnswer FakePlatform::showMessage(QWidget* /*parent*/, const QString& text,
-                                        MessageStyle style)
-{
+                                        MessageStyle style) {
     messages.append({text, style});
     if (!answers.empty()) {
         const MessageAnswer answer = answers.front();
@@ -15,10 +14,9 @@ MessageAnswer FakePlatform::showMessage(QWidget* /*parent*/, const QString& text
     return okBox ? MessageAnswer::Ok : MessageAnswer::Cancel;
 }
 
-bool FakePlatform::openInShell(const QString& target, ShellWindow window)
-{
+bool FakePlatform::openInShell(const QString& target, ShellWindow window) {
     shellCalls.append({target, window});
     return shellSucceeds;
 }
 
-}  // namespace inkvale::test
+} // namespace inkvale::test

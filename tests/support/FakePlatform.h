@@ -42,4 +42,4 @@ public:
     QStringList fonts;
 };
 
-}  // namespace inkvale::test
+} // namespace inkvale::test

@@ -29,13 +29,12 @@ const QColor kInk(34, 30, 28);
 const QColor kPlaceholderInk(150, 150, 150);
 
 /// The largest font of `family` at which `text` fits `box`, drawn centred in it.
-void drawFitted(QPainter& painter, const QString& family, const QString& text, QRectF box)
-{
+void drawFitted(QPainter& painter, const QString& family, const QString& text, QRectF box) {
     QFont font(family);
     font.setPixelSize(static_cast<int>(box.height()));
     QFontMetricsF metrics(font);
-    const qreal scale = std::min(box.width() / metrics.horizontalAdvance(text),
-                                 box.height() / metrics.height());
+    const qreal scale =
+        std::min(box.width() / metrics.horizontalAdvance(text), box.height() / metrics.height());
     if (scale < 1.0) {
         font.setPixelSize(std::max(8, static_cast<int>(box.height() * scale)));
         metrics = QFontMetricsF(font);
@@ -47,8 +46,7 @@ void drawFitted(QPainter& painter, const QString& family, const QString& text, Q
     painter.drawText(baseline, text);
 }
 
-QImage preview(const StyleSlot& slot)
-{
+QImage preview(const StyleSlot& slot) {
     QImage image(slot.previewSize, QImage::Format_RGB888);
     image.fill(kPreviewBackground);
     QPainter painter(&image);
@@ -69,8 +67,7 @@ QImage preview(const StyleSlot& slot)
     return image;
 }
 
-QImage banner()
-{
+QImage banner() {
     QImage image(895, 88, QImage::Format_RGB888);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -100,18 +97,18 @@ QImage banner()
                seal.adjusted(6, 4, -6, -6));
 
     painter.setPen(kInk);
-    drawFitted(painter, inkvale::styleSlot(12).faceName.toString(), QStringLiteral("Inkvale 艺术签名"),
-               QRectF(84, 6, 400, 58));
+    drawFitted(painter, inkvale::styleSlot(12).faceName.toString(),
+               QStringLiteral("Inkvale 艺术签名"), QRectF(84, 6, 400, 58));
     painter.setPen(QColor(110, 100, 90));
     QFont small(QStringLiteral("Noto Sans CJK SC"));
     small.setPixelSize(13);
     painter.setFont(small);
-    painter.drawText(QPointF(88, 80), QStringLiteral("Kelda系列软件 · 十五种书法与手写风格，一键生成您的专属签名"));
+    painter.drawText(QPointF(88, 80),
+                     QStringLiteral("Kelda系列软件 · 十五种书法与手写风格，一键生成您的专属签名"));
     return image;
 }
 
-bool save(const QImage& image, const QString& path, const char* format)
-{
+bool save(const QImage& image, const QString& path, const char* format) {
     if (!image.save(path, format, format == QByteArrayLiteral("JPG") ? 92 : -1)) {
         std::fprintf(stderr, "inkvale-artwork: cannot write %s\n", qPrintable(path));
         return false;
@@ -119,10 +116,9 @@ bool save(const QImage& image, const QString& path, const char* format)
     return true;
 }
 
-}  // namespace
+} // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
@@ -147,10 +143,13 @@ int main(int argc, char* argv[])
     bool ok = save(banner(), out.filePath(QStringLiteral("banner.jpg")), "JPG");
     for (const StyleSlot& slot : inkvale::styleCatalogue()) {
         if (slot.isStyle()) {
-            ok = save(preview(slot), out.filePath(slot.previewName.toString() + QStringLiteral(".png")), "PNG") && ok;
+            ok = save(preview(slot),
+                      out.filePath(slot.previewName.toString() + QStringLiteral(".png")), "PNG") &&
+                 ok;
         }
     }
     ok = save(preview(inkvale::styleSlot(15)), out.filePath(QStringLiteral("placeholder.png")),
-              "PNG") && ok;
+              "PNG") &&
+         ok;
     return ok ? 0 : 1;
 }
