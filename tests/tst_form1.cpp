@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 using namespace inkvale;
 using inkvale::test::FakePlatform;
@@ -75,6 +76,7 @@ private:
 void TestForm1::init() {
     m_platform = new FakePlatform;
     m_form = new Form1(*m_platform);
+    m_form->timer3()->stop(); // no update check in these tests
     m_form->Form_Load();
 }
 

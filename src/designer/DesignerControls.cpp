@@ -11,17 +11,15 @@
 
 namespace inkvale {
 
-PictureControl::PictureControl(QWidget* parent)
-    : QLabel(parent) {
-    setScaledContents(true);
-}
+ClickableLabel::ClickableLabel(QWidget* parent)
+    : QLabel(parent) {}
 
-void PictureControl::mousePressEvent(QMouseEvent* event) {
+void ClickableLabel::mousePressEvent(QMouseEvent* event) {
     m_pressed = event->button() == Qt::LeftButton;
     QLabel::mousePressEvent(event);
 }
 
-void PictureControl::mouseReleaseEvent(QMouseEvent* event) {
+void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {
     const bool click = m_pressed && event->button() == Qt::LeftButton &&
                        rect().contains(event->position().toPoint());
     m_pressed = false;

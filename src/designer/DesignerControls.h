@@ -6,13 +6,13 @@
 
 namespace inkvale {
 
-/// An image control: shows its picture stretched to its box and reports a click (a left button
-/// press and release inside it).
-class PictureControl final : public QLabel {
+/// A label that reports a click (a left button press and release inside it): the image
+/// controls, which show their picture stretched to the box, and the link labels.
+class ClickableLabel final : public QLabel {
     Q_OBJECT
 
 public:
-    explicit PictureControl(QWidget* parent = nullptr);
+    explicit ClickableLabel(QWidget* parent = nullptr);
 
 signals:
     void clicked();

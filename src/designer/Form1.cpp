@@ -3,233 +3,22 @@
 #include "designer/DesignerControls.h"
 #include "designer/SignatureCanvas.h"
 #include "designer/StatusLine.h"
-#include "designer/Twips.h"
+#include "online/HiddenBrowser.h"
+#include "online/Links.h"
+#include "online/UpdateCheck.h"
 #include "platform/Platform.h"
 
+#include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
-#include <QPixmap>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTimer>
 
 namespace inkvale {
-
-namespace {
-
-constexpr QSize kClientSize = twipsSize(13590, 7410);
-
-template <typename Widget>
-Widget* place(Widget* widget, const QString& name, QRect geometry) {
-    widget->setObjectName(name);
-    widget->setGeometry(geometry);
-    return widget;
-}
-
-QPushButton* button(QWidget* parent, const QString& name, const QString& caption, QRect geometry) {
-    return place(new QPushButton(caption, parent), name, geometry);
-}
-
-QGroupBox* frame(QWidget* parent, const QString& name, const QString& caption, QRect geometry) {
-    auto* box = place(new QGroupBox(caption, parent), name, geometry);
-    // Frames are opaque: the two pages lie on the same rectangle, one in front of the other.
-    box->setAutoFillBackground(true);
-    return box;
-}
-
-QLabel* label(QWidget* parent, const QString& name, const QString& caption, QRect geometry) {
-    return place(new QLabel(caption, parent), name, geometry);
-}
-
-QString artwork(QStringView name) {
-    return QStringLiteral(":/artwork/") + name.toString();
-}
-
-} // namespace
-
-Form1::Form1(Platform& platform, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint)
-    , m_platform(platform) {
-    setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Kelda系列软件のInkvale Sp2"));
-    resize(kClientSize);
-
-    QFont uiFont = font();
-    uiFont.setFamilies({QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei"),
-                        QStringLiteral("Sans Serif")});
-    uiFont.setPixelSize(12);
-    setFont(uiFont);
-
-    // Creation order is stacking order: later controls lie in front of earlier ones.
-    buildBanner();
-    buildNameArea();
-    buildDesignArea();
-    buildPages();
-    m_s1 = place(new StatusLine(this), QStringLiteral("S1"), twipsRect(0, 6795, 13590, 615));
-    m_s1->setPanelText(1, QStringLiteral("提示："));
-    m_s1->setPanelText(2, QStringLiteral("程序检测更新中..."));
-    m_s1->setPanelText(3, QStringLiteral("当前版本: Sp2 | 网络版本:未知"));
-    m_s1->setPanelText(4, QStringLiteral("OrvekZanvi设计"));
-    buildHiddenControls();
-}
-
-void Form1::buildBanner() {
-    m_image10 =
-        place(new PictureControl(this), QStringLiteral("Image10"), twipsRect(0, 0, 13665, 1320));
-    m_image10->setPixmap(QPixmap(artwork(u"banner.jpg")));
-    m_label4 = label(this, QStringLiteral("Label4"), QStringLiteral("Banner设计:Tavrin工作室"),
-                     twipsRect(11400, 1080, 2070, 180));
-    m_label4->setCursor(pointingHandCursor());
-}
-
-void Form1::buildNameArea() {
-    m_frame2 = frame(this, QStringLiteral("Frame2"), QStringLiteral("请输入您的名字"),
-                     twipsRect(120, 1440, 5295, 1215));
-    m_text1 =
-        place(new QLineEdit(m_frame2), QStringLiteral("Text1"), twipsRect(840, 480, 3735, 270));
-    m_text1->setEnabled(false);
-}
-
-void Form1::buildDesignArea() {
-    m_frame1 = frame(this, QStringLiteral("Frame1"), QStringLiteral("签名设计区"),
-                     twipsRect(120, 2880, 5295, 3615));
-    m_picture1 = place(new SignatureCanvas(m_frame1), QStringLiteral("Picture1"),
-                       twipsRect(120, 360, 5100, 1455));
-    m_label2 = label(m_picture1, QStringLiteral("Label2"), QStringLiteral("签名生成区"),
-                     m_picture1->childRect(twipsRect(0, 600, 5055, 255)));
-    m_label2->setAlignment(Qt::AlignCenter);
-    m_image20 = place(new PictureControl(m_picture1), QStringLiteral("Image20"),
-                      m_picture1->childRect(twipsRect(0, 0, 5055, 1335)));
-    m_image20->setCursor(pointingHandCursor());
-    m_image20->hide();
-
-    m_command1 = button(m_frame1, QStringLiteral("Command1"), QStringLiteral("设计签名"),
-                        twipsRect(120, 1920, 5055, 495));
-    m_command1->setEnabled(false);
-    connect(m_command1, &QPushButton::clicked, this, &Form1::Command1_Click);
-    m_command2 = button(m_frame1, QStringLiteral("Command2"), QStringLiteral("保存签名"),
-                        twipsRect(120, 2400, 5055, 495));
-    m_command2->setEnabled(false);
-
-    m_frame13 =
-        frame(m_frame1, QStringLiteral("Frame13"), QString(), twipsRect(120, 3000, 5055, 495));
-    m_label3 =
-        label(m_frame13, QStringLiteral("Label3"), QStringLiteral("欢迎来访Kelda系列软件官方论坛"),
-              twipsRect(30, 195, 4995, 180));
-    m_label3->setAlignment(Qt::AlignCenter);
-    m_label3->setCursor(pointingHandCursor());
-
-    m_command7 = button(this, QStringLiteral("Command7"), QStringLiteral("签名设定"),
-                        twipsRect(3600, 2880, 855, 255));
-    m_command3 = button(this, QStringLiteral("Command3"), QStringLiteral("建议提交"),
-                        twipsRect(4440, 2880, 855, 255));
-}
-
-void Form1::buildPages() {
-    // The chat-link browser lies behind both pages and is never seen.
-    m_webBrowser2 =
-        place(new QWidget(this), QStringLiteral("WebBrowser2"), twipsRect(12120, 2760, 255, 255));
-
-    m_frame14 = frame(this, QStringLiteral("Frame14"), QStringLiteral("样式预览[第二页]"),
-                      twipsRect(5520, 1440, 7935, 5055));
-    m_command4 = button(this, QStringLiteral("Command4"), QStringLiteral("<<"),
-                        twipsRect(12360, 1440, 495, 255));
-    m_command4->setToolTip(QStringLiteral("上一页"));
-    connect(m_command4, &QPushButton::clicked, this, &Form1::Command4_Click);
-    m_frame3 = frame(this, QStringLiteral("Frame3"), QStringLiteral("样式预览[第一页]"),
-                     twipsRect(5520, 1440, 7935, 5055));
-
-    // The forum browser lies behind the cell Frame5 and is never seen.
-    m_webBrowser1 = place(new QWidget(m_frame3), QStringLiteral("WebBrowser1"),
-                          twipsRect(4560, 1320, 255, 255));
-
-    for (const StyleSlot& slot : styleCatalogue()) {
-        buildStyleCell(slot, slot.page == 1 ? m_frame3 : m_frame14);
-    }
-    // Options go in front of the cells they overlap.
-    for (QRadioButton* option : m_option1) {
-        option->raise();
-    }
-
-    m_command6 = button(m_frame3, QStringLiteral("Command6"), QStringLiteral(">>"),
-                        twipsRect(7320, 0, 495, 255));
-    m_command6->setToolTip(QStringLiteral("下一页"));
-    connect(m_command6, &QPushButton::clicked, this, &Form1::Command6_Click);
-    label(m_frame3, QStringLiteral("Label1"), QStringLiteral("英文签名"),
-          twipsRect(3570, 3240, 720, 180));
-    new LineControl(m_frame3, QStringLiteral("Line1"), 240, 3360, 3360, 3360);
-    new LineControl(m_frame3, QStringLiteral("Line2"), 4440, 3345, 7680, 3345);
-
-    m_command5 = button(m_frame14, QStringLiteral("Command5"), QStringLiteral(">>"),
-                        twipsRect(7320, 0, 495, 255));
-    m_command5->setToolTip(QStringLiteral("下一页"));
-    connect(m_command5, &QPushButton::clicked, this, &Form1::Command5_Click);
-    label(m_frame14, QStringLiteral("Label5"), QStringLiteral("待添加"),
-          twipsRect(3720, 3240, 540, 180));
-    new LineControl(m_frame14, QStringLiteral("Line4"), 240, 3345, 3360, 3345);
-    new LineControl(m_frame14, QStringLiteral("Line3"), 4440, 3345, 7680, 3345);
-}
-
-void Form1::buildStyleCell(const StyleSlot& slot, QGroupBox* page) {
-    constexpr int kCellWidth = 2415;
-    constexpr int kCellHeight = 1335;
-    constexpr int kOptionHeight = 300;
-
-    auto* cell = frame(page, slot.frameName.toString(), slot.caption.toString(),
-                       twipsRect(slot.cellLeft, slot.cellTop, kCellWidth, kCellHeight));
-    auto* preview = place(new PictureControl(cell), slot.previewName.toString(),
-                          twipsRect(120, 300, 2175, 615));
-    preview->setPixmap(
-        QPixmap(artwork(slot.isStyle() ? slot.previewName.toString() + QStringLiteral(".png")
-                                       : QStringLiteral("placeholder.png"))));
-    preview->setCursor(pointingHandCursor());
-
-    auto* option =
-        place(new QRadioButton(kOptionCaption.toString(), page),
-              QStringLiteral("Option1(%1)").arg(slot.index),
-              twipsRect(slot.optionLeft, slot.optionTop, slot.optionWidth, kOptionHeight));
-    option->setCursor(pointingHandCursor());
-    m_option1.at(static_cast<std::size_t>(slot.index)) = option;
-
-    if (slot.isStyle()) {
-        const int index = slot.index;
-        connect(option, &QRadioButton::toggled, this, [this, index](bool checked) {
-            if (checked) {
-                Option1_Click(index);
-            }
-        });
-        connect(preview, &PictureControl::clicked, this, [this, index] { Image_Click(index); });
-    } else {
-        option->setEnabled(false);
-        preview->setEnabled(false);
-    }
-}
-
-void Form1::buildHiddenControls() {
-    // These lie right of the client area: they hold data for the font check and are never seen.
-    m_list1 =
-        place(new QListWidget(this), QStringLiteral("List1"), twipsRect(14640, 600, 2175, 4020));
-    const auto faceNames = faceNamesInBoxOrder();
-    for (int i = 0; i < kStyleCount; ++i) {
-        const int box = i + 2;
-        const int column = i < 8 ? 0 : 1;
-        const int row = i < 8 ? i : i - 8;
-        auto* text = place(new QLineEdit(faceNames.at(static_cast<std::size_t>(i)), this),
-                           QStringLiteral("Text%1").arg(box),
-                           twipsRect(14160 + column * 3120, 600 + row * 375, 2895, 270));
-        m_faceNameBoxes.at(static_cast<std::size_t>(i)) = text;
-    }
-
-    // The update check is driven by this timer; it arrives with the online services.
-    m_timer3 = new QTimer(this);
-    m_timer3->setObjectName(QStringLiteral("Timer3"));
-    m_timer3->setInterval(1000);
-}
 
 void Form1::loadAndShow() {
     Form_Load();
@@ -249,7 +38,9 @@ void Form1::Form_Load() {
     m_s1->setGeometry(0, height() - m_s1->height(), width(), m_s1->height());
 
     // 4. The style font check runs here.
-    // 5-6. The hidden browser loads the forum page here.
+
+    // 5-6. The hidden browser loads the forum page; nothing waits for it.
+    m_webBrowser1->navigate(m_online.forum);
 }
 
 void Form1::showPage(int page) {
@@ -304,6 +95,113 @@ void Form1::Command1_Click() {
     m_command2->setEnabled(true);
     m_s1->setPanelText(2, QStringLiteral("签名生成成功!"));
     m_label2->hide();
+}
+
+void Form1::enableDesigning() {
+    m_text1->setEnabled(true);
+    m_command1->setEnabled(true);
+}
+
+void Form1::Timer3_Timer() {
+    // One check per start: a tick that arrives while the fetch below waits must start nothing.
+    m_timer3->stop();
+
+    const UpdateVerdict verdict = judgeUpdateReply(
+        m_platform.fetch(m_online.update, m_online.updateTimeout, kVersionFileLimit));
+    switch (verdict.kind) {
+    case UpdateVerdict::Kind::Failed:
+        m_platform.showMessage(this, kUpdateFailedText.toString(), MessageStyle::Warning);
+        m_s1->setPanelText(2, kUpdateFailedText.toString());
+        m_s1->setPanelText(3, kUnknownVersionPanel.toString());
+        enableDesigning();
+        break;
+    case UpdateVerdict::Kind::Current:
+        enableDesigning();
+        m_s1->setPanelText(2, kUpdateReadyText.toString());
+        m_s1->setPanelText(3, versionPanelText(verdict.networkLabel));
+        break;
+    case UpdateVerdict::Kind::Other:
+        m_s1->setPanelText(3, versionPanelText(verdict.networkLabel));
+        if (m_platform.showMessage(this, updateQuestion(verdict.fetchedText),
+                                   MessageStyle::InformationYesNo) == MessageAnswer::Yes) {
+            m_platform.openInShell(m_online.download.toString(), ShellWindow::Minimised);
+        }
+        m_platform.endProgram();
+        break;
+    }
+}
+
+QLabel* Form1::label3() const {
+    return m_label3;
+}
+
+void Form1::setLinkColour(const QColor& colour) {
+    QPalette palette = m_label3->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    m_label3->setPalette(palette);
+}
+
+void Form1::Label3_Click() {
+    m_platform.openInShell(m_online.forum.toString(), ShellWindow::Minimised);
+}
+
+void Form1::Label3_MouseMove() {
+    setLinkColour(kLinkHoverColour);
+}
+
+void Form1::Label3_MouseDown() {
+    setLinkColour(kLinkPressedColour);
+}
+
+void Form1::Frame13_MouseMove() {
+    setLinkColour(kLinkResetColour);
+}
+
+void Form1::Command3_Click() {
+    m_webBrowser2->navigate(m_online.makerChat);
+}
+
+void Form1::Label4_Click() {
+    m_webBrowser2->navigate(m_online.studioChat);
+}
+
+void Form1::Form_QueryUnload(bool& cancel) {
+    switch (m_platform.showMessage(this, kExitQuestion.toString(),
+                                   MessageStyle::InformationYesNoCancel)) {
+    case MessageAnswer::Yes:
+        // The window closes whether or not the forum could be opened.
+        m_platform.openInShell(m_online.forum.toString(), ShellWindow::Minimised);
+        break;
+    case MessageAnswer::No:
+        break;
+    default:
+        cancel = true;
+        break;
+    }
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    bool cancel = false;
+    Form_QueryUnload(cancel);
+    if (cancel) {
+        event->ignore();
+    } else {
+        event->accept();
+    }
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_label3 && event->type() == QEvent::MouseMove) {
+        Label3_MouseMove();
+        // Handled here: the label would pass the move on to its frame, which resets the colour.
+        return true;
+    }
+    if (watched == m_label3 && event->type() == QEvent::MouseButtonPress) {
+        Label3_MouseDown();
+    } else if (watched == m_frame13 && event->type() == QEvent::MouseMove) {
+        Frame13_MouseMove();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 QRadioButton* Form1::option1(int index) const {

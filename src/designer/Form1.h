@@ -1,6 +1,8 @@
 #pragma once
 
 #include "designer/StyleCatalogue.h"
+#include "designer/Twips.h"
+#include "online/OnlineSettings.h"
 
 #include <QWidget>
 
@@ -16,8 +18,9 @@ class QTimer;
 
 namespace inkvale {
 
+class ClickableLabel;
+class HiddenBrowser;
 class Platform;
-class PictureControl;
 class SignatureCanvas;
 class StatusLine;
 
@@ -27,7 +30,11 @@ class Form1 final : public QWidget {
     Q_OBJECT
 
 public:
-    explicit Form1(Platform& platform, QWidget* parent = nullptr);
+    /// The designed client area.
+    static constexpr QSize kClientSize = twipsSize(13590, 7410);
+
+    explicit Form1(Platform& platform, OnlineSettings online = OnlineSettings::fromEnvironment(),
+                   QWidget* parent = nullptr);
 
     /// Runs the load handler, then shows the window centred on its screen.
     void loadAndShow();
@@ -48,6 +55,20 @@ public:
     /// "设计签名": checks the choice and the name and draws the signature.
     void Command1_Click();
 
+    /// The update check, run once about a second after loading.
+    void Timer3_Timer();
+    /// The forum link.
+    void Label3_Click();
+    void Label3_MouseMove();
+    void Label3_MouseDown();
+    void Frame13_MouseMove();
+    /// "建议提交": the maker's chat link.
+    void Command3_Click();
+    /// The banner credit: the studio's chat link.
+    void Label4_Click();
+    /// Asked before the window closes; sets `cancel` to keep it open.
+    void Form_QueryUnload(bool& cancel);
+
     [[nodiscard]] SignatureCanvas* picture1() const { return m_picture1; }
     [[nodiscard]] StatusLine* s1() const { return m_s1; }
     [[nodiscard]] QLineEdit* text1() const { return m_text1; }
@@ -57,33 +78,46 @@ public:
     [[nodiscard]] QGroupBox* frame3() const { return m_frame3; }
     [[nodiscard]] QGroupBox* frame14() const { return m_frame14; }
     [[nodiscard]] QLabel* label2() const { return m_label2; }
+    [[nodiscard]] QLabel* label3() const;
+    [[nodiscard]] QTimer* timer3() const { return m_timer3; }
+    [[nodiscard]] HiddenBrowser* webBrowser1() const { return m_webBrowser1; }
+    [[nodiscard]] HiddenBrowser* webBrowser2() const { return m_webBrowser2; }
 
     /// Selection state of every Option1 button, by slot.
     [[nodiscard]] std::array<bool, kSlotCount> optionStates() const;
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // The designed layout (Form1Layout.cpp).
     void buildBanner();
     void buildNameArea();
     void buildDesignArea();
     void buildPages();
     void buildStyleCell(const StyleSlot& slot, QGroupBox* page);
     void buildHiddenControls();
+
     void showPage(int page);
+    void setLinkColour(const QColor& colour);
+    void enableDesigning();
 
     Platform& m_platform;
+    OnlineSettings m_online;
 
-    PictureControl* m_image10 = nullptr;
-    QLabel* m_label4 = nullptr;
+    ClickableLabel* m_image10 = nullptr;
+    ClickableLabel* m_label4 = nullptr;
     QGroupBox* m_frame2 = nullptr;
     QLineEdit* m_text1 = nullptr;
     QGroupBox* m_frame1 = nullptr;
     SignatureCanvas* m_picture1 = nullptr;
     QLabel* m_label2 = nullptr;
-    PictureControl* m_image20 = nullptr;
+    ClickableLabel* m_image20 = nullptr;
     QPushButton* m_command1 = nullptr;
     QPushButton* m_command2 = nullptr;
     QGroupBox* m_frame13 = nullptr;
-    QLabel* m_label3 = nullptr;
+    ClickableLabel* m_label3 = nullptr;
     QPushButton* m_command7 = nullptr;
     QPushButton* m_command3 = nullptr;
     QGroupBox* m_frame3 = nullptr;
@@ -91,8 +125,8 @@ private:
     QPushButton* m_command4 = nullptr;
     QGroupBox* m_frame14 = nullptr;
     QPushButton* m_command5 = nullptr;
-    QWidget* m_webBrowser1 = nullptr;
-    QWidget* m_webBrowser2 = nullptr;
+    HiddenBrowser* m_webBrowser1 = nullptr;
+    HiddenBrowser* m_webBrowser2 = nullptr;
     StatusLine* m_s1 = nullptr;
     QTimer* m_timer3 = nullptr;
     QListWidget* m_list1 = nullptr;

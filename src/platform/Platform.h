@@ -1,9 +1,14 @@
 #pragma once
 
+#include "platform/HttpFetcher.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
+#include <QUrl>
+
+#include <chrono>
 
 class QWidget;
 
@@ -57,6 +62,15 @@ public:
 
     /// The face names of the installed fonts, in the order the system reports them.
     [[nodiscard]] virtual QStringList installedFontFaces() const = 0;
+
+    /// Fetches `url` with a plain HTTP GET and returns when it is done (see HttpFetcher::get):
+    /// windows keep painting meanwhile, user input waits.
+    [[nodiscard]] virtual HttpReply fetch(const QUrl& url, std::chrono::milliseconds timeout,
+                                          qint64 maxBytes) = 0;
+
+    /// Loads `url` in the background and throws the page away, as a hidden browser would;
+    /// never shows anything, never reports a failure.
+    virtual void loadInBackground(const QUrl& url) = 0;
 
     /// Ends the program at once: no window gets a close event. The real platform does not
     /// return; a fake does, so callers return straight after calling it.

@@ -86,6 +86,15 @@ QStringList SystemPlatform::installedFontFaces() const {
     return QFontDatabase::families();
 }
 
+HttpReply SystemPlatform::fetch(const QUrl& url, std::chrono::milliseconds timeout,
+                                qint64 maxBytes) {
+    return m_http.get(url, timeout, maxBytes);
+}
+
+void SystemPlatform::loadInBackground(const QUrl& url) {
+    m_http.getAndDiscard(url);
+}
+
 void SystemPlatform::endProgram() {
     std::fflush(nullptr);
     std::_Exit(0);

@@ -16,7 +16,13 @@ public:
     [[nodiscard]] QString programFolder() const override;
     [[nodiscard]] QDateTime currentDateTime() const override;
     [[nodiscard]] QStringList installedFontFaces() const override;
+    [[nodiscard]] HttpReply fetch(const QUrl& url, std::chrono::milliseconds timeout,
+                                  qint64 maxBytes) override;
+    void loadInBackground(const QUrl& url) override;
     [[noreturn]] void endProgram() override;
+
+private:
+    HttpFetcher m_http;
 };
 
 } // namespace inkvale

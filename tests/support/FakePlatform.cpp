@@ -19,4 +19,9 @@ bool FakePlatform::openInShell(const QString& target, ShellWindow window) {
     return shellSucceeds;
 }
 
+HttpReply FakePlatform::fetch(const QUrl& url, std::chrono::milliseconds timeout, qint64 maxBytes) {
+    fetches.append(url);
+    return m_http.get(url, timeout, maxBytes);
+}
+
 } // namespace inkvale::test

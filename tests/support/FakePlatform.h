@@ -26,11 +26,17 @@ public:
     [[nodiscard]] QString programFolder() const override { return folder; }
     [[nodiscard]] QDateTime currentDateTime() const override { return clock; }
     [[nodiscard]] QStringList installedFontFaces() const override { return fonts; }
+    /// Fetches for real (tests serve the address on loopback) and records the address.
+    [[nodiscard]] HttpReply fetch(const QUrl& url, std::chrono::milliseconds timeout,
+                                  qint64 maxBytes) override;
+    void loadInBackground(const QUrl& url) override { backgroundLoads.append(url); }
     void endProgram() override { ++endCount; }
 
     // Recorded calls.
     QList<Message> messages;
     QList<ShellCall> shellCalls;
+    QList<QUrl> fetches;
+    QList<QUrl> backgroundLoads;
     int endCount = 0;
 
     // Scripted answers. Message boxes take answers from the front of `answers`; with none
@@ -40,6 +46,9 @@ public:
     QString folder = QStringLiteral("/tmp/inkvale-fake");
     QDateTime clock;
     QStringList fonts;
+
+private:
+    HttpFetcher m_http;
 };
 
 } // namespace inkvale::test
