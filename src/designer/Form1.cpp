@@ -4,15 +4,11 @@
 #include "designer/SignatureCanvas.h"
 #include "designer/StatusLine.h"
 #include "online/HiddenBrowser.h"
-#include "online/Links.h"
-#include "online/UpdateCheck.h"
 #include "platform/Platform.h"
 
-#include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -95,113 +91,6 @@ void Form1::Command1_Click() {
     m_command2->setEnabled(true);
     m_s1->setPanelText(2, QStringLiteral("签名生成成功!"));
     m_label2->hide();
-}
-
-void Form1::enableDesigning() {
-    m_text1->setEnabled(true);
-    m_command1->setEnabled(true);
-}
-
-void Form1::Timer3_Timer() {
-    // One check per start: a tick that arrives while the fetch below waits must start nothing.
-    m_timer3->stop();
-
-    const UpdateVerdict verdict = judgeUpdateReply(
-        m_platform.fetch(m_online.update, m_online.updateTimeout, kVersionFileLimit));
-    switch (verdict.kind) {
-    case UpdateVerdict::Kind::Failed:
-        m_platform.showMessage(this, kUpdateFailedText.toString(), MessageStyle::Warning);
-        m_s1->setPanelText(2, kUpdateFailedText.toString());
-        m_s1->setPanelText(3, kUnknownVersionPanel.toString());
-        enableDesigning();
-        break;
-    case UpdateVerdict::Kind::Current:
-        enableDesigning();
-        m_s1->setPanelText(2, kUpdateReadyText.toString());
-        m_s1->setPanelText(3, versionPanelText(verdict.networkLabel));
-        break;
-    case UpdateVerdict::Kind::Other:
-        m_s1->setPanelText(3, versionPanelText(verdict.networkLabel));
-        if (m_platform.showMessage(this, updateQuestion(verdict.fetchedText),
-                                   MessageStyle::InformationYesNo) == MessageAnswer::Yes) {
-            m_platform.openInShell(m_online.download.toString(), ShellWindow::Minimised);
-        }
-        m_platform.endProgram();
-        break;
-    }
-}
-
-QLabel* Form1::label3() const {
-    return m_label3;
-}
-
-void Form1::setLinkColour(const QColor& colour) {
-    QPalette palette = m_label3->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    m_label3->setPalette(palette);
-}
-
-void Form1::Label3_Click() {
-    m_platform.openInShell(m_online.forum.toString(), ShellWindow::Minimised);
-}
-
-void Form1::Label3_MouseMove() {
-    setLinkColour(kLinkHoverColour);
-}
-
-void Form1::Label3_MouseDown() {
-    setLinkColour(kLinkPressedColour);
-}
-
-void Form1::Frame13_MouseMove() {
-    setLinkColour(kLinkResetColour);
-}
-
-void Form1::Command3_Click() {
-    m_webBrowser2->navigate(m_online.makerChat);
-}
-
-void Form1::Label4_Click() {
-    m_webBrowser2->navigate(m_online.studioChat);
-}
-
-void Form1::Form_QueryUnload(bool& cancel) {
-    switch (m_platform.showMessage(this, kExitQuestion.toString(),
-                                   MessageStyle::InformationYesNoCancel)) {
-    case MessageAnswer::Yes:
-        // The window closes whether or not the forum could be opened.
-        m_platform.openInShell(m_online.forum.toString(), ShellWindow::Minimised);
-        break;
-    case MessageAnswer::No:
-        break;
-    default:
-        cancel = true;
-        break;
-    }
-}
-
-void Form1::closeEvent(QCloseEvent* event) {
-    bool cancel = false;
-    Form_QueryUnload(cancel);
-    if (cancel) {
-        event->ignore();
-    } else {
-        event->accept();
-    }
-}
-
-bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_label3 && event->type() == QEvent::MouseMove) {
-        Label3_MouseMove();
-        // Handled here: the label would pass the move on to its frame, which resets the colour.
-        return true;
-    }
-    if (watched == m_label3 && event->type() == QEvent::MouseButtonPress) {
-        Label3_MouseDown();
-    } else if (watched == m_frame13 && event->type() == QEvent::MouseMove) {
-        Frame13_MouseMove();
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 QRadioButton* Form1::option1(int index) const {
