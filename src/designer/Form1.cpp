@@ -1,14 +1,19 @@
 #include "designer/Form1.h"
 
+#include "designer/BackgroundPicture.h"
 #include "designer/DesignerControls.h"
 #include "designer/SignatureCanvas.h"
+#include "designer/SignatureFile.h"
 #include "designer/StatusLine.h"
+#include "designer/Twips.h"
 #include "online/HiddenBrowser.h"
 #include "platform/Platform.h"
+#include "sizedialog/Form3.h"
 
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -91,6 +96,60 @@ void Form1::Command1_Click() {
     m_command2->setEnabled(true);
     m_s1->setPanelText(2, QStringLiteral("签名生成成功!"));
     m_label2->hide();
+}
+
+void Form1::Command2_Click() {
+    const QString name = signatureFileName(m_platform.currentDateTime());
+    const QString path = m_platform.programFolder() + QLatin1Char('/') + name;
+    const QString error = writeBitmap(m_picture1->image(), path);
+    if (!error.isEmpty()) {
+        m_platform.showMessage(this, QStringLiteral("签名图片保存失败!\r\n") + error,
+                               MessageStyle::Warning);
+        return;
+    }
+    m_platform.showMessage(this, QStringLiteral("签名图片已保存在当前目录下!名称:") + name,
+                           MessageStyle::Information);
+}
+
+void Form1::Command7_Click() {
+    // Always at the same place below the button, wherever the mouse is.
+    m_set1->popup(mapToGlobal(QPoint(twipsToPixels(3100), twipsToPixels(3180))));
+}
+
+void Form1::qmwz_Click() {
+    if (const std::optional<QColor> colour = m_platform.chooseColour(this)) {
+        m_picture1->setForeColor(*colour);
+    }
+}
+
+void Form1::qmdz_Click() {
+    Form3 dialog(m_platform, *m_picture1);
+    m_platform.runModal(dialog);
+}
+
+void Form1::qmtp_Click() {
+    m_platform.showMessage(this, QStringLiteral("建议选择规格为:340*95的图片!"),
+                           MessageStyle::Information);
+    const std::optional<QString> chosen = m_platform.chooseFileToOpen(
+        this, QStringLiteral("图片文件(*.jpg)"), QStringLiteral("*.jpg"));
+    if (!chosen) {
+        return;
+    }
+    const BackgroundPicture picture = adoptBackgroundPicture(*chosen, m_platform.programFolder());
+    if (picture.image.isNull()) {
+        m_platform.showMessage(this, QStringLiteral("签名背景图片设置失败!\r\n") + picture.error,
+                               MessageStyle::Warning);
+        return;
+    }
+    m_image20->setPixmap(QPixmap::fromImage(picture.image));
+    m_picture1->setPicture(picture.image);
+    m_platform.showMessage(this, QStringLiteral("签名背景图片选择成功!"),
+                           MessageStyle::Information);
+    m_label2->hide();
+}
+
+QLabel* Form1::image20() const {
+    return m_image20;
 }
 
 QRadioButton* Form1::option1(int index) const {

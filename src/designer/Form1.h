@@ -12,6 +12,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QMenu;
 class QPushButton;
 class QRadioButton;
 class QTimer;
@@ -55,6 +56,15 @@ public:
     /// "设计签名": checks the choice and the name and draws the signature.
     void Command1_Click();
 
+    /// "保存签名": writes the canvas into the Program folder under a date-time name.
+    void Command2_Click();
+    /// "签名设定": pops up the settings menu below the button.
+    void Command7_Click();
+    /// Settings menu: text colour, text size, background picture.
+    void qmwz_Click();
+    void qmdz_Click();
+    void qmtp_Click();
+
     /// The update check, run once about a second after loading.
     void Timer3_Timer();
     /// The forum link.
@@ -80,6 +90,8 @@ public:
     [[nodiscard]] QLabel* label2() const { return m_label2; }
     [[nodiscard]] QLabel* label3() const;
     [[nodiscard]] QTimer* timer3() const { return m_timer3; }
+    [[nodiscard]] QMenu* set1() const { return m_set1; }
+    [[nodiscard]] QLabel* image20() const;
     [[nodiscard]] HiddenBrowser* webBrowser1() const { return m_webBrowser1; }
     [[nodiscard]] HiddenBrowser* webBrowser2() const { return m_webBrowser2; }
 
@@ -98,6 +110,7 @@ private:
     void buildPages();
     void buildStyleCell(const StyleSlot& slot, QGroupBox* page);
     void buildHiddenControls();
+    void buildSettingsMenu();
 
     void showPage(int page);
     void setLinkColour(const QColor& colour);
@@ -120,6 +133,7 @@ private:
     ClickableLabel* m_label3 = nullptr;
     QPushButton* m_command7 = nullptr;
     QPushButton* m_command3 = nullptr;
+    QMenu* m_set1 = nullptr;
     QGroupBox* m_frame3 = nullptr;
     QPushButton* m_command6 = nullptr;
     QPushButton* m_command4 = nullptr;

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
@@ -118,6 +119,7 @@ void Form1::buildDesignArea() {
     m_command2 = button(m_frame1, QStringLiteral("Command2"), QStringLiteral("保存签名"),
                         twipsRect(120, 2400, 5055, 495));
     m_command2->setEnabled(false);
+    connect(m_command2, &QPushButton::clicked, this, &Form1::Command2_Click);
 
     m_frame13 =
         frame(m_frame1, QStringLiteral("Frame13"), QString(), twipsRect(120, 3000, 5055, 495));
@@ -135,9 +137,26 @@ void Form1::buildDesignArea() {
 
     m_command7 = button(this, QStringLiteral("Command7"), QStringLiteral("签名设定"),
                         twipsRect(3600, 2880, 855, 255));
+    connect(m_command7, &QPushButton::clicked, this, &Form1::Command7_Click);
+    buildSettingsMenu();
     m_command3 = button(this, QStringLiteral("Command3"), QStringLiteral("建议提交"),
                         twipsRect(4440, 2880, 855, 255));
     connect(m_command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+}
+
+void Form1::buildSettingsMenu() {
+    m_set1 = new QMenu(QStringLiteral("设定"), this);
+    m_set1->setObjectName(QStringLiteral("set1"));
+    const auto item = [this](const char* name, const QString& caption, void (Form1::*handler)()) {
+        QAction* action = m_set1->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, this, handler);
+    };
+    item("qmwz", QStringLiteral("签名文字颜色"), &Form1::qmwz_Click);
+    m_set1->addSeparator()->setObjectName(QStringLiteral("x1"));
+    item("qmdz", QStringLiteral("签名文字大小"), &Form1::qmdz_Click);
+    m_set1->addSeparator()->setObjectName(QStringLiteral("x2"));
+    item("qmtp", QStringLiteral("签名背景图片"), &Form1::qmtp_Click);
 }
 
 void Form1::buildPages() {

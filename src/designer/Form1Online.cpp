@@ -1,6 +1,5 @@
-#include "designer/Form1.h"
-
 #include "designer/DesignerControls.h"
+#include "designer/Form1.h"
 #include "designer/StatusLine.h"
 #include "online/HiddenBrowser.h"
 #include "online/Links.h"
@@ -125,5 +124,4 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-
-}  // namespace inkvale
+} // namespace inkvale

@@ -2,6 +2,7 @@
 
 #include "platform/HttpFetcher.h"
 
+#include <QColor>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -9,7 +10,9 @@
 #include <QUrl>
 
 #include <chrono>
+#include <optional>
 
+class QDialog;
 class QWidget;
 
 namespace inkvale {
@@ -49,6 +52,17 @@ public:
     /// Shows a modal message box titled kMessageTitle and waits for the user's answer. Line
     /// breaks in `text` may be CR LF or a lone CR.
     virtual MessageAnswer showMessage(QWidget* parent, const QString& text, MessageStyle style) = 0;
+
+    /// Shows the colour dialog; nothing when the user cancels.
+    [[nodiscard]] virtual std::optional<QColor> chooseColour(QWidget* parent) = 0;
+
+    /// Shows the open-file dialog with one filter: `description` naming files that match
+    /// `pattern`. Nothing when the user cancels.
+    [[nodiscard]] virtual std::optional<QString>
+    chooseFileToOpen(QWidget* parent, const QString& description, const QString& pattern) = 0;
+
+    /// Shows `dialog` modally and returns when it has closed, with its result code.
+    virtual int runModal(QDialog& dialog) = 0;
 
     /// Opens `target` (a web address or a folder path) with the desktop's opener, passing it as
     /// one argument. Returns false when the opener could not be started.

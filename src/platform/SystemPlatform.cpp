@@ -1,6 +1,9 @@
 #include "platform/SystemPlatform.h"
 
+#include <QColorDialog>
 #include <QCoreApplication>
+#include <QDialog>
+#include <QFileDialog>
 #include <QFontDatabase>
 #include <QMessageBox>
 #include <QProcess>
@@ -62,6 +65,30 @@ MessageAnswer SystemPlatform::showMessage(QWidget* parent, const QString& text,
     default:
         return MessageAnswer::Cancel;
     }
+}
+
+std::optional<QColor> SystemPlatform::chooseColour(QWidget* parent) {
+    const QColor colour = QColorDialog::getColor(Qt::black, parent);
+    if (!colour.isValid()) {
+        return std::nullopt;
+    }
+    return colour;
+}
+
+std::optional<QString> SystemPlatform::chooseFileToOpen(QWidget* parent, const QString& description,
+                                                        const QString& pattern) {
+    const QString file = QFileDialog::getOpenFileName(parent, QString(), QString(),
+                                                      description + QStringLiteral(" (") + pattern +
+                                                          QLatin1Char(')'),
+                                                      nullptr, QFileDialog::HideNameFilterDetails);
+    if (file.isEmpty()) {
+        return std::nullopt;
+    }
+    return file;
+}
+
+int SystemPlatform::runModal(QDialog& dialog) {
+    return dialog.exec();
 }
 
 bool SystemPlatform::openInShell(const QString& target, ShellWindow /*window*/) {

@@ -12,6 +12,10 @@ namespace inkvale {
 class SystemPlatform final : public Platform {
 public:
     MessageAnswer showMessage(QWidget* parent, const QString& text, MessageStyle style) override;
+    [[nodiscard]] std::optional<QColor> chooseColour(QWidget* parent) override;
+    [[nodiscard]] std::optional<QString>
+    chooseFileToOpen(QWidget* parent, const QString& description, const QString& pattern) override;
+    int runModal(QDialog& dialog) override;
     bool openInShell(const QString& target, ShellWindow window) override;
     [[nodiscard]] QString programFolder() const override;
     [[nodiscard]] QDateTime currentDateTime() const override;

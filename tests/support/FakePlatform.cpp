@@ -1,5 +1,7 @@
 #include "support/FakePlatform.h"
 
+#include <QDialog>
+
 namespace inkvale::test {
 
 MessageAnswer FakePlatform::showMessage(QWidget* /*parent*/, const QString& text,
@@ -12,6 +14,39 @@ MessageAnswer FakePlatform::showMessage(QWidget* /*parent*/, const QString& text
     }
     const bool okBox = style == MessageStyle::Information || style == MessageStyle::Warning;
     return okBox ? MessageAnswer::Ok : MessageAnswer::Cancel;
+}
+
+std::optional<QColor> FakePlatform::chooseColour(QWidget* /*parent*/) {
+    ++colourDialogs;
+    if (colours.empty()) {
+        return std::nullopt;
+    }
+    const QColor colour = colours.front();
+    colours.pop_front();
+    return colour;
+}
+
+std::optional<QString> FakePlatform::chooseFileToOpen(QWidget* /*parent*/,
+                                                      const QString& description,
+                                                      const QString& pattern) {
+    fileFilters.append(description + QLatin1Char('|') + pattern);
+    if (filesToOpen.empty()) {
+        return std::nullopt;
+    }
+    const QString file = filesToOpen.front();
+    filesToOpen.pop_front();
+    return file;
+}
+
+int FakePlatform::runModal(QDialog& dialog) {
+    modalParents.append(dialog.parentWidget());
+    dialog.setResult(QDialog::Rejected);
+    dialog.show();
+    if (onModal) {
+        onModal(dialog);
+    }
+    dialog.hide();
+    return dialog.result();
 }
 
 bool FakePlatform::openInShell(const QString& target, ShellWindow window) {

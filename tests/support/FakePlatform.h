@@ -5,6 +5,7 @@
 #include <QList>
 
 #include <deque>
+#include <functional>
 
 namespace inkvale::test {
 
@@ -22,6 +23,12 @@ public:
     };
 
     MessageAnswer showMessage(QWidget* parent, const QString& text, MessageStyle style) override;
+    [[nodiscard]] std::optional<QColor> chooseColour(QWidget* parent) override;
+    [[nodiscard]] std::optional<QString>
+    chooseFileToOpen(QWidget* parent, const QString& description, const QString& pattern) override;
+    /// Records the dialog and runs `onModal` on it while it is "open"; the result is what the
+    /// dialog's done() set, or Rejected when nothing closed it.
+    int runModal(QDialog& dialog) override;
     bool openInShell(const QString& target, ShellWindow window) override;
     [[nodiscard]] QString programFolder() const override { return folder; }
     [[nodiscard]] QDateTime currentDateTime() const override { return clock; }
@@ -35,6 +42,9 @@ public:
     // Recorded calls.
     QList<Message> messages;
     QList<ShellCall> shellCalls;
+    QStringList fileFilters; ///< "description|pattern" of every open-file dialog shown
+    int colourDialogs = 0;
+    QList<QWidget*> modalParents; ///< the parent of every dialog run modally
     QList<QUrl> fetches;
     QList<QUrl> backgroundLoads;
     int endCount = 0;
@@ -42,6 +52,11 @@ public:
     // Scripted answers. Message boxes take answers from the front of `answers`; with none
     // left they answer OK for OK boxes and Cancel otherwise.
     std::deque<MessageAnswer> answers;
+    /// Answers of the colour and open-file dialogs, from the front; none left means cancel.
+    std::deque<QColor> colours;
+    std::deque<QString> filesToOpen;
+    /// Acts as the user of a modal dialog.
+    std::function<void(QDialog&)> onModal;
     bool shellSucceeds = true;
     QString folder = QStringLiteral("/tmp/inkvale-fake");
     QDateTime clock;

@@ -1,0 +1,150 @@
+#include "sizedialog/SizeEntry.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace inkvale {
+
+namespace {
+
+bool isBlank(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') ||
+           c == QLatin1Char('\r');
+}
+
+bool isDigit(QChar c) {
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+bool isExponent(QChar c) {
+    return c == QLatin1Char('E') || c == QLatin1Char('e');
+}
+
+bool isSign(QChar c) {
+    return c == QLatin1Char('+') || c == QLatin1Char('-');
+}
+
+} // namespace
+
+bool isNumericEntry(const QString& text, QChar groupSeparator) {
+    const QString entry = text.trimmed();
+    qsizetype i = 0;
+    const qsizetype n = entry.size();
+    if (i < n && isSign(entry.at(i))) {
+        ++i;
+    }
+    int digits = 0;
+    while (i < n && (isDigit(entry.at(i)) || (digits > 0 && entry.at(i) == groupSeparator &&
+                                              groupSeparator != QLatin1Char('.')))) {
+        digits += isDigit(entry.at(i)) ? 1 : 0;
+        ++i;
+    }
+    if (i < n && entry.at(i) == QLatin1Char('.')) {
+        ++i;
+        while (i < n && isDigit(entry.at(i))) {
+            ++digits;
+            ++i;
+        }
+    }
+    if (digits == 0) {
+        return false;
+    }
+    if (i < n && isExponent(entry.at(i))) {
+        ++i;
+        if (i < n && isSign(entry.at(i))) {
+            ++i;
+        }
+        const qsizetype exponentStart = i;
+        while (i < n && isDigit(entry.at(i))) {
+            ++i;
+        }
+        if (i == exponentStart) {
+            return false;
+        }
+    }
+    return i == n;
+}
+
+double leadingNumber(const QString& text) {
+    std::string number;
+    bool point = false;
+    bool mantissaDigits = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (isBlank(c)) {
+            continue;
+        }
+        if (number.empty() && isSign(c)) {
+            number += static_cast<char>(c.unicode());
+        } else if (isDigit(c)) {
+            number += static_cast<char>(c.unicode());
+            mantissaDigits = true;
+        } else if (c == QLatin1Char('.') && !point) {
+            number += '.';
+            point = true;
+        } else if (isExponent(c) && mantissaDigits) {
+            // The exponent counts only when digits follow it.
+            std::string exponent = "e";
+            qsizetype j = i + 1;
+            while (j < text.size() && isBlank(text.at(j))) {
+                ++j;
+            }
+            if (j < text.size() && isSign(text.at(j))) {
+                exponent += static_cast<char>(text.at(j).unicode());
+                ++j;
+            }
+            bool exponentDigits = false;
+            for (; j < text.size(); ++j) {
+                if (isDigit(text.at(j))) {
+                    exponent += static_cast<char>(text.at(j).unicode());
+                    exponentDigits = true;
+                } else if (!isBlank(text.at(j))) {
+                    break;
+                }
+            }
+            if (exponentDigits) {
+                number += exponent;
+            }
+            break;
+        } else {
+            break;
+        }
+    }
+    if (!mantissaDigits) {
+        return 0.0;
+    }
+    const char* first = number.data();
+    const bool negative = number.front() == '-';
+    if (number.front() == '+' || negative) {
+        ++first;
+    }
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(first, number.data() + number.size(), value);
+    (void)end;
+    if (error == std::errc::result_out_of_range) {
+        // Too small rounds to zero; too large is infinite.
+        const bool tiny = number.find("e-") != std::string::npos;
+        value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+    }
+    return negative ? -value : value;
+}
+
+std::optional<float> usableFontSize(double value) {
+    if (!std::isfinite(value)) {
+        return std::nullopt;
+    }
+    const auto points = static_cast<float>(value);
+    if (!(points > 0.0F) || points > kLargestFontSize) {
+        return std::nullopt;
+    }
+    return points;
+}
+
+QString formatFontSize(float points) {
+    QString text = QString::number(static_cast<double>(points), 'g', 7);
+    return text.replace(QLatin1Char('e'), QLatin1Char('E'));
+}
+
+} // namespace inkvale

@@ -1,0 +1,316 @@
+#include "designer/Form1.h"
+#include "designer/SignatureCanvas.h"
+#include "sizedialog/Form3.h"
+#include "support/FakePlatform.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace inkvale;
+using inkvale::test::FakePlatform;
+
+namespace {
+
+const QString kAdvice = QStringLiteral("建议选择规格为:340*95的图片!");
+const QString kPictureChosen = QStringLiteral("签名背景图片选择成功!");
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+/// Writes a JPEG of `size` filled with `colour` and returns its path.
+QString writePicture(const QString& path, QSize size, const QColor& colour) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    image.save(path, "JPG", 100);
+    return path;
+}
+
+void appendBigEndian(QByteArray& bytes, quint32 value) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        bytes += char((value >> shift) & 0xff);
+    }
+}
+
+quint32 crc32(const QByteArray& bytes) {
+    quint32 crc = 0xffffffffU;
+    for (const char byte : bytes) {
+        crc ^= static_cast<quint8>(byte);
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc >> 1) ^ (0xedb88320U & (0U - (crc & 1U)));
+        }
+    }
+    return ~crc;
+}
+
+void appendChunk(QByteArray& png, const QByteArray& type, const QByteArray& data) {
+    appendBigEndian(png, static_cast<quint32>(data.size()));
+    png += type + data;
+    appendBigEndian(png, crc32(type + data));
+}
+
+/// A PNG whose header claims a picture of width x height, followed by a few bytes of pixel data
+/// that decode to nothing.
+QByteArray pngHeaderOnly(quint32 width, quint32 height) {
+    QByteArray header;
+    appendBigEndian(header, width);
+    appendBigEndian(header, height);
+    header += QByteArray("\x08\x02\x00\x00\x00", 5);
+    QByteArray png("\x89PNG\r\n\x1a\n", 8);
+    appendChunk(png, "IHDR", header);
+    appendChunk(png, "IDAT", QByteArray(16, '\x42'));
+    return png;
+}
+
+} // namespace
+
+class TestSettings final : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void menuAsDesigned();
+    void menuOpensBelowTheButton();
+    void colour_data();
+    void colour();
+    void sizeDialogIsModalWithoutOwner();
+    void pictureChosen();
+    void pictureCancelled();
+    void pictureRefused_data();
+    void pictureRefused();
+    void choosingTheCopyItself();
+
+private:
+    void design();
+
+    QTemporaryDir* m_folder = nullptr;
+    FakePlatform* m_platform = nullptr;
+    Form1* m_form = nullptr;
+};
+
+void TestSettings::init() {
+    m_folder = new QTemporaryDir;
+    m_platform = new FakePlatform;
+    m_platform->folder = m_folder->path();
+    m_form = new Form1(*m_platform);
+    m_form->timer3()->stop();
+    m_form->Form_Load();
+}
+
+void TestSettings::cleanup() {
+    delete m_form;
+    delete m_platform;
+    delete m_folder;
+}
+
+void TestSettings::design() {
+    m_form->text1()->setEnabled(true);
+    m_form->Image_Click(2);
+    m_form->text1()->setText(QStringLiteral("HHH"));
+    m_form->Command1_Click();
+}
+
+void TestSettings::menuAsDesigned() {
+    QMenu* menu = m_form->set1();
+    QCOMPARE(menu->objectName(), QStringLiteral("set1"));
+    QCOMPARE(menu->title(), QStringLiteral("设定"));
+    const QList<QAction*> items = menu->actions();
+    QCOMPARE(items.size(), 5);
+    const QStringList names{"qmwz", "x1", "qmdz", "x2", "qmtp"};
+    const QStringList captions{"签名文字颜色", "", "签名文字大小", "", "签名背景图片"};
+    for (int i = 0; i < items.size(); ++i) {
+        QCOMPARE(items.at(i)->objectName(), names.at(i));
+        QCOMPARE(items.at(i)->isSeparator(), captions.at(i).isEmpty());
+        QCOMPARE(items.at(i)->text(), captions.at(i));
+    }
+}
+
+void TestSettings::menuOpensBelowTheButton() {
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form));
+    auto* button = m_form->findChild<QPushButton*>(QStringLiteral("Command7"));
+    // Wherever the mouse is, the menu opens at the same place.
+    for (const QPoint mouse : {QPoint(5, 5), QPoint(800, 400)}) {
+        QTest::mouseMove(m_form, mouse);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QTRY_VERIFY(m_form->set1()->isVisible());
+        QCOMPARE(m_form->set1()->pos(), m_form->mapToGlobal(QPoint(207, 212)));
+        m_form->set1()->hide();
+    }
+}
+
+void TestSettings::colour_data() {
+    QTest::addColumn<bool>("chosen");
+
+    QTest::newRow("colour chosen") << true;
+    QTest::newRow("dialog cancelled") << false;
+}
+
+void TestSettings::colour() {
+    QFETCH(bool, chosen);
+    design();
+    const QImage drawn = m_form->picture1()->image().copy();
+    const QColor before = m_form->picture1()->foreColor();
+    if (chosen) {
+        m_platform->colours.push_back(QColor(200, 0, 0));
+    }
+    m_form->set1()->actions().at(0)->trigger();
+    QCOMPARE(m_platform->colourDialogs, 1);
+    QVERIFY(m_platform->messages.isEmpty());
+    QCOMPARE(m_form->picture1()->foreColor(), chosen ? QColor(200, 0, 0) : before);
+    // Nothing changes on the canvas until the next design.
+    QCOMPARE(m_form->picture1()->image(), drawn);
+    m_form->Command1_Click();
+    QCOMPARE(m_form->picture1()->image() != drawn, chosen);
+}
+
+void TestSettings::sizeDialogIsModalWithoutOwner() {
+    design();
+    const QImage drawn = m_form->picture1()->image().copy();
+    QString caption;
+    m_platform->onModal = [&caption](QDialog& dialog) {
+        auto& form3 = dynamic_cast<Form3&>(dialog);
+        caption = form3.frame1()->title();
+        form3.text1()->setText(QStringLiteral("20"));
+        form3.Command1_Click();
+    };
+    m_form->set1()->actions().at(2)->trigger();
+    QCOMPARE(m_platform->modalParents, QList<QWidget*>{nullptr});
+    QCOMPARE(caption, QStringLiteral("当前签名大小为:42"));
+    QCOMPARE(m_form->picture1()->fontSize(), 20.0F);
+    QCOMPARE(m_form->picture1()->image(), drawn);
+
+    // The next opening shows the new size.
+    m_form->qmdz_Click();
+    QCOMPARE(caption, QStringLiteral("当前签名大小为:20"));
+}
+
+void TestSettings::pictureChosen() {
+    design();
+    const QString chosen = writePicture(m_folder->filePath(QStringLiteral("mine.jpg")),
+                                        QSize(340, 95), QColor(0, 128, 0));
+    m_platform->filesToOpen.push_back(chosen);
+    m_form->set1()->actions().at(4)->trigger();
+
+    QCOMPARE(m_platform->messages.size(), 2);
+    QCOMPARE(m_platform->messages.at(0).text, kAdvice);
+    QCOMPARE(m_platform->messages.at(0).style, MessageStyle::Information);
+    QCOMPARE(m_platform->messages.at(1).text, kPictureChosen);
+    QCOMPARE(m_platform->fileFilters, QStringList{"图片文件(*.jpg)|*.jpg"});
+    const QString copy = m_folder->filePath(QStringLiteral("xxx.jpg"));
+    QCOMPARE(readAll(copy), readAll(chosen));
+    QVERIFY(m_form->label2()->isHidden());
+    QVERIFY(!m_form->image20()->pixmap().isNull());
+    QCOMPARE(m_form->picture1()->picture().size(), QSize(340, 95));
+    // The picture lies under the canvas at once.
+    const QColor corner = m_form->picture1()->image().pixelColor(1, 1);
+    QVERIFY(qAbs(corner.green() - 128) < 8 && corner.red() < 8);
+}
+
+void TestSettings::pictureCancelled() {
+    design();
+    const QImage drawn = m_form->picture1()->image().copy();
+    m_form->qmtp_Click();
+    m_form->qmtp_Click();
+    // The advice comes every time, and nothing else.
+    QCOMPARE(m_platform->messages.size(), 2);
+    QCOMPARE(m_platform->messages.at(0).text, kAdvice);
+    QCOMPARE(m_platform->messages.at(1).text, kAdvice);
+    QCOMPARE(m_form->picture1()->image(), drawn);
+    QVERIFY(!QFile::exists(m_folder->filePath(QStringLiteral("xxx.jpg"))));
+}
+
+void TestSettings::pictureRefused_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("not a picture") << "text"
+                                   << "不是可以打开的图片";
+    QTest::newRow("unreadable file") << "missing"
+                                     << "无法读取";
+    QTest::newRow("decompression bomb") << "bomb"
+                                        << "图片尺寸过大(20000×20000)";
+    QTest::newRow("picture header, broken body") << "broken"
+                                                 << "不是可以打开的图片";
+    QTest::newRow("copy cannot be written") << "blocked"
+                                            << "无法复制所选图片:";
+}
+
+void TestSettings::pictureRefused() {
+    QFETCH(QString, kind);
+    // An earlier background and its copy stay as they are.
+    const QString earlier = writePicture(m_folder->filePath(QStringLiteral("earlier.jpg")),
+                                         QSize(20, 20), QColor(255, 255, 0));
+    m_platform->filesToOpen.push_back(earlier);
+    m_form->qmtp_Click();
+    const QString copy = m_folder->filePath(QStringLiteral("xxx.jpg"));
+    const QByteArray earlierCopy = readAll(copy);
+    const QImage background = m_form->picture1()->picture();
+    QVERIFY(!background.isNull());
+    m_form->label2()->show();
+    m_platform->messages.clear();
+
+    QString chosen = m_folder->filePath(QStringLiteral("chosen.jpg"));
+    if (kind == QLatin1String("text")) {
+        QFile file(chosen);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("this is not a picture\n");
+    } else if (kind == QLatin1String("missing")) {
+        chosen = m_folder->filePath(QStringLiteral("nowhere/none.jpg"));
+    } else if (kind == QLatin1String("bomb")) {
+        QFile file(chosen);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(pngHeaderOnly(20000, 20000));
+    } else if (kind == QLatin1String("broken")) {
+        QFile file(chosen);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(pngHeaderOnly(40, 40));
+    } else {
+        writePicture(chosen, QSize(10, 10), QColor(0, 0, 255));
+        // The program folder is gone: the copy has nowhere to go.
+        m_platform->folder = m_folder->filePath(QStringLiteral("gone"));
+    }
+    m_platform->filesToOpen.push_back(chosen);
+    m_form->qmtp_Click();
+
+    QCOMPARE(m_platform->messages.size(), 2);
+    QCOMPARE(m_platform->messages.at(0).text, kAdvice);
+    QCOMPARE(m_platform->messages.at(1).style, MessageStyle::Warning);
+    QVERIFY(m_platform->messages.at(1).text.startsWith(QStringLiteral("签名背景图片设置失败!")));
+    QFETCH(QString, reason);
+    QVERIFY2(m_platform->messages.at(1).text.contains(reason),
+             qPrintable(m_platform->messages.at(1).text));
+    QCOMPARE(m_form->picture1()->picture(), background);
+    QVERIFY(!m_form->label2()->isHidden());
+    QCOMPARE(readAll(copy), earlierCopy);
+    // No half-made copy is left behind.
+    const QStringList leftovers =
+        QDir(m_folder->path()).entryList({QStringLiteral("xxx.jpg.*")}, QDir::Files);
+    QVERIFY2(leftovers.isEmpty(), qPrintable(leftovers.join(u',')));
+}
+
+void TestSettings::choosingTheCopyItself() {
+    const QString copy = writePicture(m_folder->filePath(QStringLiteral("xxx.jpg")), QSize(30, 30),
+                                      QColor(255, 0, 255));
+    const QByteArray bytes = readAll(copy);
+    m_platform->filesToOpen.push_back(copy);
+    m_form->qmtp_Click();
+    QCOMPARE(readAll(copy), bytes);
+    QCOMPARE(m_platform->messages.last().text, kPictureChosen);
+    QCOMPARE(m_form->picture1()->picture().size(), QSize(30, 30));
+}
+
+QTEST_MAIN(TestSettings)
+#include "tst_settings.moc"
