@@ -2,6 +2,7 @@
 
 #include "platform/HttpFetcher.h"
 
+#include <QByteArrayView>
 #include <QColor>
 #include <QDateTime>
 #include <QString>
@@ -70,6 +71,17 @@ public:
 
     /// The folder that holds the program's executable, without a trailing separator.
     [[nodiscard]] virtual QString programFolder() const = 0;
+
+    /// The whole payload of the embedded resource of `type` and `id`, read in place (no copy);
+    /// empty when there is none. Valid for as long as the program runs.
+    [[nodiscard]] virtual QByteArrayView embeddedResource(const QString& type, int id) const = 0;
+
+    /// The folder where the user installs fonts for themselves, created when missing.
+    [[nodiscard]] virtual QString userFontFolder() const = 0;
+
+    /// Loads the skin library at `libraryPath` and asks it to apply `skinFile` to the running
+    /// program. A missing library or entry point, or a skin it rejects, leaves the system look.
+    virtual void attachSkin(const QString& libraryPath, const QString& skinFile) = 0;
 
     /// The local date and time.
     [[nodiscard]] virtual QDateTime currentDateTime() const = 0;

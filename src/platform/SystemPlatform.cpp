@@ -3,10 +3,13 @@
 #include <QColorDialog>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QFontDatabase>
+#include <QLibrary>
 #include <QMessageBox>
 #include <QProcess>
+#include <QResource>
 #include <QStandardPaths>
 
 #include <cstdio>
@@ -103,6 +106,41 @@ bool SystemPlatform::openInShell(const QString& target, ShellWindow /*window*/) 
 
 QString SystemPlatform::programFolder() const {
     return QCoreApplication::applicationDirPath();
+}
+
+QByteArrayView SystemPlatform::embeddedResource(const QString& type, int id) const {
+    // Payloads are stored uncompressed, so the data lies in the executable's own image.
+    const QResource resource(QStringLiteral(":/%1/%2").arg(type).arg(id));
+    if (!resource.isValid() || resource.compressionAlgorithm() != QResource::NoCompression) {
+        return {};
+    }
+    return {reinterpret_cast<const char*>(resource.data()),
+            static_cast<qsizetype>(resource.size())};
+}
+
+QString SystemPlatform::userFontFolder() const {
+#ifdef Q_OS_WIN
+    return QStringLiteral("c:\\windows\\fonts");
+#else
+    QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
+    if (dataHome.isEmpty()) {
+        dataHome = QDir::homePath() + QStringLiteral("/.local/share");
+    }
+    const QString folder = dataHome + QStringLiteral("/fonts");
+    QDir().mkpath(folder);
+    return folder;
+#endif
+}
+
+void SystemPlatform::attachSkin(const QString& libraryPath, const QString& skinFile) {
+    using AttachEx = int (*)(const char*, const char*);
+    QLibrary library(libraryPath);
+    const auto attach = reinterpret_cast<AttachEx>(library.resolve("SkinH_AttachEx"));
+    if (attach == nullptr) {
+        return;
+    }
+    // The library stays loaded: the skin lives on in the application it was applied to.
+    attach(skinFile.toLocal8Bit().constData(), "");
 }
 
 QDateTime SystemPlatform::currentDateTime() const {

@@ -18,6 +18,9 @@ public:
     int runModal(QDialog& dialog) override;
     bool openInShell(const QString& target, ShellWindow window) override;
     [[nodiscard]] QString programFolder() const override;
+    [[nodiscard]] QByteArrayView embeddedResource(const QString& type, int id) const override;
+    [[nodiscard]] QString userFontFolder() const override;
+    void attachSkin(const QString& libraryPath, const QString& skinFile) override;
     [[nodiscard]] QDateTime currentDateTime() const override;
     [[nodiscard]] QStringList installedFontFaces() const override;
     [[nodiscard]] HttpReply fetch(const QUrl& url, std::chrono::milliseconds timeout,

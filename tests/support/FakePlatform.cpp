@@ -49,6 +49,14 @@ int FakePlatform::runModal(QDialog& dialog) {
     return dialog.result();
 }
 
+QByteArrayView FakePlatform::embeddedResource(const QString& type, int id) const {
+    const auto found = resources.constFind(id);
+    if (type != QLatin1String("CUSTOM") || found == resources.constEnd()) {
+        return {};
+    }
+    return QByteArrayView(*found);
+}
+
 bool FakePlatform::openInShell(const QString& target, ShellWindow window) {
     shellCalls.append({target, window});
     return shellSucceeds;

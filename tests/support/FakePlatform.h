@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 
 #include <QList>
+#include <QMap>
 
 #include <deque>
 #include <functional>
@@ -31,6 +32,11 @@ public:
     int runModal(QDialog& dialog) override;
     bool openInShell(const QString& target, ShellWindow window) override;
     [[nodiscard]] QString programFolder() const override { return folder; }
+    [[nodiscard]] QByteArrayView embeddedResource(const QString& type, int id) const override;
+    [[nodiscard]] QString userFontFolder() const override { return fontFolder; }
+    void attachSkin(const QString& libraryPath, const QString& skinFile) override {
+        skinAttachments.append({libraryPath, skinFile});
+    }
     [[nodiscard]] QDateTime currentDateTime() const override { return clock; }
     [[nodiscard]] QStringList installedFontFaces() const override { return fonts; }
     /// Fetches for real (tests serve the address on loopback) and records the address.
@@ -44,7 +50,8 @@ public:
     QList<ShellCall> shellCalls;
     QStringList fileFilters; ///< "description|pattern" of every open-file dialog shown
     int colourDialogs = 0;
-    QList<QWidget*> modalParents; ///< the parent of every dialog run modally
+    QList<QWidget*> modalParents;       ///< the parent of every dialog run modally
+    QList<QStringList> skinAttachments; ///< {library, skin file} of every attachment
     QList<QUrl> fetches;
     QList<QUrl> backgroundLoads;
     int endCount = 0;
@@ -61,6 +68,9 @@ public:
     QString folder = QStringLiteral("/tmp/inkvale-fake");
     QDateTime clock;
     QStringList fonts;
+    QString fontFolder = QStringLiteral("/tmp/inkvale-fake-fonts");
+    /// Embedded resources of type "CUSTOM", by id.
+    QMap<int, QByteArray> resources;
 
 private:
     HttpFetcher m_http;

@@ -1,0 +1,189 @@
+#include "platform/SystemPlatform.h"
+#include "startup/Deployment.h"
+#include "support/FakePlatform.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <thread>
+#include <unistd.h>
+
+using namespace inkvale;
+using inkvale::test::FakePlatform;
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+/// Distinct payloads for the twenty ids, of varied sizes.
+QMap<int, QByteArray> payloads() {
+    QMap<int, QByteArray> map;
+    for (const DeployedFile& file : kDeployedFiles) {
+        QByteArray bytes = "payload " + QByteArray::number(file.resourceId) + "\n";
+        bytes += QByteArray(file.resourceId * 37, char('a' + file.resourceId % 26));
+        map.insert(file.resourceId, bytes);
+    }
+    return map;
+}
+
+} // namespace
+
+class TestDeployment final : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void firstStart();
+    void laterStart();
+    void plainFileNamedFonts();
+    void readOnlyTargetKeepsItsContent();
+    void folderThatCannotBeWritten();
+    void missingPayload();
+    void twoDeploymentsAtOnce();
+
+private:
+    void verifyAllDeployed(const QString& folder);
+    [[nodiscard]] QString target(QStringView name) const {
+        return m_folder->filePath(name.toString());
+    }
+
+    QTemporaryDir* m_folder = nullptr;
+    FakePlatform* m_platform = nullptr;
+};
+
+void TestDeployment::init() {
+    m_folder = new QTemporaryDir;
+    m_platform = new FakePlatform;
+    m_platform->folder = m_folder->path();
+    m_platform->resources = payloads();
+}
+
+void TestDeployment::cleanup() {
+    delete m_platform;
+    delete m_folder;
+}
+
+void TestDeployment::verifyAllDeployed(const QString& folder) {
+    for (const DeployedFile& file : kDeployedFiles) {
+        const QString path = QDir(folder).filePath(file.target.toString());
+        QVERIFY2(readAll(path) == m_platform->resources.value(file.resourceId), qPrintable(path));
+    }
+}
+
+void TestDeployment::firstStart() {
+    QVERIFY(!QFileInfo::exists(target(u"fonts")));
+    DeployEmbeddedFiles(*m_platform);
+    QVERIFY(QFileInfo(target(u"fonts")).isDir());
+    verifyAllDeployed(m_folder->path());
+    QStringList expected{"COMDLG32.OCX", "MSCOMCTL.OCX", "MSINET.OCX", "SkinH_VB6.dll",
+                         "skinh.she"};
+    QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files, QDir::Name), expected);
+    QCOMPARE(QDir(target(u"fonts")).entryList(QDir::Files).size(), 15);
+}
+
+void TestDeployment::laterStart() {
+    DeployEmbeddedFiles(*m_platform);
+    // Someone else's file in the fonts folder, and old files: one longer than its payload.
+    writeAll(target(u"fonts/mine.ttf"), "keep me");
+    writeAll(target(u"skinh.she"), QByteArray(100000, 'x'));
+    writeAll(target(u"fonts/3.ttf"), "older and different");
+    const QDateTime old = QDateTime::currentDateTime().addDays(-1);
+    for (const DeployedFile& file : kDeployedFiles) {
+        QFile existing(target(file.target));
+        QVERIFY(existing.open(QIODevice::ReadWrite));
+        QVERIFY(existing.setFileTime(old, QFileDevice::FileModificationTime));
+    }
+
+    DeployEmbeddedFiles(*m_platform);
+    verifyAllDeployed(m_folder->path());
+    QCOMPARE(readAll(target(u"fonts/mine.ttf")), QByteArray("keep me"));
+    for (const DeployedFile& file : kDeployedFiles) {
+        QVERIFY2(QFileInfo(target(file.target)).lastModified() > old,
+                 qPrintable(file.target.toString()));
+    }
+    // No temporary files are left behind.
+    QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files).size(), 5);
+    QCOMPARE(QDir(target(u"fonts")).entryList(QDir::Files).size(), 16);
+}
+
+void TestDeployment::plainFileNamedFonts() {
+    writeAll(target(u"fonts"), "not a folder");
+    DeployEmbeddedFiles(*m_platform);
+    for (std::size_t i = 0; i < kFirstFontFile; ++i) {
+        const DeployedFile& file = kDeployedFiles.at(i);
+        QCOMPARE(readAll(target(file.target)), m_platform->resources.value(file.resourceId));
+    }
+    QCOMPARE(readAll(target(u"fonts")), QByteArray("not a folder"));
+    QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files).size(), 6);
+}
+
+void TestDeployment::readOnlyTargetKeepsItsContent() {
+    writeAll(target(u"skinh.she"), ".SHE old skin");
+    QVERIFY(QFile::setPermissions(target(u"skinh.she"), QFile::ReadOwner | QFile::ReadGroup));
+    DeployEmbeddedFiles(*m_platform);
+    QCOMPARE(readAll(target(u"skinh.she")), QByteArray(".SHE old skin"));
+    for (const DeployedFile& file : kDeployedFiles) {
+        if (file.resourceId != 102) {
+            QCOMPARE(readAll(target(file.target)), m_platform->resources.value(file.resourceId));
+        }
+    }
+    QFile::setPermissions(target(u"skinh.she"), QFile::ReadOwner | QFile::WriteOwner);
+}
+
+void TestDeployment::folderThatCannotBeWritten() {
+    if (geteuid() != 0) {
+        QVERIFY(QFile::setPermissions(m_folder->path(), QFile::ReadOwner | QFile::ExeOwner));
+        DeployEmbeddedFiles(*m_platform);
+        QFile::setPermissions(m_folder->path(),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(QDir(m_folder->path()).isEmpty());
+    }
+    // A Program folder that is gone cannot be written either, by anyone.
+    m_platform->folder = m_folder->filePath(QStringLiteral("gone"));
+    DeployEmbeddedFiles(*m_platform);
+    QVERIFY(!QFileInfo::exists(m_platform->folder));
+}
+
+void TestDeployment::missingPayload() {
+    writeAll(target(u"MSINET.OCX"), "kept");
+    m_platform->resources.remove(104);
+    m_platform->resources.remove(107);
+    DeployEmbeddedFiles(*m_platform);
+    QCOMPARE(readAll(target(u"MSINET.OCX")), QByteArray("kept"));
+    QVERIFY(QFileInfo::exists(target(u"fonts/3.ttf")));
+    QCOMPARE(QFileInfo(target(u"fonts/3.ttf")).size(), 0);
+    QCOMPARE(readAll(target(u"fonts/4.ttf")), m_platform->resources.value(108));
+}
+
+void TestDeployment::twoDeploymentsAtOnce() {
+    // Large payloads so that the writes overlap.
+    for (auto it = m_platform->resources.begin(); it != m_platform->resources.end(); ++it) {
+        it.value() = it.value().repeated(400);
+    }
+    for (int round = 0; round < 5; ++round) {
+        std::thread first([this] { DeployEmbeddedFiles(*m_platform); });
+        std::thread second([this] { DeployEmbeddedFiles(*m_platform); });
+        first.join();
+        second.join();
+        verifyAllDeployed(m_folder->path());
+    }
+    QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files).size(), 5);
+    QCOMPARE(QDir(target(u"fonts")).entryList(QDir::Files).size(), 15);
+}
+
+QTEST_GUILESS_MAIN(TestDeployment)
+#include "tst_deployment.moc"
