@@ -3,7 +3,7 @@
 
 inkvale_packages=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev libfontconfig-dev
     libbenchmark-dev
     fonts-noto-cjk fonts-dejavu-core
     xvfb xauth

@@ -261,7 +261,8 @@ void TestForm1::hiddenDataControls() {
     }
     auto* list = m_form->findChild<QListWidget*>(QStringLiteral("List1"));
     QVERIFY(!client.intersects(list->geometry()));
-    QCOMPARE(list->count(), 0);
+    // After loading, the font check's work list holds the installed faces.
+    QCOMPARE(list->count(), m_platform->fonts.size());
 }
 
 void TestForm1::pageSwitchClearsTheChoice_data() {

@@ -13,24 +13,32 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace inkvale {
 
 void Form1::loadAndShow() {
-    Form_Load();
+    if (!Form_Load()) {
+        return;
+    }
     if (const QScreen* target = screen()) {
         move(target->availableGeometry().center() - rect().center());
     }
     show();
 }
 
-void Form1::Form_Load() {
-    // 1. The skin is attached here once the skin library is deployed with the program.
+bool Form1::Form_Load() {
+    // 1. The skin, from the library written beside the program at start.
+    const QString folder = m_platform.programFolder();
+    m_platform.attachSkin(folder + QStringLiteral("/SkinH_VB6.dll"),
+                          folder + QStringLiteral("/skinh.she"));
 
     // 2. The window keeps its designed size: no sizing frame, no maximise button.
     setFixedSize(kClientSize);
@@ -38,10 +46,45 @@ void Form1::Form_Load() {
     // 3. The status line lies along the bottom edge at the full width of the client area.
     m_s1->setGeometry(0, height() - m_s1->height(), width(), m_s1->height());
 
-    // 4. The style font check runs here.
+    // 4. Without its style fonts the program cannot draw: the check ends it.
+    if (!CheckStyleFonts()) {
+        return false;
+    }
 
     // 5-6. The hidden browser loads the forum page; nothing waits for it.
     m_webBrowser1->navigate(m_online.forum);
+    return true;
+}
+
+bool Form1::CheckStyleFonts() {
+    m_list1->clear();
+    for (const QString& face : m_platform.installedFontFaces()) {
+        // "@" names are the vertical-writing variants of East Asian fonts.
+        if (!face.startsWith(QLatin1Char('@'))) {
+            m_list1->addItem(face);
+        }
+    }
+    int fontsFound = 0;
+    for (int i = 0; i < m_list1->count(); ++i) {
+        const QString face = m_list1->item(i)->text();
+        const bool known =
+            std::any_of(m_faceNameBoxes.begin(), m_faceNameBoxes.end(),
+                        [&face](const QLineEdit* box) { return box->text() == face; });
+        fontsFound += known ? 1 : 0;
+    }
+    if (fontsFound == kStyleCount) {
+        return true;
+    }
+    m_platform.showMessage(
+        this,
+        QStringLiteral("字体缺失,如果您是首次使用请将Fonts文件夹下的字体\r\n \r\n"
+                       "完整复制到字体文件夹中,重启程序即可!现在为您打开相关文件夹!"),
+        MessageStyle::Information);
+    m_platform.openInShell(m_platform.programFolder() + QStringLiteral("/fonts"),
+                           ShellWindow::Normal);
+    m_platform.openInShell(m_platform.userFontFolder(), ShellWindow::Normal);
+    m_platform.endProgram();
+    return false;
 }
 
 void Form1::showPage(int page) {

@@ -40,8 +40,9 @@ public:
     /// Runs the load handler, then shows the window centred on its screen.
     void loadAndShow();
 
-    /// The load handler: prepares the window before it is first shown.
-    void Form_Load();
+    /// The load handler: prepares the window before it is first shown. False when the program
+    /// has been ended meanwhile and the window must not be shown.
+    bool Form_Load();
 
     /// ">>" on page 1: shows page 2 and clears the style options.
     void Command6_Click();
@@ -112,6 +113,9 @@ private:
     void buildHiddenControls();
     void buildSettingsMenu();
 
+    /// Counts the installed style fonts; when one is missing, tells the user, opens the two font
+    /// folders and ends the program (returning false).
+    bool CheckStyleFonts();
     void showPage(int page);
     void setLinkColour(const QColor& colour);
     void enableDesigning();

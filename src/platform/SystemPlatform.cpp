@@ -12,6 +12,10 @@
 #include <QResource>
 #include <QStandardPaths>
 
+#ifdef INKVALE_HAVE_FONTCONFIG
+#include <fontconfig/fontconfig.h>
+#endif
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -148,7 +152,29 @@ QDateTime SystemPlatform::currentDateTime() const {
 }
 
 QStringList SystemPlatform::installedFontFaces() const {
+#ifdef INKVALE_HAVE_FONTCONFIG
+    // The system's own list, one entry per installed family, read afresh: fonts the user has
+    // just installed count.
+    FcInitBringUptoDate();
+    FcPattern* pattern = FcPatternCreate();
+    FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, nullptr);
+    FcFontSet* fonts = FcFontList(nullptr, pattern, objects);
+    QStringList faces;
+    if (fonts != nullptr) {
+        for (int i = 0; i < fonts->nfont; ++i) {
+            FcChar8* family = nullptr;
+            if (FcPatternGetString(fonts->fonts[i], FC_FAMILY, 0, &family) == FcResultMatch) {
+                faces.append(QString::fromUtf8(reinterpret_cast<const char*>(family)));
+            }
+        }
+        FcFontSetDestroy(fonts);
+    }
+    FcObjectSetDestroy(objects);
+    FcPatternDestroy(pattern);
+    return faces;
+#else
     return QFontDatabase::families();
+#endif
 }
 
 HttpReply SystemPlatform::fetch(const QUrl& url, std::chrono::milliseconds timeout,

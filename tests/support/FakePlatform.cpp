@@ -1,8 +1,15 @@
 #include "support/FakePlatform.h"
 
+#include "designer/StyleCatalogue.h"
+
 #include <QDialog>
 
 namespace inkvale::test {
+
+QStringList FakePlatform::allStyleFaces() {
+    const auto faces = faceNamesInBoxOrder();
+    return {faces.begin(), faces.end()};
+}
 
 MessageAnswer FakePlatform::showMessage(QWidget* /*parent*/, const QString& text,
                                         MessageStyle style) {

@@ -14,6 +14,9 @@ namespace inkvale::test {
 /// test ever waits on a real modal box.
 class FakePlatform final : public Platform {
 public:
+    /// The fifteen style face names.
+    [[nodiscard]] static QStringList allStyleFaces();
+
     struct Message {
         QString text;
         MessageStyle style;
@@ -67,7 +70,8 @@ public:
     bool shellSucceeds = true;
     QString folder = QStringLiteral("/tmp/inkvale-fake");
     QDateTime clock;
-    QStringList fonts;
+    /// Installed font faces: every style font, unless a test says otherwise.
+    QStringList fonts = allStyleFaces();
     QString fontFolder = QStringLiteral("/tmp/inkvale-fake-fonts");
     /// Embedded resources of type "CUSTOM", by id.
     QMap<int, QByteArray> resources;
