@@ -14,6 +14,7 @@
 #include <optional>
 
 class QDialog;
+class QRegion;
 class QWidget;
 
 namespace inkvale {
@@ -41,6 +42,9 @@ enum class ShellWindow : int {
     Minimised = 2, ///< minimised with focus (web addresses)
 };
 
+/// The extended window style bit that makes a window layered: its opacity can be set.
+inline constexpr qint32 kLayeredWindowStyle = 0x80000;
+
 /// Title of every message box the program shows.
 inline constexpr QStringView kMessageTitle = u"OrvekZanvi提示";
 
@@ -53,6 +57,17 @@ public:
     /// Shows a modal message box titled kMessageTitle and waits for the user's answer. Line
     /// breaks in `text` may be CR LF or a lone CR.
     virtual MessageAnswer showMessage(QWidget* parent, const QString& text, MessageStyle style) = 0;
+
+    /// The extended style word of a top-level window.
+    [[nodiscard]] virtual qint32 extendedWindowStyle(const QWidget& window) const = 0;
+    /// Replaces the extended style word. Setting kLayeredWindowStyle makes the window layered:
+    /// it shows nothing until its first setWindowAlpha.
+    virtual void setExtendedWindowStyle(QWidget& window, qint32 style) = 0;
+    /// Sets the opacity of a layered window: 0 fully transparent, 255 opaque. Where the system
+    /// cannot make windows translucent this has no visible effect.
+    virtual void setWindowAlpha(QWidget& window, quint8 alpha) = 0;
+    /// Clips a top-level window to `devicePixels`, a region in the window's device pixels.
+    virtual void setWindowRegion(QWidget& window, const QRegion& devicePixels) = 0;
 
     /// Shows the colour dialog; nothing when the user cancels.
     [[nodiscard]] virtual std::optional<QColor> chooseColour(QWidget* parent) = 0;

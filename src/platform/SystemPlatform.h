@@ -12,6 +12,10 @@ namespace inkvale {
 class SystemPlatform final : public Platform {
 public:
     MessageAnswer showMessage(QWidget* parent, const QString& text, MessageStyle style) override;
+    [[nodiscard]] qint32 extendedWindowStyle(const QWidget& window) const override;
+    void setExtendedWindowStyle(QWidget& window, qint32 style) override;
+    void setWindowAlpha(QWidget& window, quint8 alpha) override;
+    void setWindowRegion(QWidget& window, const QRegion& devicePixels) override;
     [[nodiscard]] std::optional<QColor> chooseColour(QWidget* parent) override;
     [[nodiscard]] std::optional<QString>
     chooseFileToOpen(QWidget* parent, const QString& description, const QString& pattern) override;

@@ -1,8 +1,11 @@
 #include "designer/Form1.h"
 #include "platform/SystemPlatform.h"
+#include "startup/Form2.h"
 
 #include <QApplication>
 #include <QStyleFactory>
+
+#include <memory>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -10,7 +13,11 @@ int main(int argc, char* argv[]) {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 
     inkvale::SystemPlatform platform;
-    inkvale::Form1 form1(platform);
-    form1.loadAndShow();
+    std::unique_ptr<inkvale::Form1> form1;
+    auto* splash = new inkvale::Form2(platform, [&platform, &form1] {
+        form1 = std::make_unique<inkvale::Form1>(platform);
+        form1->loadAndShow();
+    });
+    splash->loadAndShow();
     return QApplication::exec();
 }

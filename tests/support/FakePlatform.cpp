@@ -23,6 +23,14 @@ MessageAnswer FakePlatform::showMessage(QWidget* /*parent*/, const QString& text
     return okBox ? MessageAnswer::Ok : MessageAnswer::Cancel;
 }
 
+void FakePlatform::setWindowAlpha(QWidget& window, quint8 alpha) {
+    if ((extendedWindowStyle(window) & kLayeredWindowStyle) != 0) {
+        alphas.append(alpha);
+    } else {
+        ++alphaOnPlainWindow;
+    }
+}
+
 std::optional<QColor> FakePlatform::chooseColour(QWidget* /*parent*/) {
     ++colourDialogs;
     if (colours.empty()) {

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QMap>
+#include <QRegion>
 
 #include <deque>
 #include <functional>
@@ -27,6 +28,16 @@ public:
     };
 
     MessageAnswer showMessage(QWidget* parent, const QString& text, MessageStyle style) override;
+    [[nodiscard]] qint32 extendedWindowStyle(const QWidget& window) const override {
+        return extendedStyles.value(&window);
+    }
+    void setExtendedWindowStyle(QWidget& window, qint32 style) override {
+        extendedStyles.insert(&window, style);
+    }
+    void setWindowAlpha(QWidget& window, quint8 alpha) override;
+    void setWindowRegion(QWidget& /*window*/, const QRegion& devicePixels) override {
+        regions.append(devicePixels);
+    }
     [[nodiscard]] std::optional<QColor> chooseColour(QWidget* parent) override;
     [[nodiscard]] std::optional<QString>
     chooseFileToOpen(QWidget* parent, const QString& description, const QString& pattern) override;
@@ -53,7 +64,11 @@ public:
     QList<ShellCall> shellCalls;
     QStringList fileFilters; ///< "description|pattern" of every open-file dialog shown
     int colourDialogs = 0;
-    QList<QWidget*> modalParents;       ///< the parent of every dialog run modally
+    QList<QWidget*> modalParents; ///< the parent of every dialog run modally
+    QMap<const QWidget*, qint32> extendedStyles;
+    QList<int> alphas;                  ///< every opacity set on a layered window, in order
+    int alphaOnPlainWindow = 0;         ///< opacities set on windows that were not layered
+    QList<QRegion> regions;             ///< every window region set, in device pixels
     QList<QStringList> skinAttachments; ///< {library, skin file} of every attachment
     QList<QUrl> fetches;
     QList<QUrl> backgroundLoads;

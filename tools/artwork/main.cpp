@@ -13,6 +13,7 @@
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImage>
+#include <QImageWriter>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -108,6 +109,68 @@ QImage banner() {
     return image;
 }
 
+QImage splash() {
+    QImage image(600, 395, QImage::Format_RGB888);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+
+    QLinearGradient night(0, 0, 0, image.height());
+    night.setColorAt(0.0, QColor(24, 26, 33));
+    night.setColorAt(1.0, QColor(40, 36, 38));
+    painter.fillRect(image.rect(), night);
+
+    // Two broad strokes of thinned ink and one of cinnabar.
+    const auto stroke = [&painter](QPointF from, QPointF c1, QPointF c2, QPointF to, qreal width,
+                                   const QColor& colour) {
+        QPainterPath path(from);
+        path.cubicTo(c1, c2, to);
+        painter.strokePath(path, QPen(colour, width, Qt::SolidLine, Qt::RoundCap));
+    };
+    stroke({40, 300}, {180, 230}, {380, 350}, {560, 250}, 46, QColor(255, 255, 255, 12));
+    stroke({70, 120}, {220, 60}, {420, 150}, {540, 90}, 30, QColor(255, 255, 255, 9));
+    stroke({120, 262}, {240, 240}, {360, 276}, {480, 250}, 3, QColor(190, 60, 40, 160));
+
+    const QRectF seal(58, 62, 64, 64);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(178, 34, 34));
+    painter.drawRoundedRect(seal, 8, 8);
+    painter.setPen(QColor(250, 240, 230));
+    drawFitted(painter, inkvale::styleSlot(0).faceName.toString(), QStringLiteral("墨"),
+               seal.adjusted(8, 6, -8, -8));
+
+    painter.setPen(QColor(246, 238, 222));
+    drawFitted(painter, inkvale::styleSlot(7).faceName.toString(), QStringLiteral("Inkvale"),
+               QRectF(140, 40, 400, 110));
+    painter.setPen(QColor(222, 184, 120));
+    drawFitted(painter, inkvale::styleSlot(12).faceName.toString(), QStringLiteral("艺术签名设计"),
+               QRectF(120, 150, 360, 90));
+
+    QFont small(QStringLiteral("Noto Sans CJK SC"));
+    small.setPixelSize(14);
+    painter.setFont(small);
+    painter.setPen(QColor(160, 154, 146));
+    painter.drawText(QRectF(0, 280, 600, 24), Qt::AlignCenter,
+                     QStringLiteral("Kelda系列软件 · 十五种书法与手写风格 · Sp2"));
+    small.setPixelSize(13);
+    painter.setFont(small);
+    painter.setPen(QColor(120, 116, 110));
+    painter.drawText(QRectF(0, 338, 600, 22), Qt::AlignCenter, QStringLiteral("点击任意处进入"));
+    return image;
+}
+
+bool saveProgressiveJpeg(const QImage& image, const QString& path) {
+    QImageWriter writer(path, "JPG");
+    writer.setQuality(90);
+    writer.setProgressiveScanWrite(true);
+    if (!writer.write(image)) {
+        std::fprintf(stderr, "inkvale-artwork: cannot write %s: %s\n", qPrintable(path),
+                     qPrintable(writer.errorString()));
+        return false;
+    }
+    return true;
+}
+
 bool save(const QImage& image, const QString& path, const char* format) {
     if (!image.save(path, format, format == QByteArrayLiteral("JPG") ? 92 : -1)) {
         std::fprintf(stderr, "inkvale-artwork: cannot write %s\n", qPrintable(path));
@@ -141,6 +204,7 @@ int main(int argc, char* argv[]) {
     }
 
     bool ok = save(banner(), out.filePath(QStringLiteral("banner.jpg")), "JPG");
+    ok = saveProgressiveJpeg(splash(), out.filePath(QStringLiteral("splash.jpg"))) && ok;
     for (const StyleSlot& slot : inkvale::styleCatalogue()) {
         if (slot.isStyle()) {
             ok = save(preview(slot),
