@@ -5,8 +5,9 @@ inkvale_packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev libfontconfig-dev
     libbenchmark-dev
+    python3 python3-fonttools python3-brotli unicode-data fontconfig npm
     fonts-noto-cjk fonts-dejavu-core
-    xvfb xauth
+    xvfb xauth xdotool
 )
 
 inkvale_install_deps() {
@@ -14,6 +15,10 @@ inkvale_install_deps() {
     local pkg
     for pkg in "${inkvale_packages[@]}"; do
         if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+            # npm may come with a Node.js that was installed another way.
+            if [ "$pkg" = npm ] && command -v npm >/dev/null 2>&1; then
+                continue
+            fi
             missing+=("$pkg")
         fi
     done
@@ -29,4 +34,9 @@ inkvale_install_deps() {
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq
     apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# Fetches the pinned, checksummed sources of the style fonts into the user's cache.
+inkvale_fetch_fonts() {
+    bash "$root/tools/fonts/fetch.sh"
 }

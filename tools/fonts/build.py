@@ -1,0 +1,564 @@
+#!/usr/bin/python3
+"""Build Inkvale's fifteen style fonts from the pinned sources in manifest.json.
+
+    /usr/bin/python3 tools/fonts/build.py --out DIR
+
+writes DIR/1.ttf ... DIR/15.ttf. The sources must have been fetched first with
+tools/fonts/fetch.sh. Built fonts are cached in
+${INKVALE_CACHE_DIR:-${XDG_CACHE_HOME:-~/.cache}/inkvale}/fonts/<key>/, where <key>
+hashes everything the output depends on (manifest, this script, fontTools' version,
+the Unihan data); with a valid cache the fonts are only copied.
+
+The output is byte-for-byte reproducible: no timestamps are stamped, every step
+runs in a fixed order, and the script runs itself with PYTHONHASHSEED=0.
+
+Each font goes through these steps (see docs/fonts.md):
+  1. load: the listed file(s) from the source archive, WOFF turned into plain sfnt;
+     with the "merge" transform, all matched pieces are merged into one font;
+  2. "alias-traditional": a hanzi the font lacks is mapped to the glyph of its
+     traditional or variant form that the font has (Unihan variants);
+  3. code points mapped to glyphs without outlines are unmapped (so they fall back
+     to another font instead of drawing nothing), except spaces and format marks;
+  4. subset to the manifest's keep_unicode ranges; hinting and glyph names dropped;
+  5. names rewritten to the Inkvale family; copyright and licence kept (added from
+     the manifest when the source lacks them); the face declared Regular;
+  6. checked: the family name, the copyright record, and coverage (Chinese styles:
+     all fifty common surnames and >= 3,300 of GB2312 level 1; Latin: A-Z a-z).
+"""
+import argparse
+import bz2
+import concurrent.futures
+import fnmatch
+import hashlib
+import importlib
+import io
+import json
+import logging
+import os
+import shutil
+import subprocess
+import sys
+import tarfile
+import tempfile
+import time
+import unicodedata
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+MANIFEST = os.path.join(HERE, 'manifest.json')
+UNIHAN_VARIANTS = '/usr/share/unicode/Unihan_Variants.txt.bz2'
+FETCH_HINT = 'run tools/fonts/fetch.sh first'
+
+SURNAMES = ('王李张刘陈杨黄赵吴周徐孙马朱胡郭何高林罗郑梁谢宋唐许韩冯邓曹彭曾肖田董'
+            '袁潘于蒋蔡余杜叶程苏魏吕丁任沈')
+LATIN_LETTERS = 'ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz'
+MIN_LEVEL1 = 3300
+KNOWN_TRANSFORMS = {'merge', 'alias-traditional'}
+
+# Name records written for licences whose source font carries none (IDs 13 and 14).
+LICENCE_RECORDS = {
+    'OFL-1.1': ('This Font Software is licensed under the SIL Open Font License, Version 1.1. '
+                'This license is available with a FAQ at: https://openfontlicense.org',
+                'https://openfontlicense.org'),
+    'public-domain': ('Public domain: the author waives copyright; free to use, modify and '
+                      'redistribute without restriction. No warranty.', ''),
+}
+# Name IDs replaced by Inkvale's names (all platforms and languages); 18/21/22/25 would
+# give fontconfig and other libraries a second family or full name, so they go.
+REWRITTEN_IDS = {1, 2, 3, 4, 6, 16, 17, 18, 21, 22, 25}
+
+
+class BuildError(Exception):
+    pass
+
+
+def die(msg):
+    print(f'build.py: error: {msg}', file=sys.stderr)
+    sys.exit(1)
+
+
+def cache_root():
+    root = os.environ.get('INKVALE_CACHE_DIR')
+    if not root:
+        xdg = os.environ.get('XDG_CACHE_HOME') or os.path.join(os.path.expanduser('~'), '.cache')
+        root = os.path.join(xdg, 'inkvale')
+    return root
+
+
+def sha256_file(path):
+    h = hashlib.sha256()
+    with open(path, 'rb') as f:
+        for block in iter(lambda: f.read(1 << 20), b''):
+            h.update(block)
+    return h.hexdigest()
+
+
+def gb2312_level1():
+    """The 3,755 GB2312 level-1 hanzi: rows 0xB0-0xD7, cells 0xA1-0xFE (0xD7FA-FE unused)."""
+    chars = []
+    for hi in range(0xB0, 0xD8):
+        for lo in range(0xA1, 0xFF):
+            try:
+                chars.append(bytes([hi, lo]).decode('gb2312'))
+            except UnicodeDecodeError:
+                pass
+    return chars
+
+
+def gb2312_all():
+    chars = []
+    for hi in range(0xB0, 0xF8):
+        for lo in range(0xA1, 0xFF):
+            try:
+                chars.append(bytes([hi, lo]).decode('gb2312'))
+            except UnicodeDecodeError:
+                pass
+    return chars
+
+
+# ----------------------------------------------------------------------------- manifest
+
+def load_manifest():
+    with open(MANIFEST, 'rb') as f:
+        raw = f.read()
+    data = json.loads(raw)
+    fonts = data['fonts']
+    if [e['m'] for e in fonts] != list(range(1, 16)):
+        raise BuildError('manifest.json must list the fonts M=1..15 in order')
+    for e in fonts:
+        bad = set(e['transforms']) - KNOWN_TRANSFORMS
+        if bad:
+            raise BuildError(f"M={e['m']}: unknown transform(s) {sorted(bad)}")
+        ps = e['postscript']
+        if not (ps.isascii() and 0 < len(ps) <= 63 and all(33 <= ord(c) <= 126 for c in ps)
+                and not any(c in ps for c in '[](){}<>/%')):
+            raise BuildError(f"M={e['m']}: PostScript name {ps!r} is not a valid ASCII name")
+        if e['script'] not in ('latin', 'chinese'):
+            raise BuildError(f"M={e['m']}: script must be latin or chinese")
+        if not isinstance(e.get('ttc_index', 0), int):
+            raise BuildError(f"M={e['m']}: ttc_index must be a number")
+        if e['original']['licence'] not in LICENCE_RECORDS:
+            raise BuildError(f"M={e['m']}: unknown licence {e['original']['licence']}")
+    return raw, data
+
+
+def keep_codepoints(data):
+    keep = set()
+    for lo, hi, _ in data['keep_unicode']:
+        keep.update(range(int(lo, 16), int(hi, 16) + 1))
+    return keep
+
+
+def cache_key(manifest_raw):
+    import fontTools
+    h = hashlib.sha256()
+    h.update(b'manifest\0' + manifest_raw)
+    with open(os.path.abspath(__file__), 'rb') as f:
+        h.update(b'build.py\0' + f.read())
+    h.update(b'fonttools\0' + fontTools.version.encode())
+    h.update(b'python\0' + sys.version.split()[0].encode())  # unicodedata's version
+    h.update(b'unihan\0' + sha256_file(UNIHAN_VARIANTS).encode())
+    return h.hexdigest()[:24]
+
+
+# ----------------------------------------------------------------------------- sources
+
+def source_path(entry):
+    return os.path.join(cache_root(), 'font-sources', entry['source']['archive'])
+
+
+def check_sources(data):
+    """Every archive is present with the pinned sha256, or a clear error says what to do."""
+    seen, missing, wrong = set(), [], []
+    for e in data['fonts']:
+        src = e['source']
+        if src['archive'] in seen:
+            continue
+        seen.add(src['archive'])
+        path = source_path(e)
+        if not os.path.isfile(path):
+            missing.append(path)
+        elif sha256_file(path) != src['sha256']:
+            wrong.append(path)
+    if missing or wrong:
+        lines = [f'  missing: {p}' for p in missing] + [f'  sha256 mismatch: {p}' for p in wrong]
+        raise BuildError('font sources are missing or do not match their pinned sha256:\n' + '\n'.join(lines) +
+                         f'\n{FETCH_HINT} (bash tools/fonts/fetch.sh)')
+
+
+def read_members(entry):
+    """{member path: bytes} for the manifest's file patterns, in sorted path order."""
+    src, patterns = entry['source'], entry['files']
+    path = source_path(entry)
+    found = {}
+
+    def wanted(name):
+        return any(fnmatch.fnmatchcase(name, p) for p in patterns)
+
+    if src['kind'] == 'deb':
+        proc = subprocess.Popen(['dpkg-deb', '--fsys-tarfile', path], stdout=subprocess.PIPE)
+        with tarfile.open(fileobj=proc.stdout, mode='r|') as tar:
+            for m in tar:
+                name = m.name[2:] if m.name.startswith('./') else m.name
+                if m.isfile() and wanted(name):
+                    found[name] = tar.extractfile(m).read()
+        if proc.wait() != 0:
+            raise BuildError(f'dpkg-deb could not read {path}')
+    elif src['kind'] == 'npm':
+        with tarfile.open(path, mode='r:gz') as tar:
+            for m in tar:
+                if m.isfile() and wanted(m.name):
+                    found[m.name] = tar.extractfile(m).read()
+    else:
+        raise BuildError(f"M={entry['m']}: unknown source kind {src['kind']}")
+    for p in patterns:
+        if not any(fnmatch.fnmatchcase(n, p) for n in found):
+            raise BuildError(f"M={entry['m']}: nothing in {src['archive']} matches {p}")
+    return dict(sorted(found.items()))
+
+
+# ----------------------------------------------------------------------------- transforms
+
+def as_sfnt(data, index=0):
+    from fontTools.ttLib import TTFont
+    font = TTFont(io.BytesIO(data), recalcTimestamp=False, fontNumber=index)
+    font.flavor = None
+    return font
+
+
+def load_font(entry):
+    from fontTools.ttLib import TTFont
+    from fontTools.merge import Merger
+    members = read_members(entry)
+    if 'merge' not in entry['transforms']:
+        if len(members) != 1:
+            raise BuildError(f"M={entry['m']}: {len(members)} files matched; list one or add 'merge'")
+        return as_sfnt(next(iter(members.values())), entry.get('ttc_index', 0))
+    pieces, dates = [], None
+    for data in members.values():
+        font = as_sfnt(data)
+        dates = dates or (font['head'].created, font['head'].modified)
+        for tag in ('GSUB', 'GPOS'):
+            # fontsource pieces carry layout tables with no script list; Merger fails on them
+            if tag in font and font[tag].table.ScriptList is None:
+                del font[tag]
+        buf = io.BytesIO()
+        font.save(buf, reorderTables=True)
+        buf.seek(0)
+        pieces.append(buf)
+    merged = Merger().merge(pieces)
+    # Merger stamps the current time into head.created/modified and would stamp it again
+    # on save: keep the first piece's dates instead. Reload so every table is compiled.
+    merged['head'].created, merged['head'].modified = dates
+    merged.recalcTimestamp = False
+    buf = io.BytesIO()
+    merged.save(buf)
+    return TTFont(io.BytesIO(buf.getvalue()), recalcTimestamp=False)
+
+
+def inked_glyphs(font, glyph_names):
+    """The glyphs among glyph_names that draw something."""
+    if 'glyf' in font:
+        glyf = font['glyf']
+        return {g for g in glyph_names if glyf[g].numberOfContours != 0}
+    from fontTools.pens.boundsPen import ControlBoundsPen
+    gs = font.getGlyphSet()
+    out = set()
+    for g in glyph_names:
+        pen = ControlBoundsPen(gs)
+        gs[g].draw(pen)
+        if pen.bounds is not None:
+            out.add(g)
+    return out
+
+
+def unicode_subtables(font):
+    return [t for t in font['cmap'].tables if t.isUnicode() and t.format in (4, 12)]
+
+
+def unihan_variant_candidates():
+    """{hanzi code point: [variant code points in order of preference]}."""
+    trad, var = {}, {}
+    with bz2.open(UNIHAN_VARIANTS, 'rt', encoding='utf-8') as f:
+        for line in f:
+            if line.startswith('#') or not line.strip():
+                continue
+            cp, key, value = line.rstrip('\n').split('\t')
+            c = int(cp[2:], 16)
+            vs = [int(v.split('<')[0][2:], 16) for v in value.split()]
+            if key == 'kTraditionalVariant':
+                trad[c] = vs
+            elif key in ('kSemanticVariant', 'kZVariant'):  # context-free variants only
+                var.setdefault(c, []).extend(vs)
+    cands = {}
+    for c in sorted(set(trad) | set(var)):
+        if 0x4E00 <= c <= 0x9FFF:
+            first = trad.get(c, [])
+            cands[c] = first + [w for t in first + [c] for w in var.get(t, [])]
+    return cands
+
+
+def alias_traditional(font):
+    """Simplified in, traditional out: map each hanzi the font cannot draw to the glyph
+    of its traditional (then semantic or Z) variant that the font can draw."""
+    best = font.getBestCmap()
+    inked = inked_glyphs(font, set(best.values()))
+    has = lambda c: c in best and best[c] in inked
+    added = {}
+    for c, variants in unihan_variant_candidates().items():
+        if has(c):
+            continue
+        for v in variants:
+            if has(v):
+                added[c] = best[v]
+                break
+    for table in unicode_subtables(font):
+        table.cmap.update({c: g for c, g in added.items() if table.format == 12 or c < 0x10000})
+    return len(added)
+
+
+def blank_allowed(cp):
+    return unicodedata.category(chr(cp)) in ('Zs', 'Zl', 'Zp', 'Cc', 'Cf')
+
+
+def unmap_blank(font):
+    """Remove code points whose glyph draws nothing (kept: spaces and format marks)."""
+    best = font.getBestCmap()
+    inked = inked_glyphs(font, set(best.values()))
+    drop = {c for c, g in best.items() if g not in inked and not blank_allowed(c)}
+    for table in font['cmap'].tables:
+        for c in drop:
+            table.cmap.pop(c, None)
+    return len(drop)
+
+
+def subset(font, keep):
+    from fontTools import subset as ftsubset
+    opts = ftsubset.Options()
+    opts.layout_features = ['*']
+    opts.name_IDs = ['*']
+    opts.name_languages = ['*']
+    opts.name_legacy = True
+    opts.notdef_outline = True
+    opts.glyph_names = False
+    opts.hinting = False
+    opts.legacy_kern = True
+    opts.prune_unicode_ranges = True
+    opts.recalc_timestamp = False
+    unicodes = sorted(c for c in font.getBestCmap() if c in keep)
+    sub = ftsubset.Subsetter(opts)
+    sub.populate(unicodes=unicodes)
+    sub.subset(font)
+
+
+def rename(font, entry):
+    family, ps = entry['family'], entry['postscript']
+    name = font['name']
+    version = (name.getDebugName(5) or 'Version 1.0').split(';')[0].strip()
+    name.names = [r for r in name.names if r.nameID not in REWRITTEN_IDS]
+    records = {1: family, 2: 'Regular', 3: f'{version};Inkvale;{ps}', 4: family, 6: ps,
+               16: family, 17: 'Regular'}
+    for nid, text in records.items():
+        name.setName(text, nid, 3, 1, 0x409)
+    orig = entry['original']
+    desc, url = LICENCE_RECORDS[orig['licence']]
+    if name.getDebugName(0) is None:
+        name.setName(f"{orig['name']}: {orig['authors']}", 0, 3, 1, 0x409)
+    if name.getDebugName(13) is None:
+        name.setName(desc, 13, 3, 1, 0x409)
+    if url and name.getDebugName(14) is None:
+        name.setName(url, 14, 3, 1, 0x409)
+    # one Regular face per family: clear italic/bold/oblique, set REGULAR
+    os2 = font['OS/2']
+    os2.fsSelection = (os2.fsSelection & ~((1 << 0) | (1 << 5) | (1 << 9))) | (1 << 6)
+    font['head'].macStyle &= ~0b11
+    if 'CFF ' in font:
+        cff = font['CFF '].cff
+        cff.fontNames[0] = ps
+        top = cff.topDictIndex[0]
+        top.FamilyName = ps.split('-')[0]
+        top.FullName = ps.split('-')[0]
+
+
+# ----------------------------------------------------------------------------- checks
+
+def coverage(font):
+    best = font.getBestCmap()
+    inked = inked_glyphs(font, set(best.values()))
+    drawn = {c for c, g in best.items() if g in inked}
+    count = lambda chars: sum(1 for ch in chars if ord(ch) in drawn)
+    return dict(l1=count(gb2312_level1()), gb2312=count(gb2312_all()),
+                surnames=count(SURNAMES), letters=count(LATIN_LETTERS),
+                missing_surnames=''.join(ch for ch in SURNAMES if ord(ch) not in drawn),
+                glyphs=font['maxp'].numGlyphs)
+
+
+def check_font(path, entry):
+    from fontTools.ttLib import TTFont
+    font = TTFont(path)
+    cov = coverage(font)
+    problems = []
+    if entry['script'] == 'chinese':
+        if cov['missing_surnames']:
+            problems.append(f"surnames not drawn: {cov['missing_surnames']}")
+        if cov['l1'] < MIN_LEVEL1:
+            problems.append(f"only {cov['l1']} of 3755 GB2312 level-1 hanzi (< {MIN_LEVEL1})")
+    if cov['letters'] != len(LATIN_LETTERS):
+        problems.append(f"only {cov['letters']} of 52 ASCII letters")
+    if font['name'].getDebugName(0) is None:
+        problems.append('no copyright record (name ID 0)')
+    families = {r.toUnicode() for r in font['name'].names if r.nameID in (1, 16)}
+    if families != {entry['family']}:
+        problems.append(f'family records {sorted(families)}')
+    if shutil.which('fc-scan'):
+        out = subprocess.run(['fc-scan', '--format', '%{family}\n', path],
+                             capture_output=True, check=True).stdout.decode('utf-8')
+        if out != entry['family'] + '\n':
+            problems.append(f'fc-scan reports family {out!r}')
+    if problems:
+        raise BuildError(f"M={entry['m']} ({entry['family']}): " + '; '.join(problems))
+    cov['size'] = os.path.getsize(path)
+    return cov
+
+
+# ----------------------------------------------------------------------------- build
+
+def build_one(entry, keep, dest):
+    t0 = time.monotonic()
+    font = load_font(entry)
+    notes = []
+    if 'alias-traditional' in entry['transforms']:
+        notes.append(f'{alias_traditional(font)} traditional aliases')
+    notes.append(f'{unmap_blank(font)} blank mappings removed')
+    subset(font, keep)
+    rename(font, entry)
+    path = os.path.join(dest, f"{entry['m']}.ttf")
+    font.save(path, reorderTables=True)
+    cov = check_font(path, entry)
+    cov['notes'] = ', '.join(notes)
+    cov['seconds'] = time.monotonic() - t0
+    return entry['m'], cov
+
+
+def write_report(dest, data, results):
+    lines = ['m\tfamily\tsize\tglyphs\tl1\tgb2312\tsurnames\tletters\tnotes']
+    for e in data['fonts']:
+        r = results[e['m']]
+        lines.append(f"{e['m']}\t{e['family']}\t{r['size']}\t{r['glyphs']}\t{r['l1']}\t"
+                     f"{r['gb2312']}\t{r['surnames']}\t{r['letters']}\t{r['notes']}")
+    with open(os.path.join(dest, 'report.tsv'), 'w', encoding='utf-8') as f:
+        f.write('\n'.join(lines) + '\n')
+
+
+def write_sums(dest):
+    names = [f'{m}.ttf' for m in range(1, 16)]
+    with open(os.path.join(dest, 'SHA256SUMS'), 'w') as f:
+        for n in names:
+            f.write(f'{sha256_file(os.path.join(dest, n))}  {n}\n')
+
+
+def cache_valid(dest):
+    sums = os.path.join(dest, 'SHA256SUMS')
+    if not os.path.isfile(sums):
+        return False
+    with open(sums) as f:
+        entries = [line.split() for line in f if line.strip()]
+    if sorted(n for _, n in entries) != sorted(f'{m}.ttf' for m in range(1, 16)):
+        return False
+    return all(os.path.isfile(os.path.join(dest, n)) and sha256_file(os.path.join(dest, n)) == s
+               for s, n in entries)
+
+
+def build_all(data, target, jobs):
+    check_sources(data)
+    keep = keep_codepoints(data)
+    os.makedirs(os.path.dirname(target), exist_ok=True)
+    tmp = tempfile.mkdtemp(prefix='.building-', dir=os.path.dirname(target))
+    try:
+        # the big merges first, so two workers finish at about the same time
+        order = sorted(data['fonts'],
+                       key=lambda e: ('merge' not in e['transforms'], e['script'] != 'chinese', e['m']))
+        results = {}
+        with concurrent.futures.ProcessPoolExecutor(max_workers=jobs) as pool:
+            futures = [pool.submit(build_one, e, keep, tmp) for e in order]
+            try:
+                for fut in concurrent.futures.as_completed(futures):
+                    m, cov = fut.result()
+                    results[m] = cov
+                    print(f"  built {m:2}.ttf  {cov['size'] / 1e6:5.2f} MB  {cov['seconds']:5.1f} s",
+                          flush=True)
+            except BaseException:
+                for fut in futures:
+                    fut.cancel()
+                raise
+        write_report(tmp, data, results)
+        write_sums(tmp)
+        if os.path.isdir(target):
+            shutil.rmtree(target)
+        os.rename(tmp, target)
+    except BaseException:
+        shutil.rmtree(tmp, ignore_errors=True)
+        raise
+
+
+def prune_cache(keep_dir, keep=3):
+    """Keep the `keep` most recently used builds; drop stale half-finished ones."""
+    root = os.path.dirname(keep_dir)
+    now = time.time()
+    builds = []
+    for name in os.listdir(root):
+        path = os.path.join(root, name)
+        if name.startswith('.building-'):
+            if now - os.path.getmtime(path) > 6 * 3600:
+                shutil.rmtree(path, ignore_errors=True)
+        elif path != keep_dir and os.path.isfile(os.path.join(path, 'SHA256SUMS')):
+            builds.append((os.path.getmtime(path), path))
+    for _, path in sorted(builds, reverse=True)[keep - 1:]:
+        shutil.rmtree(path, ignore_errors=True)
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split('\n\n')[0])
+    ap.add_argument('--out', required=True, help='folder to receive 1.ttf ... 15.ttf')
+    ap.add_argument('--rebuild', action='store_true', help='ignore and replace the cached build')
+    ap.add_argument('--jobs', type=int, default=os.cpu_count() or 1)
+    ap.add_argument('--report', action='store_true', help='print coverage and sizes')
+    args = ap.parse_args()
+
+    logging.basicConfig(format='build.py: %(name)s: %(message)s')
+    logging.getLogger('fontTools').setLevel(logging.ERROR)  # e.g. 'mort NOT subset; dropped'
+    try:
+        importlib.import_module('fontTools')
+    except ImportError:
+        die('fontTools is missing: apt-get install python3-fonttools python3-brotli unicode-data fontconfig '
+            f'({FETCH_HINT}: it installs them)')
+    if not os.path.isfile(UNIHAN_VARIANTS):
+        die(f'{UNIHAN_VARIANTS} is missing: apt-get install unicode-data ({FETCH_HINT}: it installs it)')
+
+    try:
+        raw, data = load_manifest()
+        target = os.path.join(cache_root(), 'fonts', cache_key(raw))
+        t0 = time.monotonic()
+        if args.rebuild or not cache_valid(target):
+            print(f'build.py: building the style fonts into {target}', flush=True)
+            build_all(data, target, max(1, args.jobs))
+            if not cache_valid(target):
+                raise BuildError(f'the build in {target} does not verify')
+            prune_cache(target)
+        os.utime(target)  # most recently used
+        os.makedirs(args.out, exist_ok=True)
+        for m in range(1, 16):
+            shutil.copyfile(os.path.join(target, f'{m}.ttf'), os.path.join(args.out, f'{m}.ttf'))
+        print(f'build.py: 15 style fonts in {args.out} ({time.monotonic() - t0:.1f} s, cache {target})')
+        if args.report:
+            with open(os.path.join(target, 'report.tsv'), encoding='utf-8') as f:
+                sys.stdout.write(f.read())
+    except BuildError as e:
+        die(str(e))
+
+
+if __name__ == '__main__':
+    if os.environ.get('PYTHONHASHSEED') != '0':
+        # hash-ordered sets must not change the output: run with a fixed hash seed
+        os.environ['PYTHONHASHSEED'] = '0'
+        os.execv(sys.executable, [sys.executable, os.path.abspath(__file__)] + sys.argv[1:])
+    main()

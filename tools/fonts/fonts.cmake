@@ -1,0 +1,29 @@
+# Inkvale's style fonts: include() this from the top CMakeLists.txt.
+#
+# Defines
+#   INKVALE_FONTS_DIR   folder that receives the built fonts (${CMAKE_BINARY_DIR}/fonts)
+#   INKVALE_FONT_FILES  the fifteen built files, M=1..15: ${INKVALE_FONTS_DIR}/1.ttf ... 15.ttf
+#   inkvale_fonts       custom target that builds them
+#
+# tools/fonts/build.py makes them from the sources that tools/fonts/fetch.sh put in the
+# user's cache, and keeps its own cache of built fonts, so a rebuild only copies them.
+# Without fetched sources the build stops and says to run tools/fonts/fetch.sh.
+
+set(INKVALE_FONTS_TOOLS_DIR ${CMAKE_CURRENT_LIST_DIR})
+set(INKVALE_FONTS_PYTHON /usr/bin/python3 CACHE FILEPATH
+    "Python with Debian's fontTools (python3-fonttools) used to build the style fonts")
+set(INKVALE_FONTS_DIR ${CMAKE_BINARY_DIR}/fonts)
+
+set(INKVALE_FONT_FILES)
+foreach(m RANGE 1 15)
+    list(APPEND INKVALE_FONT_FILES ${INKVALE_FONTS_DIR}/${m}.ttf)
+endforeach()
+
+add_custom_command(
+    OUTPUT ${INKVALE_FONT_FILES}
+    COMMAND ${INKVALE_FONTS_PYTHON} ${INKVALE_FONTS_TOOLS_DIR}/build.py --out ${INKVALE_FONTS_DIR}
+    DEPENDS ${INKVALE_FONTS_TOOLS_DIR}/manifest.json ${INKVALE_FONTS_TOOLS_DIR}/build.py
+    COMMENT "Building the style fonts (tools/fonts/build.py; sources from tools/fonts/fetch.sh)"
+    VERBATIM)
+
+add_custom_target(inkvale_fonts DEPENDS ${INKVALE_FONT_FILES})
