@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCursor>
+#include <QFont>
 #include <QLabel>
 #include <QWidget>
 
@@ -40,6 +41,10 @@ private:
     QPoint m_from;
     QPoint m_to;
 };
+
+/// The font of the program's windows: a plain CJK sans-serif at 12 pixels, so that Chinese
+/// text never falls back to one of the style fonts.
+[[nodiscard]] QFont interfaceFont();
 
 /// The pointing-hand cursor of the option buttons, preview pictures and links: 32 x 32,
 /// monochrome, hot spot at the fingertip (5, 0).

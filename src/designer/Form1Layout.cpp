@@ -59,11 +59,7 @@ Form1::Form1(Platform& platform, OnlineSettings online, QWidget* parent)
     setWindowTitle(QStringLiteral("Kelda系列软件のInkvale Sp2"));
     resize(kClientSize);
 
-    QFont uiFont = font();
-    uiFont.setFamilies({QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei"),
-                        QStringLiteral("Sans Serif")});
-    uiFont.setPixelSize(12);
-    setFont(uiFont);
+    setFont(interfaceFont());
 
     // Creation order is stacking order: later controls lie in front of earlier ones.
     buildBanner();

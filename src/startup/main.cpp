@@ -1,3 +1,4 @@
+#include "designer/DesignerControls.h"
 #include "designer/Form1.h"
 #include "platform/SystemPlatform.h"
 #include "startup/Form2.h"
@@ -11,6 +12,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Inkvale"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setFont(inkvale::interfaceFont());
 
     inkvale::SystemPlatform platform;
     std::unique_ptr<inkvale::Form1> form1;
