@@ -193,12 +193,15 @@ QDateTime SystemPlatform::currentDateTime() const {
 
 QStringList SystemPlatform::installedFontFaces() const {
 #ifdef INKVALE_HAVE_FONTCONFIG
-    // The system's own list, one entry per installed family, read afresh: fonts the user has
-    // just installed count.
-    FcInitBringUptoDate();
+    // The system's own list, one entry per installed family, read afresh from a configuration
+    // of our own: fonts the user has just installed count, and Qt's configuration is left alone.
+    FcConfig* config = FcInitLoadConfigAndFonts();
+    if (config == nullptr) {
+        return {};
+    }
     FcPattern* pattern = FcPatternCreate();
     FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, nullptr);
-    FcFontSet* fonts = FcFontList(nullptr, pattern, objects);
+    FcFontSet* fonts = FcFontList(config, pattern, objects);
     QStringList faces;
     if (fonts != nullptr) {
         for (int i = 0; i < fonts->nfont; ++i) {
@@ -211,6 +214,7 @@ QStringList SystemPlatform::installedFontFaces() const {
     }
     FcObjectSetDestroy(objects);
     FcPatternDestroy(pattern);
+    FcConfigDestroy(config);
     return faces;
 #else
     return QFontDatabase::families();

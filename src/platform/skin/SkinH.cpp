@@ -16,7 +16,7 @@ enum AttachResult : int {
     NotASkin = 3,
 };
 
-}  // namespace
+} // namespace
 
 /// Applies the skin in `skinFile` (a path in the local 8-bit encoding) to the running
 /// application. `password` is reserved for protected skins and may be empty. Returns 0 when

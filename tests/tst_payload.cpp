@@ -1,0 +1,107 @@
+#include "platform/SystemPlatform.h"
+#include "startup/Deployment.h"
+#include "support/FakePlatform.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace inkvale;
+using inkvale::test::FakePlatform;
+
+namespace {
+
+/// The file behind each payload id, as the build listed them.
+QMap<int, QString> payloadSources() {
+    QFile qrc(QStringLiteral(INKVALE_PAYLOAD_QRC));
+    if (!qrc.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    QMap<int, QString> sources;
+    static const QRegularExpression entry(QStringLiteral("<file alias=\"(\\d+)\">([^<]+)</file>"));
+    auto matches = entry.globalMatch(QString::fromUtf8(qrc.readAll()));
+    while (matches.hasNext()) {
+        const auto match = matches.next();
+        sources.insert(match.captured(1).toInt(), match.captured(2));
+    }
+    return sources;
+}
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestPayload final : public QObject {
+    Q_OBJECT
+
+private slots:
+    void everyPayloadIsCarriedWhole();
+    void payloadsAreWhatTheirNamesSay();
+    void deployTheRealPayloads();
+};
+
+void TestPayload::everyPayloadIsCarriedWhole() {
+    const QMap<int, QString> sources = payloadSources();
+    QCOMPARE(sources.size(), 20);
+    SystemPlatform platform;
+    for (const DeployedFile& file : kDeployedFiles) {
+        QVERIFY2(sources.contains(file.resourceId), qPrintable(QString::number(file.resourceId)));
+        const QByteArrayView payload =
+            platform.embeddedResource(QStringLiteral("CUSTOM"), file.resourceId);
+        QVERIFY2(!payload.isEmpty(), qPrintable(file.target.toString()));
+        QVERIFY2(payload == readAll(sources.value(file.resourceId)),
+                 qPrintable(file.target.toString()));
+        // Read in place: every look-up gives the same bytes at the same address.
+        QCOMPARE(platform.embeddedResource(QStringLiteral("CUSTOM"), file.resourceId).data(),
+                 payload.data());
+    }
+    QVERIFY(platform.embeddedResource(QStringLiteral("CUSTOM"), 100).isEmpty());
+    QVERIFY(platform.embeddedResource(QStringLiteral("OTHER"), 101).isEmpty());
+}
+
+void TestPayload::payloadsAreWhatTheirNamesSay() {
+    SystemPlatform platform;
+    const auto payload = [&platform](int id) {
+        return platform.embeddedResource(QStringLiteral("CUSTOM"), id);
+    };
+    QVERIFY(payload(101).startsWith("\x7f"
+                                    "ELF"));
+    QVERIFY(payload(102).startsWith(".SHE"));
+    for (int id : {103, 104, 120}) {
+        QVERIFY(payload(id).startsWith("Control role: "));
+    }
+    for (int id = 105; id <= 119; ++id) {
+        // TrueType outlines or CFF outlines in an OpenType wrapper.
+        QVERIFY2(payload(id).startsWith(QByteArrayView("\x00\x01\x00\x00", 4)) ||
+                     payload(id).startsWith("OTTO"),
+                 qPrintable(QString::number(id)));
+    }
+}
+
+void TestPayload::deployTheRealPayloads() {
+    SystemPlatform system;
+    FakePlatform platform;
+    QTemporaryDir folder;
+    platform.folder = folder.path();
+    for (const DeployedFile& file : kDeployedFiles) {
+        const QByteArrayView bytes =
+            system.embeddedResource(QStringLiteral("CUSTOM"), file.resourceId);
+        platform.resources.insert(file.resourceId,
+                                  QByteArray::fromRawData(bytes.data(), bytes.size()));
+    }
+    DeployEmbeddedFiles(platform);
+    const QMap<int, QString> sources = payloadSources();
+    for (const DeployedFile& file : kDeployedFiles) {
+        QVERIFY2(readAll(folder.filePath(file.target.toString())) ==
+                     readAll(sources.value(file.resourceId)),
+                 qPrintable(file.target.toString()));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestPayload)
+#include "tst_payload.moc"
