@@ -58,12 +58,10 @@ bool Form1::Form_Load() {
 
 bool Form1::CheckStyleFonts() {
     m_list1->clear();
-    for (const QString& face : m_platform.installedFontFaces()) {
-        // "@" names are the vertical-writing variants of East Asian fonts.
-        if (!face.startsWith(QLatin1Char('@'))) {
-            m_list1->addItem(face);
-        }
-    }
+    QStringList faces = m_platform.installedFontFaces();
+    // "@" names are the vertical-writing variants of East Asian fonts.
+    faces.removeIf([](const QString& face) { return face.startsWith(QLatin1Char('@')); });
+    m_list1->addItems(faces);
     int fontsFound = 0;
     for (int i = 0; i < m_list1->count(); ++i) {
         const QString face = m_list1->item(i)->text();
