@@ -7,7 +7,7 @@ inkvale_packages=(
     libbenchmark-dev
     python3 python3-fonttools python3-brotli unicode-data fontconfig npm
     fonts-noto-cjk fonts-dejavu-core
-    xvfb xauth xdotool valgrind bc
+    xvfb xauth xdotool python3-xlib imagemagick valgrind bc
 )
 
 inkvale_install_deps() {

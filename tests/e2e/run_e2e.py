@@ -1,0 +1,311 @@
+#!/usr/bin/python3
+"""Drives the real Inkvale program under an X server with real X input, as a person would.
+
+Run under Xvfb (xvfb-run). Nothing of the program is faked: a fresh Program folder holds only
+the executable, the style fonts are installed into a font folder of the test's own, a loopback
+HTTP server serves the version file, and xdg-open is replaced by a script that records its
+arguments.
+
+  run_e2e.py --exe PATH --fonts DIR --out DIR --scenario designer|missing-font
+"""
+
+import argparse
+import http.server
+import os
+import shutil
+import socketserver
+import struct
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+from pathlib import Path
+
+from Xlib import X, display, protocol
+
+VERSION_TEXT = "Ｋelda.系列软件のInkvale Sp2"
+MAIN_TITLE = "Kelda系列软件のInkvale Sp2"
+BOX_TITLE = "OrvekZanvi提示"
+DEPLOYED = ["SkinH_VB6.dll", "skinh.she", "MSCOMCTL.OCX", "MSINET.OCX", "COMDLG32.OCX"] + [
+    f"fonts/{m}.ttf" for m in range(1, 16)]
+
+# Centres of controls in the main window's client area, in pixels.
+IMAGE1 = (464, 160)          # page 1, top left preview (slot 0)
+IMAGE19 = (464, 160)         # page 2, top left preview (slot 9)
+NEXT_PAGE = (872, 104)       # ">>" on page 1
+NAME_BOX = (188, 137)        # Text1
+DESIGN = (184, 336)          # Command1
+SAVE = (184, 368)            # Command2
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def wait_until(what, predicate, timeout=30.0, interval=0.1):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(interval)
+    raise Failure(f"timed out waiting for {what}")
+
+
+def xdotool(*args):
+    return subprocess.run(["xdotool", *map(str, args)], capture_output=True, text=True).stdout
+
+
+def find_window(title):
+    """The id of a visible window whose name is exactly `title`, or None."""
+    for line in xdotool("search", "--onlyvisible", "--name", f"^{title}$").split():
+        return int(line)
+    return None
+
+
+def wait_window(title, timeout=30.0):
+    return wait_until(f"the window '{title}'", lambda: find_window(title), timeout)
+
+
+def wait_window_gone(title, timeout=30.0):
+    wait_until(f"the window '{title}' to close", lambda: find_window(title) is None, timeout)
+
+
+def window_origin(window):
+    out = xdotool("getwindowgeometry", window)
+    position = out.split("Position:")[1].split()[0]
+    x, y = position.split(",")
+    return int(x), int(y)
+
+
+def click(window, point):
+    x, y = window_origin(window)
+    xdotool("mousemove", "--sync", x + point[0], y + point[1])
+    xdotool("click", "1")
+    time.sleep(0.15)
+
+
+def screenshot(out_dir, name):
+    if shutil.which("import"):
+        subprocess.run(["import", "-window", "root", str(out_dir / f"{name}.png")],
+                       capture_output=True)
+
+
+def ask_to_close(window):
+    """Sends WM_DELETE_WINDOW, as a window manager's close button does."""
+    d = display.Display()
+    w = d.create_resource_object("window", window)
+    protocols = d.intern_atom("WM_PROTOCOLS")
+    delete = d.intern_atom("WM_DELETE_WINDOW")
+    event = protocol.event.ClientMessage(window=w, client_type=protocols,
+                                         data=(32, [delete, X.CurrentTime, 0, 0, 0]))
+    w.send_event(event, event_mask=X.NoEventMask)
+    d.flush()
+    d.close()
+
+
+def read_bitmap(path):
+    """Width, height and a pixel reader for an uncompressed 24- or 32-bit BMP."""
+    data = path.read_bytes()
+    check(data[:2] == b"BM", f"{path.name} is not a Windows bitmap")
+    offset, = struct.unpack_from("<I", data, 10)
+    width, height = struct.unpack_from("<ii", data, 18)
+    bits, = struct.unpack_from("<H", data, 28)
+    check(bits in (24, 32), f"{path.name}: {bits}-bit bitmap")
+    stride = ((width * bits // 8) + 3) & ~3
+    top_down = height < 0
+    height = abs(height)
+
+    def pixel(x, y):
+        row = y if top_down else height - 1 - y
+        i = offset + row * stride + x * (bits // 8)
+        b, g, r = data[i], data[i + 1], data[i + 2]
+        return r, g, b
+
+    return width, height, pixel
+
+
+class VersionServer:
+    """Serves the version file, in GBK, on loopback, and counts its requests."""
+
+    def __init__(self, body):
+        self.requests = 0
+        server = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                server.requests += 1
+                self.send_response(200)
+                self.send_header("Content-Length", str(len(body)))
+                self.end_headers()
+                self.wfile.write(body)
+
+            def log_message(self, *args):
+                pass
+
+        self.httpd = socketserver.TCPServer(("127.0.0.1", 0), Handler)
+        self.port = self.httpd.server_address[1]
+        threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
+
+    def close(self):
+        self.httpd.shutdown()
+        self.httpd.server_close()
+
+
+def prepare(args, workdir, drop_font=None):
+    program = workdir / "Program Files" / "Inkvale"
+    program.mkdir(parents=True)
+    exe = program / "inkvale"
+    shutil.copy2(args.exe, exe)
+
+    home = workdir / "home"
+    fonts = home / ".local" / "share" / "fonts"
+    fonts.mkdir(parents=True)
+    for m in range(1, 16):
+        if m != drop_font:
+            shutil.copy2(Path(args.fonts) / f"{m}.ttf", fonts / f"{m}.ttf")
+
+    bin_dir = workdir / "bin"
+    bin_dir.mkdir()
+    opened = workdir / "opened.txt"
+    opener = bin_dir / "xdg-open"
+    opener.write_text(f'#!/bin/sh\nprintf "%s\\n" "$*" >> "{opened}"\n')
+    opener.chmod(0o755)
+
+    env = dict(os.environ)
+    env.update({
+        "HOME": str(home),
+        "XDG_DATA_HOME": str(home / ".local" / "share"),
+        "XDG_CACHE_HOME": str(home / ".cache"),
+        "XDG_CONFIG_HOME": str(home / ".config"),
+        "PATH": f"{bin_dir}:{env.get('PATH', '/usr/bin:/bin')}",
+    })
+    env.pop("QT_QPA_PLATFORM", None)
+    return program, exe, env, opened
+
+
+def pass_the_splash(program, out_dir, wait_gone=True):
+    splash = wait_window("Form2")
+    missing = [name for name in DEPLOYED if not (program / name).is_file()]
+    check(not missing, f"files not deployed before the splash: {missing}")
+    time.sleep(1.0)  # the fade-in, for the screenshot only
+    screenshot(out_dir, "splash")
+    click(splash, (300, 200))
+    if wait_gone:
+        wait_window_gone("Form2")
+
+
+def scenario_designer(args, workdir, out_dir):
+    server = VersionServer(VERSION_TEXT.encode("gbk"))
+    program, exe, env, opened = prepare(args, workdir)
+    env["INKVALE_UPDATE_URL"] = f"http://127.0.0.1:{server.port}/files/vermo.txt"
+    env["INKVALE_FORUM_URL"] = f"http://127.0.0.1:{server.port}/"
+    process = subprocess.Popen([str(exe)], env=env, cwd=workdir)
+    try:
+        pass_the_splash(program, out_dir)
+        main = wait_window(MAIN_TITLE)
+        # The update check fetches the version file about a second after the load.
+        wait_until("the update check", lambda: server.requests >= 1, timeout=15)
+        time.sleep(0.5)
+        check(find_window(BOX_TITLE) is None, "the update check showed a message box")
+
+        click(main, IMAGE1)
+        click(main, NAME_BOX)
+        xdotool("type", "--delay", "40", "John Smith")
+        click(main, DESIGN)
+        screenshot(out_dir, "main-latin")
+
+        click(main, NEXT_PAGE)
+        click(main, IMAGE19)
+        click(main, NAME_BOX)
+        xdotool("key", "ctrl+a")
+        xdotool("type", "--delay", "60", "张伟")
+        click(main, DESIGN)
+        screenshot(out_dir, "main")
+
+        click(main, SAVE)
+        box = wait_window(BOX_TITLE)
+        xdotool("key", "--window", box, "Return")
+        wait_window_gone(BOX_TITLE)
+
+        saved = list(program.glob("QM*.jpg"))
+        check(len(saved) == 1, f"expected one saved signature, found {[p.name for p in saved]}")
+        check(len(saved[0].name) == 20, f"odd name {saved[0].name}")
+        width, height, pixel = read_bitmap(saved[0])
+        check((width, height) == (336, 93), f"saved picture is {width}x{height}")
+        dark = [(x, y) for y in range(height) for x in range(width)
+                if sum(pixel(x, y)) < 300]
+        check(len(dark) > 150, f"only {len(dark)} dark pixels: no name on the picture")
+        xs = [x for x, _ in dark]
+        ys = [y for _, y in dark]
+        centre = ((min(xs) + max(xs)) / 2, (min(ys) + max(ys)) / 2)
+        check(abs(centre[0] - 170) < 30 and abs(centre[1] - 48) < 25,
+              f"the name is not centred: ink centre {centre}")
+
+        ask_to_close(main)
+        box = wait_window(BOX_TITLE)
+        xdotool("key", "--window", box, "alt+n")
+        process.wait(timeout=20)
+        check(process.returncode == 0, f"exit code {process.returncode}")
+        check(not opened.exists(), f"something was opened: {opened.read_text() if opened.exists() else ''}")
+    finally:
+        if process.poll() is None:
+            screenshot(out_dir, "failure")
+            process.kill()
+        server.close()
+
+
+def scenario_missing_font(args, workdir, out_dir):
+    program, exe, env, opened = prepare(args, workdir, drop_font=8)
+    env["INKVALE_UPDATE_URL"] = "http://127.0.0.1:9/files/vermo.txt"
+    process = subprocess.Popen([str(exe)], env=env, cwd=workdir)
+    try:
+        # The main window's load ends the program inside the hand-over, while the splash
+        # is still there, fully transparent.
+        pass_the_splash(program, out_dir, wait_gone=False)
+        box = wait_window(BOX_TITLE)
+        screenshot(out_dir, "missing-font")
+        check(find_window(MAIN_TITLE) is None, "the main window showed without its fonts")
+        xdotool("key", "--window", box, "Return")
+        process.wait(timeout=20)
+        check(process.returncode == 0, f"exit code {process.returncode}")
+        lines = opened.read_text().splitlines() if opened.exists() else []
+        expected = [str(program / "fonts"), env["XDG_DATA_HOME"] + "/fonts"]
+        check(lines == expected, f"opened {lines}, expected {expected}")
+    finally:
+        if process.poll() is None:
+            screenshot(out_dir, "failure-missing-font")
+            process.kill()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--exe", required=True)
+    parser.add_argument("--fonts", required=True)
+    parser.add_argument("--out", required=True)
+    parser.add_argument("--scenario", choices=["designer", "missing-font"], required=True)
+    args = parser.parse_args()
+    out_dir = Path(args.out) / args.scenario
+    shutil.rmtree(out_dir, ignore_errors=True)
+    out_dir.mkdir(parents=True)
+    with tempfile.TemporaryDirectory(prefix="inkvale-e2e-") as tmp:
+        try:
+            if args.scenario == "designer":
+                scenario_designer(args, Path(tmp), out_dir)
+            else:
+                scenario_missing_font(args, Path(tmp), out_dir)
+        except Failure as failure:
+            print(f"FAIL: {failure}")
+            return 1
+    print(f"PASS: {args.scenario}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
