@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace inkvale {
+
+class Platform;
+
+/// Makes the fifteen style fonts that the program carries (embedded resources "CUSTOM" 105 to
+/// 119) available to this process's text drawing, read in place: nothing is installed or
+/// written. Returns an empty string on success, otherwise what is missing or unreadable.
+[[nodiscard]] QString useEmbeddedStyleFonts(const Platform& platform);
+
+/// The face names of the styles in `styles` (catalogue slots 0 to 14) that no font available to
+/// this process carries, each once, in slot order. Text in those styles is drawn in a substitute
+/// font.
+[[nodiscard]] QStringList unavailableStyleFaces(const QList<int>& styles);
+
+} // namespace inkvale

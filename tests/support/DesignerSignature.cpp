@@ -1,0 +1,55 @@
+#include "support/DesignerSignature.h"
+
+#include "designer/Form1.h"
+#include "designer/SignatureCanvas.h"
+#include "designer/StyleCatalogue.h"
+#include "support/FakePlatform.h"
+
+#include <QDir>
+#include <QFontDatabase>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTimer>
+
+namespace inkvale::test {
+
+QImage designerSignature(const DesignerChoice& choice) {
+    QTemporaryDir programFolder;
+    FakePlatform platform;
+    platform.folder = programFolder.path();
+    Form1 form(platform);
+    form.timer3()->stop();
+    if (!form.Form_Load()) {
+        return {};
+    }
+    form.text1()->setEnabled(true);
+    if (choice.colour.isValid()) {
+        platform.colours.push_back(choice.colour);
+        form.qmwz_Click();
+    }
+    if (!choice.backgroundFile.isEmpty()) {
+        platform.filesToOpen.push_back(choice.backgroundFile);
+        form.qmtp_Click();
+    }
+    // The size dialog sets the canvas's size in exactly this way.
+    form.picture1()->setFontSize(choice.points);
+    form.Image_Click(choice.slot);
+    form.text1()->setText(choice.name);
+    form.Command1_Click();
+    return form.picture1()->image();
+}
+
+QStringList useBuiltStyleFonts(const QString& folder) {
+    for (int m = 1; m <= kStyleCount; ++m) {
+        QFontDatabase::addApplicationFont(QDir(folder).filePath(QStringLiteral("%1.ttf").arg(m)));
+    }
+    QStringList missing;
+    for (const QString& face : faceNamesInBoxOrder()) {
+        if (!QFontDatabase::hasFamily(face)) {
+            missing.append(face);
+        }
+    }
+    return missing;
+}
+
+} // namespace inkvale::test
