@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace inkvale {
+
+class Platform;
+
+/// Exit status of inkvale-render: done.
+inline constexpr int kRenderDone = 0;
+/// Exit status: a file could not be read or written, or there was nothing to trim to.
+inline constexpr int kRenderFailed = 1;
+/// Exit status: the command line is wrong (an unknown option or style, a value out of range,
+/// options that do not go together); nothing was read or written.
+inline constexpr int kRenderBadCommandLine = 2;
+
+/// Where the command's text goes.
+struct RenderConsole {
+    std::function<void(const QString&)> out; ///< standard output: help and version
+    std::function<void(const QString&)> err; ///< standard error: errors, warnings, progress
+    bool progress = false; ///< show the progress of batches (standard error is a terminal)
+};
+
+/// Runs inkvale-render on `arguments` (the program's name first): draws one signature, a batch
+/// of them or a contact sheet as the command line asks, and returns the exit status. Fonts come
+/// from this process's font database, and with --fonts-from-executable also from the fonts
+/// `platform` carries embedded. Every output file is written whole or not at all.
+[[nodiscard]] int runRenderCommand(const QStringList& arguments, const Platform& platform,
+                                   const RenderConsole& console);
+
+} // namespace inkvale

@@ -1,0 +1,518 @@
+// inkvale-render as a user runs it: a separate process without a display, its files read back
+// with real readers, its batches, its messages and its exit status.
+
+#include "designer/StyleCatalogue.h"
+#include "support/DesignerSignature.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFontDatabase>
+#include <QImageReader>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QXmlStreamReader>
+
+using namespace inkvale;
+
+namespace {
+
+const QString kProgram = QStringLiteral(INKVALE_RENDER_EXE);
+const QString kFontsDir = QStringLiteral(INKVALE_FONTS_DIR);
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+/// Every entry of `folder` and below, hidden ones included, as relative paths.
+QStringList listing(const QString& folder) {
+    QStringList entries;
+    const QDir root(folder);
+    const auto filters = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
+    for (const QFileInfo& info : root.entryInfoList(filters, QDir::Name)) {
+        entries.append(info.fileName());
+        if (info.isDir()) {
+            for (const QString& inner : listing(info.filePath())) {
+                entries.append(info.fileName() + QLatin1Char('/') + inner);
+            }
+        }
+    }
+    return entries;
+}
+
+bool hasInk(const QImage& image) {
+    const QRgb paper = image.pixel(0, 0);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixel(x, y) != paper) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+QString shellQuoted(const QString& text) {
+    QString quoted = text;
+    quoted.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+} // namespace
+
+class TestRenderCli final : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void matchesTheDesignerThroughTheFile_data();
+    void matchesTheDesignerThroughTheFile();
+    void formatsOpenWithRealReaders_data();
+    void formatsOpenWithRealReaders();
+    void batchWithAwkwardNames();
+    void batchStopsAtAFileItCannotWrite();
+    void progressOnlyOnATerminal();
+    void missingFacesAreNamed();
+    void badInput_data();
+    void badInput();
+
+private:
+    /// Runs the program in the work folder, with no display and no Qt platform chosen.
+    Run render(const QStringList& arguments) const;
+    [[nodiscard]] QString path(const QString& name) const { return m_work->filePath(name); }
+    void writeFile(const QString& name, const QByteArray& bytes) const;
+
+    QTemporaryDir m_runtime;
+    std::unique_ptr<QTemporaryDir> m_work;
+    bool m_stylesInstalled = false;
+};
+
+void TestRenderCli::initTestCase() {
+    QVERIFY(QFileInfo(kProgram).isExecutable());
+    QVERIFY(m_runtime.isValid());
+    // Before this process adds them: is any style installed for the user or the system?
+    for (const QString& face : faceNamesInBoxOrder()) {
+        m_stylesInstalled = m_stylesInstalled || QFontDatabase::hasFamily(face);
+    }
+    const QStringList missing = test::useBuiltStyleFonts(kFontsDir);
+    QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QStringLiteral(", "))));
+}
+
+void TestRenderCli::init() {
+    m_work = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_work->isValid());
+}
+
+Run TestRenderCli::render(const QStringList& arguments) const {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        environment.remove(QString::fromLatin1(variable));
+    }
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(m_work->path());
+    process.start(kProgram, arguments);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
+        return {};
+    }
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+void TestRenderCli::writeFile(const QString& name, const QByteArray& bytes) const {
+    QFile file(path(name));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+void TestRenderCli::matchesTheDesignerThroughTheFile_data() {
+    QTest::addColumn<QString>("style");
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<QString>("name");
+
+    QTest::newRow("by number") << QStringLiteral("12") << 12 << QStringLiteral("张伟 John");
+    QTest::newRow("by face") << QStringLiteral("Blazed") << 8 << QStringLiteral("Ann Smith");
+    QTest::newRow("by caption") << QStringLiteral("Ostrid手写字体") << 4 << QStringLiteral("陈静");
+}
+
+void TestRenderCli::matchesTheDesignerThroughTheFile() {
+    QFETCH(QString, style);
+    QFETCH(int, slot);
+    QFETCH(QString, name);
+
+    const Run run = render({QStringLiteral("--style"), style, QStringLiteral("--name"), name,
+                            QStringLiteral("-o"), QStringLiteral("signature.bmp"),
+                            QStringLiteral("--fonts-from-executable")});
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.exitCode, 0);
+
+    QImageReader reader(path(QStringLiteral("signature.bmp")));
+    QCOMPARE(reader.format(), QByteArray("bmp"));
+    const QImage saved = reader.read().convertToFormat(QImage::Format_RGB32);
+    test::DesignerChoice choice;
+    choice.slot = slot;
+    choice.name = name;
+    const QImage designer = test::designerSignature(choice);
+    QVERIFY(hasInk(designer));
+    QCOMPARE(saved.size(), designer.size());
+    QVERIFY2(saved == designer, "the saved picture differs from the designer's canvas");
+}
+
+void TestRenderCli::formatsOpenWithRealReaders_data() {
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("format"); // a Qt image reader's, or "svg", "pdf"
+    QTest::addColumn<QSize>("size");        // pixels, or the view box or page in points
+    QTest::addColumn<int>("dotsPerMetre");
+    QTest::addColumn<bool>("transparent");
+
+    const QStringList signature{QStringLiteral("--style"), QStringLiteral("12"),
+                                QStringLiteral("--name"), QStringLiteral("李娜")};
+    const QStringList sheet{QStringLiteral("--name"), QStringLiteral("李娜"),
+                            QStringLiteral("--sheet")};
+    const QStringList output = signature + QStringList{QStringLiteral("-o")};
+
+    QTest::newRow("png") << output << "a.png" << QByteArray("png") << QSize(336, 93) << 3780
+                         << false;
+    QTest::newRow("png, transparent")
+        << QStringList{QStringLiteral("--transparent")} + output << "a.png" << QByteArray("png")
+        << QSize(336, 93) << 3780 << true;
+    QTest::newRow("png at 300 dpi")
+        << QStringList{QStringLiteral("--dpi"), QStringLiteral("300")} + output << "a.png"
+        << QByteArray("png") << QSize(1050, 291) << 11811 << false;
+    QTest::newRow("bmp at 150 dpi")
+        << QStringList{QStringLiteral("--dpi"), QStringLiteral("150")} + output << "a.bmp"
+        << QByteArray("bmp") << QSize(525, 145) << 5906 << false;
+    QTest::newRow("own canvas") << QStringList{QStringLiteral("--canvas"),
+                                               QStringLiteral("500x200")} +
+                                       output
+                                << "a.png" << QByteArray("png") << QSize(496, 196) << 3780 << false;
+    QTest::newRow("upper-case extension")
+        << output << "A.PNG" << QByteArray("png") << QSize(336, 93) << 3780 << false;
+    QTest::newRow("svg") << output << "a.svg" << QByteArray("svg") << QSize(336, 93) << 0 << false;
+    QTest::newRow("pdf") << output << "a.pdf" << QByteArray("pdf") << QSize(252, 70) << 0 << false;
+    QTest::newRow("sheet, png") << sheet << "s.png" << QByteArray("png") << QSize(1072, 691) << 3780
+                                << false;
+    QTest::newRow("sheet, svg") << sheet << "s.svg" << QByteArray("svg") << QSize(1072, 691) << 0
+                                << false;
+}
+
+void TestRenderCli::formatsOpenWithRealReaders() {
+    QFETCH(QStringList, options);
+    QFETCH(QString, file);
+    QFETCH(QByteArray, format);
+    QFETCH(QSize, size);
+    QFETCH(int, dotsPerMetre);
+    QFETCH(bool, transparent);
+
+    const Run run = render(options + QStringList{file, QStringLiteral("--fonts-from-executable")});
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(listing(m_work->path()), QStringList{file});
+
+    if (format == "svg") {
+        QFile svg(path(file));
+        QVERIFY(svg.open(QIODevice::ReadOnly));
+        QXmlStreamReader xml(&svg);
+        QVERIFY(xml.readNextStartElement());
+        QCOMPARE(xml.name(), QLatin1String("svg"));
+        QCOMPARE(xml.attributes().value(QStringLiteral("viewBox")).toString(),
+                 QStringLiteral("0 0 %1 %2").arg(size.width()).arg(size.height()));
+        int paths = 0;
+        while (!xml.atEnd()) {
+            paths += xml.readNext() == QXmlStreamReader::StartElement &&
+                     xml.name() == QLatin1String("path");
+        }
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QVERIFY(paths >= 2);
+        return;
+    }
+    if (format == "pdf") {
+        QFile pdf(path(file));
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        const QByteArray bytes = pdf.readAll();
+        QVERIFY(bytes.startsWith("%PDF-"));
+        QVERIFY(bytes.contains(QStringLiteral("/MediaBox [0 0 %1.000000 %2.000000]")
+                                   .arg(size.width())
+                                   .arg(size.height())
+                                   .toLatin1()));
+        QVERIFY(!bytes.contains("/BaseFont"));
+        return;
+    }
+    QImageReader reader(path(file));
+    QCOMPARE(reader.format(), format);
+    const QImage image = reader.read();
+    QVERIFY2(!image.isNull(), qPrintable(reader.errorString()));
+    QCOMPARE(image.size(), size);
+    QCOMPARE(image.dotsPerMeterX(), dotsPerMetre);
+    QCOMPARE(image.hasAlphaChannel(), transparent);
+    QCOMPARE(qAlpha(image.pixel(0, 0)), transparent ? 0 : 255);
+    QVERIFY(hasInk(image));
+}
+
+void TestRenderCli::batchWithAwkwardNames() {
+    writeFile(QStringLiteral("names.txt"), "Ann\r\n"
+                                           "a/b\n"
+                                           "../escape\n"
+                                           ".hidden\n"
+                                           "\n"
+                                           "   \n"
+                                           "Ann\n"
+                                           "ann\n"
+                                           "\xE6\x9D\x8E\xE5\xA8\x9C\n" // 李娜
+                                           "C:\\temp\n"
+                                           "x.png");
+    const QStringList batch{QStringLiteral("--style"),
+                            QStringLiteral("1"),
+                            QStringLiteral("--names-file"),
+                            QStringLiteral("names.txt"),
+                            QStringLiteral("--out-dir"),
+                            QStringLiteral("out"),
+                            QStringLiteral("--fonts-from-executable")};
+    Run run = render(batch);
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.exitCode, 0);
+
+    const QStringList expected{"Ann (2).png", "Ann.png",   "C__temp.png",
+                               "_escape.png", "a_b.png",   "ann (3).png",
+                               "hidden.png",  "x.png.png", QStringLiteral("李娜.png")};
+    QStringList files = listing(path(QStringLiteral("out")));
+    QCOMPARE(files, expected);
+    QCOMPARE(listing(m_work->path()).size(), 2 + expected.size()); // nothing escaped the folder
+    QDir out(path(QStringLiteral("out")));
+    for (const QString& file : files) {
+        QImageReader reader(out.filePath(file));
+        QCOMPARE(reader.format(), QByteArray("png"));
+        const QImage image = reader.read();
+        QCOMPARE(image.size(), QSize(336, 93));
+        QVERIFY2(hasInk(image), qPrintable(file));
+    }
+    // Each file holds its own name: the two "Ann" lines draw alike, "ann" does not.
+    const QImage ann(out.filePath(QStringLiteral("Ann.png")));
+    QCOMPARE(QImage(out.filePath(QStringLiteral("Ann (2).png"))), ann);
+    QVERIFY(QImage(out.filePath(QStringLiteral("ann (3).png"))) != ann);
+
+    // Again: every file exists, so nothing is written at all.
+    const QDateTime written = QFileInfo(out.filePath(QStringLiteral("Ann.png"))).lastModified();
+    QFile::remove(out.filePath(QStringLiteral("x.png.png")));
+    run = render(batch);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("exists already")) &&
+                 run.err.contains(QStringLiteral("and 7 more")) &&
+                 run.err.contains(QStringLiteral("--force")),
+             qPrintable(run.err));
+    QCOMPARE(listing(out.path()), QStringList(expected.mid(0, 7) + expected.mid(8)));
+    QCOMPARE(QFileInfo(out.filePath(QStringLiteral("Ann.png"))).lastModified(), written);
+
+    run = render(batch + QStringList{QStringLiteral("--force")});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(listing(out.path()), expected);
+}
+
+void TestRenderCli::batchStopsAtAFileItCannotWrite() {
+    writeFile(QStringLiteral("names.txt"), "Ann\nBob\nCid\n");
+    QVERIFY(QDir(m_work->path()).mkpath(QStringLiteral("out/Bob.svg")));
+    const Run run =
+        render({QStringLiteral("--style"), QStringLiteral("8"), QStringLiteral("--names-file"),
+                QStringLiteral("names.txt"), QStringLiteral("--out-dir"), QStringLiteral("out"),
+                QStringLiteral("--format"), QStringLiteral("svg"), QStringLiteral("--force"),
+                QStringLiteral("--fonts-from-executable")});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(
+        run.err.contains(QStringLiteral("Bob.svg: it is a folder (1 of 3 files were written)")),
+        qPrintable(run.err));
+    QCOMPARE(listing(path(QStringLiteral("out"))),
+             (QStringList{QStringLiteral("Ann.svg"), QStringLiteral("Bob.svg")}));
+}
+
+void TestRenderCli::progressOnlyOnATerminal() {
+    writeFile(QStringLiteral("names.txt"), "Ann\nBob\nCid\n");
+    const QStringList batch{QStringLiteral("--style"),
+                            QStringLiteral("3"),
+                            QStringLiteral("--names-file"),
+                            QStringLiteral("names.txt"),
+                            QStringLiteral("--out-dir"),
+                            QStringLiteral("piped"),
+                            QStringLiteral("--fonts-from-executable")};
+    const Run piped = render(batch);
+    QCOMPARE(piped.exitCode, 0);
+    QCOMPARE(piped.err, QString());
+
+    // util-linux's script gives the program a terminal and copies what it shows.
+    const QString script = QStandardPaths::findExecutable(QStringLiteral("script"));
+    if (script.isEmpty()) {
+        QSKIP("needs script (Debian package bsdutils) for a terminal");
+    }
+    QStringList command{shellQuoted(kProgram)};
+    for (QString argument : batch) {
+        command.append(
+            shellQuoted(argument.replace(QStringLiteral("piped"), QStringLiteral("tty"))));
+    }
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(m_work->path());
+    process.start(script, {QStringLiteral("-qec"), command.join(QLatin1Char(' ')),
+                           QStringLiteral("/dev/null")});
+    QVERIFY(process.waitForFinished(60000));
+    const QString shown = QString::fromUtf8(process.readAllStandardOutput());
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY2(shown.contains(QStringLiteral("3 of 3 names (100%)")), qPrintable(shown));
+    QCOMPARE(listing(path(QStringLiteral("tty"))).size(), 3);
+}
+
+void TestRenderCli::missingFacesAreNamed() {
+    if (m_stylesInstalled) {
+        QSKIP("the style fonts are installed where this test cannot hide them");
+    }
+    Run run = render({QStringLiteral("--style"), QStringLiteral("12"), QStringLiteral("--name"),
+                      QStringLiteral("李娜"), QStringLiteral("-o"), QStringLiteral("a.png")});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, QStringLiteral("inkvale-render: warning: the font \"Halwen疾风草书\" is not "
+                                     "installed, so a substitute font draws the name (install "
+                                     "the style fonts, or use --fonts-from-executable)\n"));
+    QVERIFY(hasInk(QImage(path(QStringLiteral("a.png")))));
+
+    run = render({QStringLiteral("--name"), QStringLiteral("李娜"), QStringLiteral("--sheet"),
+                  QStringLiteral("s.png")});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err.count(QStringLiteral("warning: the font")), kStyleCount);
+}
+
+void TestRenderCli::badInput_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+
+    const auto args = [](const char* line) {
+        return QString::fromUtf8(line).split(QLatin1Char('|'));
+    };
+    const QString so = QStringLiteral("--style|1|--name|Ann|-o|a.png|");
+
+    // The command line.
+    QTest::newRow("unknown style number")
+        << args("--style|15|--name|Ann|-o|a.png") << 2 << "unknown style '15'";
+    QTest::newRow("unknown style name")
+        << args("--style|Comic|--name|Ann|-o|a.png") << 2 << "unknown style 'Comic'";
+    QTest::newRow("no style") << args("--name|Ann|-o|a.png") << 2 << "choose a style";
+    QTest::newRow("empty name") << args("--style|1|--name||-o|a.png") << 2 << "the name is empty";
+    QTest::newRow("blank name") << args("--style|1|--name|   |-o|a.png") << 2
+                                << "the name is empty";
+    QTest::newRow("no name") << args("--style|1|-o|a.png") << 2 << "give the name";
+    for (const char* size : {"0", "-3", "1001", "big", "nan"}) {
+        QTest::addRow("size %s", size)
+            << (so + QStringLiteral("--size|") + QLatin1String(size)).split(QLatin1Char('|')) << 2
+            << "is out of range: give points";
+    }
+    for (const char* colour : {"red", "#fff", "#12345g", "1f3a93"}) {
+        QTest::addRow("colour %s", colour)
+            << (so + QStringLiteral("--color|") + QLatin1String(colour)).split(QLatin1Char('|'))
+            << 2 << "is not a colour written #RRGGBB";
+    }
+    for (const char* canvas : {"4x97", "340", "340x", "10001x97", "-340x97"}) {
+        QTest::addRow("canvas %s", canvas)
+            << (so + QStringLiteral("--canvas|") + QLatin1String(canvas)).split(QLatin1Char('|'))
+            << 2 << "is not a size WxH";
+    }
+    QTest::newRow("dpi too low") << args("--style|1|--name|Ann|-o|a.png|--dpi|10") << 2
+                                 << "--dpi 10 is out of range";
+    QTest::newRow("dpi for outlines")
+        << args("--style|1|--name|Ann|-o|a.svg|--dpi|300") << 2 << "--dpi is for .bmp and .png";
+    QTest::newRow("picture too large")
+        << args("--style|1|--name|Ann|-o|a.png|--dpi|2400|--canvas|2000x2000") << 2
+        << "more than 64 million pixels";
+    QTest::newRow("negative trim")
+        << args("--style|1|--name|Ann|-o|a.png|--trim|-1") << 2 << "--trim -1 is out of range";
+    QTest::newRow("unknown extension")
+        << args("--style|1|--name|Ann|-o|a.gif") << 2 << "cannot tell the format of 'a.gif'";
+    QTest::newRow("no extension") << args("--style|1|--name|Ann|-o|signature") << 2
+                                  << "cannot tell the format";
+    QTest::newRow("transparent bitmap") << args("--style|1|--name|Ann|-o|a.bmp|--transparent") << 2
+                                        << "a bitmap cannot be transparent";
+    QTest::newRow("nowhere to write") << args("--style|1|--name|Ann") << 2 << "say where to write";
+    QTest::newRow("two outputs") << args("--style|1|--name|Ann|-o|a.png|--sheet|s.png") << 2
+                                 << "exclude each other";
+    QTest::newRow("names file alone") << args("--style|1|--names-file|names.txt") << 2
+                                      << "--names-file and --out-dir go together";
+    QTest::newRow("name and names file")
+        << args("--style|1|--name|Ann|--names-file|names.txt|--out-dir|out") << 2
+        << "--name and --names-file exclude each other";
+    QTest::newRow("style for a sheet")
+        << args("--style|1|--name|Ann|--sheet|s.png") << 2 << "leave out --style";
+    QTest::newRow("trimmed sheet") << args("--name|Ann|--sheet|s.png|--trim|4") << 2
+                                   << "--trim is for single signatures and batches";
+    QTest::newRow("format for one file")
+        << args("--style|1|--name|Ann|-o|a.png|--format|svg") << 2 << "--format is for batches";
+    QTest::newRow("unknown batch format")
+        << args("--style|1|--names-file|names.txt|--out-dir|out|--format|gif") << 2
+        << "unknown format 'gif'";
+    QTest::newRow("unknown option")
+        << args("--style|1|--name|Ann|-o|a.png|--colour|#000000") << 2 << "Unknown option 'colour'";
+    QTest::newRow("stray argument")
+        << args("--style|1|--name|Ann|-o|a.png|Bob") << 2 << "unexpected argument 'Bob'";
+
+    // Files.
+    QTest::newRow("names file missing") << args("--style|1|--names-file|absent.txt|--out-dir|out")
+                                        << 1 << "cannot read the names file absent.txt";
+    QTest::newRow("names file not UTF-8") << args("--style|1|--names-file|latin1.txt|--out-dir|out")
+                                          << 1 << "latin1.txt: line 2 is not UTF-8 text";
+    QTest::newRow("names file without names")
+        << args("--style|1|--names-file|blank.txt|--out-dir|out") << 1 << "it holds no names";
+    QTest::newRow("names file is a folder") << args("--style|1|--names-file|folder|--out-dir|out")
+                                            << 1 << "cannot read the names file folder";
+    QTest::newRow("background missing")
+        << args("--style|1|--name|Ann|-o|a.png|--background|absent.jpg") << 1
+        << "cannot read the background picture absent.jpg: no such file";
+    QTest::newRow("background not a picture")
+        << args("--style|1|--name|Ann|-o|a.png|--background|names.txt") << 1
+        << "cannot read the background picture names.txt";
+    QTest::newRow("output folder missing")
+        << args("--style|1|--name|Ann|-o|nowhere/a.png") << 1 << "cannot write nowhere/a.png";
+    QTest::newRow("output is a folder") << args("--style|1|--name|Ann|-o|folder.png") << 1
+                                        << "cannot write folder.png: it is a folder";
+    QTest::newRow("sheet into a missing folder")
+        << args("--name|Ann|--sheet|nowhere/s.pdf") << 1 << "cannot write nowhere/s.pdf";
+    QTest::newRow("out folder is a file")
+        << args("--style|1|--names-file|names.txt|--out-dir|names.txt") << 1
+        << "the output folder names.txt is not a folder";
+    QTest::newRow("out folder cannot be made")
+        << args("--style|1|--names-file|names.txt|--out-dir|nowhere/out") << 1
+        << "cannot create the output folder nowhere/out";
+    QTest::newRow("nothing to trim to")
+        << args("--style|1|--name|\u200b|-o|a.png|--trim|0") << 1
+        << "cannot write a.png: the name leaves no ink on the canvas to trim to";
+    QTest::newRow("nothing to trim to, outlines")
+        << args("--style|1|--name|\u200b|-o|a.svg|--trim|0") << 1
+        << "the name leaves no ink on the canvas to trim to";
+}
+
+void TestRenderCli::badInput() {
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+
+    writeFile(QStringLiteral("names.txt"), "Ann\nBob\n");
+    writeFile(QStringLiteral("latin1.txt"), "Ann\nZo\xEB\n");
+    writeFile(QStringLiteral("blank.txt"), "\n  \r\n");
+    QVERIFY(QDir(m_work->path()).mkdir(QStringLiteral("folder")));
+    QVERIFY(QDir(m_work->path()).mkdir(QStringLiteral("folder.png")));
+    const QStringList before = listing(m_work->path());
+
+    const Run run = render(arguments + QStringList{QStringLiteral("--fonts-from-executable")});
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.err.startsWith(QStringLiteral("inkvale-render: ")), qPrintable(run.err));
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    QCOMPARE(run.out, QString());
+    // Nothing written, not even a temporary file.
+    QCOMPARE(listing(m_work->path()), before);
+}
+
+QTEST_MAIN(TestRenderCli)
+#include "tst_render_cli.moc"

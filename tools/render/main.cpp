@@ -1,0 +1,44 @@
+// inkvale-render: draws signatures from the command line as the designer draws them.
+
+#include "platform/SystemPlatform.h"
+#include "platform/Terminal.h"
+#include "render/RenderCommand.h"
+
+#include <QGuiApplication>
+
+#include <cstdio>
+
+namespace {
+
+void writeTo(std::FILE* stream, const QString& text) {
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    // No display is needed to draw into pictures.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    // Qt would take some of our options for its own (--style, --session, --reverse), so it
+    // sees only the program's name and the command line is read here, whole.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    }
+    int qtArgc = 1;
+    QGuiApplication app(qtArgc, argv);
+    QGuiApplication::setApplicationName(QStringLiteral("inkvale-render"));
+    QGuiApplication::setApplicationVersion(QStringLiteral(INKVALE_VERSION));
+
+    const inkvale::SystemPlatform platform;
+    const inkvale::RenderConsole console{
+        [](const QString& text) { writeTo(stdout, text); },
+        [](const QString& text) { writeTo(stderr, text); },
+        inkvale::standardErrorIsTerminal(),
+    };
+    return inkvale::runRenderCommand(arguments, platform, console);
+}
