@@ -672,7 +672,7 @@ void TestRender::safeFileNames_data() {
     QTest::newRow("slashes") << QStringLiteral("a/b\\c") << QStringLiteral("a_b_c");
     QTest::newRow("path upwards") << QStringLiteral("../../etc/passwd")
                                   << QStringLiteral("_.._etc_passwd");
-    QTest::newRow("Windows specials")
+    QTest::newRow("characters Windows forbids")
         << QStringLiteral("C:*x?\"<y>|") << QStringLiteral("C__x___y__");
     QTest::newRow("hidden") << QStringLiteral(".profile") << QStringLiteral("profile");
     QTest::newRow("trailing dots") << QStringLiteral("Dr. J. ") << QStringLiteral("Dr. J");

@@ -22,7 +22,7 @@ QString faceOf(int slot) {
 /// The designer's canvas model, drawn at the renderer's device pixel ratio.
 class SignatureRenderer::Surface final : public SignatureSurface {
 public:
-    Surface(QSize outerPixels, qreal ratio)
+    explicit Surface(QSize outerPixels, qreal ratio)
         : SignatureSurface(outerPixels)
         , m_ratio(ratio) {
         // The base constructor drew at its own ratio: our override was not in place yet.
