@@ -76,8 +76,8 @@ private:
 void TestForm1::init() {
     m_platform = new FakePlatform;
     m_form = new Form1(*m_platform);
-    m_form->timer3()->stop(); // no update check in these tests
     m_form->Form_Load();
+    m_form->timer3()->stop(); // no update check in these tests
 }
 
 void TestForm1::cleanup() {

@@ -71,8 +71,8 @@ private:
 void TestLinks::init() {
     m_platform = new FakePlatform;
     m_form = new Form1(*m_platform, testSettings());
-    m_form->timer3()->stop();
     m_form->Form_Load();
+    m_form->timer3()->stop();
 }
 
 void TestLinks::cleanup() {

@@ -55,8 +55,8 @@ void TestRealFonts::installedStyleFontsPassTheCheck() {
     FakePlatform platform;
     platform.fonts = after;
     Form1 form(platform);
-    form.timer3()->stop();
     QVERIFY(form.Form_Load());
+    form.timer3()->stop();
     QVERIFY(platform.messages.isEmpty());
     QCOMPARE(platform.endCount, 0);
 }

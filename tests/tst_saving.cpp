@@ -46,8 +46,8 @@ void TestSaving::init() {
     m_platform->folder = m_folder->path();
     m_platform->clock = QDateTime(QDate(2025, 1, 1), QTime(9, 5, 7));
     m_form = new Form1(*m_platform);
-    m_form->timer3()->stop();
     m_form->Form_Load();
+    m_form->timer3()->stop();
 }
 
 void TestSaving::cleanup() {

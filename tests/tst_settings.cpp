@@ -105,8 +105,8 @@ void TestSettings::init() {
     m_platform = new FakePlatform;
     m_platform->folder = m_folder->path();
     m_form = new Form1(*m_platform);
-    m_form->timer3()->stop();
     m_form->Form_Load();
+    m_form->timer3()->stop();
 }
 
 void TestSettings::cleanup() {

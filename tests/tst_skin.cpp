@@ -97,8 +97,8 @@ void TestSkin::ourSkinParsesAndKeepsPageTwoHidden() {
 
     FakePlatform fake;
     Form1 form(fake);
-    form.timer3()->stop();
     form.Form_Load();
+    form.timer3()->stop();
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     const QImage skinned = form.grab().toImage();

@@ -53,7 +53,7 @@ private slots:
 };
 
 void TestUpdateCheck::outcome_data() {
-    QTest::addColumn<QString>("server"); // "serve", "nobody", "mute"
+    QTest::addColumn<QString>("server"); // "serve", "cut", "stall", "nobody", "mute"
     QTest::addColumn<int>("status");
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<bool>("announceLength");
@@ -118,6 +118,12 @@ void TestUpdateCheck::outcome_data() {
         << "serve" << 200 << QByteArray("Sp\x81 2\x81") << true << MessageAnswer::No << kChecking
         << kVersionPrefix + QStringLiteral("Sp\uFFFD 2\uFFFD")
         << question(QStringLiteral("Sp\uFFFD 2\uFFFD")) << yesNo << false << false << true;
+    QTest::newRow("connection lost mid-body")
+        << "cut" << 200 << gbk(kExact).left(6) << true << none << kFailed << kUnknown << kFailed
+        << warning << true << false << false;
+    QTest::newRow("silent after the headers")
+        << "stall" << 200 << gbk(kExact).left(6) << true << none << kFailed << kUnknown << kFailed
+        << warning << true << false << false;
     QTest::newRow("nobody listening") << "nobody" << 0 << QByteArray() << true << none << kFailed
                                       << kUnknown << kFailed << warning << true << false << false;
     QTest::newRow("server never answers")
@@ -140,6 +146,8 @@ void TestUpdateCheck::outcome() {
     http.serve(status, body, announceLength);
     if (server == QLatin1String("mute")) {
         http.stayMute();
+    } else if (server == QLatin1String("cut") || server == QLatin1String("stall")) {
+        http.announceMore(body.size() + 20, server == QLatin1String("stall"));
     }
     OnlineSettings online = OnlineSettings::fromEnvironment();
     online.update = http.url();
@@ -156,8 +164,8 @@ void TestUpdateCheck::outcome() {
     FakePlatform platform;
     platform.answers.push_back(answer);
     Form1 form(platform, online);
-    form.timer3()->stop();
     form.Form_Load();
+    form.timer3()->stop();
     form.Timer3_Timer();
 
     QTEST(form.s1()->panelText(2), "panel2");
@@ -192,8 +200,8 @@ void TestUpdateCheck::windowPaintsWhileWaiting() {
 
     FakePlatform platform;
     Form1 form(platform, online);
-    form.timer3()->stop();
     form.Form_Load();
+    form.timer3()->stop();
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
 

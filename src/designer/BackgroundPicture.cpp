@@ -101,6 +101,9 @@ BackgroundPicture adoptBackgroundPicture(const QString& chosen, const QString& p
                 QStringLiteral("无法复制所选图片:") + QString::fromLocal8Bit(error.message())};
     }
     incoming.setAutoRemove(false);
+    // A temporary file is private to its owner; the copy is an ordinary file.
+    QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                    QFile::ReadOther);
     return {image, QString()};
 }
 

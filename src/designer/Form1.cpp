@@ -53,6 +53,10 @@ bool Form1::Form_Load() {
 
     // 5-6. The hidden browser loads the forum page; nothing waits for it.
     m_webBrowser1->navigate(m_online.forum);
+
+    // Started only now: while the missing-fonts message waits for the user, its event loop
+    // must not run the update check, which the font check's end of the program forbids.
+    m_timer3->start();
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include "online/HiddenBrowser.h"
 
 #include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -57,6 +58,7 @@ Form1::Form1(Platform& platform, OnlineSettings online, QWidget* parent)
     , m_online(std::move(online)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Kelda系列软件のInkvale Sp2"));
+    setWindowIcon(QIcon(artwork(u"icon.png")));
     resize(kClientSize);
 
     setFont(interfaceFont());
@@ -251,12 +253,11 @@ void Form1::buildHiddenControls() {
         m_faceNameBoxes.at(static_cast<std::size_t>(i)) = text;
     }
 
-    // The update check runs about a second after the window is created.
+    // The update check runs about a second after the window has loaded.
     m_timer3 = new QTimer(this);
     m_timer3->setObjectName(QStringLiteral("Timer3"));
     m_timer3->setInterval(1000);
     connect(m_timer3, &QTimer::timeout, this, &Form1::Timer3_Timer);
-    m_timer3->start();
 }
 
 } // namespace inkvale

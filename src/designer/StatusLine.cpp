@@ -18,6 +18,8 @@ StatusLine::StatusLine(QWidget* parent)
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setFixedWidth(twipsToPixels(kPanelWidths.at(static_cast<std::size_t>(i))));
         label->setIndent(4);
+        // Panels show texts from the network too: never as markup.
+        label->setTextFormat(Qt::PlainText);
         layout->addWidget(label);
         m_panels.at(static_cast<std::size_t>(i)) = label;
     }

@@ -13,8 +13,8 @@ constexpr QStringView kVersionPrefix = u"Ｋelda.系列软件のInkvale";
 QString decodeVersionText(const QByteArray& bytes) {
     QStringDecoder gbk("GBK");
     if (!gbk.isValid()) {
-        // Qt built without a GBK codec: the common ASCII subset still decodes.
-        return QString::fromLatin1(bytes);
+        // Qt built without ICU: the system's own encoding is what the file was meant for.
+        gbk = QStringDecoder(QStringDecoder::System);
     }
     // The decoder keeps a dangling lead byte for input that never comes; a closing ASCII byte
     // turns it into a replacement character like any other broken sequence.

@@ -42,13 +42,14 @@ HttpReply HttpFetcher::get(const QUrl& url, std::chrono::milliseconds timeout, q
 
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     result.answered = status.isValid();
+    result.complete = reply->error() == QNetworkReply::NoError;
     result.statusCode = status.toInt();
     if (!result.tooLarge && reply->isOpen()) {
         result.body += reply->readAll();
     }
     if (result.tooLarge) {
         result.error = QStringLiteral("response larger than %1 bytes").arg(maxBytes);
-    } else if (reply->error() != QNetworkReply::NoError && !result.answered) {
+    } else if (!result.complete) {
         result.error = reply->errorString();
     }
     reply->deleteLater();

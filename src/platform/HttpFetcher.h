@@ -12,6 +12,7 @@ namespace inkvale {
 /// What a plain HTTP GET brought back.
 struct HttpReply {
     bool answered = false; ///< the server sent a response (any status)
+    bool complete = false; ///< all of it arrived: no broken connection, no time-out
     int statusCode = 0;    ///< the HTTP status, 0 when none arrived
     bool tooLarge = false; ///< the body outgrew the limit and was not read further
     QByteArray body;       ///< the body read so far
@@ -19,7 +20,7 @@ struct HttpReply {
 
     /// A complete response with a 2xx status and a body within the limit.
     [[nodiscard]] bool succeeded() const {
-        return answered && !tooLarge && statusCode >= 200 && statusCode < 300;
+        return answered && complete && !tooLarge && statusCode >= 200 && statusCode < 300;
     }
 };
 

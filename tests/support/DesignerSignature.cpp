@@ -18,10 +18,10 @@ QImage designerSignature(const DesignerChoice& choice) {
     FakePlatform platform;
     platform.folder = programFolder.path();
     Form1 form(platform);
-    form.timer3()->stop();
     if (!form.Form_Load()) {
         return {};
     }
+    form.timer3()->stop();
     form.text1()->setEnabled(true);
     if (choice.colour.isValid()) {
         platform.colours.push_back(choice.colour);

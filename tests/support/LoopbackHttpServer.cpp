@@ -35,11 +35,14 @@ void LoopbackHttpServer::answer() {
             QByteArray response = "HTTP/1.1 " + QByteArray::number(m_status) + " Scripted\r\n";
             response += "Content-Type: text/plain\r\nConnection: close\r\n";
             if (m_announceLength) {
-                response += "Content-Length: " + QByteArray::number(m_body.size()) + "\r\n";
+                const qint64 length = m_announcedLength >= 0 ? m_announcedLength : m_body.size();
+                response += "Content-Length: " + QByteArray::number(length) + "\r\n";
             }
             response += "\r\n" + m_body;
             socket->write(response);
-            socket->disconnectFromHost();
+            if (!m_stayOpen) {
+                socket->disconnectFromHost();
+            }
         });
     }
 }

@@ -17,6 +17,12 @@ public:
     /// Answers with `status` and `body`; with `announceLength` false the body's length is only
     /// known when the connection closes.
     void serve(int status, const QByteArray& body, bool announceLength = true);
+    /// Announces `length` bytes but sends only the scripted body, then closes the connection
+    /// (or, with `thenStayOpen`, keeps it open and silent).
+    void announceMore(qint64 length, bool thenStayOpen = false) {
+        m_announcedLength = length;
+        m_stayOpen = thenStayOpen;
+    }
     /// Accepts connections and never answers.
     void stayMute() { m_mute = true; }
 
@@ -33,6 +39,8 @@ private:
     QByteArray m_body;
     bool m_announceLength = true;
     bool m_mute = false;
+    qint64 m_announcedLength = -1;
+    bool m_stayOpen = false;
     int m_requests = 0;
 };
 

@@ -159,6 +159,23 @@ QImage splash() {
     return image;
 }
 
+/// The program icon: the seal of the banner and the splash.
+QImage icon() {
+    QImage image(64, 64, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    const QRectF seal(2, 2, 60, 60);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(178, 34, 34));
+    painter.drawRoundedRect(seal, 9, 9);
+    painter.setPen(QColor(250, 240, 230));
+    drawFitted(painter, inkvale::styleSlot(0).faceName.toString(), QStringLiteral("墨"),
+               seal.adjusted(7, 5, -7, -7));
+    return image;
+}
+
 bool saveProgressiveJpeg(const QImage& image, const QString& path) {
     QImageWriter writer(path, "JPG");
     writer.setQuality(90);
@@ -205,6 +222,7 @@ int main(int argc, char* argv[]) {
 
     bool ok = save(banner(), out.filePath(QStringLiteral("banner.jpg")), "JPG");
     ok = saveProgressiveJpeg(splash(), out.filePath(QStringLiteral("splash.jpg"))) && ok;
+    ok = save(icon(), out.filePath(QStringLiteral("icon.png")), "PNG") && ok;
     for (const StyleSlot& slot : inkvale::styleCatalogue()) {
         if (slot.isStyle()) {
             ok = save(preview(slot),
