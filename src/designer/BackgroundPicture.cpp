@@ -23,7 +23,7 @@ QString probePicture(const QString& path) {
         return QFile::exists(path) ? kNotAPicture : QStringLiteral("无法读取所选文件。");
     }
     const QSize size = reader.size();
-    if (size.isValid() && qint64(size.width()) * size.height() > kLargestBackgroundPixels) {
+    if (exceedsPixelLimit(size)) {
         return QStringLiteral("图片尺寸过大(%1×%2),请选择一亿像素以内的图片。")
             .arg(size.width())
             .arg(size.height());
@@ -33,17 +33,8 @@ QString probePicture(const QString& path) {
 
 /// Decodes the picture at `path`; a null image when it cannot.
 QImage loadPicture(const QString& path) {
-    // Up to the pixel limit, 32-bit pixels must fit within the reader's allocation limit.
-    constexpr int kAllocationMegabytes =
-        static_cast<int>(4 * kLargestBackgroundPixels / (1024 * 1024) + 1);
-    QImageReader::setAllocationLimit(
-        std::max(QImageReader::allocationLimit(), kAllocationMegabytes));
     QImageReader reader(path);
-    const QSize size = reader.size();
-    if (size.isValid() && qint64(size.width()) * size.height() > kLargestBackgroundPixels) {
-        return {};
-    }
-    return reader.read();
+    return readPictureWithinLimit(reader);
 }
 
 /// Copies `from` into the open file `to`; empty on success, otherwise why not.
@@ -66,6 +57,22 @@ QString copyInto(const QString& from, QFile& to) {
 }
 
 } // namespace
+
+bool exceedsPixelLimit(QSize size) {
+    return size.isValid() && qint64(size.width()) * size.height() > kLargestBackgroundPixels;
+}
+
+QImage readPictureWithinLimit(QImageReader& reader) {
+    if (exceedsPixelLimit(reader.size())) {
+        return {};
+    }
+    // Up to the pixel limit, 32-bit pixels must fit within the reader's allocation limit.
+    constexpr int kAllocationMegabytes =
+        static_cast<int>(4 * kLargestBackgroundPixels / (1024 * 1024) + 1);
+    QImageReader::setAllocationLimit(
+        std::max(QImageReader::allocationLimit(), kAllocationMegabytes));
+    return reader.read();
+}
 
 BackgroundPicture adoptBackgroundPicture(const QString& chosen, const QString& programFolder) {
     const QString problem = probePicture(chosen);

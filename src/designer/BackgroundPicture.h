@@ -3,10 +3,19 @@
 #include <QImage>
 #include <QString>
 
+class QImageReader;
+
 namespace inkvale {
 
 /// Pictures larger than this many pixels are refused before they are decoded.
 inline constexpr qint64 kLargestBackgroundPixels = 100'000'000;
+
+/// Whether a picture of `size` is beyond kLargestBackgroundPixels.
+[[nodiscard]] bool exceedsPixelLimit(QSize size);
+
+/// Reads the picture at `reader`'s device, refusing one beyond the pixel limit before it is
+/// decoded. A null image when it cannot; `reader` then says why, unless the size was refused.
+[[nodiscard]] QImage readPictureWithinLimit(QImageReader& reader);
 
 /// The outcome of adopting a background picture.
 struct BackgroundPicture {

@@ -359,18 +359,12 @@ std::variant<QImage, QString> loadBackground(const QString& path) {
         return QFileInfo::exists(path) ? QStringLiteral("it is not a file")
                                        : QStringLiteral("no such file");
     }
-    // As the designer allows: up to its pixel limit, whatever Qt's default allocation limit.
-    constexpr int kAllocationMegabytes =
-        static_cast<int>(4 * kLargestBackgroundPixels / (1024 * 1024) + 1);
-    QImageReader::setAllocationLimit(
-        std::max(QImageReader::allocationLimit(), kAllocationMegabytes));
     QImageReader reader(path);
-    const QSize size = reader.size();
-    if (size.isValid() && qint64(size.width()) * size.height() > kLargestBackgroundPixels) {
+    if (exceedsPixelLimit(reader.size())) {
         return QStringLiteral("it has more than %1 million pixels")
             .arg(kLargestBackgroundPixels / 1'000'000);
     }
-    const QImage image = reader.read();
+    const QImage image = readPictureWithinLimit(reader);
     if (image.isNull()) {
         return reader.errorString();
     }
