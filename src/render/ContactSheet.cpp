@@ -77,9 +77,12 @@ QImage renderContactSheet(SignatureRenderer& renderer, const QString& name) {
             canvas = renderer.image(slot, name);
             canvas.setDevicePixelRatio(1.0);
             painter.drawImage(scaled(layout.canvasRect(slot), ratio).topLeft(), canvas);
-            painter.drawText(scaled(layout.captionRect(slot), ratio),
-                             Qt::AlignLeft | Qt::AlignVCenter,
+            // A caption's descenders stay in its band: the canvas below is copied exactly.
+            const QRect band = scaled(layout.captionRect(slot), ratio);
+            painter.setClipRect(band);
+            painter.drawText(band, Qt::AlignLeft | Qt::AlignVCenter,
                              ContactSheetLayout::captionText(slot));
+            painter.setClipping(false);
         }
     }
     sheet.setDevicePixelRatio(ratio);
