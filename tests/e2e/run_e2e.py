@@ -35,6 +35,7 @@ IMAGE1 = (464, 160)          # page 1, top left preview (slot 0)
 IMAGE19 = (464, 160)         # page 2, top left preview (slot 9)
 NEXT_PAGE = (872, 104)       # ">>" on page 1
 NAME_BOX = (188, 137)        # Text1
+NAME_BOX_INSIDE = (70, 141)  # a point inside Text1 that no typed text reaches
 DESIGN = (184, 336)          # Command1
 SAVE = (184, 368)            # Command2
 
@@ -56,6 +57,13 @@ def wait_until(what, predicate, timeout=30.0, interval=0.1):
             return value
         time.sleep(interval)
     raise Failure(f"timed out waiting for {what}")
+
+
+def wait_until_or_none(predicate, timeout, interval=0.1):
+    try:
+        return wait_until("", predicate, timeout, interval)
+    except Failure:
+        return None
 
 
 def xdotool(*args):
@@ -89,6 +97,18 @@ def click(window, point):
     xdotool("mousemove", "--sync", x + point[0], y + point[1])
     xdotool("click", "1")
     time.sleep(0.15)
+
+
+def pixel_at(window, point):
+    """The colour (r, g, b) that the screen shows at `point` of the window."""
+    x, y = window_origin(window)
+    out = subprocess.run(["import", "-window", "root", "-crop", f"1x1+{x + point[0]}+{y + point[1]}",
+                          "-depth", "8", "txt:-"], capture_output=True, text=True).stdout
+    for line in out.splitlines():
+        if line.startswith("0,0:"):
+            values = line.split("(")[1].split(")")[0].split(",")
+            return tuple(int(float(v)) for v in values[:3])
+    return None
 
 
 def screenshot(out_dir, name):
@@ -210,9 +230,11 @@ def scenario_designer(args, workdir, out_dir):
     try:
         pass_the_splash(program, out_dir)
         main = wait_window(MAIN_TITLE)
-        # The update check fetches the version file about a second after the load.
+        # The update check fetches the version file about a second after the load, then
+        # enables the name box: its inside turns white.
         wait_until("the update check", lambda: server.requests >= 1, timeout=15)
-        time.sleep(0.5)
+        wait_until("the name box to be enabled",
+                   lambda: pixel_at(main, NAME_BOX_INSIDE) == (255, 255, 255), timeout=15)
         check(find_window(BOX_TITLE) is None, "the update check showed a message box")
 
         click(main, IMAGE1)
@@ -248,8 +270,13 @@ def scenario_designer(args, workdir, out_dir):
         check(abs(centre[0] - 170) < 30 and abs(centre[1] - 48) < 25,
               f"the name is not centred: ink centre {centre}")
 
-        ask_to_close(main)
-        box = wait_window(BOX_TITLE)
+        # A close request that arrives while the last message box is still winding down is
+        # ignored, as for any window blocked by a modal one: ask again until the question shows.
+        def ask_until_asked():
+            ask_to_close(main)
+            return wait_until_or_none(lambda: find_window(BOX_TITLE), timeout=3)
+
+        box = wait_until("the exit question", ask_until_asked, timeout=30, interval=0)
         xdotool("key", "--window", box, "alt+n")
         process.wait(timeout=20)
         check(process.returncode == 0, f"exit code {process.returncode}")
