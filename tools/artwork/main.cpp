@@ -47,6 +47,19 @@ void drawFitted(QPainter& painter, const QString& family, const QString& text, Q
     painter.drawText(baseline, text);
 }
 
+/// The program's seal: 墨 in the first style's brush, white on cinnabar.
+void drawSeal(QPainter& painter, const QRectF& seal) {
+    const qreal unit = seal.width() / 8;
+    painter.save();
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(178, 34, 34));
+    painter.drawRoundedRect(seal, unit, unit);
+    painter.setPen(QColor(250, 240, 230));
+    drawFitted(painter, inkvale::styleSlot(0).faceName.toString(), QStringLiteral("墨"),
+               seal.adjusted(unit, unit * 0.75, -unit, -unit));
+    painter.restore();
+}
+
 QImage preview(const StyleSlot& slot) {
     QImage image(slot.previewSize, QImage::Format_RGB888);
     image.fill(kPreviewBackground);
@@ -88,14 +101,7 @@ QImage banner() {
     stroke.closeSubpath();
     painter.fillPath(stroke, QColor(60, 50, 40, 40));
 
-    // The seal.
-    const QRectF seal(18, 16, 50, 50);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(178, 34, 34));
-    painter.drawRoundedRect(seal, 6, 6);
-    painter.setPen(QColor(250, 240, 230));
-    drawFitted(painter, inkvale::styleSlot(0).faceName.toString(), QStringLiteral("墨"),
-               seal.adjusted(6, 4, -6, -6));
+    drawSeal(painter, QRectF(18, 16, 50, 50));
 
     painter.setPen(kInk);
     drawFitted(painter, inkvale::styleSlot(12).faceName.toString(),
@@ -131,13 +137,7 @@ QImage splash() {
     stroke({70, 120}, {220, 60}, {420, 150}, {540, 90}, 30, QColor(255, 255, 255, 9));
     stroke({120, 262}, {240, 240}, {360, 276}, {480, 250}, 3, QColor(190, 60, 40, 160));
 
-    const QRectF seal(58, 62, 64, 64);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(178, 34, 34));
-    painter.drawRoundedRect(seal, 8, 8);
-    painter.setPen(QColor(250, 240, 230));
-    drawFitted(painter, inkvale::styleSlot(0).faceName.toString(), QStringLiteral("墨"),
-               seal.adjusted(8, 6, -8, -8));
+    drawSeal(painter, QRectF(58, 62, 64, 64));
 
     painter.setPen(QColor(246, 238, 222));
     drawFitted(painter, inkvale::styleSlot(7).faceName.toString(), QStringLiteral("Inkvale"),
@@ -166,13 +166,7 @@ QImage icon() {
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    const QRectF seal(2, 2, 60, 60);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(178, 34, 34));
-    painter.drawRoundedRect(seal, 9, 9);
-    painter.setPen(QColor(250, 240, 230));
-    drawFitted(painter, inkvale::styleSlot(0).faceName.toString(), QStringLiteral("墨"),
-               seal.adjusted(7, 5, -7, -7));
+    drawSeal(painter, QRectF(2, 2, 60, 60));
     return image;
 }
 

@@ -92,27 +92,26 @@ def sha256_file(path):
     return h.hexdigest()
 
 
-def gb2312_level1():
-    """The 3,755 GB2312 level-1 hanzi: rows 0xB0-0xD7, cells 0xA1-0xFE (0xD7FA-FE unused)."""
+def gb2312_hanzi(last_row):
+    """The GB2312 hanzi of rows 0xB0 up to `last_row`, cells 0xA1-0xFE (unused cells skipped)."""
     chars = []
-    for hi in range(0xB0, 0xD8):
+    for hi in range(0xB0, last_row + 1):
         for lo in range(0xA1, 0xFF):
             try:
                 chars.append(bytes([hi, lo]).decode('gb2312'))
             except UnicodeDecodeError:
                 pass
     return chars
+
+
+def gb2312_level1():
+    """The 3,755 GB2312 level-1 hanzi: rows 0xB0-0xD7."""
+    return gb2312_hanzi(0xD7)
 
 
 def gb2312_all():
-    chars = []
-    for hi in range(0xB0, 0xF8):
-        for lo in range(0xA1, 0xFF):
-            try:
-                chars.append(bytes([hi, lo]).decode('gb2312'))
-            except UnicodeDecodeError:
-                pass
-    return chars
+    """All 6,763 GB2312 hanzi: rows 0xB0-0xF7."""
+    return gb2312_hanzi(0xF7)
 
 
 # ----------------------------------------------------------------------------- manifest
