@@ -12,8 +12,6 @@ private slots:
     void everySlot();
     void selectedStyle_data();
     void selectedStyle();
-    void previewSelectsSlot_data();
-    void previewSelectsSlot();
     void faceNamesInBoxOrder();
     void faceNamesAreDistinct();
 };
@@ -120,32 +118,6 @@ void TestStyleCatalogue::selectedStyle() {
     }
     const auto result = inkvale::selectedStyle(states);
     QCOMPARE(result.value_or(-1), expected);
-}
-
-void TestStyleCatalogue::previewSelectsSlot_data() {
-    QTest::addColumn<QString>("preview");
-    QTest::addColumn<int>("slot"); // -1: selects nothing
-
-    for (int i = 1; i <= 9; ++i) {
-        QTest::addRow("Image%d", i) << QStringLiteral("Image%1").arg(i) << i - 1;
-    }
-    QTest::newRow("Image19") << "Image19" << 9;
-    QTest::newRow("Image18") << "Image18" << 10;
-    QTest::newRow("Image17") << "Image17" << 11;
-    QTest::newRow("Image16") << "Image16" << 12;
-    QTest::newRow("Image15") << "Image15" << 13;
-    QTest::newRow("Image14") << "Image14" << 14;
-    QTest::newRow("banner") << "Image10" << -1;
-    QTest::newRow("placeholder Image11") << "Image11" << -1;
-    QTest::newRow("placeholder Image12") << "Image12" << -1;
-    QTest::newRow("placeholder Image13") << "Image13" << -1;
-    QTest::newRow("background holder") << "Image20" << -1;
-}
-
-void TestStyleCatalogue::previewSelectsSlot() {
-    QFETCH(QString, preview);
-    QFETCH(int, slot);
-    QCOMPARE(slotForPreview(preview).value_or(-1), slot);
 }
 
 void TestStyleCatalogue::faceNamesInBoxOrder() {

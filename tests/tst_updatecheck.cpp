@@ -39,6 +39,14 @@ protected:
     }
 };
 
+/// Settings whose version file lies on `http`, which never answers, with `timeout`.
+OnlineSettings silentServer(const LoopbackHttpServer& http, std::chrono::milliseconds timeout) {
+    OnlineSettings online = OnlineSettings::fromEnvironment();
+    online.update = http.url();
+    online.updateTimeout = timeout;
+    return online;
+}
+
 } // namespace
 
 class TestUpdateCheck final : public QObject {
@@ -194,9 +202,7 @@ void TestUpdateCheck::outcome() {
 void TestUpdateCheck::windowPaintsWhileWaiting() {
     LoopbackHttpServer http;
     http.stayMute();
-    OnlineSettings online = OnlineSettings::fromEnvironment();
-    online.update = http.url();
-    online.updateTimeout = std::chrono::milliseconds(800);
+    const OnlineSettings online = silentServer(http, std::chrono::milliseconds(800));
 
     FakePlatform platform;
     Form1 form(platform, online);
@@ -222,10 +228,8 @@ void TestUpdateCheck::windowPaintsWhileWaiting() {
 void TestUpdateCheck::oneCheckPerStart() {
     LoopbackHttpServer http;
     http.stayMute();
-    OnlineSettings online = OnlineSettings::fromEnvironment();
-    online.update = http.url();
     // Longer than the timer's interval: further ticks arrive while the first check waits.
-    online.updateTimeout = std::chrono::milliseconds(2500);
+    const OnlineSettings online = silentServer(http, std::chrono::milliseconds(2500));
 
     FakePlatform platform;
     Form1 form(platform, online);

@@ -64,15 +64,6 @@ QString statusTextFor(int slot) {
     return QStringLiteral("您当前选择的签名为:") + styleSlot(slot).statusLabel.toString();
 }
 
-std::optional<int> slotForPreview(QStringView previewName) {
-    for (const StyleSlot& slot : kCatalogue) {
-        if (slot.isStyle() && slot.previewName == previewName) {
-            return slot.index;
-        }
-    }
-    return std::nullopt;
-}
-
 std::array<QString, kStyleCount> faceNamesInBoxOrder() {
     std::array<QString, kStyleCount> names;
     for (const StyleSlot& slot : kCatalogue) {

@@ -53,9 +53,6 @@ inline constexpr int kStyleCount = 15;
 /// The text panel 2 shows when `slot` (0 to 14) is chosen.
 [[nodiscard]] QString statusTextFor(int slot);
 
-/// The slot whose option a click on the named preview picture selects, if any.
-[[nodiscard]] std::optional<int> slotForPreview(QStringView previewName);
-
 /// The fifteen face names in the order of their boxes, Text2 to Text16.
 [[nodiscard]] std::array<QString, kStyleCount> faceNamesInBoxOrder();
 
