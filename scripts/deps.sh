@@ -2,7 +2,7 @@
 # that the build and the program need are installed. Sourced, not run.
 
 inkvale_packages=(
-    build-essential cmake ninja-build pkg-config
+    build-essential cmake ninja-build pkg-config ccache
     qt6-base-dev qt6-base-dev-tools libgl-dev libfontconfig-dev
     libbenchmark-dev
     python3 python3-fonttools python3-brotli unicode-data fontconfig npm
