@@ -20,7 +20,15 @@ bool isReserved(QChar c) {
 
 /// Whether `text` is whole UTF-16: no surrogate without its partner.
 bool isWholeUtf16(const QString& text) {
-    return QString::fromUtf8(text.toUtf8()) == text;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() &&
+            text.at(i + 1).isLowSurrogate()) {
+            ++i;
+        } else if (text.at(i).isSurrogate()) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void checkBaseName(const QString& base) {
