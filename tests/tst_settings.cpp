@@ -15,6 +15,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <unistd.h>
+
 using namespace inkvale;
 using inkvale::test::FakePlatform;
 
@@ -240,6 +242,8 @@ void TestSettings::pictureRefused_data() {
                                    << "不是可以打开的图片";
     QTest::newRow("unreadable file") << "missing"
                                      << "无法读取";
+    QTest::newRow("picture the user may not read") << "forbidden"
+                                                   << "无法读取";
     QTest::newRow("decompression bomb") << "bomb"
                                         << "图片尺寸过大(20000×20000)";
     QTest::newRow("picture header, broken body") << "broken"
@@ -269,6 +273,12 @@ void TestSettings::pictureRefused() {
         file.write("this is not a picture\n");
     } else if (kind == QLatin1String("missing")) {
         chosen = m_folder->filePath(QStringLiteral("nowhere/none.jpg"));
+    } else if (kind == QLatin1String("forbidden")) {
+        if (geteuid() == 0) {
+            QSKIP("root reads any file");
+        }
+        writePicture(chosen, QSize(10, 10), QColor(0, 0, 255));
+        QVERIFY(QFile::setPermissions(chosen, QFile::WriteOwner));
     } else if (kind == QLatin1String("bomb")) {
         QFile file(chosen);
         QVERIFY(file.open(QIODevice::WriteOnly));

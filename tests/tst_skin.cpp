@@ -1,8 +1,10 @@
 #include "designer/Form1.h"
 #include "platform/SystemPlatform.h"
+#include "platform/VerifiedLibrary.h"
 #include "support/FakePlatform.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QPixmap>
 #include <QPushButton>
@@ -31,6 +33,20 @@ QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArra
     return file.fileName();
 }
 
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+/// Writes a file that the program cannot overwrite, as a planted file would be.
+QString plant(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
+    const QString path = writeFile(dir, name, bytes);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    return path;
+}
+
+constexpr const char* kPlantedMark = "INKVALE_PLANTED_SKIN_LOADED";
+
 } // namespace
 
 class TestSkin final : public QObject {
@@ -42,6 +58,9 @@ private slots:
 
     void attach_data();
     void attach();
+    void onlyTheCarriedLibraryIsLoaded_data();
+    void onlyTheCarriedLibraryIsLoaded();
+    void nothingCarriedNothingLoaded();
     void ourSkinParsesAndKeepsPageTwoHidden();
 
 private:
@@ -51,6 +70,7 @@ private:
 void TestSkin::init() {
     qApp->setStyleSheet(QString());
     g_warnings.clear();
+    qunsetenv(kPlantedMark);
 }
 
 void TestSkin::cleanup() {
@@ -87,6 +107,75 @@ void TestSkin::attach() {
     SystemPlatform platform;
     platform.attachSkin(libraryPath, skinPath);
     QTEST(qApp->styleSheet(), "applied");
+}
+
+void TestSkin::onlyTheCarriedLibraryIsLoaded_data() {
+    QTest::addColumn<QString>("planted");
+    QTest::addColumn<bool>("loaded");
+
+    QTest::newRow("the carried bytes, read-only") << "ours" << true;
+    QTest::newRow("a stranger's library, read-only") << "stranger" << false;
+    QTest::newRow("the carried bytes and one more") << "ours+1" << false;
+    QTest::newRow("the carried bytes cut short") << "ours-1" << false;
+    QTest::newRow("nothing at the path, a stranger under name variants") << "variants" << false;
+    QTest::newRow("the carried bytes, by a relative path") << "relative" << false;
+}
+
+void TestSkin::onlyTheCarriedLibraryIsLoaded() {
+    QFETCH(QString, planted);
+    QFETCH(bool, loaded);
+    const QByteArray ours = readAll(QStringLiteral(INKVALE_SKIN_LIBRARY));
+    const QByteArray stranger = readAll(QStringLiteral(INKVALE_PLANTED_LIBRARY));
+    QVERIFY(!ours.isEmpty() && !stranger.isEmpty());
+
+    const QTemporaryDir folder;
+    const QString name = QStringLiteral("SkinH_VB6.dll");
+    QString library = folder.filePath(name);
+    if (planted == QLatin1String("ours")) {
+        plant(folder, name, ours);
+    } else if (planted == QLatin1String("stranger")) {
+        plant(folder, name, stranger);
+    } else if (planted == QLatin1String("ours+1")) {
+        plant(folder, name, ours + '\0');
+    } else if (planted == QLatin1String("ours-1")) {
+        plant(folder, name, ours.chopped(1));
+    } else if (planted == QLatin1String("variants")) {
+        for (const QString& variant :
+             {QStringLiteral("SkinH_VB6.dll.so"), QStringLiteral("libSkinH_VB6.dll.so"),
+              QStringLiteral("libSkinH_VB6.dll")}) {
+            plant(folder, variant, stranger);
+        }
+    } else {
+        plant(folder, name, ours);
+        library = name;
+    }
+    const QString sheet = QStringLiteral("QLabel { color: #654321; }");
+    const QString skin = writeFile(folder, QStringLiteral("skinh.she"), ".SHE" + sheet.toUtf8());
+
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(folder.path());
+    SystemPlatform platform;
+    platform.attachSkin(library, skin);
+    QDir::setCurrent(before);
+
+    QCOMPARE(qApp->styleSheet(), loaded ? sheet : QString());
+    // Not a line of the stranger's code has run, not even its initialisers.
+    QVERIFY(!qEnvironmentVariableIsSet(kPlantedMark));
+}
+
+void TestSkin::nothingCarriedNothingLoaded() {
+    // A program that carries no library loads none, whatever lies in its folder.
+    const QTemporaryDir folder;
+    const QString library = plant(folder, QStringLiteral("SkinH_VB6.dll"), QByteArray());
+    QVERIFY(resolveVerifiedLibrary(library, QByteArrayView(), "SkinH_AttachEx") == nullptr);
+    const QString stranger = QStringLiteral(INKVALE_PLANTED_LIBRARY);
+    QVERIFY(resolveVerifiedLibrary(stranger, QByteArrayView(), "SkinH_AttachEx") == nullptr);
+    QVERIFY(!qEnvironmentVariableIsSet(kPlantedMark));
+    // The same file against its own bytes is loaded: the check above refused, nothing else.
+    const QByteArray bytes = readAll(stranger);
+    QVERIFY(resolveVerifiedLibrary(stranger, bytes, "SkinH_AttachEx") != nullptr);
+    QVERIFY(qEnvironmentVariableIsSet(kPlantedMark));
+    QVERIFY(resolveVerifiedLibrary(stranger, bytes, "NoSuchEntry") == nullptr);
 }
 
 void TestSkin::ourSkinParsesAndKeepsPageTwoHidden() {

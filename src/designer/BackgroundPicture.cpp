@@ -20,7 +20,9 @@ const QString kNotAPicture = QStringLiteral("所选文件不是可以打开的�
 QString probePicture(const QString& path) {
     QImageReader reader(path);
     if (!reader.canRead()) {
-        return QFile::exists(path) ? kNotAPicture : QStringLiteral("无法读取所选文件。");
+        // A file that is there but may not be read is no less unreadable than a missing one.
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? kNotAPicture : QStringLiteral("无法读取所选文件。");
     }
     const QSize size = reader.size();
     if (exceedsPixelLimit(size)) {

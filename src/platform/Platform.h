@@ -45,6 +45,9 @@ enum class ShellWindow : int {
 /// The extended window style bit that makes a window layered: its opacity can be set.
 inline constexpr qint32 kLayeredWindowStyle = 0x80000;
 
+/// Id of the embedded resource of type "CUSTOM" that holds the skin library.
+inline constexpr int kSkinLibraryResource = 101;
+
 /// Title of every message box the program shows.
 inline constexpr QStringView kMessageTitle = u"OrvekZanvi提示";
 
@@ -95,7 +98,9 @@ public:
     [[nodiscard]] virtual QString userFontFolder() const = 0;
 
     /// Loads the skin library at `libraryPath` and asks it to apply `skinFile` to the running
-    /// program. A missing library or entry point, or a skin it rejects, leaves the system look.
+    /// program. The library is loaded only when the file's bytes are exactly those of the
+    /// embedded resource kSkinLibraryResource, and only from that exact path. A missing or
+    /// different library, a missing entry point or a skin it rejects leaves the system look.
     virtual void attachSkin(const QString& libraryPath, const QString& skinFile) = 0;
 
     /// The local date and time.

@@ -1,12 +1,13 @@
 #include "platform/SystemPlatform.h"
 
+#include "platform/VerifiedLibrary.h"
+
 #include <QColorDialog>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QFontDatabase>
-#include <QLibrary>
 #include <QMessageBox>
 #include <QProcess>
 #include <QRegion>
@@ -178,8 +179,11 @@ QString SystemPlatform::userFontFolder() const {
 
 void SystemPlatform::attachSkin(const QString& libraryPath, const QString& skinFile) {
     using AttachEx = int (*)(const char*, const char*);
-    QLibrary library(libraryPath);
-    const auto attach = reinterpret_cast<AttachEx>(library.resolve("SkinH_AttachEx"));
+    // The one piece of code the program loads from its folder: only the library it carries
+    // itself, so that a file planted there is never run.
+    const auto attach = reinterpret_cast<AttachEx>(resolveVerifiedLibrary(
+        libraryPath, embeddedResource(QStringLiteral("CUSTOM"), kSkinLibraryResource),
+        "SkinH_AttachEx"));
     if (attach == nullptr) {
         return;
     }

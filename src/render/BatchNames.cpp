@@ -59,9 +59,14 @@ NameList readNamesFile(const QString& path) {
 
 QString safeFileName(const QString& name) {
     QString safe = name;
-    for (QChar& c : safe) {
-        if (isUnsafe(c)) {
-            c = QLatin1Char('_');
+    for (qsizetype i = 0; i < safe.size(); ++i) {
+        const QChar c = safe.at(i);
+        // Half a surrogate pair has no encoding in a file name.
+        const bool lone =
+            (c.isHighSurrogate() && (i + 1 == safe.size() || !safe.at(i + 1).isLowSurrogate())) ||
+            (c.isLowSurrogate() && (i == 0 || !safe.at(i - 1).isHighSurrogate()));
+        if (lone || isUnsafe(c)) {
+            safe[i] = QLatin1Char('_');
         }
     }
     qsizetype begin = 0;

@@ -25,7 +25,7 @@ struct NameList {
 inline constexpr int kLongestBaseName = 200;
 
 /// A file base name (without extension) that stands for `name` in any folder: the characters
-/// / \ : * ? " < > | and control characters become '_', surrounding blanks and dots are
+/// / \ : * ? " < > |, control characters and halves of surrogate pairs become '_', surrounding blanks and dots are
 /// removed (no hidden files, nothing Windows rejects), the result is cut to kLongestBaseName
 /// bytes at a character boundary, and "_" stands for a name that leaves nothing.
 [[nodiscard]] QString safeFileName(const QString& name);

@@ -1,17 +1,19 @@
 #include "sizedialog/SizeEntry.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <string>
+#include <string_view>
 
 namespace inkvale {
 
 namespace {
 
+// The same blanks that the numeric test trims, so that an entry that passes it is read whole.
 bool isBlank(QChar c) {
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') ||
-           c == QLatin1Char('\r');
+    return c.isSpace();
 }
 
 bool isDigit(QChar c) {
@@ -24,6 +26,33 @@ bool isExponent(QChar c) {
 
 bool isSign(QChar c) {
     return c == QLatin1Char('+') || c == QLatin1Char('-');
+}
+
+/// Whether the unsigned decimal `number` (digits with a point, perhaps an exponent) is below one
+/// in magnitude; for numbers too large or too small for a double.
+bool isBelowOne(std::string_view number) {
+    const std::size_t e = number.find('e');
+    const std::string_view mantissa = number.substr(0, e);
+    long long exponent = 0;
+    if (e != std::string_view::npos) {
+        const std::string_view digits = number.substr(e + 1);
+        const bool negative = !digits.empty() && digits.front() == '-';
+        for (const char c : digits) {
+            if (c >= '0' && c <= '9') {
+                exponent = std::min(exponent * 10 + (c - '0'), 1'000'000'000'000LL);
+            }
+        }
+        exponent = negative ? -exponent : exponent;
+    }
+    // The mantissa's own power of ten: that of its first digit other than zero.
+    const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+    const std::size_t first = mantissa.find_first_not_of("0.");
+    if (first == std::string_view::npos) {
+        return true;
+    }
+    const long long power = first < point ? static_cast<long long>(point - first) - 1
+                                          : -static_cast<long long>(first - point);
+    return power + exponent < 0;
 }
 
 } // namespace
@@ -125,8 +154,7 @@ double leadingNumber(const QString& text) {
     (void)end;
     if (error == std::errc::result_out_of_range) {
         // Too small rounds to zero; too large is infinite.
-        const bool tiny = number.find("e-") != std::string::npos;
-        value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+        value = isBelowOne(first) ? 0.0 : std::numeric_limits<double>::infinity();
     }
     return negative ? -value : value;
 }
