@@ -22,6 +22,7 @@ void HttpFetcher::get(const QUrl& url, std::chrono::milliseconds deadline, qint6
     // then would keep it from ever firing. The deadline counts from the request.
     auto* deadlineTimer = new QTimer(reply);
     deadlineTimer->setSingleShot(true);
+    deadlineTimer->setTimerType(Qt::PreciseTimer);
     QObject::connect(deadlineTimer, &QTimer::timeout, reply, [result, reply] {
         result->timedOut = true;
         reply->abort();
