@@ -102,6 +102,7 @@ private slots:
     void windowPaintsWhileWaiting();
     void closingDuringTheCheck_data();
     void closingDuringTheCheck();
+    void closingBeforeTheFirstTick();
     void lateReplyAfterTheWindowIsGone();
     void outcomeWaitsForAnOpenDialog_data();
     void outcomeWaitsForAnOpenDialog();
@@ -533,6 +534,27 @@ void TestUpdateCheck::closingDuringTheCheck() {
         QCOMPARE(form.s1()->panelText(3), kVersionPrefix + QStringLiteral(" Sp3"));
         QCOMPARE(platform.endCount, 1);
     }
+}
+
+void TestUpdateCheck::closingBeforeTheFirstTick() {
+    LoopbackHttpServer http;
+    http.serve(200, QByteArray("Sp3"));
+    FakePlatform platform;
+    platform.answers = {MessageAnswer::No};
+    Form1 form(platform, onServer(http, std::chrono::seconds(20)));
+    form.Form_Load();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QVERIFY(form.timer3()->isActive());
+    QVERIFY(form.close());
+
+    // Past the tick: the closed window checks nothing and asks nothing more.
+    QTest::qWait(1500);
+    QVERIFY(platform.fetches.isEmpty());
+    QCOMPARE(http.requestCount(), 0);
+    QCOMPARE(platform.messages.size(), 1);
+    form.Timer3_Timer();
+    QVERIFY(platform.fetches.isEmpty());
 }
 
 void TestUpdateCheck::lateReplyAfterTheWindowIsGone() {

@@ -45,6 +45,9 @@ void Form1::Timer3_Timer() {
 }
 
 void Form1::abandonUpdateCheck() {
+    // Closed before the first tick: no check starts at all.
+    m_timer3->stop();
+    m_updateStarted = true;
     delete m_updateCheck;
     m_updateCheck = nullptr;
     unsetCursor();
