@@ -1,3 +1,4 @@
+#include "online/UpdateCheck.h"
 #include "platform/SystemPlatform.h"
 
 #include <QApplication>
@@ -5,9 +6,12 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <memory>
 
 using namespace inkvale;
 
@@ -17,8 +21,13 @@ class TestSystemPlatform final : public QObject {
 private slots:
     void lineBreaks_data();
     void lineBreaks();
+    void breakableRuns_data();
+    void breakableRuns();
     void messageBox_data();
     void messageBox();
+    void updateQuestionFitsOnTheScreen_data();
+    void updateQuestionFitsOnTheScreen();
+    void heldWorkWaitsForTheOpenBox();
     void shellGetsTheTargetAsOneArgument_data();
     void shellGetsTheTargetAsOneArgument();
     void shellWithoutOpener();
@@ -47,6 +56,30 @@ void TestSystemPlatform::lineBreaks_data() {
 void TestSystemPlatform::lineBreaks() {
     QFETCH(QString, text);
     QTEST(normaliseLineBreaks(text), "expected");
+}
+
+void TestSystemPlatform::breakableRuns_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+
+    const QString x60(60, QLatin1Char('x'));
+    const QString zw(QChar(0x200B));
+    QTest::newRow("short") << "没有下一页咯!"
+                           << "没有下一页咯!";
+    QTest::newRow("60 in a run") << x60 << x60;
+    QTest::newRow("61 in a run") << x60 + "y" << x60 + zw + "y";
+    QTest::newRow("spaces restart the count") << x60 + " " + x60 << x60 + " " + x60;
+    QTest::newRow("line breaks restart the count") << x60 + "\n" + x60 << x60 + "\n" + x60;
+    QTest::newRow("150 in a run") << QString(150, QLatin1Char('x'))
+                                  << x60 + zw + x60 + zw + QString(30, QLatin1Char('x'));
+    QTest::newRow("no break inside a surrogate pair")
+        << QString(59, QLatin1Char('x')) + QStringLiteral("😀")
+        << QString(59, QLatin1Char('x')) + QStringLiteral("😀");
+}
+
+void TestSystemPlatform::breakableRuns() {
+    QFETCH(QString, text);
+    QTEST(inkvale::breakableRuns(text), "expected");
 }
 
 void TestSystemPlatform::messageBox_data() {
@@ -126,6 +159,98 @@ void TestSystemPlatform::messageBox() {
     QTEST(seen.icon, "icon");
     QTEST(seen.buttons, "buttons");
     QTEST(answer, "answer");
+}
+
+void TestSystemPlatform::updateQuestionFitsOnTheScreen_data() {
+    QTest::addColumn<QString>("fetched");
+
+    QTest::newRow("a page of 120 lines")
+        << QStringLiteral("<div class=\"portal\">请登录 Wi-Fi 网络</div>\r\n").repeated(120);
+    QTest::newRow("64 KiB of Chinese") << QString(32 * 1024, QChar(0x7B7E));
+    QTest::newRow("64 KiB of words") << QStringLiteral("login ").repeated(10000);
+    QTest::newRow("64 KiB without a space") << QString(64 * 1024, QLatin1Char('x'));
+}
+
+void TestSystemPlatform::updateQuestionFitsOnTheScreen() {
+    QFETCH(QString, fetched);
+
+    QRect box;
+    QRect noButton;
+    QRect available;
+    QTimer poll;
+    poll.setInterval(10);
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!shown || !shown->isVisible()) {
+            return;
+        }
+        poll.stop();
+        box = shown->frameGeometry();
+        QAbstractButton* no = shown->button(QMessageBox::No);
+        noButton = QRect(no->mapToGlobal(QPoint(0, 0)), no->size());
+        available = shown->screen()->availableGeometry();
+        no->click();
+    });
+    poll.start();
+    QTimer guard;
+    guard.setSingleShot(true);
+    connect(&guard, &QTimer::timeout, this, [] {
+        if (QWidget* shown = QApplication::activeModalWidget()) {
+            shown->close();
+        }
+    });
+    guard.start(5000);
+
+    SystemPlatform platform;
+    const MessageAnswer answer =
+        platform.showMessage(nullptr, updateQuestion(fetched), MessageStyle::InformationYesNo);
+    QCOMPARE(answer, MessageAnswer::No);
+    QVERIFY(available.isValid());
+    QVERIFY2(box.height() <= available.height(),
+             qPrintable(QStringLiteral("box %1 px tall, screen %2 px")
+                            .arg(box.height())
+                            .arg(available.height())));
+    QVERIFY2(box.width() <= available.width(),
+             qPrintable(QStringLiteral("box %1 px wide, screen %2 px")
+                            .arg(box.width())
+                            .arg(available.width())));
+    QVERIFY(available.contains(noButton));
+}
+
+void TestSystemPlatform::heldWorkWaitsForTheOpenBox() {
+    SystemPlatform platform;
+    QObject context;
+    auto gone = std::make_unique<QObject>();
+    int ran = 0;
+    int ranWhileOpen = -1;
+    bool goneRan = false;
+    QTimer poll;
+    poll.setInterval(10);
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            return;
+        }
+        poll.stop();
+        platform.whenNoModalOpen(&context, [&ran] { ++ran; });
+        platform.whenNoModalOpen(gone.get(), [&goneRan] { goneRan = true; });
+        gone.reset();
+        QTest::qWait(100);
+        ranWhileOpen = ran;
+        box->button(QMessageBox::Ok)->click();
+    });
+    poll.start();
+    platform.showMessage(nullptr, QStringLiteral("没有下一页咯!"), MessageStyle::Information);
+    QCOMPARE(ranWhileOpen, 0);
+    QTRY_COMPARE(ran, 1);
+    QTest::qWait(50);
+    QCOMPARE(ran, 1);
+    QVERIFY(!goneRan);
+
+    // With no box open the work runs soon, from the event loop.
+    platform.whenNoModalOpen(&context, [&ran] { ++ran; });
+    QCOMPARE(ran, 1);
+    QTRY_COMPARE(ran, 2);
 }
 
 void TestSystemPlatform::shellGetsTheTargetAsOneArgument_data() {

@@ -24,6 +24,7 @@ class HiddenBrowser;
 class Platform;
 class SignatureCanvas;
 class StatusLine;
+struct UpdateVerdict;
 
 /// The main window: the name box, the signature canvas with its buttons, the two pages of style
 /// previews and the status line. Controls carry their designed names as object names.
@@ -66,7 +67,8 @@ public:
     void qmdz_Click();
     void qmtp_Click();
 
-    /// The update check, run once about a second after loading.
+    /// The update check, run once about a second after loading. It starts the fetch and
+    /// returns: the window keeps working, and the outcome follows when the reply is in.
     void Timer3_Timer();
     /// The forum link.
     void Label3_Click();
@@ -119,6 +121,8 @@ private:
     void showPage(int page);
     void setLinkColour(const QColor& colour);
     void enableDesigning();
+    void showUpdateOutcome(const UpdateVerdict& verdict);
+    void abandonUpdateCheck();
 
     Platform& m_platform;
     OnlineSettings m_online;
@@ -147,6 +151,8 @@ private:
     HiddenBrowser* m_webBrowser2 = nullptr;
     StatusLine* m_s1 = nullptr;
     QTimer* m_timer3 = nullptr;
+    bool m_updateStarted = false;
+    QObject* m_updateCheck = nullptr; ///< context of the running update check
     QListWidget* m_list1 = nullptr;
     std::array<QLineEdit*, kStyleCount> m_faceNameBoxes{};
     std::array<QRadioButton*, kSlotCount> m_option1{};

@@ -23,11 +23,38 @@ void Form1::enableDesigning() {
 }
 
 void Form1::Timer3_Timer() {
-    // One check per start: a tick that arrives while the fetch below waits must start nothing.
+    // One check per start, whatever ticks or calls come later.
     m_timer3->stop();
+    if (m_updateStarted) {
+        return;
+    }
+    m_updateStarted = true;
+    // The check's own lifetime: when the window closes it goes, and a late reply with it.
+    m_updateCheck = new QObject(this);
+    setCursor(Qt::BusyCursor);
+    QObject* check = m_updateCheck;
+    m_platform.fetch(m_online.update, m_online.updateDeadline, kVersionFileLimit, check,
+                     [this, check](const HttpReply& reply) {
+                         // A dialog the user is busy with is finished first: the outcome's own
+                         // boxes never pop up over it.
+                         m_platform.whenNoModalOpen(check,
+                                                    [this, verdict = judgeUpdateReply(reply)] {
+                                                        showUpdateOutcome(verdict);
+                                                    });
+                     });
+}
 
-    const UpdateVerdict verdict = judgeUpdateReply(
-        m_platform.fetch(m_online.update, m_online.updateTimeout, kVersionFileLimit));
+void Form1::abandonUpdateCheck() {
+    // Closed before the first tick: no check starts at all.
+    m_timer3->stop();
+    m_updateStarted = true;
+    delete m_updateCheck;
+    m_updateCheck = nullptr;
+    unsetCursor();
+}
+
+void Form1::showUpdateOutcome(const UpdateVerdict& verdict) {
+    unsetCursor();
     switch (verdict.kind) {
     case UpdateVerdict::Kind::Failed:
         m_platform.showMessage(this, kUpdateFailedText.toString(), MessageStyle::Warning);
@@ -106,6 +133,8 @@ void Form1::closeEvent(QCloseEvent* event) {
     if (cancel) {
         event->ignore();
     } else {
+        // The window is going: a reply that comes later has nobody to tell.
+        abandonUpdateCheck();
         event->accept();
     }
 }

@@ -16,7 +16,8 @@ struct OnlineSettings {
     QUrl forum;      ///< the forum's home page
     QUrl makerChat;  ///< chat link to the maker ("建议提交")
     QUrl studioChat; ///< chat link to the banner studio
-    std::chrono::milliseconds updateTimeout{std::chrono::seconds(60)};
+    /// From the request to the last byte of the version file.
+    std::chrono::milliseconds updateDeadline{std::chrono::seconds(60)};
 
     /// The defaults, with any address the environment replaces.
     [[nodiscard]] static OnlineSettings fromEnvironment();

@@ -8,6 +8,21 @@ namespace {
 
 constexpr QStringView kVersionPrefix = u"Ｋelda.系列软件のInkvale";
 
+bool isLineBreak(QChar c) {
+    switch (c.unicode()) {
+    case u'\n':
+    case u'\r':
+    case u'\v':
+    case u'\f':
+    case 0x0085: // next line
+    case 0x2028: // line separator
+    case 0x2029: // paragraph separator
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 QString decodeVersionText(const QByteArray& bytes) {
@@ -23,9 +38,19 @@ QString decodeVersionText(const QByteArray& bytes) {
     return text;
 }
 
+bool labelsWebPage(const QByteArray& contentType) {
+    const QByteArray mediaType = contentType.split(';').constFirst().trimmed().toLower();
+    return mediaType == "text/html" || mediaType == "application/xhtml+xml";
+}
+
 UpdateVerdict judgeUpdateReply(const HttpReply& reply) {
     UpdateVerdict verdict;
-    if (!reply.succeeded() || reply.body.isEmpty()) {
+    if (!reply.succeeded() || reply.body.isEmpty() || labelsWebPage(reply.contentType)) {
+        return verdict;
+    }
+    // Without a final address the reply came straight from where it was asked for.
+    if (reply.finalUrl.isValid() &&
+        reply.finalUrl.host().compare(reply.requestedUrl.host(), Qt::CaseInsensitive) != 0) {
         return verdict;
     }
     verdict.fetchedText = decodeVersionText(reply.body);
@@ -37,12 +62,48 @@ UpdateVerdict judgeUpdateReply(const HttpReply& reply) {
 }
 
 QString versionPanelText(const QString& networkLabel) {
-    return QStringLiteral("当前版本: Sp2 | 网络版本:") + networkLabel;
+    QString label = networkLabel;
+    label.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    for (QChar& c : label) {
+        if (isLineBreak(c)) {
+            c = QLatin1Char(' ');
+        }
+    }
+    return QStringLiteral("当前版本: Sp2 | 网络版本:") + label;
+}
+
+QString quotedVersionText(const QString& text) {
+    qsizetype cut = std::min<qsizetype>(text.size(), kQuotedTextChars);
+    int lines = 1;
+    for (qsizetype i = 0; i < cut; ++i) {
+        if (!isLineBreak(text.at(i))) {
+            continue;
+        }
+        if (lines == kQuotedTextLines) {
+            cut = i;
+            break;
+        }
+        ++lines;
+        // CR LF is one break.
+        if (text.at(i) == QLatin1Char('\r') && i + 1 < text.size() &&
+            text.at(i + 1) == QLatin1Char('\n')) {
+            ++i;
+        }
+    }
+    if (cut == text.size()) {
+        return text;
+    }
+    // Never half a character, nor half a CR LF.
+    if (cut > 0 && (text.at(cut - 1).isHighSurrogate() ||
+                    (text.at(cut - 1) == QLatin1Char('\r') && text.at(cut) == QLatin1Char('\n')))) {
+        --cut;
+    }
+    return text.left(cut) + QStringLiteral("…");
 }
 
 QString updateQuestion(const QString& fetchedText) {
-    return QStringLiteral("您当前使用的为旧版软件!\r\n \r\n最新版本为:【") + fetchedText +
-           QStringLiteral("】是否更新?");
+    return QStringLiteral("您当前使用的为旧版软件!\r\n \r\n最新版本为:【") +
+           quotedVersionText(fetchedText) + QStringLiteral("】是否更新?");
 }
 
 } // namespace inkvale

@@ -17,6 +17,10 @@ inline constexpr QStringView kUpdateFailedText = u"检测更新失败!请您稍�
 inline constexpr QStringView kUpdateReadyText = u"程序加载完毕.请您选择签名..";
 inline constexpr QStringView kUnknownVersionPanel = u"当前版本: Sp2 | 网络版本:未知";
 
+/// How much of a fetched text the update question quotes before it cuts it with "…".
+inline constexpr int kQuotedTextChars = 200;
+inline constexpr int kQuotedTextLines = 6;
+
 /// What the fetched version file says about this version.
 struct UpdateVerdict {
     enum class Kind {
@@ -32,14 +36,24 @@ struct UpdateVerdict {
 /// Decodes a version file from GBK; bytes that are not GBK become replacement characters.
 [[nodiscard]] QString decodeVersionText(const QByteArray& bytes);
 
-/// Judges a fetched version file. A failed fetch, a status other than 2xx, an oversized body
-/// and an empty body all mean the check failed.
+/// Whether a Content-Type header labels a web page (HTML or XHTML), whatever its parameters.
+[[nodiscard]] bool labelsWebPage(const QByteArray& contentType);
+
+/// Judges a fetched version file; depends on nothing but `reply`. The check failed when the
+/// fetch failed, the status is not 2xx, the body is empty or oversized, the server labels the
+/// body as a web page (a login or error page of a network in between, not a version file), or
+/// redirects led to another host than the one asked.
 [[nodiscard]] UpdateVerdict judgeUpdateReply(const HttpReply& reply);
 
-/// Panel 3's text for a known network version label.
+/// Panel 3's text for a known network version label, on one line: every line break in the
+/// label shows as a space.
 [[nodiscard]] QString versionPanelText(const QString& networkLabel);
 
-/// The question that offers the download of `fetchedText`.
+/// `text` whole when it is short, otherwise cut after kQuotedTextChars characters or at the
+/// end of its kQuotedTextLines-th line, whichever comes first, and ended with "…".
+[[nodiscard]] QString quotedVersionText(const QString& text);
+
+/// The question that offers the download of `fetchedText`, quoted as quotedVersionText does.
 [[nodiscard]] QString updateQuestion(const QString& fetchedText);
 
 } // namespace inkvale

@@ -6,17 +6,22 @@
 #include <QUrl>
 
 #include <chrono>
+#include <functional>
 
 namespace inkvale {
 
 /// What a plain HTTP GET brought back.
 struct HttpReply {
-    bool answered = false; ///< the server sent a response (any status)
-    bool complete = false; ///< all of it arrived: no broken connection, no time-out
-    int statusCode = 0;    ///< the HTTP status, 0 when none arrived
-    bool tooLarge = false; ///< the body outgrew the limit and was not read further
-    QByteArray body;       ///< the body read so far
-    QString error;         ///< why the fetch failed, for people, empty on success
+    bool answered = false;  ///< the server sent a response (any status)
+    bool complete = false;  ///< all of it arrived: no broken connection, no deadline passed
+    bool timedOut = false;  ///< the deadline passed before the last byte arrived
+    int statusCode = 0;     ///< the HTTP status, 0 when none arrived
+    bool tooLarge = false;  ///< the body outgrew the limit and was not read further
+    QByteArray contentType; ///< the Content-Type header as sent, empty when none
+    QUrl requestedUrl;      ///< the address asked for
+    QUrl finalUrl;          ///< where the response came from, after any redirects
+    QByteArray body;        ///< the body read so far
+    QString error;          ///< why the fetch failed, for people, empty on success
 
     /// A complete response with a 2xx status and a body within the limit.
     [[nodiscard]] bool succeeded() const {
@@ -24,16 +29,21 @@ struct HttpReply {
     }
 };
 
-/// Plain HTTP GETs over Qt Network.
+/// Called once with the outcome of a fetch.
+using FetchDone = std::function<void(const HttpReply&)>;
+
+/// Plain HTTP GETs over Qt Network, without blocking: the caller's event loop runs on.
 class HttpFetcher final {
 public:
     HttpFetcher();
 
-    /// Fetches `url` and returns when the reply is complete, has failed, has been silent for
-    /// `timeout`, or has grown beyond `maxBytes`. While it waits, windows keep painting and
-    /// timers keep running, but no user input is handled.
-    [[nodiscard]] HttpReply get(const QUrl& url, std::chrono::milliseconds timeout,
-                                qint64 maxBytes);
+    /// Starts a GET of `url` and returns at once. `done` runs later from the event loop, once,
+    /// when the reply is complete, has failed, has grown beyond `maxBytes` or `deadline` has
+    /// passed since the request, however slowly the bytes keep coming. Redirects are followed
+    /// unless they lead from https to http. When `context` is destroyed first, the request is
+    /// abandoned and `done` never runs.
+    void get(const QUrl& url, std::chrono::milliseconds deadline, qint64 maxBytes, QObject* context,
+             FetchDone done);
 
     /// Starts a GET of `url` whose page is loaded and thrown away; failures are ignored.
     void getAndDiscard(const QUrl& url);

@@ -11,9 +11,11 @@
 #include <QUrl>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 
 class QDialog;
+class QObject;
 class QRegion;
 class QWidget;
 
@@ -109,10 +111,17 @@ public:
     /// The face names of the installed fonts, in the order the system reports them.
     [[nodiscard]] virtual QStringList installedFontFaces() const = 0;
 
-    /// Fetches `url` with a plain HTTP GET and returns when it is done (see HttpFetcher::get):
-    /// windows keep painting meanwhile, user input waits.
-    [[nodiscard]] virtual HttpReply fetch(const QUrl& url, std::chrono::milliseconds timeout,
-                                          qint64 maxBytes) = 0;
+    /// Starts a plain HTTP GET of `url` and returns at once (see HttpFetcher::get): `done` runs
+    /// later from the event loop with the reply, unless `context` has been destroyed first.
+    /// Nothing waits meanwhile: windows keep working.
+    virtual void fetch(const QUrl& url, std::chrono::milliseconds deadline, qint64 maxBytes,
+                       QObject* context, FetchDone done) = 0;
+
+    /// Runs `run` from the event loop once no modal dialog or message box opened through this
+    /// platform is open any more (soon, when none is open now), unless `context` has been
+    /// destroyed first. For work that arrives on its own and must not pop up over a dialog
+    /// the user is busy with.
+    virtual void whenNoModalOpen(QObject* context, std::function<void()> run) = 0;
 
     /// Loads `url` in the background and throws the page away, as a hidden browser would;
     /// never shows anything, never reports a failure.

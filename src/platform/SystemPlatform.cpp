@@ -32,6 +32,25 @@ QString normaliseLineBreaks(const QString& text) {
     return result;
 }
 
+QString breakableRuns(const QString& text) {
+    // A box's text wraps only where it may break a line; a long run without a space (an address,
+    // a token) would make the box wider than the screen. Zero-width spaces give it places to
+    // break without showing anything.
+    constexpr int kLongestRun = 60;
+    QString result;
+    result.reserve(text.size() + text.size() / kLongestRun);
+    int run = 0;
+    for (const QChar c : text) {
+        run = c.isSpace() ? 0 : run + 1;
+        if (run > kLongestRun && !c.isLowSurrogate()) {
+            result += QChar(0x200B);
+            run = 1;
+        }
+        result += c;
+    }
+    return result;
+}
+
 namespace {
 
 struct BoxShape {
@@ -60,9 +79,10 @@ BoxShape shapeOf(MessageStyle style) {
 MessageAnswer SystemPlatform::showMessage(QWidget* parent, const QString& text,
                                           MessageStyle style) {
     const BoxShape shape = shapeOf(style);
-    QMessageBox box(shape.icon, kMessageTitle.toString(), normaliseLineBreaks(text), shape.buttons,
-                    parent);
+    QMessageBox box(shape.icon, kMessageTitle.toString(), breakableRuns(normaliseLineBreaks(text)),
+                    shape.buttons, parent);
     box.setEscapeButton(shape.escape);
+    const ModalGate::Scope modal(m_modals);
     box.exec();
     switch (box.standardButton(box.clickedButton())) {
     case QMessageBox::Yes:
@@ -116,6 +136,7 @@ void SystemPlatform::setWindowRegion(QWidget& window, const QRegion& devicePixel
 }
 
 std::optional<QColor> SystemPlatform::chooseColour(QWidget* parent) {
+    const ModalGate::Scope modal(m_modals);
     const QColor colour = QColorDialog::getColor(Qt::black, parent);
     if (!colour.isValid()) {
         return std::nullopt;
@@ -125,6 +146,7 @@ std::optional<QColor> SystemPlatform::chooseColour(QWidget* parent) {
 
 std::optional<QString> SystemPlatform::chooseFileToOpen(QWidget* parent, const QString& description,
                                                         const QString& pattern) {
+    const ModalGate::Scope modal(m_modals);
     const QString file = QFileDialog::getOpenFileName(parent, QString(), QString(),
                                                       description + QStringLiteral(" (") + pattern +
                                                           QLatin1Char(')'),
@@ -136,6 +158,7 @@ std::optional<QString> SystemPlatform::chooseFileToOpen(QWidget* parent, const Q
 }
 
 int SystemPlatform::runModal(QDialog& dialog) {
+    const ModalGate::Scope modal(m_modals);
     return dialog.exec();
 }
 
@@ -225,9 +248,13 @@ QStringList SystemPlatform::installedFontFaces() const {
 #endif
 }
 
-HttpReply SystemPlatform::fetch(const QUrl& url, std::chrono::milliseconds timeout,
-                                qint64 maxBytes) {
-    return m_http.get(url, timeout, maxBytes);
+void SystemPlatform::fetch(const QUrl& url, std::chrono::milliseconds deadline, qint64 maxBytes,
+                           QObject* context, FetchDone done) {
+    m_http.get(url, deadline, maxBytes, context, std::move(done));
+}
+
+void SystemPlatform::whenNoModalOpen(QObject* context, std::function<void()> run) {
+    m_modals.whenClosed(context, std::move(run));
 }
 
 void SystemPlatform::loadInBackground(const QUrl& url) {

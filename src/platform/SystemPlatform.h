@@ -1,11 +1,16 @@
 #pragma once
 
+#include "platform/ModalGate.h"
 #include "platform/Platform.h"
 
 namespace inkvale {
 
 /// Turns CR LF and lone CR line breaks into the '\n' that Qt's widgets break lines on.
 [[nodiscard]] QString normaliseLineBreaks(const QString& text);
+
+/// `text` with a zero-width space after every 60 characters that hold no space, so that a
+/// message box can wrap it to the screen's width; nothing visible changes.
+[[nodiscard]] QString breakableRuns(const QString& text);
 
 /// The platform layer of a desktop session: Qt message boxes, the desktop opener
 /// (xdg-open on Linux), the system's fonts and clock.
@@ -27,13 +32,15 @@ public:
     void attachSkin(const QString& libraryPath, const QString& skinFile) override;
     [[nodiscard]] QDateTime currentDateTime() const override;
     [[nodiscard]] QStringList installedFontFaces() const override;
-    [[nodiscard]] HttpReply fetch(const QUrl& url, std::chrono::milliseconds timeout,
-                                  qint64 maxBytes) override;
+    void fetch(const QUrl& url, std::chrono::milliseconds deadline, qint64 maxBytes,
+               QObject* context, FetchDone done) override;
+    void whenNoModalOpen(QObject* context, std::function<void()> run) override;
     void loadInBackground(const QUrl& url) override;
     [[noreturn]] void endProgram() override;
 
 private:
     HttpFetcher m_http;
+    ModalGate m_modals;
 };
 
 } // namespace inkvale

@@ -6,7 +6,7 @@ the executable, the style fonts are installed into a font folder of the test's o
 HTTP server serves the version file, and xdg-open is replaced by a script that records its
 arguments.
 
-  run_e2e.py --exe PATH --fonts DIR --out DIR --scenario designer|missing-font
+  run_e2e.py --exe PATH --fonts DIR --out DIR --scenario designer|missing-font|slow-server
 """
 
 import argparse
@@ -311,12 +311,139 @@ def scenario_missing_font(args, workdir, out_dir):
             process.kill()
 
 
+class SlowVersionServer:
+    """Serves the version file only `delay` seconds after its request; other pages at once.
+
+    Threaded, so that the hidden browser's page is not held up behind the version file."""
+
+    def __init__(self, body, delay):
+        self.requests = 0
+        self.answered = False
+        server = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                if self.path == "/files/vermo.txt":
+                    server.requests += 1
+                    time.sleep(delay)
+                    server.answered = True
+                    payload = body
+                else:
+                    payload = b"<html></html>"
+                self.send_response(200)
+                self.send_header("Content-Type", "text/plain")
+                self.send_header("Content-Length", str(len(payload)))
+                self.end_headers()
+                self.wfile.write(payload)
+
+            def log_message(self, *args):
+                pass
+
+        self.httpd = socketserver.ThreadingTCPServer(("127.0.0.1", 0), Handler)
+        self.httpd.daemon_threads = True
+        self.port = self.httpd.server_address[1]
+        threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
+
+    def close(self):
+        self.httpd.shutdown()
+        self.httpd.server_close()
+
+
+def region(window, rect):
+    """The raw RGB bytes that the screen shows in `rect` (x, y, width, height) of the window."""
+    x, y = window_origin(window)
+    return subprocess.run(["import", "-window", "root", "-crop",
+                           f"{rect[2]}x{rect[3]}+{x + rect[0]}+{y + rect[1]}", "-depth", "8",
+                           "rgb:-"], capture_output=True).stdout
+
+
+SETTINGS = (268, 200)                 # Command7, "签名设定"
+SETTINGS_MENU = (210, 216, 90, 50)    # where its pop-up menu opens
+PANEL2 = (100, 458, 340, 28)          # the message panel of the status line
+
+
+def scenario_slow_server(args, workdir, out_dir):
+    """The version server answers 8 s late: meanwhile the window takes real clicks."""
+    server = SlowVersionServer(VERSION_TEXT.encode("gbk"), delay=8.0)
+    program, exe, env, opened = prepare(args, workdir)
+    env["INKVALE_UPDATE_URL"] = f"http://127.0.0.1:{server.port}/files/vermo.txt"
+    env["INKVALE_FORUM_URL"] = f"http://127.0.0.1:{server.port}/"
+    process = subprocess.Popen([str(exe)], env=env, cwd=workdir)
+    try:
+        pass_the_splash(program, out_dir)
+        main = wait_window(MAIN_TITLE)
+        wait_until("the version request", lambda: server.requests >= 1, timeout=15)
+
+        # The page button.
+        pages_before = region(main, (400, 90, 480, 200))
+        click(main, NEXT_PAGE)
+        wait_until("page 2 to show", lambda: region(main, (400, 90, 480, 200)) != pages_before,
+                   timeout=5)
+        # A style, by its preview picture: panel 2 names it.
+        panel_before = region(main, PANEL2)
+        click(main, IMAGE19)
+        wait_until("panel 2 to name the style", lambda: region(main, PANEL2) != panel_before,
+                   timeout=5)
+        # The settings menu opens, and Escape closes it.
+        menu_before = region(main, SETTINGS_MENU)
+        click(main, SETTINGS)
+        wait_until("the settings menu", lambda: region(main, SETTINGS_MENU) != menu_before,
+                   timeout=5)
+        screenshot(out_dir, "menu-while-checking")
+        xdotool("key", "Escape")
+        wait_until("the settings menu to close",
+                   lambda: region(main, SETTINGS_MENU) == menu_before, timeout=5)
+        # Closing asks the exit question; Escape (Cancel) keeps the window.
+        box = wait_until("the exit question",
+                         lambda: (ask_to_close(main), wait_until_or_none(
+                             lambda: find_window(BOX_TITLE), timeout=2))[1],
+                         timeout=10, interval=0)
+        screenshot(out_dir, "exit-question-while-checking")
+        xdotool("key", "Escape")
+        wait_window_gone(BOX_TITLE)
+        check(find_window(MAIN_TITLE) is not None, "Cancel closed the window")
+
+        check(not server.answered, "the clicks were only handled after the version file came")
+        check(pixel_at(main, NAME_BOX_INSIDE) != (255, 255, 255),
+              "the name box was enabled before the version file came")
+        screenshot(out_dir, "checking")
+
+        wait_until("the version reply", lambda: server.answered, timeout=15)
+        wait_until("the name box to be enabled",
+                   lambda: pixel_at(main, NAME_BOX_INSIDE) == (255, 255, 255), timeout=15)
+        check(find_window(BOX_TITLE) is None, "the update check showed a message box")
+        check(server.requests == 1, f"{server.requests} version requests")
+
+        # The style chosen during the wait is still chosen: a name draws.
+        click(main, NAME_BOX)
+        xdotool("type", "--delay", "40", "Ann")
+        panel_ready = region(main, PANEL2)
+        click(main, DESIGN)
+        wait_until("the drawing", lambda: region(main, PANEL2) != panel_ready, timeout=5)
+        screenshot(out_dir, "after")
+
+        box = wait_until("the exit question",
+                         lambda: (ask_to_close(main), wait_until_or_none(
+                             lambda: find_window(BOX_TITLE), timeout=2))[1],
+                         timeout=30, interval=0)
+        xdotool("key", "--window", box, "alt+n")
+        process.wait(timeout=20)
+        check(process.returncode == 0, f"exit code {process.returncode}")
+        check(not opened.exists(), "something was opened")
+    finally:
+        if process.poll() is None:
+            screenshot(out_dir, "failure-slow-server")
+            process.kill()
+        server.close()
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True)
     parser.add_argument("--fonts", required=True)
     parser.add_argument("--out", required=True)
-    parser.add_argument("--scenario", choices=["designer", "missing-font"], required=True)
+    parser.add_argument("--scenario", choices=["designer", "missing-font", "slow-server"],
+                        required=True)
     args = parser.parse_args()
     out_dir = Path(args.out) / args.scenario
     shutil.rmtree(out_dir, ignore_errors=True)
@@ -325,6 +452,8 @@ def main():
         try:
             if args.scenario == "designer":
                 scenario_designer(args, Path(tmp), out_dir)
+            elif args.scenario == "slow-server":
+                scenario_slow_server(args, Path(tmp), out_dir)
             else:
                 scenario_missing_font(args, Path(tmp), out_dir)
         except Failure as failure:

@@ -1,4 +1,5 @@
-// The update server's reply: whether it answered, how far it got, its status and its body.
+// The update server's reply: whether it answered, how far it got, its status, its content type,
+// where it came from and its body.
 
 #include "FuzzCheck.h"
 #include "online/UpdateCheck.h"
@@ -19,12 +20,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     reply.statusCode = (data[0] & 8) != 0 ? status - 0x8000 : status % 600;
     reply.body =
         QByteArray(reinterpret_cast<const char*>(data + 3), static_cast<qsizetype>(size - 3));
+    // A portal's login page, a plain text file or no label at all.
+    static const QByteArray kTypes[] = {"", "text/plain; charset=gbk", "TEXT/HTML; charset=utf-8",
+                                        "application/xhtml+xml"};
+    reply.contentType = kTypes[(data[0] >> 4) & 3];
+    reply.requestedUrl = QUrl(QStringLiteral("http://update.inkvale.example/files/vermo.txt"));
+    // Straight from the server, redirected on the same host, or brought from another host.
+    static const char* const kFinal[] = {"", "http://update.inkvale.example/login",
+                                         "http://portal.example/login",
+                                         "http://UPDATE.inkvale.example/files/vermo.txt"};
+    reply.finalUrl = QUrl(QString::fromLatin1(kFinal[(data[0] >> 6) & 3]));
 
     const inkvale::UpdateVerdict verdict = inkvale::judgeUpdateReply(reply);
+    const bool webPage = reply.contentType.toLower().startsWith("text/html") ||
+                         reply.contentType.startsWith("application/xhtml");
+    const bool otherHost = reply.finalUrl.host() == QStringLiteral("portal.example");
     const bool usable = reply.answered && reply.complete && !reply.tooLarge &&
-                        reply.statusCode >= 200 && reply.statusCode < 300 && !reply.body.isEmpty();
+                        reply.statusCode >= 200 && reply.statusCode < 300 &&
+                        !reply.body.isEmpty() && !webPage && !otherHost;
     if (!usable) {
-        // A failed, refused, partial or oversized reply never names a version.
+        // A failed, refused, partial or oversized reply, a web page or a reply from another
+        // host never names a version.
         FUZZ_CHECK(verdict.kind == inkvale::UpdateVerdict::Kind::Failed);
         FUZZ_CHECK(verdict.fetchedText.isEmpty() && verdict.networkLabel.isEmpty());
         return 0;
@@ -42,10 +58,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!verdict.fetchedText.contains(QStringLiteral("Ｋelda.系列软件のInkvale"))) {
         FUZZ_CHECK(verdict.networkLabel == verdict.fetchedText);
     }
-    // The question shows the whole body between its brackets.
+    // The question quotes the body, whole or cut with an ellipsis, between its brackets.
+    const QString quoted = inkvale::quotedVersionText(verdict.fetchedText);
+    FUZZ_CHECK(quoted == verdict.fetchedText ||
+               (quoted.endsWith(QStringLiteral("…")) &&
+                verdict.fetchedText.startsWith(quoted.chopped(1))));
+    FUZZ_CHECK(quoted.size() <= inkvale::kQuotedTextChars + 1);
     const QString question = inkvale::updateQuestion(verdict.fetchedText);
-    FUZZ_CHECK(question.contains(QStringLiteral("【") + verdict.fetchedText +
-                                 QStringLiteral("】是否更新?")));
-    FUZZ_CHECK(inkvale::versionPanelText(verdict.networkLabel).endsWith(verdict.networkLabel));
+    FUZZ_CHECK(question.contains(QStringLiteral("【") + quoted + QStringLiteral("】是否更新?")));
+    const QString panel = inkvale::versionPanelText(verdict.networkLabel);
+    FUZZ_CHECK(panel.size() == inkvale::versionPanelText(QString()).size() +
+                                   verdict.networkLabel.size() -
+                                   verdict.networkLabel.count(QStringLiteral("\r\n")));
+    FUZZ_CHECK(!panel.contains(QLatin1Char('\n')) && !panel.contains(QLatin1Char('\r')));
     return 0;
 }

@@ -4,6 +4,8 @@
 
 #include <QDialog>
 
+#include <utility>
+
 namespace inkvale::test {
 
 QStringList FakePlatform::allStyleFaces() {
@@ -13,7 +15,11 @@ QStringList FakePlatform::allStyleFaces() {
 
 MessageAnswer FakePlatform::showMessage(QWidget* /*parent*/, const QString& text,
                                         MessageStyle style) {
+    const ModalGate::Scope modal(m_modals);
     messages.append({text, style});
+    if (onMessage) {
+        onMessage(messages.constLast());
+    }
     if (!answers.empty()) {
         const MessageAnswer answer = answers.front();
         answers.pop_front();
@@ -32,6 +38,7 @@ void FakePlatform::setWindowAlpha(QWidget& window, quint8 alpha) {
 }
 
 std::optional<QColor> FakePlatform::chooseColour(QWidget* /*parent*/) {
+    const ModalGate::Scope modal(m_modals);
     ++colourDialogs;
     if (colours.empty()) {
         return std::nullopt;
@@ -44,6 +51,7 @@ std::optional<QColor> FakePlatform::chooseColour(QWidget* /*parent*/) {
 std::optional<QString> FakePlatform::chooseFileToOpen(QWidget* /*parent*/,
                                                       const QString& description,
                                                       const QString& pattern) {
+    const ModalGate::Scope modal(m_modals);
     fileFilters.append(description + QLatin1Char('|') + pattern);
     if (filesToOpen.empty()) {
         return std::nullopt;
@@ -54,6 +62,7 @@ std::optional<QString> FakePlatform::chooseFileToOpen(QWidget* /*parent*/,
 }
 
 int FakePlatform::runModal(QDialog& dialog) {
+    const ModalGate::Scope modal(m_modals);
     modalParents.append(dialog.parentWidget());
     dialog.setResult(QDialog::Rejected);
     dialog.show();
@@ -77,9 +86,26 @@ bool FakePlatform::openInShell(const QString& target, ShellWindow window) {
     return shellSucceeds;
 }
 
-HttpReply FakePlatform::fetch(const QUrl& url, std::chrono::milliseconds timeout, qint64 maxBytes) {
+void FakePlatform::fetch(const QUrl& url, std::chrono::milliseconds deadline, qint64 maxBytes,
+                         QObject* context, FetchDone done) {
     fetches.append(url);
-    return m_http.get(url, timeout, maxBytes);
+    if (holdFetches) {
+        m_heldContext = context;
+        m_heldDone = std::move(done);
+        return;
+    }
+    m_http.get(url, deadline, maxBytes, context, std::move(done));
+}
+
+bool FakePlatform::completeFetch(const HttpReply& reply) {
+    if (!m_heldDone) {
+        return false;
+    }
+    const FetchDone done = std::exchange(m_heldDone, nullptr);
+    if (m_heldContext) {
+        done(reply);
+    }
+    return true;
 }
 
 } // namespace inkvale::test

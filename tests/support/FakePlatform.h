@@ -1,9 +1,11 @@
 #pragma once
 
+#include "platform/ModalGate.h"
 #include "platform/Platform.h"
 
 #include <QList>
 #include <QMap>
+#include <QPointer>
 #include <QRegion>
 
 #include <deque>
@@ -53,9 +55,20 @@ public:
     }
     [[nodiscard]] QDateTime currentDateTime() const override { return clock; }
     [[nodiscard]] QStringList installedFontFaces() const override { return fonts; }
-    /// Fetches for real (tests serve the address on loopback) and records the address.
-    [[nodiscard]] HttpReply fetch(const QUrl& url, std::chrono::milliseconds timeout,
-                                  qint64 maxBytes) override;
+    /// Records the address, then fetches for real (tests serve it on loopback), or with
+    /// `holdFetches` keeps the request until completeFetch() answers it.
+    void fetch(const QUrl& url, std::chrono::milliseconds deadline, qint64 maxBytes,
+               QObject* context, FetchDone done) override;
+    /// Holds `run` while a message box or a dialog run through this fake is "open".
+    void whenNoModalOpen(QObject* context, std::function<void()> run) override {
+        m_modals.whenClosed(context, std::move(run));
+    }
+
+    /// Answers the held fetch with `reply`; nothing happens when its context is gone. False
+    /// when no fetch was held.
+    bool completeFetch(const HttpReply& reply);
+    /// Whether a held fetch waits for its answer.
+    [[nodiscard]] bool fetchHeld() const { return static_cast<bool>(m_heldDone); }
     void loadInBackground(const QUrl& url) override { backgroundLoads.append(url); }
     void endProgram() override { ++endCount; }
 
@@ -82,6 +95,10 @@ public:
     std::deque<QString> filesToOpen;
     /// Acts as the user of a modal dialog.
     std::function<void(QDialog&)> onModal;
+    /// Runs while a message box is "open", before its scripted answer.
+    std::function<void(const Message&)> onMessage;
+    /// Fetches wait for completeFetch() instead of going to the network.
+    bool holdFetches = false;
     bool shellSucceeds = true;
     QString folder = QStringLiteral("/tmp/inkvale-fake");
     QDateTime clock;
@@ -93,6 +110,9 @@ public:
 
 private:
     HttpFetcher m_http;
+    ModalGate m_modals;
+    QPointer<QObject> m_heldContext;
+    FetchDone m_heldDone;
 };
 
 } // namespace inkvale::test

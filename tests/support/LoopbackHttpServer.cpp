@@ -1,12 +1,14 @@
 #include "support/LoopbackHttpServer.h"
 
 #include <QTcpSocket>
+#include <QTimer>
 
 namespace inkvale::test {
 
-LoopbackHttpServer::LoopbackHttpServer(QObject* parent)
+LoopbackHttpServer::LoopbackHttpServer(const QHostAddress& address, QObject* parent)
     : QObject(parent) {
-    m_server.listen(QHostAddress::LocalHost);
+    Q_ASSERT(address.isLoopback());
+    m_server.listen(address);
     connect(&m_server, &QTcpServer::newConnection, this, &LoopbackHttpServer::answer);
 }
 
@@ -17,7 +19,10 @@ void LoopbackHttpServer::serve(int status, const QByteArray& body, bool announce
 }
 
 QUrl LoopbackHttpServer::url(const QString& path) const {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path));
+    return QUrl(QStringLiteral("http://%1:%2%3")
+                    .arg(m_server.serverAddress().toString())
+                    .arg(m_server.serverPort())
+                    .arg(path));
 }
 
 void LoopbackHttpServer::answer() {
@@ -32,19 +37,46 @@ void LoopbackHttpServer::answer() {
             if (m_mute) {
                 return;
             }
-            QByteArray response = "HTTP/1.1 " + QByteArray::number(m_status) + " Scripted\r\n";
-            response += "Content-Type: text/plain\r\nConnection: close\r\n";
-            if (m_announceLength) {
-                const qint64 length = m_announcedLength >= 0 ? m_announcedLength : m_body.size();
-                response += "Content-Length: " + QByteArray::number(length) + "\r\n";
-            }
-            response += "\r\n" + m_body;
-            socket->write(response);
-            if (!m_stayOpen) {
-                socket->disconnectFromHost();
-            }
+            QTimer::singleShot(m_delay, socket, [this, socket] { respond(socket); });
         });
     }
+}
+
+void LoopbackHttpServer::respond(QTcpSocket* socket) {
+    if (m_redirect.isValid()) {
+        socket->write("HTTP/1.1 302 Found\r\nLocation: " + m_redirect.toEncoded() +
+                      "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+        socket->disconnectFromHost();
+        return;
+    }
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(m_status) + " Scripted\r\n";
+    if (!m_contentType.isEmpty()) {
+        head += "Content-Type: " + m_contentType + "\r\n";
+    }
+    head += "Connection: close\r\n";
+    if (m_announceLength) {
+        const qint64 length = m_announcedLength >= 0 ? m_announcedLength : m_body.size();
+        head += "Content-Length: " + QByteArray::number(length) + "\r\n";
+    }
+    head += "\r\n";
+    if (m_trickle.count() > 0) {
+        socket->write(head);
+        sendByByte(socket, 0);
+        return;
+    }
+    socket->write(head + m_body);
+    if (!m_stayOpen) {
+        socket->disconnectFromHost();
+    }
+}
+
+void LoopbackHttpServer::sendByByte(QTcpSocket* socket, qsizetype next) {
+    if (next >= m_body.size()) {
+        socket->disconnectFromHost();
+        return;
+    }
+    socket->write(m_body.mid(next, 1));
+    QTimer::singleShot(m_trickle, socket, [this, socket, next] { sendByByte(socket, next + 1); });
 }
 
 } // namespace inkvale::test

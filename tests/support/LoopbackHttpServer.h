@@ -1,22 +1,31 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QTcpServer>
 #include <QUrl>
 
+#include <chrono>
+
+class QTcpSocket;
+
 namespace inkvale::test {
 
-/// A one-page HTTP server on 127.0.0.1 for tests: answers every GET with the scripted status
-/// and body, or never answers at all.
+/// A one-page HTTP server on a loopback address for tests: answers every GET with the scripted
+/// status and body, late, slowly, by a redirect, or never at all.
 class LoopbackHttpServer final : public QObject {
     Q_OBJECT
 
 public:
-    explicit LoopbackHttpServer(QObject* parent = nullptr);
+    /// Listens on `address`, which must be a loopback address (127.0.0.1 unless told).
+    explicit LoopbackHttpServer(const QHostAddress& address = QHostAddress(QHostAddress::LocalHost),
+                                QObject* parent = nullptr);
 
     /// Answers with `status` and `body`; with `announceLength` false the body's length is only
     /// known when the connection closes.
     void serve(int status, const QByteArray& body, bool announceLength = true);
+    /// The Content-Type header sent with the body; "text/plain" unless told, none when empty.
+    void setContentType(const QByteArray& type) { m_contentType = type; }
     /// Announces `length` bytes but sends only the scripted body, then closes the connection
     /// (or, with `thenStayOpen`, keeps it open and silent).
     void announceMore(qint64 length, bool thenStayOpen = false) {
@@ -25,6 +34,12 @@ public:
     }
     /// Accepts connections and never answers.
     void stayMute() { m_mute = true; }
+    /// Waits `delay` after the request before it answers.
+    void answerAfter(std::chrono::milliseconds delay) { m_delay = delay; }
+    /// Sends the headers at once, then the body one byte every `interval`.
+    void trickle(std::chrono::milliseconds interval) { m_trickle = interval; }
+    /// Answers with "302 Found" and `target` as the new location instead of the page.
+    void redirectTo(const QUrl& target) { m_redirect = target; }
 
     /// The address of `path` on this server.
     [[nodiscard]] QUrl url(const QString& path = QStringLiteral("/files/vermo.txt")) const;
@@ -33,14 +48,20 @@ public:
 
 private:
     void answer();
+    void respond(QTcpSocket* socket);
+    void sendByByte(QTcpSocket* socket, qsizetype next);
 
     QTcpServer m_server;
     int m_status = 200;
     QByteArray m_body;
+    QByteArray m_contentType = "text/plain";
     bool m_announceLength = true;
     bool m_mute = false;
     qint64 m_announcedLength = -1;
     bool m_stayOpen = false;
+    std::chrono::milliseconds m_delay{0};
+    std::chrono::milliseconds m_trickle{0};
+    QUrl m_redirect;
     int m_requests = 0;
 };
 
