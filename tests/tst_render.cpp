@@ -401,24 +401,23 @@ void TestRender::trimmedToInkAndPadding() {
     const QImage trimmed = cropToInk(image, ink, padding);
     QCOMPARE(trimmed.devicePixelRatio(), image.devicePixelRatio());
     QCOMPARE(trimmed.dotsPerMeterX(), image.dotsPerMeterX());
-    const int grow = qRound(padding * dpi / 96);
-    const QRect expected = ink.adjusted(-grow, -grow, grow, grow).intersected(image.rect());
+    // The cut falls on whole canvas pixels: the ink's, grown by the padding, within the canvas.
+    const qreal ratio = dpi / 96;
+    const QRect kept = canvasPixelsOf(ink, ratio)
+                           .adjusted(-padding, -padding, padding, padding)
+                           .intersected(QRect(QPoint(0, 0), renderer.innerPixels()));
+    const QRect expected = devicePixelsOf(kept, ratio);
+    QVERIFY(expected.contains(ink));
     QCOMPARE(trimmed.size(), expected.size());
     // The ink sits `padding` in from every edge the canvas did not cut.
     QImage trimmedBlank(trimmed.size(), blank.format());
     trimmedBlank.fill(blank.pixel(0, 0));
     QCOMPARE(inkRect(trimmed, trimmedBlank), ink.translated(-expected.topLeft()));
 
-    // The outlines trim to the same box, give or take the edge pixels' anti-aliasing.
+    // The outlines trim to the very same canvas pixels.
     const VectorPicture outlines =
         cropToInk(renderer.outlines(12, QStringLiteral("李娜")), padding);
-    const QRectF viewport = outlines.viewport;
-    const qreal ratio = dpi / 96;
-    QVERIFY2(std::abs(viewport.left() * ratio - expected.left()) <= 1.5 * ratio, "left");
-    QVERIFY2(std::abs(viewport.right() * ratio - (expected.right() + 1)) <= 1.5 * ratio, "right");
-    QVERIFY2(std::abs(viewport.top() * ratio - expected.top()) <= 1.5 * ratio, "top");
-    QVERIFY2(std::abs(viewport.bottom() * ratio - (expected.bottom() + 1)) <= 1.5 * ratio,
-             "bottom");
+    QCOMPARE(outlines.viewport, QRectF(kept));
 }
 
 void TestRender::outlinesLieOnTheRasterInk_data() {
@@ -565,16 +564,27 @@ void TestRender::pdfHasOnePageOfOutlinesAndNoFonts() {
 
 void TestRender::contactSheetCopiesEveryCanvas_data() {
     QTest::addColumn<qreal>("dpi");
-    QTest::newRow("96 dpi") << 96.0;
-    QTest::newRow("150 dpi") << 150.0;
+    QTest::addColumn<QSize>("canvas");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("clips"); // what the SVG needs: nothing spills on the designed canvas
+    QTest::newRow("96 dpi") << 96.0 << SignatureSurface::kDesignedOuterPixels
+                            << QStringLiteral("李娜") << 0;
+    QTest::newRow("150 dpi") << 150.0 << SignatureSurface::kDesignedOuterPixels
+                             << QStringLiteral("李娜") << 0;
+    // Names and captions wider than their column: each canvas and each caption band clips.
+    QTest::newRow("narrow canvas")
+        << 96.0 << QSize(50, 40) << QStringLiteral("欧阳娜娜") << 2 * kStyleCount;
 }
 
 void TestRender::contactSheetCopiesEveryCanvas() {
     QFETCH(qreal, dpi);
+    QFETCH(QSize, canvas);
+    QFETCH(QString, name);
+    QFETCH(int, clips);
     SignatureLook look;
     look.dotsPerInch = dpi;
+    look.canvas = canvas;
     SignatureRenderer renderer(look);
-    const QString name = QStringLiteral("李娜");
     const QImage sheet = renderContactSheet(renderer, name);
     const ContactSheetLayout layout(renderer.innerPixels());
     const qreal ratio = dpi / 96;
@@ -582,10 +592,10 @@ void TestRender::contactSheetCopiesEveryCanvas() {
     QCOMPARE(sheet.dotsPerMeterX(), qRound(dpi / 0.0254));
 
     for (int slot = 0; slot < kStyleCount; ++slot) {
-        const QImage canvas = renderer.image(slot, name);
+        const QImage drawn = renderer.image(slot, name);
         const QRect cell = layout.canvasRect(slot);
         const QPoint at(qRound(cell.x() * ratio), qRound(cell.y() * ratio));
-        const QString difference = firstDifference(sheet.copy(QRect(at, canvas.size())), canvas);
+        const QString difference = firstDifference(sheet.copy(QRect(at, drawn.size())), drawn);
         QVERIFY2(difference.isEmpty(),
                  qPrintable(QStringLiteral("style %1: ").arg(slot) + difference));
 
@@ -599,12 +609,27 @@ void TestRender::contactSheetCopiesEveryCanvas() {
                  qPrintable(QStringLiteral("caption %1").arg(slot)));
     }
 
-    // The outline sheet clips every canvas to its cell, so long names do not spill over.
     const VectorPicture outlines = outlineContactSheet(renderer, name);
     QCOMPARE(outlines.viewport, QRectF(QPointF(0, 0), QSizeF(layout.size())));
     const SvgContents svg = readSvg(svgDocument(outlines, name));
     QVERIFY2(svg.error.isEmpty(), qPrintable(svg.error));
-    QCOMPARE(svg.clipPaths, kStyleCount);
+    QCOMPARE(svg.clipPaths, clips);
+
+    // Neither sheet draws anything between the columns: captions and names stay in their own.
+    QImage paper(layout.size(), QImage::Format_RGB32);
+    paper.fill(Qt::white);
+    const QImage outlineSheet = rasterise(outlines, paper);
+    const QImage rasterSheet = sheet.scaled(layout.size());
+    for (int column = 0; column + 1 < ContactSheetLayout::kColumns; ++column) {
+        const int right = layout.canvasRect(column).right();
+        const QRect gap(right + 1, 0, ContactSheetLayout::kGap, layout.size().height());
+        QImage blankGap(gap.size(), QImage::Format_RGB32);
+        blankGap.fill(Qt::white);
+        QCOMPARE(inkRect(outlineSheet.copy(gap), blankGap), QRect());
+        if (qFuzzyCompare(ratio, 1.0)) {
+            QCOMPARE(inkRect(rasterSheet.copy(gap), blankGap), QRect());
+        }
+    }
 }
 
 void TestRender::stylesByNumberCaptionOrFace_data() {
