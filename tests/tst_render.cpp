@@ -699,13 +699,16 @@ void TestRender::contactSheetCopiesEveryCanvas_data() {
     QTest::addColumn<QSize>("canvas");
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("clips"); // what the SVG needs: nothing spills on the designed canvas
+    QTest::addColumn<bool>("transparent");
     QTest::newRow("96 dpi") << 96.0 << SignatureSurface::kDesignedOuterPixels
-                            << QStringLiteral("李娜") << 0;
+                            << QStringLiteral("李娜") << 0 << false;
     QTest::newRow("150 dpi") << 150.0 << SignatureSurface::kDesignedOuterPixels
-                             << QStringLiteral("李娜") << 0;
+                             << QStringLiteral("李娜") << 0 << false;
+    QTest::newRow("transparent, 300 dpi")
+        << 300.0 << SignatureSurface::kDesignedOuterPixels << QStringLiteral("李娜") << 0 << true;
     // Names and captions wider than their column: each canvas and each caption band clips.
     QTest::newRow("narrow canvas")
-        << 96.0 << QSize(50, 40) << QStringLiteral("欧阳娜娜") << 2 * kStyleCount;
+        << 96.0 << QSize(50, 40) << QStringLiteral("欧阳娜娜") << 2 * kStyleCount << false;
 }
 
 void TestRender::contactSheetCopiesEveryCanvas() {
@@ -713,9 +716,11 @@ void TestRender::contactSheetCopiesEveryCanvas() {
     QFETCH(QSize, canvas);
     QFETCH(QString, name);
     QFETCH(int, clips);
+    QFETCH(bool, transparent);
     SignatureLook look;
     look.dotsPerInch = dpi;
     look.canvas = canvas;
+    look.transparent = transparent;
     SignatureRenderer renderer(look);
     const QImage sheet = renderContactSheet(renderer, name);
     const ContactSheetLayout layout(renderer.innerPixels());
