@@ -5,6 +5,7 @@
 #include "render/BatchNames.h"
 #include "render/ContactSheet.h"
 #include "render/EmbeddedFonts.h"
+#include "render/OutputFormat.h"
 #include "render/SignatureRenderer.h"
 #include "render/StyleLookup.h"
 #include "render/VectorPicture.h"
@@ -13,15 +14,23 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPainter>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
 #include <QtEndian>
 
+#include <array>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <tuple>
+#include <unistd.h>
 #include <vector>
 
 using namespace inkvale;
@@ -184,6 +193,87 @@ QImage backgroundFixture() {
     return picture;
 }
 
+/// A photo-like picture far larger than the canvas: noise, so that no encoder can hide how
+/// many of its pixels a file carries.
+QImage largeNoisyPicture() {
+    QImage picture(1600, 1200, QImage::Format_RGB32);
+    QRandomGenerator random(14);
+    for (int y = 0; y < picture.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(picture.scanLine(y));
+        for (int x = 0; x < picture.width(); ++x) {
+            row[x] = 0xff000000 | (random.generate() & 0xffffff);
+        }
+    }
+    return picture;
+}
+
+/// `picture` painted at `ratio` device pixels per pixel, its viewport's top left at the origin,
+/// on a clear image: what a viewer shows of a written SVG or PDF at that resolution.
+QImage paintAt(const VectorPicture& picture, qreal ratio) {
+    QImage image(devicePixelsOf(picture.viewport.toAlignedRect(), ratio).size(),
+                 QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.scale(ratio, ratio);
+    painter.translate(-picture.viewport.topLeft());
+    paintVectorPicture(painter, picture);
+    return image;
+}
+
+/// `image` laid on `colour`: how a transparent output looks on the canvas's own background.
+QImage flattenedOn(const QImage& image, const QColor& colour) {
+    QImage flat(image.size(), QImage::Format_RGB32);
+    flat.fill(colour);
+    QPainter painter(&flat);
+    QImage source = image;
+    source.setDevicePixelRatio(1.0);
+    painter.drawImage(QPoint(0, 0), source);
+    return flat;
+}
+
+/// The PDF's image objects: their width and height.
+QList<QSize> pdfImageSizes(const QByteArray& pdf) {
+    static const QRegularExpression image(
+        QStringLiteral("/Subtype\\s*/Image\\s*/Width\\s+(\\d+)\\s*/Height\\s+(\\d+)"));
+    QList<QSize> sizes;
+    for (const QRegularExpressionMatch& match : image.globalMatch(QString::fromLatin1(pdf))) {
+        sizes.append(QSize(match.captured(1).toInt(), match.captured(2).toInt()));
+    }
+    return sizes;
+}
+
+/// Runs `write` in a child process whose file-size limit is `limit` bytes and returns the
+/// message it gave; "<success>" when it reported none, "<killed>" if the child did not finish.
+QString messageUnderFileSizeLimit(const std::function<QString()>& write, rlim_t limit) {
+    int channel[2];
+    if (::pipe(channel) != 0) {
+        return QStringLiteral("<no pipe>");
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(channel[0]);
+        const rlimit small{limit, limit};
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        const QString message = write();
+        const QByteArray bytes = message.isEmpty() ? QByteArray("<success>") : message.toUtf8();
+        const bool sent =
+            ::write(channel[1], bytes.constData(), size_t(bytes.size())) == ssize_t(bytes.size());
+        ::_exit(sent ? 0 : 1);
+    }
+    ::close(channel[1]);
+    QByteArray received;
+    char buffer[256];
+    ssize_t got = 0;
+    while ((got = ::read(channel[0], buffer, sizeof buffer)) > 0) {
+        received.append(buffer, got);
+    }
+    ::close(channel[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? QString::fromUtf8(received)
+                                                         : QStringLiteral("<killed>");
+}
+
 } // namespace
 
 class TestRender final : public QObject {
@@ -215,9 +305,25 @@ private slots:
     void batchFileNamesStayApart();
     void embeddedFontsAreCheckedByFace_data();
     void embeddedFontsAreCheckedByFace();
+    void everyOutputDrawsTheDesignersSignature_data();
+    void everyOutputDrawsTheDesignersSignature();
+    void vectorFilesCarryOnlyTheVisiblePicture_data();
+    void vectorFilesCarryOnlyTheVisiblePicture();
+    void failedWriteKeepsTheEarlierFile_data();
+    void failedWriteKeepsTheEarlierFile();
 
 private:
+    /// The designer's own drawing that every output is held against.
+    struct Reference {
+        QImage drawing;   ///< the canvas image after "设计签名", 96 dpi
+        QImage blank;     ///< the same canvas without the name
+        QRect ink;        ///< canvas pixels where the two differ
+        QColor backColor; ///< the canvas's background colour
+    };
+    const Reference& reference(bool background);
+
     QTemporaryDir m_dir;
+    std::array<std::optional<Reference>, 2> m_references;
 };
 
 void TestRender::initTestCase() {
@@ -375,50 +481,75 @@ void TestRender::trimmedToInkAndPadding_data() {
     QTest::addColumn<bool>("transparent");
     QTest::addColumn<qreal>("dpi");
     QTest::addColumn<int>("padding");
+    QTest::addColumn<QSize>("canvas");
+    QTest::addColumn<QString>("name");
 
-    QTest::newRow("no padding") << false << 96.0 << 0;
-    QTest::newRow("8 pixels") << false << 96.0 << 8;
-    QTest::newRow("8 pixels, transparent") << true << 96.0 << 8;
-    QTest::newRow("8 pixels at 192 dpi") << false << 192.0 << 8;
-    QTest::newRow("padding past the canvas") << false << 96.0 << 300;
+    const QSize designed = SignatureSurface::kDesignedOuterPixels;
+    const QString short_ = QStringLiteral("李娜");
+    QTest::newRow("no padding") << false << 96.0 << 0 << designed << short_;
+    QTest::newRow("8 pixels") << false << 96.0 << 8 << designed << short_;
+    QTest::newRow("8 pixels, transparent") << true << 96.0 << 8 << designed << short_;
+    QTest::newRow("8 pixels at 192 dpi") << false << 192.0 << 8 << designed << short_;
+    QTest::newRow("8 pixels at 300 dpi") << false << 300.0 << 8 << designed << short_;
+    QTest::newRow("padding past the canvas") << false << 96.0 << 300 << designed << short_;
+    // Only part of the name is on the canvas: the trim keeps what shows, not the whole name.
+    const QString wide = QStringLiteral("欧阳 Ann Smith");
+    QTest::newRow("name wider than the canvas") << false << 96.0 << 8 << QSize(100, 64) << wide;
+    QTest::newRow("name wider than the canvas, 150 dpi")
+        << true << 150.0 << 0 << QSize(100, 64) << wide;
 }
 
 void TestRender::trimmedToInkAndPadding() {
     QFETCH(bool, transparent);
     QFETCH(qreal, dpi);
     QFETCH(int, padding);
+    QFETCH(QSize, canvas);
+    QFETCH(QString, name);
 
     SignatureLook look;
     look.transparent = transparent;
     look.dotsPerInch = dpi;
+    look.canvas = canvas;
     SignatureRenderer renderer(look);
-    const QImage image = renderer.image(12, QStringLiteral("李娜"));
+    const QImage image = renderer.image(12, name);
     const QImage blank = renderer.blankImage();
     const QRect ink = inkRect(image, blank);
     QVERIFY(!ink.isEmpty());
-    QVERIFY(ink.width() < image.width() / 2);
 
     const QImage trimmed = cropToInk(image, ink, padding);
     QCOMPARE(trimmed.devicePixelRatio(), image.devicePixelRatio());
     QCOMPARE(trimmed.dotsPerMeterX(), image.dotsPerMeterX());
-    const int grow = qRound(padding * dpi / 96);
-    const QRect expected = ink.adjusted(-grow, -grow, grow, grow).intersected(image.rect());
+    // The cut falls on whole canvas pixels: the ink's, grown by the padding, within the canvas.
+    const qreal ratio = dpi / 96;
+    const QRect kept = canvasPixelsOf(ink, ratio)
+                           .adjusted(-padding, -padding, padding, padding)
+                           .intersected(QRect(QPoint(0, 0), renderer.innerPixels()));
+    const QRect expected = devicePixelsOf(kept, ratio);
+    QVERIFY(expected.contains(ink));
     QCOMPARE(trimmed.size(), expected.size());
     // The ink sits `padding` in from every edge the canvas did not cut.
     QImage trimmedBlank(trimmed.size(), blank.format());
     trimmedBlank.fill(blank.pixel(0, 0));
     QCOMPARE(inkRect(trimmed, trimmedBlank), ink.translated(-expected.topLeft()));
 
-    // The outlines trim to the same box, give or take the edge pixels' anti-aliasing.
-    const VectorPicture outlines =
-        cropToInk(renderer.outlines(12, QStringLiteral("李娜")), padding);
-    const QRectF viewport = outlines.viewport;
-    const qreal ratio = dpi / 96;
-    QVERIFY2(std::abs(viewport.left() * ratio - expected.left()) <= 1.5 * ratio, "left");
-    QVERIFY2(std::abs(viewport.right() * ratio - (expected.right() + 1)) <= 1.5 * ratio, "right");
-    QVERIFY2(std::abs(viewport.top() * ratio - expected.top()) <= 1.5 * ratio, "top");
-    QVERIFY2(std::abs(viewport.bottom() * ratio - (expected.bottom() + 1)) <= 1.5 * ratio,
-             "bottom");
+    // The outlines trim to the very same canvas pixels.
+    const VectorPicture outlines = cropToInk(renderer.outlines(12, name), padding);
+    QCOMPARE(outlines.viewport, QRectF(kept));
+    // A resolution changes the device pixels, not the part of the canvas that is kept, give
+    // or take the pixel by which hinting moves a glyph's edge at 96 dpi.
+    look.dotsPerInch = 96;
+    SignatureRenderer screen(look);
+    const QImage atScreen = screen.image(12, name);
+    const QSize screenKept =
+        cropToInk(atScreen, inkRect(atScreen, screen.blankImage()), padding).size();
+    QVERIFY2(std::abs(screenKept.width() - kept.width()) <= 2 &&
+                 std::abs(screenKept.height() - kept.height()) <= 2,
+             qPrintable(QStringLiteral("%1x%2 kept at 96 dpi, %3x%4 at %5 dpi")
+                            .arg(screenKept.width())
+                            .arg(screenKept.height())
+                            .arg(kept.width())
+                            .arg(kept.height())
+                            .arg(dpi)));
 }
 
 void TestRender::outlinesLieOnTheRasterInk_data() {
@@ -565,16 +696,32 @@ void TestRender::pdfHasOnePageOfOutlinesAndNoFonts() {
 
 void TestRender::contactSheetCopiesEveryCanvas_data() {
     QTest::addColumn<qreal>("dpi");
-    QTest::newRow("96 dpi") << 96.0;
-    QTest::newRow("150 dpi") << 150.0;
+    QTest::addColumn<QSize>("canvas");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("clips"); // what the SVG needs: nothing spills on the designed canvas
+    QTest::addColumn<bool>("transparent");
+    QTest::newRow("96 dpi") << 96.0 << SignatureSurface::kDesignedOuterPixels
+                            << QStringLiteral("李娜") << 0 << false;
+    QTest::newRow("150 dpi") << 150.0 << SignatureSurface::kDesignedOuterPixels
+                             << QStringLiteral("李娜") << 0 << false;
+    QTest::newRow("transparent, 300 dpi")
+        << 300.0 << SignatureSurface::kDesignedOuterPixels << QStringLiteral("李娜") << 0 << true;
+    // Names and captions wider than their column: each canvas and each caption band clips.
+    QTest::newRow("narrow canvas")
+        << 96.0 << QSize(50, 40) << QStringLiteral("欧阳娜娜") << 2 * kStyleCount << false;
 }
 
 void TestRender::contactSheetCopiesEveryCanvas() {
     QFETCH(qreal, dpi);
+    QFETCH(QSize, canvas);
+    QFETCH(QString, name);
+    QFETCH(int, clips);
+    QFETCH(bool, transparent);
     SignatureLook look;
     look.dotsPerInch = dpi;
+    look.canvas = canvas;
+    look.transparent = transparent;
     SignatureRenderer renderer(look);
-    const QString name = QStringLiteral("李娜");
     const QImage sheet = renderContactSheet(renderer, name);
     const ContactSheetLayout layout(renderer.innerPixels());
     const qreal ratio = dpi / 96;
@@ -582,10 +729,10 @@ void TestRender::contactSheetCopiesEveryCanvas() {
     QCOMPARE(sheet.dotsPerMeterX(), qRound(dpi / 0.0254));
 
     for (int slot = 0; slot < kStyleCount; ++slot) {
-        const QImage canvas = renderer.image(slot, name);
+        const QImage drawn = renderer.image(slot, name);
         const QRect cell = layout.canvasRect(slot);
         const QPoint at(qRound(cell.x() * ratio), qRound(cell.y() * ratio));
-        const QString difference = firstDifference(sheet.copy(QRect(at, canvas.size())), canvas);
+        const QString difference = firstDifference(sheet.copy(QRect(at, drawn.size())), drawn);
         QVERIFY2(difference.isEmpty(),
                  qPrintable(QStringLiteral("style %1: ").arg(slot) + difference));
 
@@ -599,12 +746,27 @@ void TestRender::contactSheetCopiesEveryCanvas() {
                  qPrintable(QStringLiteral("caption %1").arg(slot)));
     }
 
-    // The outline sheet clips every canvas to its cell, so long names do not spill over.
     const VectorPicture outlines = outlineContactSheet(renderer, name);
     QCOMPARE(outlines.viewport, QRectF(QPointF(0, 0), QSizeF(layout.size())));
     const SvgContents svg = readSvg(svgDocument(outlines, name));
     QVERIFY2(svg.error.isEmpty(), qPrintable(svg.error));
-    QCOMPARE(svg.clipPaths, kStyleCount);
+    QCOMPARE(svg.clipPaths, clips);
+
+    // Neither sheet draws anything between the columns: captions and names stay in their own.
+    QImage paper(layout.size(), QImage::Format_RGB32);
+    paper.fill(Qt::white);
+    const QImage outlineSheet = rasterise(outlines, paper);
+    const QImage rasterSheet = sheet.scaled(layout.size());
+    for (int column = 0; column + 1 < ContactSheetLayout::kColumns; ++column) {
+        const int right = layout.canvasRect(column).right();
+        const QRect gap(right + 1, 0, ContactSheetLayout::kGap, layout.size().height());
+        QImage blankGap(gap.size(), QImage::Format_RGB32);
+        blankGap.fill(Qt::white);
+        QCOMPARE(inkRect(outlineSheet.copy(gap), blankGap), QRect());
+        if (qFuzzyCompare(ratio, 1.0)) {
+            QCOMPARE(inkRect(rasterSheet.copy(gap), blankGap), QRect());
+        }
+    }
 }
 
 void TestRender::stylesByNumberCaptionOrFace_data() {
@@ -745,6 +907,337 @@ void TestRender::embeddedFontsAreCheckedByFace() {
         platform.resources.insert(swappedId, platform.resources.value(105));
     }
     QCOMPARE(useEmbeddedStyleFonts(platform), error);
+}
+
+namespace {
+
+const int kTableSlot = 12;
+const QString kTableName = QStringLiteral("张伟 John");
+const QColor kTableInk(0x1f, 0x3a, 0x93);
+
+} // namespace
+
+const TestRender::Reference& TestRender::reference(bool background) {
+    std::optional<Reference>& known = m_references.at(background ? 1 : 0);
+    if (!known) {
+        const QString file =
+            background ? m_dir.filePath(QStringLiteral("background.png")) : QString();
+        Reference made;
+        made.drawing =
+            test::designerSignature(DesignerChoice{kTableSlot, kTableName, 42.0F, kTableInk, file});
+        SignatureLook look;
+        if (background) {
+            look.background = QImage(file);
+        }
+        // The renderer's blank canvas is the designer's (matchesTheDesignersCanvas).
+        const SignatureRenderer renderer(look);
+        made.blank = renderer.blankImage();
+        made.ink = inkRect(made.drawing, made.blank);
+        made.backColor = made.blank.pixelColor(made.blank.width() - 1, made.blank.height() - 1);
+        known = made;
+    }
+    return *known;
+}
+
+void TestRender::everyOutputDrawsTheDesignersSignature_data() {
+    QTest::addColumn<OutputFormat>("format");
+    QTest::addColumn<bool>("transparent");
+    QTest::addColumn<qreal>("dpi"); // of the raster written, or of the vector file rasterised
+    QTest::addColumn<int>("trim");  // -1: not trimmed
+    QTest::addColumn<bool>("background");
+
+    for (const OutputFormat format :
+         {OutputFormat::Bitmap, OutputFormat::Png, OutputFormat::Svg, OutputFormat::Pdf}) {
+        for (const bool transparent : {false, true}) {
+            if (transparent && !canBeTransparent(format)) {
+                continue;
+            }
+            for (const qreal dpi : {96.0, 150.0, 300.0}) {
+                for (const int trim : {-1, 0, 8}) {
+                    for (const bool background : {false, true}) {
+                        QTest::addRow("%s%s, %g dpi, %s%s", qPrintable(extensionOf(format)),
+                                      transparent ? ", transparent" : "", dpi,
+                                      trim < 0 ? "whole canvas"
+                                               : qPrintable(QStringLiteral("trim %1").arg(trim)),
+                                      background ? ", picture" : "")
+                            << format << transparent << dpi << trim << background;
+                    }
+                }
+            }
+        }
+    }
+}
+
+void TestRender::everyOutputDrawsTheDesignersSignature() {
+    QFETCH(OutputFormat, format);
+    QFETCH(bool, transparent);
+    QFETCH(qreal, dpi);
+    QFETCH(int, trim);
+    QFETCH(bool, background);
+    const Reference& designer = reference(background);
+    QVERIFY(!designer.drawing.isNull());
+    QVERIFY(!designer.ink.isEmpty());
+    const qreal ratio = dpi / 96;
+
+    SignatureLook look;
+    look.colour = kTableInk;
+    look.transparent = transparent;
+    if (background) {
+        look.background = backgroundFixture();
+    }
+
+    // The whole canvas and, as the file holds it, what was written; both at `dpi`.
+    QImage canvas;
+    QImage blank;
+    QImage written;
+    if (isRaster(format)) {
+        look.dotsPerInch = dpi;
+        SignatureRenderer renderer(look);
+        canvas = renderer.image(kTableSlot, kTableName);
+        blank = renderer.blankImage();
+        const QImage output = trim < 0 ? canvas : cropToInk(canvas, inkRect(canvas, blank), trim);
+        written = QImage::fromData(encodeRaster(output, format));
+        QVERIFY(!written.isNull());
+        QCOMPARE(written.dotsPerMeterX(), qRound(dpi / 0.0254));
+        QCOMPARE(written.hasAlphaChannel(), transparent);
+    } else {
+        SignatureRenderer renderer(look);
+        const VectorPicture picture = renderer.outlines(kTableSlot, kTableName);
+        VectorPicture nameless = picture;
+        nameless.items.pop_back();
+        canvas = paintAt(picture, ratio);
+        blank = paintAt(nameless, ratio);
+        const VectorPicture output = trim < 0 ? picture : cropToInk(picture, trim);
+        // Both writers paint the visible part. Painted where it lies on the canvas, so that it
+        // falls on the same device pixels as `canvas` does.
+        VectorPicture onCanvas = visiblePart(output);
+        onCanvas.viewport = picture.viewport;
+        for (VectorItem& item : onCanvas.items) {
+            item.clip = item.clip.isEmpty() ? output.viewport : item.clip & output.viewport;
+        }
+        written = paintAt(onCanvas, ratio).copy(devicePixelsOf(output.viewport.toRect(), ratio));
+        QCOMPARE(output.viewport, QRectF(output.viewport.toRect()));
+        if (format == OutputFormat::Svg) {
+            const SvgContents svg = readSvg(svgDocument(output, kTableName));
+            QVERIFY2(svg.error.isEmpty(), qPrintable(svg.error));
+            const QRectF v = output.viewport;
+            QCOMPARE(
+                svg.viewBox,
+                QStringLiteral("%1 %2 %3 %4").arg(v.x()).arg(v.y()).arg(v.width()).arg(v.height()));
+            QCOMPARE(svg.images.size(), background ? 1 : 0);
+        } else {
+            const QByteArray pdf = pdfDocument(output, kTableName);
+            QCOMPARE(pdfImageSizes(pdf).size(), background ? 1 : 0);
+            QVERIFY(!pdf.contains("/DCTDecode"));
+        }
+    }
+
+    // Rasters at 96 dpi are the designer's pixels; anything else may differ where glyph
+    // hinting does, by less than a pixel, and by resampling.
+    const bool exact = isRaster(format) && qFuzzyCompare(ratio, 1.0);
+    const int slack = exact ? 0 : 1;
+
+    // The same ink at the same place on the canvas.
+    const QRect ink = canvasPixelsOf(inkRect(canvas, blank), ratio);
+    for (const auto& [edge, ours, theirs] : {std::tuple{"left", ink.left(), designer.ink.left()},
+                                             {"top", ink.top(), designer.ink.top()},
+                                             {"right", ink.right(), designer.ink.right()},
+                                             {"bottom", ink.bottom(), designer.ink.bottom()}}) {
+        QVERIFY2(std::abs(ours - theirs) <= slack,
+                 qPrintable(QStringLiteral("ink %1 edge at %2, the designer's at %3")
+                                .arg(QLatin1String(edge))
+                                .arg(ours)
+                                .arg(theirs)));
+    }
+    // The same pixels, seen at 96 dpi on the canvas's background.
+    QImage seen = transparent ? flattenedOn(canvas, designer.backColor)
+                              : canvas.convertToFormat(QImage::Format_RGB32);
+    seen.setDevicePixelRatio(1.0);
+    if (exact) {
+        const QString difference = firstDifference(seen, designer.drawing);
+        QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    } else {
+        const QImage scaled =
+            seen.scaled(designer.drawing.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const double mean = meanDifference(scaled, designer.drawing);
+        QVERIFY2(mean < 4.0, qPrintable(QStringLiteral("mean difference %1").arg(mean)));
+    }
+
+    // What was written is the canvas, or a cut of it on whole canvas pixels around the ink.
+    const QRect canvasRect(QPoint(0, 0), designer.drawing.size());
+    const QRect wanted =
+        trim < 0 ? canvasRect
+                 : designer.ink.adjusted(-trim, -trim, trim, trim).intersected(canvasRect);
+    double best = 1e9;
+    QRect keptBest;
+    for (int l = -slack; l <= slack; ++l) {
+        for (int t = -slack; t <= slack; ++t) {
+            for (int r = -slack; r <= slack; ++r) {
+                for (int b = -slack; b <= slack; ++b) {
+                    const QRect kept = wanted.adjusted(l, t, r, b).intersected(canvasRect);
+                    const QRect device = devicePixelsOf(kept, ratio);
+                    if (device.size() != written.size()) {
+                        continue;
+                    }
+                    const QImage cut = canvas.copy(device);
+                    const double mean = firstDifference(written, cut).isEmpty()
+                                            ? 0.0
+                                            : meanDifference(written, cut);
+                    if (mean < best) {
+                        best = mean;
+                        keptBest = kept;
+                    }
+                }
+            }
+        }
+    }
+    QVERIFY2(!keptBest.isEmpty(),
+             qPrintable(QStringLiteral("%1x%2 written, no cut of the canvas near %3,%4 %5x%6")
+                            .arg(written.width())
+                            .arg(written.height())
+                            .arg(wanted.x())
+                            .arg(wanted.y())
+                            .arg(wanted.width())
+                            .arg(wanted.height())));
+    // Raster cuts are copies; a vector cut's edges may fall inside a device pixel, which it
+    // then covers only in part.
+    if (isRaster(format) || qFuzzyCompare(ratio, 1.0)) {
+        QCOMPARE(best, 0.0);
+    } else {
+        QVERIFY2(best < 1.0, qPrintable(QStringLiteral("mean difference %1").arg(best)));
+    }
+    if (!isRaster(format)) {
+        // Outlines are cut where the designer's canvas inks, exactly.
+        QCOMPARE(keptBest, wanted);
+    }
+}
+
+void TestRender::vectorFilesCarryOnlyTheVisiblePicture_data() {
+    QTest::addColumn<OutputFormat>("format");
+    QTest::addColumn<QString>("kind");
+    for (const OutputFormat format : {OutputFormat::Svg, OutputFormat::Pdf}) {
+        for (const QString& kind :
+             {QStringLiteral("canvas"), QStringLiteral("trimmed"), QStringLiteral("sheet")}) {
+            QTest::addRow("%s, %s", qPrintable(extensionOf(format)), qPrintable(kind))
+                << format << kind;
+        }
+    }
+}
+
+void TestRender::vectorFilesCarryOnlyTheVisiblePicture() {
+    QFETCH(OutputFormat, format);
+    QFETCH(QString, kind);
+    SignatureLook look;
+    look.background = largeNoisyPicture();
+    SignatureRenderer renderer(look);
+    VectorPicture picture = kind == QLatin1String("sheet")
+                                ? outlineContactSheet(renderer, kTableName)
+                                : renderer.outlines(kTableSlot, kTableName);
+    if (kind == QLatin1String("trimmed")) {
+        picture = cropToInk(std::move(picture), 4);
+    }
+    // The part of the picture that shows: every canvas shows the same part of it.
+    const QRectF shown = kind == QLatin1String("sheet")
+                             ? QRectF(QPointF(0, 0), QSizeF(renderer.innerPixels()))
+                             : picture.viewport;
+    const QImage expected = look.background.copy(shown.toRect());
+
+    QList<QImage> carried;
+    if (format == OutputFormat::Svg) {
+        const QByteArray document = svgDocument(picture, kTableName);
+        const SvgContents svg = readSvg(document);
+        QVERIFY2(svg.error.isEmpty(), qPrintable(svg.error));
+        carried = svg.images;
+    } else {
+        const QByteArray pdf = pdfDocument(picture, kTableName);
+        QVERIFY(!pdf.contains("/DCTDecode"));
+        const QList<QSize> sizes = pdfImageSizes(pdf);
+        QCOMPARE(sizes.size(), 1);
+        QCOMPARE(sizes.first(), expected.size());
+        // Stored without loss: one of the streams is exactly the picture's red, green, blue.
+        QByteArray rgb;
+        for (int y = 0; y < expected.height(); ++y) {
+            for (int x = 0; x < expected.width(); ++x) {
+                const QRgb pixel = expected.pixel(x, y);
+                rgb.append(char(qRed(pixel)))
+                    .append(char(qGreen(pixel)))
+                    .append(char(qBlue(pixel)));
+            }
+        }
+        bool lossless = false;
+        for (const QByteArray& stream : pdfStreams(pdf)) {
+            lossless = lossless || stream.startsWith(rgb);
+        }
+        QVERIFY2(lossless, "the picture's pixels are not in the PDF as they are");
+        return;
+    }
+    // Once, and no more of it than shows, pixel for pixel.
+    QCOMPARE(carried.size(), 1);
+    const QString difference =
+        firstDifference(carried.first().convertToFormat(QImage::Format_RGB32), expected);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
+void TestRender::failedWriteKeepsTheEarlierFile_data() {
+    QTest::addColumn<OutputFormat>("format");
+    for (const OutputFormat format :
+         {OutputFormat::Bitmap, OutputFormat::Png, OutputFormat::Svg, OutputFormat::Pdf}) {
+        QTest::newRow(qPrintable(extensionOf(format))) << format;
+    }
+}
+
+void TestRender::failedWriteKeepsTheEarlierFile() {
+    QFETCH(OutputFormat, format);
+    SignatureLook look;
+    look.background = backgroundFixture();
+    SignatureRenderer renderer(look);
+    const QImage image = renderer.image(kTableSlot, kTableName);
+    const VectorPicture picture = renderer.outlines(kTableSlot, kTableName);
+    const QByteArray bytes = format == OutputFormat::Svg   ? svgDocument(picture, kTableName)
+                             : format == OutputFormat::Pdf ? pdfDocument(picture, kTableName)
+                                                           : encodeRaster(image, format);
+    QVERIFY(bytes.size() > 1024);
+
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString path = folder.filePath(QStringLiteral("signature.") + extensionOf(format));
+    const QByteArray earlier("an earlier signature");
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(earlier), earlier.size());
+    }
+    const auto write = [&]() -> QString {
+        switch (format) {
+        case OutputFormat::Bitmap:
+        case OutputFormat::Png:
+            return writeRaster(image, path, format);
+        case OutputFormat::Svg:
+            return writeSvg(picture, path, kTableName);
+        case OutputFormat::Pdf:
+            return writePdf(picture, path, kTableName);
+        }
+        return {};
+    };
+    // Just too small for the new file; the earlier one fits easily.
+    QCOMPARE(messageUnderFileSizeLimit(write, rlim_t(bytes.size() - 1)),
+             QStringLiteral("File too large"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), earlier);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QFileInfo(path).fileName()});
+
+    // With room enough, the same call writes exactly those bytes.
+    QCOMPARE(messageUnderFileSizeLimit(write, rlim_t(bytes.size())), QStringLiteral("<success>"));
+    file.close();
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    if (format == OutputFormat::Pdf) {
+        // A PDF carries the time it was made.
+        QCOMPARE(file.size(), bytes.size());
+    } else {
+        QCOMPARE(file.readAll(), bytes);
+    }
 }
 
 QTEST_MAIN(TestRender)

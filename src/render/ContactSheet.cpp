@@ -110,7 +110,9 @@ VectorPicture outlineContactSheet(SignatureRenderer& renderer, const QString& na
                                                  metrics.ascent()),
                         font, ContactSheetLayout::captionText(slot));
         caption.setFillRule(Qt::WindingFill);
-        sheet.fill(caption, QColor::fromRgb(kCaptionColour));
+        // Kept to its band, as on the raster sheet: on a narrow canvas a long caption would
+        // run into the next column.
+        sheet.fill(caption, QColor::fromRgb(kCaptionColour), band);
 
         const VectorPicture canvas = renderer.outlines(slot, name);
         const QPointF offset = layout.canvasRect(slot).topLeft();

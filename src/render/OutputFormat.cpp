@@ -1,9 +1,8 @@
 #include "render/OutputFormat.h"
 
-#include "designer/SignatureFile.h"
-
+#include <QBuffer>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QImageWriter>
 
 #include <array>
 #include <utility>
@@ -44,21 +43,49 @@ QString extensionOf(OutputFormat format) {
     return {};
 }
 
-QString writeRaster(const QImage& image, const QString& path, OutputFormat format) {
-    if (format == OutputFormat::Bitmap) {
-        return writeBitmap(image, path);
+namespace {
+
+QByteArray encode(const QImage& image, const char* format, int compressionLevel) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    if (compressionLevel >= 0) {
+        writer.setCompression(compressionLevel);
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return file.errorString();
+    return writer.write(image) ? bytes : QByteArray();
+}
+
+} // namespace
+
+QByteArray encodePng(const QImage& image, int compressionLevel) {
+    return encode(image, "PNG", compressionLevel);
+}
+
+QByteArray encodeBitmap(const QImage& image) {
+    return encode(image, "BMP", -1);
+}
+
+QByteArray encodeRaster(const QImage& image, OutputFormat format, int pngCompressionLevel) {
+    return format == OutputFormat::Bitmap ? encodeBitmap(image)
+                                          : encodePng(image, pngCompressionLevel);
+}
+
+QString writeOutputFile(const QString& path, const QByteArray& bytes, WriteMode mode) {
+    const WriteResult result = writeFileAtomically(path, bytes, mode);
+    if (result.ok()) {
+        return {};
     }
-    if (!image.save(&file, "PNG")) {
-        file.cancelWriting();
-        return file.error() != QFileDevice::NoError
-                   ? file.errorString()
-                   : QStringLiteral("the picture could not be encoded");
+    return result.systemReason.isEmpty() ? QStringLiteral("the file could not be written")
+                                         : result.systemReason;
+}
+
+QString writeRaster(const QImage& image, const QString& path, OutputFormat format, WriteMode mode) {
+    const QByteArray bytes = encodeRaster(image, format);
+    if (bytes.isEmpty()) {
+        return QStringLiteral("the picture could not be encoded");
     }
-    return file.commit() ? QString() : file.errorString();
+    return writeOutputFile(path, bytes, mode);
 }
 
 } // namespace inkvale

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/AtomicFile.h"
+
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 #include <QStringView>
@@ -36,9 +39,30 @@ enum class OutputFormat {
     return format != OutputFormat::Bitmap;
 }
 
-/// Writes `image` to `path` as a bitmap or PNG (`format` must be one of the two), through a
-/// temporary file beside it that replaces `path` only when complete. Returns an empty string on
-/// success, otherwise why it failed.
-[[nodiscard]] QString writeRaster(const QImage& image, const QString& path, OutputFormat format);
+/// `image` as the bytes of a PNG file, with its resolution; `compressionLevel` is zlib's 0 (none,
+/// fastest) to 9 (smallest), or -1 for the encoder's default. Empty if it cannot be encoded.
+/// Safe to call from several threads at once on different images.
+[[nodiscard]] QByteArray encodePng(const QImage& image, int compressionLevel = -1);
+
+/// `image` as the bytes of a Windows bitmap file, as the designer saves it. Empty if it cannot
+/// be encoded. Safe to call from several threads at once on different images.
+[[nodiscard]] QByteArray encodeBitmap(const QImage& image);
+
+/// `image` encoded as `format`, which must be Bitmap or Png.
+[[nodiscard]] QByteArray encodeRaster(const QImage& image, OutputFormat format,
+                                      int pngCompressionLevel = -1);
+
+/// Writes the finished `bytes` of an output file to `path` with writeFileAtomically(): nothing
+/// reaches `path` unless every byte was written, and a failed write leaves what was there.
+/// Returns an empty string on success, otherwise the system's own words for why not, e.g.
+/// "No space left on device".
+[[nodiscard]] QString writeOutputFile(const QString& path, const QByteArray& bytes,
+                                      WriteMode mode = WriteMode::ReplaceDurably);
+
+/// Writes `image` to `path` as a bitmap or PNG (`format` must be one of the two): encoded in
+/// memory, then written with writeOutputFile(). Returns an empty string on success, otherwise
+/// why it failed.
+[[nodiscard]] QString writeRaster(const QImage& image, const QString& path, OutputFormat format,
+                                  WriteMode mode = WriteMode::ReplaceDurably);
 
 } // namespace inkvale

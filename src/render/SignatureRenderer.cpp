@@ -6,12 +6,17 @@
 #include <QFontMetricsF>
 #include <QPainter>
 
+#include <cmath>
+
 namespace inkvale {
 
 namespace {
 
 constexpr qreal kCanvasDotsPerInch = 96.0;
 constexpr qreal kMetresPerInch = 0.0254;
+constexpr qreal kPointsPerInch = 72.0;
+/// The largest glyphs, in device pixels, that Qt's raster engine draws from its glyph cache.
+constexpr qreal kLargestCachedGlyphPixels = 64.0;
 
 QString faceOf(int slot) {
     return styleSlot(slot).faceName.toString();
@@ -53,6 +58,7 @@ SignatureRenderer::SignatureRenderer(const SignatureLook& look)
     if (!look.background.isNull()) {
         m_surface->setPicture(look.background);
     }
+    m_blank = drawBlank();
 }
 
 SignatureRenderer::~SignatureRenderer() = default;
@@ -71,36 +77,43 @@ QSize SignatureRenderer::deviceSize() const {
 }
 
 QImage SignatureRenderer::image(int slot, const QString& name) {
-    if (!m_look.transparent) {
-        // The designer's own drawing, untouched.
-        drawSignature(*m_surface, faceOf(slot), name);
-        return withResolution(m_surface->image());
-    }
-    // The canvas has no transparent background, so its print() is repeated on a clear image.
     const Placement placement = place(slot, name);
-    QImage image = blankImage();
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.setFont(placement.font);
-    painter.setPen(m_surface->foreColor());
-    painter.drawText(placement.baseline, name);
-    return image;
+    QImage image = m_blank.copy();
+    image.setDevicePixelRatio(m_blank.devicePixelRatio());
+    {
+        // What the canvas's print() does, on whichever background this look has.
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        painter.setFont(placement.font);
+        painter.setPen(m_surface->foreColor());
+        painter.drawText(placement.baseline, name);
+    }
+    return withResolution(image);
 }
 
-QImage SignatureRenderer::blankImage() {
+QImage SignatureRenderer::blankImage() const {
+    return withResolution(m_blank);
+}
+
+QImage SignatureRenderer::drawBlank() const {
     if (!m_look.transparent) {
         m_surface->cls();
-        return withResolution(m_surface->image());
+        return m_surface->image();
     }
-    QImage image(deviceSize(), QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(pixelRatio());
+    // Like the canvas's own image (device pixel ratio, 96 dpi for the font's points), but
+    // clear where the canvas has its background colour.
+    const QImage& canvas = m_surface->image();
+    QImage image(canvas.size(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(canvas.devicePixelRatio());
+    image.setDotsPerMeterX(canvas.dotsPerMeterX());
+    image.setDotsPerMeterY(canvas.dotsPerMeterY());
     image.fill(Qt::transparent);
     if (!m_look.background.isNull()) {
         QPainter painter(&image);
         painter.drawImage(QRectF(QPointF(0, 0), QSizeF(m_look.background.size())),
                           m_look.background);
     }
-    return withResolution(image);
+    return image;
 }
 
 VectorPicture SignatureRenderer::outlines(int slot, const QString& name) {
@@ -114,28 +127,37 @@ VectorPicture SignatureRenderer::outlines(int slot, const QString& name) {
         picture.fill(area, m_surface->backColor());
     }
     if (!m_look.background.isNull()) {
+        // The writers keep only the part of the picture that shows.
         picture.picture(m_look.background, QRectF(QPointF(0, 0), QSizeF(m_look.background.size())),
                         canvas);
     }
     // Outlines come from the same shaping as drawText, substitute fonts included.
     QPainterPath text;
-    text.addText(placement.baseline, QFont(placement.font, &m_surface->image()), name);
+    text.addText(placement.baseline, QFont(placement.font, &m_blank), name);
     // Glyph contours may overlap; the rasteriser fills them by winding, and so must the outline.
     text.setFillRule(Qt::WindingFill);
     picture.fill(text, m_surface->foreColor(), canvas);
-    picture.ink = text.boundingRect().intersected(canvas);
+    // Trimmed outlines keep what a trimmed raster keeps: the canvas pixels the drawing inks.
+    picture.ink = canvasPixelsOf(inkRect(image(slot, name), m_blank), pixelRatio());
     return picture;
 }
 
 SignatureRenderer::Placement SignatureRenderer::place(int slot, const QString& name) {
     // The steps of drawSignature() and print(), short of drawing.
-    m_surface->cls();
     m_surface->setFontName(faceOf(slot));
     const QSizeF textSize(m_surface->textWidth(name), m_surface->textHeight(name));
     const QPointF topLeft = centredPrintPosition(m_surface->outerSize(), textSize) / kTwipsPerPixel;
     const QFont font = m_surface->font();
     const QFontMetricsF metrics(font, &m_surface->image());
-    return {font, QPointF(topLeft.x(), topLeft.y() + metrics.ascent())};
+    qreal baseline = topLeft.y() + metrics.ascent();
+    if (font.pointSizeF() * kCanvasDotsPerInch / kPointsPerInch <= kLargestCachedGlyphPixels) {
+        // The canvas draws glyphs this small from the glyph cache, on a whole pixel row
+        // (rounding half up); larger ones it fills as outlines at their exact place. Rounding
+        // here already, in canvas pixels, keeps the name on the designer's row at every
+        // resolution and in the outlines, not on the nearest row of each device.
+        baseline = std::floor(baseline + 0.5);
+    }
+    return {font, QPointF(topLeft.x(), baseline)};
 }
 
 QImage SignatureRenderer::withResolution(QImage image) const {
@@ -143,6 +165,28 @@ QImage SignatureRenderer::withResolution(QImage image) const {
     image.setDotsPerMeterX(dotsPerMetre);
     image.setDotsPerMeterY(dotsPerMetre);
     return image;
+}
+
+QRect canvasPixelsOf(const QRect& device, qreal ratio) {
+    if (device.isEmpty()) {
+        return {};
+    }
+    // A hair of slack, so that an edge that falls on a canvas pixel exactly stays there.
+    constexpr qreal kSlack = 1e-9;
+    const int left = int(std::floor(device.left() / ratio + kSlack));
+    const int top = int(std::floor(device.top() / ratio + kSlack));
+    const int right = int(std::ceil((device.right() + 1) / ratio - kSlack));
+    const int bottom = int(std::ceil((device.bottom() + 1) / ratio - kSlack));
+    return {QPoint(left, top), QPoint(right - 1, bottom - 1)};
+}
+
+QRect devicePixelsOf(const QRect& canvas, qreal ratio) {
+    if (canvas.isEmpty()) {
+        return {};
+    }
+    return {QPoint(qRound(canvas.left() * ratio), qRound(canvas.top() * ratio)),
+            QPoint(qRound((canvas.right() + 1) * ratio) - 1,
+                   qRound((canvas.bottom() + 1) * ratio) - 1)};
 }
 
 QRect inkRect(const QImage& drawn, const QImage& blank) {
@@ -182,9 +226,14 @@ QRect inkRect(const QImage& drawn, const QImage& blank) {
 }
 
 QImage cropToInk(const QImage& image, const QRect& ink, int padding) {
-    const int grow = qRound(padding * image.devicePixelRatio());
-    QImage cropped = image.copy(ink.adjusted(-grow, -grow, grow, grow).intersected(image.rect()));
-    cropped.setDevicePixelRatio(image.devicePixelRatio());
+    // Cut on whole canvas pixels, so that every resolution keeps the same part of the canvas.
+    const qreal ratio = image.devicePixelRatio();
+    const QRect canvas(QPoint(0, 0), (QSizeF(image.size()) / ratio).toSize());
+    const QRect kept = canvasPixelsOf(ink, ratio)
+                           .adjusted(-padding, -padding, padding, padding)
+                           .intersected(canvas);
+    QImage cropped = image.copy(devicePixelsOf(kept, ratio).intersected(image.rect()));
+    cropped.setDevicePixelRatio(ratio);
     cropped.setDotsPerMeterX(image.dotsPerMeterX());
     cropped.setDotsPerMeterY(image.dotsPerMeterY());
     return cropped;

@@ -1,14 +1,17 @@
 #include "render/VectorPicture.h"
 
+#include "render/OutputFormat.h"
+
 #include <QBuffer>
 #include <QList>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QXmlStreamWriter>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace inkvale {
 
@@ -65,12 +68,27 @@ QString pathData(const QPainterPath& path) {
     return data;
 }
 
-QByteArray pngBytes(const QImage& image) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+/// The rectangle an item can paint into.
+QRectF extentOf(const VectorItem& item) {
+    return item.image.isNull() ? item.path.controlPointRect() : item.target;
+}
+
+/// Whether `item`'s clip cuts away anything that would otherwise show in `viewport`: a clip
+/// that changes nothing is left out of the file.
+bool needsClip(const VectorItem& item, const QRectF& viewport) {
+    if (item.clip.isEmpty()) {
+        return false;
+    }
+    const QRectF shown = extentOf(item).intersected(viewport);
+    return !shown.isEmpty() && !item.clip.contains(shown);
+}
+
+void writeMatrixAttribute(QXmlStreamWriter& xml, const QRectF& target, QSize size) {
+    xml.writeAttribute(QStringLiteral("transform"),
+                       QStringLiteral("matrix(%1 0 0 %2 %3)")
+                           .arg(number(target.width() / size.width()),
+                                number(target.height() / size.height()),
+                                point(target.x(), target.y())));
 }
 
 void writeRectAttributes(QXmlStreamWriter& xml, const QRectF& rect) {
@@ -93,9 +111,11 @@ void VectorPicture::picture(const QImage& image, const QRectF& target, const QRe
 void paintVectorPicture(QPainter& painter, const VectorPicture& picture) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    // A PDF would otherwise carry pictures without an alpha channel as JPEG.
+    painter.setRenderHint(QPainter::LosslessImageRendering);
     for (const VectorItem& item : picture.items) {
         painter.save();
-        if (!item.clip.isEmpty()) {
+        if (needsClip(item, picture.viewport)) {
             painter.setClipRect(item.clip, Qt::IntersectClip);
         }
         if (!item.image.isNull()) {
@@ -105,6 +125,61 @@ void paintVectorPicture(QPainter& painter, const VectorPicture& picture) {
         }
         painter.restore();
     }
+}
+
+VectorPicture visiblePart(const VectorPicture& picture) {
+    struct Cut {
+        qint64 image;
+        QRect source;
+        QImage pixels;
+    };
+    std::vector<Cut> cuts;
+    // An edge that falls on a picture pixel exactly stays there despite rounding.
+    constexpr qreal kSlack = 1e-6;
+
+    VectorPicture visible = picture;
+    visible.items.clear();
+    for (const VectorItem& item : picture.items) {
+        if (item.image.isNull()) {
+            visible.items.push_back(item);
+            continue;
+        }
+        QRectF shown = item.target.intersected(picture.viewport);
+        if (!item.clip.isEmpty()) {
+            shown = shown.intersected(item.clip);
+        }
+        if (shown.isEmpty()) {
+            continue;
+        }
+        const qreal perX = item.image.width() / item.target.width();
+        const qreal perY = item.image.height() / item.target.height();
+        const QPointF from = (shown.topLeft() - item.target.topLeft());
+        const QPointF to = (shown.bottomRight() - item.target.topLeft());
+        const QRect source = QRect(QPoint(int(std::floor(from.x() * perX + kSlack)),
+                                          int(std::floor(from.y() * perY + kSlack))),
+                                   QPoint(int(std::ceil(to.x() * perX - kSlack)) - 1,
+                                          int(std::ceil(to.y() * perY - kSlack)) - 1))
+                                 .intersected(item.image.rect());
+        if (source.isEmpty()) {
+            continue;
+        }
+        VectorItem cut = item;
+        cut.target = QRectF(item.target.left() + source.left() / perX,
+                            item.target.top() + source.top() / perY, source.width() / perX,
+                            source.height() / perY);
+        if (source != item.image.rect()) {
+            const qint64 key = item.image.cacheKey();
+            auto known = std::find_if(cuts.begin(), cuts.end(), [&](const Cut& c) {
+                return c.image == key && c.source == source;
+            });
+            if (known == cuts.end()) {
+                known = cuts.insert(cuts.end(), Cut{key, source, item.image.copy(source)});
+            }
+            cut.image = known->pixels;
+        }
+        visible.items.push_back(cut);
+    }
+    return visible;
 }
 
 QByteArray svgDocument(const VectorPicture& picture, const QString& title) {
@@ -123,18 +198,25 @@ QByteArray svgDocument(const VectorPicture& picture, const QString& title) {
                            point(picture.viewport.width(), picture.viewport.height()));
     xml.writeTextElement(QStringLiteral("title"), title);
 
-    // A clip that holds the whole view box changes nothing; leaving it out keeps the document
-    // readable by renderers that know no clip paths.
-    const auto clipped = [&picture](const VectorItem& item) {
-        return !item.clip.isEmpty() && !item.clip.contains(picture.viewport);
-    };
+    const VectorPicture visible = visiblePart(picture);
     QList<QRectF> clips;
-    for (const VectorItem& item : picture.items) {
-        if (clipped(item) && !clips.contains(item.clip)) {
+    // Pictures drawn more than once (a contact sheet's background) are carried once.
+    QList<qint64> pictures;
+    QList<qint64> shared;
+    for (const VectorItem& item : visible.items) {
+        if (needsClip(item, visible.viewport) && !clips.contains(item.clip)) {
             clips.append(item.clip);
         }
+        if (!item.image.isNull()) {
+            const qint64 key = item.image.cacheKey();
+            if (pictures.contains(key) && !shared.contains(key)) {
+                shared.append(key);
+            }
+            pictures.append(key);
+        }
     }
-    if (!clips.isEmpty()) {
+    QList<QSize> sharedSizes;
+    if (!clips.isEmpty() || !shared.isEmpty()) {
         xml.writeStartElement(QStringLiteral("defs"));
         for (qsizetype i = 0; i < clips.size(); ++i) {
             xml.writeStartElement(QStringLiteral("clipPath"));
@@ -143,18 +225,41 @@ QByteArray svgDocument(const VectorPicture& picture, const QString& title) {
             writeRectAttributes(xml, clips.at(i));
             xml.writeEndElement();
         }
-        xml.writeEndElement();
-    }
-
-    for (const VectorItem& item : picture.items) {
-        if (!item.image.isNull()) {
+        for (qsizetype i = 0; i < shared.size(); ++i) {
+            const auto item = std::find_if(
+                visible.items.begin(), visible.items.end(), [&](const VectorItem& candidate) {
+                    return !candidate.image.isNull() && candidate.image.cacheKey() == shared.at(i);
+                });
             xml.writeEmptyElement(QStringLiteral("image"));
-            writeRectAttributes(xml, item.target);
+            xml.writeAttribute(QStringLiteral("id"), QStringLiteral("picture%1").arg(i));
+            writeRectAttributes(xml, QRectF(QPointF(0, 0), QSizeF(item->image.size())));
             xml.writeAttribute(QStringLiteral("preserveAspectRatio"), QStringLiteral("none"));
             xml.writeAttribute(QStringLiteral("http://www.w3.org/1999/xlink"),
                                QStringLiteral("href"),
                                QStringLiteral("data:image/png;base64,") +
-                                   QString::fromLatin1(pngBytes(item.image).toBase64()));
+                                   QString::fromLatin1(encodePng(item->image).toBase64()));
+        }
+        xml.writeEndElement();
+    }
+
+    for (const VectorItem& item : visible.items) {
+        if (!item.image.isNull()) {
+            const qsizetype sharedIndex = shared.indexOf(item.image.cacheKey());
+            if (sharedIndex >= 0) {
+                xml.writeEmptyElement(QStringLiteral("use"));
+                xml.writeAttribute(QStringLiteral("http://www.w3.org/1999/xlink"),
+                                   QStringLiteral("href"),
+                                   QStringLiteral("#picture%1").arg(sharedIndex));
+                writeMatrixAttribute(xml, item.target, item.image.size());
+            } else {
+                xml.writeEmptyElement(QStringLiteral("image"));
+                writeRectAttributes(xml, item.target);
+                xml.writeAttribute(QStringLiteral("preserveAspectRatio"), QStringLiteral("none"));
+                xml.writeAttribute(QStringLiteral("http://www.w3.org/1999/xlink"),
+                                   QStringLiteral("href"),
+                                   QStringLiteral("data:image/png;base64,") +
+                                       QString::fromLatin1(encodePng(item.image).toBase64()));
+            }
         } else {
             const QString data = pathData(item.path);
             if (data.isEmpty()) {
@@ -167,7 +272,7 @@ QByteArray svgDocument(const VectorPicture& picture, const QString& title) {
                                                                 : QStringLiteral("evenodd"));
             xml.writeAttribute(QStringLiteral("d"), data);
         }
-        if (clipped(item)) {
+        if (needsClip(item, visible.viewport)) {
             xml.writeAttribute(QStringLiteral("clip-path"),
                                QStringLiteral("url(#clip%1)").arg(clips.indexOf(item.clip)));
         }
@@ -177,26 +282,12 @@ QByteArray svgDocument(const VectorPicture& picture, const QString& title) {
     return document;
 }
 
-QString writeSvg(const VectorPicture& picture, const QString& path, const QString& title) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return file.errorString();
-    }
-    const QByteArray document = svgDocument(picture, title);
-    if (file.write(document) != document.size()) {
-        file.cancelWriting();
-        return file.errorString();
-    }
-    return file.commit() ? QString() : file.errorString();
-}
-
-QString writePdf(const VectorPicture& picture, const QString& path, const QString& title) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return file.errorString();
-    }
+QByteArray pdfDocument(const VectorPicture& picture, const QString& title) {
+    QByteArray document;
+    QBuffer buffer(&document);
+    buffer.open(QIODevice::WriteOnly);
     {
-        QPdfWriter writer(&file);
+        QPdfWriter writer(&buffer);
         writer.setTitle(title);
         writer.setCreator(QStringLiteral("inkvale-render"));
         // Pages are whole points; the drawing keeps its exact size at the top left.
@@ -207,19 +298,29 @@ QString writePdf(const VectorPicture& picture, const QString& path, const QStrin
         writer.setResolution(96);
         QPainter painter;
         if (!painter.begin(&writer)) {
-            file.cancelWriting();
-            return QStringLiteral("the PDF could not be started");
+            return {};
         }
         painter.translate(-picture.viewport.topLeft());
-        paintVectorPicture(painter, picture);
-        painter.end();
+        paintVectorPicture(painter, visiblePart(picture));
+        if (!painter.end()) {
+            return {};
+        }
     }
-    if (file.error() != QFileDevice::NoError) {
-        const QString error = file.errorString();
-        file.cancelWriting();
-        return error;
+    return document;
+}
+
+QString writeSvg(const VectorPicture& picture, const QString& path, const QString& title,
+                 WriteMode mode) {
+    return writeOutputFile(path, svgDocument(picture, title), mode);
+}
+
+QString writePdf(const VectorPicture& picture, const QString& path, const QString& title,
+                 WriteMode mode) {
+    const QByteArray document = pdfDocument(picture, title);
+    if (document.isEmpty()) {
+        return QStringLiteral("the PDF could not be made");
     }
-    return file.commit() ? QString() : file.errorString();
+    return writeOutputFile(path, document, mode);
 }
 
 } // namespace inkvale

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/AtomicFile.h"
+
+#include <QByteArray>
 #include <QColor>
 #include <QImage>
 #include <QPainterPath>
@@ -38,19 +41,30 @@ struct VectorPicture {
 /// top left is not moved to the origin).
 void paintVectorPicture(QPainter& painter, const VectorPicture& picture);
 
+/// `picture` with every embedded picture cut to the part of it that can show, inside the
+/// viewport and its item's clip, in whole pixels of the picture and never resampled; pictures
+/// that do not show are left out. Equal cuts of one picture share one QImage, so that a file
+/// can carry it once. Both writers carry only these parts.
+[[nodiscard]] VectorPicture visiblePart(const VectorPicture& picture);
+
 /// `picture` as an SVG 1.1 document: the viewport is the view box and the size in pixels, each
-/// outline one filled path, each picture an embedded PNG.
+/// outline one filled path, each picture's visible part an embedded PNG, written once however
+/// often it is drawn.
 [[nodiscard]] QByteArray svgDocument(const VectorPicture& picture, const QString& title);
 
-/// Writes `picture` as an SVG file to `path`. The bytes go to a temporary file beside it that
-/// replaces `path` only when complete. Returns an empty string on success, otherwise why not.
-[[nodiscard]] QString writeSvg(const VectorPicture& picture, const QString& path,
-                               const QString& title);
+/// `picture` as a one-page PDF document: the page is the viewport (in points, rounded up to
+/// whole points), outlines are filled paths, no font is embedded, and each picture's visible
+/// part is embedded once and losslessly. Empty if the PDF could not be made.
+[[nodiscard]] QByteArray pdfDocument(const VectorPicture& picture, const QString& title);
 
-/// Writes `picture` as a one-page PDF to `path`: the page is the viewport (in points, rounded up
-/// to whole points), outlines are filled paths and no font is embedded. Written through a
-/// temporary file as writeSvg is. Returns an empty string on success, otherwise why not.
+/// Writes svgDocument() to `path` with writeOutputFile(). Returns an empty string on success,
+/// otherwise why not.
+[[nodiscard]] QString writeSvg(const VectorPicture& picture, const QString& path,
+                               const QString& title, WriteMode mode = WriteMode::ReplaceDurably);
+
+/// Writes pdfDocument() to `path` with writeOutputFile(). Returns an empty string on success,
+/// otherwise why not.
 [[nodiscard]] QString writePdf(const VectorPicture& picture, const QString& path,
-                               const QString& title);
+                               const QString& title, WriteMode mode = WriteMode::ReplaceDurably);
 
 } // namespace inkvale
