@@ -2,6 +2,8 @@
 #include "designer/Form1.h"
 #include "platform/SystemPlatform.h"
 #include "startup/Form2.h"
+#include "startup/ProgramIcon.h"
+#include "startup/SingleInstance.h"
 
 #include <QApplication>
 #include <QStyleFactory>
@@ -13,8 +15,17 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Inkvale"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setFont(inkvale::interfaceFont());
+    // Every window, message boxes and dialogs too, shows the seal; the desktop matches the
+    // windows to the launcher entry by this name.
+    QApplication::setWindowIcon(inkvale::programIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.inkvale.Inkvale"));
 
     inkvale::SystemPlatform platform;
+    // A second start from the same folder brings the running designer forward instead.
+    inkvale::SingleInstance instance(platform.programFolder());
+    if (instance.handOverToRunningDesigner()) {
+        return 0;
+    }
     std::unique_ptr<inkvale::Form1> form1;
     auto* splash = new inkvale::Form2(platform, [&platform, &form1] {
         form1 = std::make_unique<inkvale::Form1>(platform);
