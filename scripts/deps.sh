@@ -8,7 +8,7 @@ inkvale_packages=(
     python3 python3-fonttools python3-brotli unicode-data fontconfig npm
     fonts-noto-cjk fonts-dejavu-core
     xvfb xauth xdotool python3-xlib imagemagick valgrind bc
-    desktop-file-utils appstream
+    desktop-file-utils appstream libxcb1-dev
 )
 
 inkvale_install_deps() {

@@ -41,6 +41,7 @@ private slots:
     void leftoverSocketOfADeadDesigner();
     void noRuntimeFolder();
     void windowToBringForward();
+    void secondStartBringsTheWindowForward_data();
     void secondStartBringsTheWindowForward();
 
 private:
@@ -167,19 +168,38 @@ void TestSingleInstance::windowToBringForward() {
     QCOMPARE(SingleInstance::windowToBringForward(), main.get());
 }
 
+void TestSingleInstance::secondStartBringsTheWindowForward_data() {
+    QTest::addColumn<bool>("waitingOnADialog");
+    QTest::newRow("main window") << false;
+    QTest::newRow("main window waiting on a dialog") << true;
+}
+
 void TestSingleInstance::secondStartBringsTheWindowForward() {
+    QFETCH(bool, waitingOnADialog);
     const QString folder = programFolder(QStringLiteral("a"));
     SingleInstance first(folder, m_channels->path());
     QVERIFY(!first.handOverToRunningDesigner());
 
     auto main = form(QStringLiteral("Form1"));
+    main->show();
+    auto other = form(QStringLiteral("another program"));
+    other->show();
+    QDialog dialog(main.get());
+    if (waitingOnADialog) {
+        dialog.setModal(true);
+        dialog.show();
+    }
     main->showMinimized();
+    other->activateWindow();
     QTRY_VERIFY(main->isMinimized());
+    QTRY_COMPARE(QApplication::activeWindow(), other.get());
 
     SingleInstance second(folder, m_channels->path());
     QVERIFY(second.handOverToRunningDesigner());
     QTRY_VERIFY(!main->isMinimized());
     QVERIFY(main->isVisible());
+    QWidget* const expected = waitingOnADialog ? static_cast<QWidget*>(&dialog) : main.get();
+    QTRY_COMPARE(QApplication::activeWindow(), expected);
 }
 
 QTEST_MAIN(TestSingleInstance)

@@ -9,6 +9,15 @@
 #include <QThread>
 #include <QWidget>
 
+#ifdef INKVALE_HAVE_XCB
+#include <QGuiApplication>
+#include <QtGui/qguiapplication_platform.h>
+
+#include <cstring>
+#include <memory>
+#include <xcb/xcb.h>
+#endif
+
 namespace inkvale {
 
 namespace {
@@ -17,6 +26,60 @@ namespace {
 /// and listening.
 constexpr int kReachOwnerMs = 3000;
 constexpr int kRetryPauseMs = 50;
+
+#ifdef INKVALE_HAVE_XCB
+xcb_atom_t atom(xcb_connection_t* connection, const char* name) {
+    const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+        xcb_intern_atom_reply(
+            connection,
+            xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name),
+            nullptr),
+        &std::free);
+    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
+/// Whether a window manager that follows the freedesktop hints runs on `root`.
+bool windowManagerRuns(xcb_connection_t* connection, xcb_window_t root) {
+    const std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
+        xcb_get_property_reply(connection,
+                               xcb_get_property(connection, 0, root,
+                                                atom(connection, "_NET_SUPPORTING_WM_CHECK"),
+                                                XCB_ATOM_WINDOW, 0, 1),
+                               nullptr),
+        &std::free);
+    return reply && xcb_get_property_value_length(reply.get()) > 0;
+}
+
+/// Asks the X window manager to activate `window` as the user's own request. Qt's activation
+/// carries the program's last input time, which a window manager preventing focus stealing
+/// turns down: this one comes from a start the user made. Without a window manager the window
+/// takes the focus itself.
+void forceActivation(QWidget& window) {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    // The offscreen platform answers as X11 without a connection.
+    xcb_connection_t* connection = x11 != nullptr ? x11->connection() : nullptr;
+    if (connection == nullptr) {
+        return;
+    }
+    const auto id = static_cast<xcb_window_t>(window.winId());
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    if (windowManagerRuns(connection, root)) {
+        xcb_client_message_event_t event{};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = id;
+        event.type = atom(connection, "_NET_ACTIVE_WINDOW");
+        event.data.data32[0] = 2; // source: a request of the user's, as from a task bar
+        event.data.data32[1] = XCB_CURRENT_TIME;
+        xcb_send_event(connection, 0, root,
+                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char*>(&event));
+    } else {
+        xcb_set_input_focus(connection, XCB_INPUT_FOCUS_PARENT, id, XCB_CURRENT_TIME);
+    }
+    xcb_flush(connection);
+}
+#endif
 
 } // namespace
 
@@ -110,6 +173,9 @@ void bringWindowForward(QWidget& window) {
     }
     window.raise();
     window.activateWindow();
+#ifdef INKVALE_HAVE_XCB
+    forceActivation(window);
+#endif
 }
 
 } // namespace inkvale

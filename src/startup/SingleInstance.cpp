@@ -24,6 +24,10 @@ SingleInstance::SingleInstance(const QString& programFolder, const QString& chan
             return;
         }
         if (QWidget* window = windowToBringForward()) {
+            // A box or dialog comes with the window it belongs to, which may be minimised.
+            if (QWidget* owner = window->parentWidget()) {
+                bringWindowForward(*owner->window());
+            }
             bringWindowForward(*window);
         }
         emit secondStart();
