@@ -13,6 +13,7 @@
 #include <QGuiApplication>
 #include <QtGui/qguiapplication_platform.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <xcb/xcb.h>
@@ -77,6 +78,31 @@ void forceActivation(QWidget& window) {
     } else {
         xcb_set_input_focus(connection, XCB_INPUT_FOCUS_PARENT, id, XCB_CURRENT_TIME);
     }
+    xcb_flush(connection);
+}
+
+/// Sends `message` as one startup notification message (the freedesktop startup notification
+/// protocol): twenty bytes to a client message, the first marked as the beginning.
+void sendStartupMessage(xcb_connection_t* connection, xcb_window_t root, QByteArray message) {
+    const xcb_window_t sender = xcb_generate_id(connection);
+    xcb_create_window(connection, XCB_COPY_FROM_PARENT, sender, root, -100, -100, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+    const xcb_atom_t begin = atom(connection, "_NET_STARTUP_INFO_BEGIN");
+    const xcb_atom_t more = atom(connection, "_NET_STARTUP_INFO");
+    message.append('\0');
+    constexpr qsizetype kChunk = 20;
+    for (qsizetype offset = 0; offset < message.size(); offset += kChunk) {
+        xcb_client_message_event_t event{};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 8;
+        event.window = sender;
+        event.type = offset == 0 ? begin : more;
+        std::memcpy(event.data.data8, message.constData() + offset,
+                    static_cast<std::size_t>(std::min(kChunk, message.size() - offset)));
+        xcb_send_event(connection, 0, root, XCB_EVENT_MASK_PROPERTY_CHANGE,
+                       reinterpret_cast<const char*>(&event));
+    }
+    xcb_destroy_window(connection, sender);
     xcb_flush(connection);
 }
 #endif
@@ -175,6 +201,24 @@ void bringWindowForward(QWidget& window) {
     window.activateWindow();
 #ifdef INKVALE_HAVE_XCB
     forceActivation(window);
+#endif
+}
+
+QByteArray launchFeedbackId() {
+    return qgetenv("DESKTOP_STARTUP_ID");
+}
+
+void endLaunchFeedback([[maybe_unused]] const QByteArray& id) {
+#ifdef INKVALE_HAVE_XCB
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 != nullptr ? x11->connection() : nullptr;
+    if (id.isEmpty() || connection == nullptr) {
+        return;
+    }
+    QByteArray quoted = id;
+    quoted.replace('\\', "\\\\").replace('"', "\\\"");
+    sendStartupMessage(connection, xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root,
+                       "remove: ID=\"" + quoted + '"');
 #endif
 }
 

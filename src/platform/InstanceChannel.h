@@ -56,4 +56,13 @@ private:
 /// attention instead.
 void bringWindowForward(QWidget& window);
 
+/// The id under which a launcher shows this start as busy (empty when none does). Read it
+/// before the application object exists: the window system's plugin takes it out of the
+/// environment.
+[[nodiscard]] QByteArray launchFeedbackId();
+
+/// Tells the desktop that the start shown as busy under `id` has ended without a window of its
+/// own, so that the launcher stops showing it as busy.
+void endLaunchFeedback(const QByteArray& id);
+
 } // namespace inkvale

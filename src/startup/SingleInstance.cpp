@@ -34,8 +34,13 @@ SingleInstance::SingleInstance(const QString& programFolder, const QString& chan
     });
 }
 
-bool SingleInstance::handOverToRunningDesigner() {
-    return m_channel->claim(kComeForward) == InstanceChannel::Claim::Told;
+bool SingleInstance::handOverToRunningDesigner(const QByteArray& launchId) {
+    if (m_channel->claim(kComeForward) != InstanceChannel::Claim::Told) {
+        return false;
+    }
+    // The running designer's window answers for this start.
+    endLaunchFeedback(launchId);
+    return true;
 }
 
 QWidget* SingleInstance::windowToBringForward() {

@@ -23,9 +23,9 @@ public:
                             QObject* parent = nullptr);
 
     /// Asks a designer already running from the same folder to come forward. True when one
-    /// was told, and this start should end; false when this start is the designer of its folder
-    /// (or cannot tell, and runs on its own).
-    [[nodiscard]] bool handOverToRunningDesigner();
+    /// was told, and this start should end (its launcher's busy feedback `launchId` is ended);
+    /// false when this start is the designer of its folder (or cannot tell, and runs on its own).
+    [[nodiscard]] bool handOverToRunningDesigner(const QByteArray& launchId = {});
 
     /// The window a second start brings forward: an open modal box or dialog first, then the
     /// main window, then the splash. Null when the program shows no window.

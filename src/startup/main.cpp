@@ -1,5 +1,6 @@
 #include "designer/DesignerControls.h"
 #include "designer/Form1.h"
+#include "platform/InstanceChannel.h"
 #include "platform/SystemPlatform.h"
 #include "startup/Form2.h"
 #include "startup/ProgramIcon.h"
@@ -11,6 +12,8 @@
 #include <memory>
 
 int main(int argc, char* argv[]) {
+    // Read before the application object exists, which takes it from the environment.
+    const QByteArray launchId = inkvale::launchFeedbackId();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Inkvale"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
@@ -23,7 +26,7 @@ int main(int argc, char* argv[]) {
     inkvale::SystemPlatform platform;
     // A second start from the same folder brings the running designer forward instead.
     inkvale::SingleInstance instance(platform.programFolder());
-    if (instance.handOverToRunningDesigner()) {
+    if (instance.handOverToRunningDesigner(launchId)) {
         return 0;
     }
     std::unique_ptr<inkvale::Form1> form1;

@@ -360,9 +360,27 @@ def scenario_second_start(args, workdir, out_dir):
         return subprocess.Popen([str(exe)], env=env, cwd=workdir)
 
     def second_start():
-        process = start()
-        process.wait(timeout=30)
-        check(process.returncode == 0, f"the second start exited with {process.returncode}")
+        """Starts again as a launcher would, with busy feedback, and returns what the start
+        told the launcher."""
+        listener = display.Display()
+        try:
+            listener.screen().root.change_attributes(event_mask=X.PropertyChangeMask)
+            listener.sync()
+            process = subprocess.Popen([str(exe)], cwd=workdir,
+                                       env=dict(env, DESKTOP_STARTUP_ID="e2e-launch_TIME0"))
+            process.wait(timeout=30)
+            check(process.returncode == 0, f"the second start exited with {process.returncode}")
+            listener.sync()
+            kinds = {listener.intern_atom(n) for n in ("_NET_STARTUP_INFO_BEGIN",
+                                                       "_NET_STARTUP_INFO")}
+            chunks = b""
+            while listener.pending_events():
+                event = listener.next_event()
+                if event.type == X.ClientMessage and event.client_type in kinds:
+                    chunks += bytes(event.data[1])
+            return chunks.split(b"\0")[0].decode()
+        finally:
+            listener.close()
 
     def written():
         return {name: (program / name).stat().st_mtime_ns for name in DEPLOYED}
@@ -377,7 +395,8 @@ def scenario_second_start(args, workdir, out_dir):
         wait_until("the deployment", lambda: all((program / n).is_file() for n in DEPLOYED))
         before = written()
         time.sleep(0.05)
-        second_start()
+        told = second_start()
+        check(told == 'remove: ID="e2e-launch_TIME0"', f"the launcher was told {told!r}")
         splashes = xdotool("search", "--onlyvisible", "--name", f"^{SPLASH_TITLE}$").split()
         check(len(splashes) == 1, f"{len(splashes)} splashes after a second start")
         check(written() == before, "the second start wrote the Program folder's files again")
