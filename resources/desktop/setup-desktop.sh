@@ -37,6 +37,8 @@ if [ "${1:-}" = --remove ]; then
     rm -f "$entry" "$metainfo"
     for size in $icon_sizes; do
         rm -f "$data_home/icons/hicolor/${size}x$size/apps/$app_id.png"
+        rmdir "$data_home/icons/hicolor/${size}x$size/apps" "$data_home/icons/hicolor/${size}x$size" \
+            2>/dev/null || true
     done
     rm -rf "$fonts"
     refresh "$data_home/fonts"
