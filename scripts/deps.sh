@@ -9,6 +9,7 @@ inkvale_packages=(
     fonts-noto-cjk fonts-dejavu-core
     xvfb xauth xdotool python3-xlib imagemagick valgrind bc
     clang-14 libclang-rt-14-dev util-linux
+    desktop-file-utils appstream libxcb1-dev
 )
 
 inkvale_install_deps() {

@@ -1,5 +1,6 @@
 #include "startup/Deployment.h"
 #include "startup/Form2.h"
+#include "startup/ProgramIcon.h"
 #include "support/FakePlatform.h"
 
 #include <QDir>
@@ -46,6 +47,7 @@ private slots:
     void clickInACutOffCorner();
     void roundedShape_data();
     void roundedShape();
+    void carriesTheProgramNameAndIcon();
 
 private:
     void step2UntilHandOver(int limit = 40);
@@ -213,6 +215,20 @@ void TestSplash::roundedShape() {
     for (const QPoint in : {QPoint(25, 0), QPoint(0, 25), QPoint(w / 2, h / 2),
                             QPoint(w - 26, h - 1), QPoint(10, 10), QPoint(w - 1, h / 2)}) {
         QVERIFY2(region.contains(in), qPrintable(QStringLiteral("%1,%2").arg(in.x()).arg(in.y())));
+    }
+}
+
+void TestSplash::carriesTheProgramNameAndIcon() {
+    // The task bar shows the splash by its title and icon, not by the form's name.
+    QCOMPARE(m_splash->objectName(), QStringLiteral("Form2"));
+    QCOMPARE(m_splash->windowTitle(), QStringLiteral("Inkvale 艺术签名"));
+    const QIcon icon = m_splash->windowIcon();
+    for (const int size : kProgramIconSizes) {
+        const QImage image = icon.pixmap(QSize(size, size)).toImage();
+        QCOMPARE(image.size(), QSize(size, size));
+        // The seal: cinnabar in the middle of the left edge, clear in the corner.
+        QCOMPARE(QColor(image.pixel(size / 8, size / 2)).red(), 178);
+        QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
     }
 }
 

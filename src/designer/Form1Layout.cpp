@@ -4,6 +4,7 @@
 #include "designer/StatusLine.h"
 #include "designer/Twips.h"
 #include "online/HiddenBrowser.h"
+#include "startup/ProgramIcon.h"
 
 #include <QGroupBox>
 #include <QIcon>
@@ -58,7 +59,7 @@ Form1::Form1(Platform& platform, OnlineSettings online, QWidget* parent)
     , m_online(std::move(online)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Kelda系列软件のInkvale Sp2"));
-    setWindowIcon(QIcon(artwork(u"icon.png")));
+    setWindowIcon(programIcon());
     resize(kClientSize);
 
     setFont(interfaceFont());

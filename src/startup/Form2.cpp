@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 #include "startup/Deployment.h"
+#include "startup/ProgramIcon.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -39,7 +40,9 @@ Form2::Form2(Platform& platform, std::function<void()> showMainWindow)
     , m_showMainWindow(std::move(showMainWindow))
     , m_picture(QStringLiteral(":/artwork/splash.jpg")) {
     setObjectName(QStringLiteral("Form2"));
-    setWindowTitle(QStringLiteral("Form2"));
+    // The form keeps its name; the task bar and the window switcher show the program's.
+    setWindowTitle(QStringLiteral("Inkvale 艺术签名"));
+    setWindowIcon(programIcon());
     setAttribute(Qt::WA_DeleteOnClose);
     setAttribute(Qt::WA_OpaquePaintEvent);
     resize(kSize);

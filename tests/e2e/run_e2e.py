@@ -6,7 +6,8 @@ the executable, the style fonts are installed into a font folder of the test's o
 HTTP server serves the version file, and xdg-open is replaced by a script that records its
 arguments.
 
-  run_e2e.py --exe PATH --fonts DIR --out DIR --scenario designer|missing-font|slow-server
+  run_e2e.py --exe PATH --fonts DIR --out DIR
+             --scenario designer|missing-font|slow-server|second-start
 """
 
 import argparse
@@ -26,6 +27,7 @@ from Xlib import X, display, protocol
 
 VERSION_TEXT = "Ｋelda.系列软件のInkvale Sp2"
 MAIN_TITLE = "Kelda系列软件のInkvale Sp2"
+SPLASH_TITLE = "Inkvale 艺术签名"
 BOX_TITLE = "OrvekZanvi提示"
 DEPLOYED = ["SkinH_VB6.dll", "skinh.she", "MSCOMCTL.OCX", "MSINET.OCX", "COMDLG32.OCX"] + [
     f"fonts/{m}.ttf" for m in range(1, 16)]
@@ -211,14 +213,14 @@ def prepare(args, workdir, drop_font=None):
 
 
 def pass_the_splash(program, out_dir, wait_gone=True):
-    splash = wait_window("Form2")
+    splash = wait_window(SPLASH_TITLE)
     missing = [name for name in DEPLOYED if not (program / name).is_file()]
     check(not missing, f"files not deployed before the splash: {missing}")
     time.sleep(1.0)  # the fade-in, for the screenshot only
     screenshot(out_dir, "splash")
     click(splash, (300, 200))
     if wait_gone:
-        wait_window_gone("Form2")
+        wait_window_gone(SPLASH_TITLE)
 
 
 def scenario_designer(args, workdir, out_dir):
@@ -437,12 +439,163 @@ def scenario_slow_server(args, workdir, out_dir):
         server.close()
 
 
+def window_icon_sizes(window):
+    """The icon sizes of the window's _NET_WM_ICON and the colour (a, r, g, b) of the pixel at
+    (size / 8, size / 2) of each."""
+    d = display.Display()
+    try:
+        w = d.create_resource_object("window", window)
+        prop = w.get_full_property(d.intern_atom("_NET_WM_ICON"), X.AnyPropertyType)
+        values = list(prop.value) if prop else []
+    finally:
+        d.close()
+    icons = {}
+    while len(values) >= 2:
+        width, height = values[0], values[1]
+        pixels = values[2:2 + width * height]
+        argb = pixels[(height // 2) * width + width // 8]
+        icons[width] = ((argb >> 24) & 255, (argb >> 16) & 255, (argb >> 8) & 255, argb & 255)
+        values = values[2 + width * height:]
+    return icons
+
+
+def check_program_icon(window, what):
+    icons = window_icon_sizes(window)
+    check(sorted(icons) == [16, 24, 32, 48, 64, 128, 256], f"{what}: icon sizes {sorted(icons)}")
+    for size, colour in icons.items():
+        check(colour == (255, 178, 34, 34), f"{what}: the {size}px icon is not the seal: {colour}")
+
+
+def stacking_order():
+    """The root window's children, bottom first."""
+    d = display.Display()
+    try:
+        return [child.id for child in d.screen().root.query_tree().children]
+    finally:
+        d.close()
+
+
+def scenario_second_start(args, workdir, out_dir):
+    server = VersionServer(VERSION_TEXT.encode("gbk"))
+    program, exe, env, _ = prepare(args, workdir)
+    env["INKVALE_UPDATE_URL"] = f"http://127.0.0.1:{server.port}/files/vermo.txt"
+    runtime = workdir / "runtime"
+    runtime.mkdir(mode=0o700)
+    env["XDG_RUNTIME_DIR"] = str(runtime)
+
+    def start():
+        return subprocess.Popen([str(exe)], env=env, cwd=workdir)
+
+    def second_start():
+        """Starts again as a launcher would, with busy feedback, and returns what the start
+        told the launcher."""
+        listener = display.Display()
+        try:
+            listener.screen().root.change_attributes(event_mask=X.PropertyChangeMask)
+            listener.sync()
+            process = subprocess.Popen([str(exe)], cwd=workdir,
+                                       env=dict(env, DESKTOP_STARTUP_ID="e2e-launch_TIME0"))
+            process.wait(timeout=30)
+            check(process.returncode == 0, f"the second start exited with {process.returncode}")
+            listener.sync()
+            kinds = {listener.intern_atom(n) for n in ("_NET_STARTUP_INFO_BEGIN",
+                                                       "_NET_STARTUP_INFO")}
+            chunks = b""
+            while listener.pending_events():
+                event = listener.next_event()
+                if event.type == X.ClientMessage and event.client_type in kinds:
+                    chunks += bytes(event.data[1])
+            return chunks.split(b"\0")[0].decode()
+        finally:
+            listener.close()
+
+    def written():
+        return {name: (program / name).stat().st_mtime_ns for name in DEPLOYED}
+
+    first = start()
+    cover = None
+    d = display.Display()
+    try:
+        # While the splash waits for its click: no second splash, and no file written again.
+        splash = wait_window(SPLASH_TITLE)
+        check_program_icon(splash, "the splash")
+        wait_until("the deployment", lambda: all((program / n).is_file() for n in DEPLOYED))
+        before = written()
+        time.sleep(0.05)
+        told = second_start()
+        check(told == 'remove: ID="e2e-launch_TIME0"', f"the launcher was told {told!r}")
+        splashes = xdotool("search", "--onlyvisible", "--name", f"^{SPLASH_TITLE}$").split()
+        check(len(splashes) == 1, f"{len(splashes)} splashes after a second start")
+        check(written() == before, "the second start wrote the Program folder's files again")
+
+        click(splash, (300, 200))
+        wait_window_gone(SPLASH_TITLE)
+        main = wait_window(MAIN_TITLE)
+        check_program_icon(main, "the main window")
+
+        # Another program's window over the designer, with the keyboard.
+        x, y = window_origin(main)
+        screen = d.screen()
+        cover = screen.root.create_window(x - 20, y - 20, 960, 560, 0, screen.root_depth,
+                                          background_pixel=0x00c000)
+        cover.set_wm_name("cover")
+        cover.map()
+        d.sync()
+        cover.set_input_focus(X.RevertToParent, X.CurrentTime)
+        d.sync()
+        wait_until("the cover to show", lambda: pixel_at(main, (450, 250)) == (0, 192, 0))
+        check(stacking_order().index(cover.id) > stacking_order().index(main), "cover not on top")
+
+        second_start()
+        wait_until("the designer to come forward",
+                   lambda: stacking_order().index(main) > stacking_order().index(cover.id))
+        wait_until("the designer to show over the cover",
+                   lambda: pixel_at(main, (450, 250)) != (0, 192, 0))
+        wait_until("the designer to have the keyboard",
+                   lambda: xdotool("getwindowfocus").strip() == str(main))
+        check(len(xdotool("search", "--onlyvisible", "--name", f"^{MAIN_TITLE}$").split()) == 1,
+              "a second main window")
+        check(written() == before, "the second start wrote the Program folder's files again")
+        screenshot(out_dir, "brought-forward")
+
+        # The exit question carries the icon too; the designer ends as usual.
+        def ask_until_asked():
+            ask_to_close(main)
+            return wait_until_or_none(lambda: find_window(BOX_TITLE), timeout=3)
+
+        box = wait_until("the exit question", ask_until_asked, timeout=30, interval=0)
+        check_program_icon(box, "the exit question")
+        xdotool("key", "--window", box, "alt+n")
+        first.wait(timeout=20)
+        check(first.returncode == 0, f"exit code {first.returncode}")
+
+        # A designer that was killed leaves its lock and socket behind: the next start is the
+        # folder's designer all the same.
+        first = start()
+        wait_window(SPLASH_TITLE)
+        first.kill()
+        first.wait(timeout=10)
+        wait_window_gone(SPLASH_TITLE)
+        first = start()
+        wait_window(SPLASH_TITLE)
+        screenshot(out_dir, "after-a-kill")
+    finally:
+        if cover is not None:
+            cover.destroy()
+        d.close()
+        if first.poll() is None:
+            first.kill()
+            first.wait()
+        server.close()
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True)
     parser.add_argument("--fonts", required=True)
     parser.add_argument("--out", required=True)
-    parser.add_argument("--scenario", choices=["designer", "missing-font", "slow-server"],
+    parser.add_argument("--scenario",
+                        choices=["designer", "missing-font", "slow-server", "second-start"],
                         required=True)
     args = parser.parse_args()
     out_dir = Path(args.out) / args.scenario
@@ -454,6 +607,8 @@ def main():
                 scenario_designer(args, Path(tmp), out_dir)
             elif args.scenario == "slow-server":
                 scenario_slow_server(args, Path(tmp), out_dir)
+            elif args.scenario == "second-start":
+                scenario_second_start(args, Path(tmp), out_dir)
             else:
                 scenario_missing_font(args, Path(tmp), out_dir)
         except Failure as failure:

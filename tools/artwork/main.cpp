@@ -1,4 +1,4 @@
-// Draws the designer's banner and style preview pictures from the style fonts.
+// Draws the designer's banner, splash, icons and style preview pictures from the style fonts.
 //
 //   inkvale-artwork OUTDIR [FONTFILE...]
 //
@@ -7,6 +7,7 @@
 // Font files given after OUTDIR are registered first, for builds that carry their own fonts.
 
 #include "designer/StyleCatalogue.h"
+#include "startup/ProgramIcon.h"
 
 #include <QDir>
 #include <QFontDatabase>
@@ -159,14 +160,16 @@ QImage splash() {
     return image;
 }
 
-/// The program icon: the seal of the banner and the splash.
-QImage icon() {
-    QImage image(64, 64, QImage::Format_ARGB32);
+/// The program icon at `size` x `size` pixels: the seal of the banner and the splash, drawn
+/// afresh at every size rather than scaled, so that the small ones stay crisp.
+QImage icon(int size) {
+    QImage image(size, size, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    drawSeal(painter, QRectF(2, 2, 60, 60));
+    const qreal margin = size / 32.0;
+    drawSeal(painter, QRectF(margin, margin, size - 2 * margin, size - 2 * margin));
     return image;
 }
 
@@ -216,7 +219,11 @@ int main(int argc, char* argv[]) {
 
     bool ok = save(banner(), out.filePath(QStringLiteral("banner.jpg")), "JPG");
     ok = saveProgressiveJpeg(splash(), out.filePath(QStringLiteral("splash.jpg"))) && ok;
-    ok = save(icon(), out.filePath(QStringLiteral("icon.png")), "PNG") && ok;
+    ok = save(icon(64), out.filePath(QStringLiteral("icon.png")), "PNG") && ok;
+    // The sizes a desktop's launcher, task bar and window list ask for.
+    for (const int size : inkvale::kProgramIconSizes) {
+        ok = save(icon(size), out.filePath(QStringLiteral("icon-%1.png").arg(size)), "PNG") && ok;
+    }
     for (const StyleSlot& slot : inkvale::styleCatalogue()) {
         if (slot.isStyle()) {
             ok = save(preview(slot),
