@@ -10,8 +10,7 @@ namespace inkvale {
 namespace {
 
 bool isBlank(QChar c) {
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') ||
-           c == QLatin1Char('\r');
+    return c == QLatin1Char(' ');
 }
 
 bool isDigit(QChar c) {
@@ -28,8 +27,27 @@ bool isSign(QChar c) {
 
 } // namespace
 
+QString halfWidthEntry(const QString& text) {
+    QString entry = text;
+    for (QChar& c : entry) {
+        const char16_t u = c.unicode();
+        if (u >= u'\uFF01' && u <= u'\uFF5E') {
+            // Full-width forms of ASCII, as Chinese input methods type them.
+            const char16_t ascii = static_cast<char16_t>(u - 0xFEE0);
+            if ((ascii >= u'0' && ascii <= u'9') || ascii == u'+' || ascii == u'-' ||
+                ascii == u'.' || ascii == u'E' || ascii == u'e') {
+                c = QChar(ascii);
+            }
+        } else if (c.isSpace()) {
+            // Every blank, the ideographic space (U+3000) included, is a plain space.
+            c = QLatin1Char(' ');
+        }
+    }
+    return entry;
+}
+
 bool isNumericEntry(const QString& text, QChar groupSeparator) {
-    const QString entry = text.trimmed();
+    const QString entry = halfWidthEntry(text).trimmed();
     qsizetype i = 0;
     const qsizetype n = entry.size();
     if (i < n && isSign(entry.at(i))) {
@@ -67,7 +85,8 @@ bool isNumericEntry(const QString& text, QChar groupSeparator) {
     return i == n;
 }
 
-double leadingNumber(const QString& text) {
+double leadingNumber(const QString& entry) {
+    const QString text = halfWidthEntry(entry);
     std::string number;
     bool point = false;
     bool mantissaDigits = false;
