@@ -349,8 +349,8 @@ void TestSettings::pictureRefused() {
     QCOMPARE(m_platform->messages.at(1).style, MessageStyle::Warning);
     QVERIFY(m_platform->messages.at(1).text.startsWith(QStringLiteral("签名背景图片设置失败!")));
     QFETCH(QString, reason);
-    reason =
-        reason.arg(QDir::toNativeSeparators(chosen), QDir::toNativeSeparators(m_platform->folder));
+    reason.replace(QStringLiteral("%1"), QDir::toNativeSeparators(chosen));
+    reason.replace(QStringLiteral("%2"), QDir::toNativeSeparators(m_platform->folder));
     QVERIFY2(m_platform->messages.at(1).text.startsWith(
                  QStringLiteral("签名背景图片设置失败!\r\n") + reason),
              qPrintable(m_platform->messages.at(1).text));
