@@ -10,7 +10,6 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QRegion>
-#include <QResource>
 #include <QStandardPaths>
 
 #ifdef INKVALE_HAVE_FONTCONFIG
@@ -164,14 +163,33 @@ QString SystemPlatform::programFolder() const {
     return QCoreApplication::applicationDirPath();
 }
 
+/// One row of the table the build assembles beside the payloads (see CMakeLists.txt).
+struct EmbeddedPayload {
+    quint64 id;       ///< 0 ends the table
+    const char* data; ///< the payload's first byte, in the executable's read-only image
+    quint64 size;
+};
+static_assert(sizeof(EmbeddedPayload) == 3 * 8, "the table is three 64-bit words a row");
+
+} // namespace inkvale
+
+// Only programs that carry the payloads define it; in the others it stays null.
+extern "C" __attribute__((weak)) const inkvale::EmbeddedPayload inkvale_payload_table[];
+
+namespace inkvale {
+
 QByteArrayView SystemPlatform::embeddedResource(const QString& type, int id) const {
-    // Payloads are stored uncompressed, so the data lies in the executable's own image.
-    const QResource resource(QStringLiteral(":/%1/%2").arg(type).arg(id));
-    if (!resource.isValid() || resource.compressionAlgorithm() != QResource::NoCompression) {
+    // Read in place: the bytes lie in the executable's own image, each on a page of its own.
+    const EmbeddedPayload* row = inkvale_payload_table;
+    if (type != QLatin1String("CUSTOM") || row == nullptr || id <= 0) {
         return {};
     }
-    return {reinterpret_cast<const char*>(resource.data()),
-            static_cast<qsizetype>(resource.size())};
+    for (; row->id != 0; ++row) {
+        if (row->id == static_cast<quint64>(id)) {
+            return {row->data, static_cast<qsizetype>(row->size)};
+        }
+    }
+    return {};
 }
 
 #ifdef Q_OS_LINUX
