@@ -11,11 +11,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <optional>
+#include <sys/mount.h>
 #include <thread>
 #include <unistd.h>
 
@@ -221,6 +223,8 @@ void TestSaving::failedSave_data() {
                                      << "程序所在的文件夹“%1”已不存在";
     QTest::newRow("file-size limit") << "limit"
                                      << "文件超出了系统允许本程序写入的大小";
+    QTest::newRow("disk full") << "full"
+                               << "磁盘空间不足(或已超出磁盘配额),无法写入文件夹“%1”。";
 }
 
 void TestSaving::failedSave() {
@@ -228,8 +232,23 @@ void TestSaving::failedSave() {
     QFETCH(QString, cause);
     design(QStringLiteral("Ann"));
     const QImage canvas = m_form->picture1()->image().copy();
+    QString folder = m_folder->path();
+    if (how == QLatin1String("full")) {
+        // A small file system of its own, filled up below.
+        folder = m_folder->filePath(QStringLiteral("small disk"));
+        QVERIFY(QDir().mkpath(folder));
+        if (::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=256k") != 0) {
+            QSKIP("a small file system cannot be mounted here (needs an administrator)");
+        }
+        m_platform->folder = folder;
+    }
+    const auto unmount = qScopeGuard([&] {
+        if (how == QLatin1String("full")) {
+            ::umount2(QFile::encodeName(folder).constData(), MNT_DETACH);
+        }
+    });
     // An earlier save stays as it was.
-    const QString earlier = m_folder->filePath(QStringLiteral("QM20250101090506.jpg"));
+    const QString earlier = QDir(folder).filePath(QStringLiteral("QM20250101090506.jpg"));
     QVERIFY(m_form->picture1()->image().save(earlier, "BMP"));
     const QByteArray earlierBytes = [&earlier] {
         QFile file(earlier);
@@ -243,6 +262,12 @@ void TestSaving::failedSave() {
         QFile::setPermissions(m_folder->path(), QFile::ReadOwner | QFile::ExeOwner);
     } else if (how == QLatin1String("vanished")) {
         m_platform->folder = m_folder->filePath(QStringLiteral("gone"));
+    } else if (how == QLatin1String("full")) {
+        QFile filler(QDir(folder).filePath(QStringLiteral("filler")));
+        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(4096, 'f');
+        while (filler.write(block) == block.size()) {
+        }
     } else {
         // Just below the bitmap's size: most of it could be written, not all.
         limit.emplace(static_cast<rlim_t>(earlierBytes.size() - 1638));
@@ -264,7 +289,8 @@ void TestSaving::failedSave() {
     QCOMPARE(m_form->picture1()->image(), canvas);
     QFile::setPermissions(m_folder->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     // No stray temporary file and no picture under a new name; the earlier save is whole.
-    const QStringList files = QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden);
+    QStringList files = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+    files.removeAll(QStringLiteral("filler"));
     QCOMPARE(files, QStringList{"QM20250101090506.jpg"});
     QFile file(earlier);
     QVERIFY(file.open(QIODevice::ReadOnly));

@@ -1,3 +1,4 @@
+#include "designer/BackgroundPicture.h"
 #include "designer/Form1.h"
 #include "designer/SignatureCanvas.h"
 #include "sizedialog/Form3.h"
@@ -11,6 +12,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -94,6 +96,16 @@ QByteArray noisyJpeg() {
     return bytes;
 }
 
+/// noisyJpeg() whole, with its end marker, but a run of its coded data overwritten.
+QByteArray corruptJpeg() {
+    QByteArray bytes = noisyJpeg();
+    const qsizetype middle = bytes.size() / 2;
+    for (qsizetype i = middle; i < middle + 64; ++i) {
+        bytes[i] = char(i % 7 == 0 ? 0xFF : 0xD3 + i % 5);
+    }
+    return bytes;
+}
+
 } // namespace
 
 class TestSettings final : public QObject {
@@ -113,6 +125,7 @@ private slots:
     void pictureRefused_data();
     void pictureRefused();
     void choosingTheCopyItself();
+    void damageIsFoundWhateverTheLoggingRules();
 
 private:
     void design();
@@ -321,13 +334,7 @@ void TestSettings::pictureRefused() {
     } else if (kind == QLatin1String("truncated")) {
         writeChosen(noisyJpeg().left(1500));
     } else if (kind == QLatin1String("corrupt")) {
-        // Whole, with its end marker, but a run of its coded data overwritten.
-        QByteArray bytes = noisyJpeg();
-        const qsizetype middle = bytes.size() / 2;
-        for (qsizetype i = middle; i < middle + 64; ++i) {
-            bytes[i] = char(i % 7 == 0 ? 0xFF : 0xD3 + i % 5);
-        }
-        writeChosen(bytes);
+        writeChosen(corruptJpeg());
     } else {
         writeChosen(noisyJpeg());
         if (kind == QLatin1String("gone")) {
@@ -374,6 +381,18 @@ void TestSettings::choosingTheCopyItself() {
     QCOMPARE(readAll(copy), bytes);
     QCOMPARE(m_platform->messages.last().text, kPictureChosen);
     QCOMPARE(m_form->picture1()->picture().size(), QSize(30, 30));
+}
+
+void TestSettings::damageIsFoundWhateverTheLoggingRules() {
+    // The decoder's complaints are how damaged data shows; a user's rules may silence them.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*.warning=false"));
+    const DecodedPicture corrupt = decodeIntactPicture(corruptJpeg());
+    const DecodedPicture whole = decodeIntactPicture(noisyJpeg());
+    QLoggingCategory::setFilterRules(QString());
+    QCOMPARE(corrupt.problem, PictureProblem::Damaged);
+    QVERIFY(corrupt.image.isNull());
+    QCOMPARE(whole.problem, PictureProblem::None);
+    QCOMPARE(whole.image.size(), QSize(340, 95));
 }
 
 QTEST_MAIN(TestSettings)

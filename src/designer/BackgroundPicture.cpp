@@ -5,6 +5,7 @@
 
 #include <QBuffer>
 #include <QImageReader>
+#include <QLoggingCategory>
 
 #include <algorithm>
 #include <cstring>
@@ -72,37 +73,55 @@ bool jpegRunsToItsEnd(const QByteArray& bytes) {
     return false;
 }
 
+constexpr char kDecoderCategories[] = "qt.gui.imageio";
+
+bool isDecoderCategory(const char* name) {
+    return name != nullptr &&
+           std::strncmp(name, kDecoderCategories, sizeof kDecoderCategories - 1) == 0;
+}
+
 /// Counts the warnings Qt's image decoders log while it is alive; everything else goes on to
-/// wherever it went before. A decoder warns where it patches up damaged data.
+/// wherever it went before. A decoder warns where it patches up damaged data, so those warnings
+/// are switched on meanwhile even where the user's logging rules silence them.
 class DecoderWarnings final {
 public:
-    DecoderWarnings()
-        : m_previous(qInstallMessageHandler(&DecoderWarnings::handle)) {
+    DecoderWarnings() {
         s_count = 0;
-        s_previous = m_previous;
+        s_previousHandler = qInstallMessageHandler(&DecoderWarnings::handle);
+        s_previousFilter = QLoggingCategory::installFilter(&DecoderWarnings::filter);
     }
-    ~DecoderWarnings() { qInstallMessageHandler(m_previous); }
+    ~DecoderWarnings() {
+        QLoggingCategory::installFilter(s_previousFilter);
+        qInstallMessageHandler(s_previousHandler);
+    }
     DecoderWarnings(const DecoderWarnings&) = delete;
     DecoderWarnings& operator=(const DecoderWarnings&) = delete;
 
     [[nodiscard]] int count() const { return s_count; }
 
 private:
+    static void filter(QLoggingCategory* category) {
+        if (s_previousFilter != nullptr) {
+            s_previousFilter(category);
+        }
+        if (isDecoderCategory(category->categoryName())) {
+            category->setEnabled(QtWarningMsg, true);
+        }
+    }
+
     static void handle(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-        constexpr char kDecoders[] = "qt.gui.imageio";
-        if (type == QtWarningMsg && context.category != nullptr &&
-            std::strncmp(context.category, kDecoders, sizeof kDecoders - 1) == 0) {
+        if (type == QtWarningMsg && isDecoderCategory(context.category)) {
             ++s_count;
             return;
         }
-        if (s_previous != nullptr) {
-            s_previous(type, context, text);
+        if (s_previousHandler != nullptr) {
+            s_previousHandler(type, context, text);
         }
     }
 
     static inline int s_count = 0;
-    static inline QtMessageHandler s_previous = nullptr;
-    QtMessageHandler m_previous = nullptr;
+    static inline QtMessageHandler s_previousHandler = nullptr;
+    static inline QLoggingCategory::CategoryFilter s_previousFilter = nullptr;
 };
 
 } // namespace

@@ -260,6 +260,11 @@ ReadResult readWholeFile(const QString& path, qint64 maxBytes) {
         if (done == result.bytes.size()) {
             // The file may have grown since it was measured: read on, up to the limit.
             if (done >= maxBytes) {
+                char more = 0;
+                if (::read(fd, &more, 1) > 0) {
+                    ::close(fd);
+                    return failedRead(EFBIG);
+                }
                 break;
             }
             result.bytes.resize(std::min<qint64>(done + (1 << 16), maxBytes));
