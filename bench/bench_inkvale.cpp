@@ -17,12 +17,17 @@
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
 
 using inkvale::test::FakePlatform;
 
 namespace {
 
-/// A fake platform whose payloads are the program's real ones, read in place.
+/// A fake platform whose payloads are the program's real ones, read in place and copied out of
+/// this executable's file, as the program does.
 void useRealPayloads(FakePlatform& platform) {
     static inkvale::SystemPlatform system;
     for (const inkvale::DeployedFile& file : inkvale::kDeployedFiles) {
@@ -30,7 +35,56 @@ void useRealPayloads(FakePlatform& platform) {
             system.embeddedResource(QStringLiteral("CUSTOM"), file.resourceId);
         platform.resources.insert(file.resourceId,
                                   QByteArray::fromRawData(bytes.data(), bytes.size()));
+        if (const auto range =
+                system.embeddedResourceFile(QStringLiteral("CUSTOM"), file.resourceId)) {
+            platform.resourceFiles.insert(file.resourceId, *range);
+        }
     }
+}
+
+/// Runs a command as its own process and waits for it, as a shell would.
+void run(std::vector<std::string> arguments) {
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    if (::posix_spawn(&child, argv.front(), nullptr, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        ::waitpid(child, &status, 0);
+    }
+}
+
+/// The deployed files as a plain folder, for the system's own copy to copy.
+QString deployedFilesFolder() {
+    static QTemporaryDir folder;
+    static const bool made = [] {
+        FakePlatform platform;
+        useRealPayloads(platform);
+        platform.folder = folder.path();
+        inkvale::DeployEmbeddedFiles(platform);
+        return true;
+    }();
+    (void)made;
+    return folder.path();
+}
+
+/// The targets that a deployment writes into `folder`, as `rm -rf` arguments.
+std::vector<std::string> removeDeployedFiles(const QString& folder) {
+    std::vector<std::string> command{"/bin/rm", "-rf"};
+    for (const inkvale::DeployedFile& file : inkvale::kDeployedFiles) {
+        if (!file.target.startsWith(u"fonts/")) {
+            command.push_back(QDir(folder).filePath(file.target.toString()).toStdString());
+        }
+    }
+    command.push_back(QDir(folder).filePath(QStringLiteral("fonts")).toStdString());
+    return command;
+}
+
+std::vector<std::string> copyDeployedFilesInto(const QString& folder) {
+    return {"/bin/cp", "-r", (deployedFilesFolder() + QStringLiteral("/.")).toStdString(),
+            folder.toStdString()};
 }
 
 qint64 payloadBytes(const FakePlatform& platform) {
@@ -67,6 +121,36 @@ void BM_DeployIntoFullFolder(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * payloadBytes(platform));
 }
 BENCHMARK(BM_DeployIntoFullFolder)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+/// Baseline: the system's copy (`cp -r`) of the same files into an empty folder.
+void BM_SystemCopyIntoEmptyFolder(benchmark::State& state) {
+    FakePlatform platform;
+    useRealPayloads(platform);
+    const QString source = deployedFilesFolder();
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTemporaryDir folder;
+        state.ResumeTiming();
+        run(copyDeployedFilesInto(folder.path()));
+    }
+    state.SetBytesProcessed(state.iterations() * payloadBytes(platform));
+}
+BENCHMARK(BM_SystemCopyIntoEmptyFolder)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+/// Baseline: the fastest way the system offers to replace the files of a full folder: remove
+/// them (`rm -rf`), then copy them afresh (`cp -r`).
+void BM_SystemRemoveAndCopyIntoFullFolder(benchmark::State& state) {
+    FakePlatform platform;
+    useRealPayloads(platform);
+    QTemporaryDir folder;
+    run(copyDeployedFilesInto(folder.path()));
+    for (auto _ : state) {
+        run(removeDeployedFiles(folder.path()));
+        run(copyDeployedFilesInto(folder.path()));
+    }
+    state.SetBytesProcessed(state.iterations() * payloadBytes(platform));
+}
+BENCHMARK(BM_SystemRemoveAndCopyIntoFullFolder)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 /// Baseline: the same bytes written with plain file writes, straight over the targets.
 void BM_PlainCopyOfTheSameBytes(benchmark::State& state) {
@@ -148,6 +232,8 @@ void BM_Save(benchmark::State& state) {
     form.text1()->setText(QStringLiteral("张伟"));
     form.Command1_Click();
     for (auto _ : state) {
+        // A save a second, as a person saves: every save takes a fresh name.
+        platform.clock = platform.clock.addSecs(1);
         form.Command2_Click();
     }
 }

@@ -1,9 +1,11 @@
 // Starts the way the program starts and exits as soon as the first window is on screen,
 // printing the peak resident memory. With "bare" it shows an empty Qt window instead, as the
-// baseline for the same measurement.
+// baseline for the same measurement. With "deploy" it only writes the embedded files beside
+// itself, as a start does, and exits.
 
 #include "designer/DesignerControls.h"
 #include "platform/SystemPlatform.h"
+#include "startup/Deployment.h"
 #include "startup/Form2.h"
 
 #include <QApplication>
@@ -12,6 +14,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -54,6 +57,14 @@ private:
 } // namespace
 
 int main(int argc, char* argv[]) {
+    if (argc > 1 && std::strcmp(argv[1], "deploy") == 0) {
+        // No window system and no event loop: the deployment alone, as the whole process.
+        const QCoreApplication app(argc, argv);
+        const inkvale::SystemPlatform platform;
+        inkvale::DeployEmbeddedFiles(platform);
+        std::printf("peak_rss_kib %ld\n", peakResidentKib());
+        return 0;
+    }
     QApplication app(argc, argv);
     const bool bare = app.arguments().contains(QStringLiteral("bare"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));

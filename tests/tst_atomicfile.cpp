@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -67,6 +68,11 @@ private slots:
     void newFilesFollowTheUmask();
     void missingFolder();
     void unwritableFolder();
+    void copiesARangeOfAnotherFile_data();
+    void copiesARangeOfAnotherFile();
+    void rangeBeyondItsFileKeepsTheOldFile();
+    void removeThenReplaceLeavesOpenReadersWhole();
+    void readWholeFile();
 };
 
 void TestAtomicFile::writesEveryByte_data() {
@@ -174,6 +180,129 @@ void TestAtomicFile::unwritableFolder() {
     QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QCOMPARE(result.failure, WriteFailure::NoPermission);
     QCOMPARE(readAll(path), QByteArray("old"));
+}
+
+void TestAtomicFile::copiesARangeOfAnotherFile_data() {
+    QTest::addColumn<QString>("sourceFolder");
+    QTest::addColumn<WriteMode>("mode");
+    QTest::addColumn<qint64>("limit");
+    QTest::addColumn<WriteFailure>("failure");
+    const QString here;
+    // Another file system, where the kernel may not copy between files: read and written.
+    const QString shm = QStringLiteral("/dev/shm");
+    QTest::newRow("same folder, quickly")
+        << here << WriteMode::ReplaceQuickly << qint64(0) << WriteFailure::None;
+    QTest::newRow("same folder, remove then replace")
+        << here << WriteMode::RemoveThenReplace << qint64(0) << WriteFailure::None;
+    QTest::newRow("from memory-backed files")
+        << shm << WriteMode::RemoveThenReplace << qint64(0) << WriteFailure::None;
+    QTest::newRow("file-size limit")
+        << here << WriteMode::RemoveThenReplace << qint64(1 << 20) << WriteFailure::FileTooLarge;
+    QTest::newRow("file-size limit, from memory-backed files")
+        << shm << WriteMode::ReplaceDurably << qint64(1 << 20) << WriteFailure::FileTooLarge;
+}
+
+void TestAtomicFile::copiesARangeOfAnotherFile() {
+    QFETCH(QString, sourceFolder);
+    QFETCH(WriteMode, mode);
+    QFETCH(qint64, limit);
+    QFETCH(WriteFailure, failure);
+    if (!sourceFolder.isEmpty() && !QFileInfo(sourceFolder).isWritable()) {
+        QSKIP("no /dev/shm here");
+    }
+    QTemporaryDir folder;
+    QTemporaryDir elsewhere(sourceFolder.isEmpty()
+                                ? QDir::tempPath() + QStringLiteral("/src-XXXXXX")
+                                : sourceFolder + QStringLiteral("/src-XXXXXX"));
+    QByteArray packed;
+    for (int i = 0; i < (3 << 20); ++i) {
+        packed += char(i * 7 % 251);
+    }
+    const QString source = elsewhere.filePath(QStringLiteral("program.bin"));
+    writeRaw(source, packed);
+    const QString path = folder.filePath(QStringLiteral("fonts 12.ttf"));
+    const QByteArray old(5000, 'o');
+    writeRaw(path, old);
+    // Odd offset and size, more than a megabyte: several pieces when not copied in the kernel.
+    const FileRange range{source, 12345, (2 << 20) + 777};
+
+    WriteResult result;
+    if (limit > 0) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const rlimit small{rlim_t(limit), rlim_t(limit)};
+            ::setrlimit(RLIMIT_FSIZE, &small);
+            ::_exit(static_cast<int>(writeFileAtomically(path, range, mode).failure));
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        QVERIFY(WIFEXITED(status));
+        result.failure = static_cast<WriteFailure>(WEXITSTATUS(status));
+    } else {
+        result = writeFileAtomically(path, range, mode);
+    }
+    QCOMPARE(result.failure, failure);
+    QCOMPARE(readAll(path), result.ok() ? packed.mid(range.offset, range.size) : old);
+    QCOMPARE(strayFiles(folder.path(), {QStringLiteral("fonts 12.ttf")}), QStringList());
+}
+
+void TestAtomicFile::rangeBeyondItsFileKeepsTheOldFile() {
+    QTemporaryDir folder;
+    const QString source = folder.filePath(QStringLiteral("program.bin"));
+    writeRaw(source, QByteArray(1000, 's'));
+    const QString path = folder.filePath(QStringLiteral("skinh.she"));
+    writeRaw(path, "old skin");
+    const WriteResult result =
+        writeFileAtomically(path, FileRange{source, 900, 200}, WriteMode::RemoveThenReplace);
+    QVERIFY(!result.ok());
+    QCOMPARE(readAll(path), QByteArray("old skin"));
+    const WriteResult missing = writeFileAtomically(
+        path, FileRange{folder.filePath(QStringLiteral("none")), 0, 10}, WriteMode::ReplaceQuickly);
+    QCOMPARE(missing.failure, WriteFailure::FolderMissing);
+    QCOMPARE(readAll(path), QByteArray("old skin"));
+    QCOMPARE(
+        strayFiles(folder.path(), {QStringLiteral("skinh.she"), QStringLiteral("program.bin")}),
+        QStringList());
+}
+
+void TestAtomicFile::removeThenReplaceLeavesOpenReadersWhole() {
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("SkinH_VB6.dll"));
+    const QByteArray old(1 << 20, 'o');
+    writeRaw(path, old);
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QFile held(path);
+    QVERIFY(held.open(QIODevice::ReadOnly));
+    const uchar* mapped = held.map(0, old.size());
+    QVERIFY(mapped != nullptr);
+    QVERIFY(writeFileAtomically(path, QByteArray(10, 'n'), WriteMode::RemoveThenReplace).ok());
+    QCOMPARE(readAll(path), QByteArray(10, 'n'));
+    QVERIFY(QByteArrayView(reinterpret_cast<const char*>(mapped), old.size()) == old);
+    // The replacement keeps the file's permissions.
+    QVERIFY(QFile::permissions(path) & QFile::ExeOwner);
+}
+
+void TestAtomicFile::readWholeFile() {
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("背景.jpg"));
+    writeRaw(path, QByteArray(70000, 'j'));
+    ReadResult read = inkvale::readWholeFile(path, 70000);
+    QVERIFY(read.ok());
+    QCOMPARE(read.bytes, QByteArray(70000, 'j'));
+    read = inkvale::readWholeFile(path, 69999);
+    QCOMPARE(read.failure, WriteFailure::FileTooLarge);
+    QVERIFY(read.bytes.isEmpty());
+    read = inkvale::readWholeFile(folder.filePath(QStringLiteral("none.jpg")), 100);
+    QCOMPARE(read.failure, WriteFailure::FolderMissing);
+    QVERIFY(!read.systemReason.isEmpty());
+    read = inkvale::readWholeFile(folder.path(), 100);
+    QCOMPARE(read.failure, WriteFailure::Other);
+    QCOMPARE(read.systemError, EISDIR);
+    if (::geteuid() != 0) {
+        QVERIFY(QFile::setPermissions(path, QFile::WriteOwner));
+        read = inkvale::readWholeFile(path, 70000);
+        QCOMPARE(read.failure, WriteFailure::NoPermission);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestAtomicFile)

@@ -55,6 +55,9 @@ private slots:
     void vanishedProgramFolder();
     void missingPayload();
     void twoDeploymentsAtOnce();
+    void copiesFromTheFileThatHoldsThePayloads_data();
+    void copiesFromTheFileThatHoldsThePayloads();
+    void openOldFileKeepsItsContent();
 
 private:
     void verifyAllDeployed(const QString& folder);
@@ -188,6 +191,64 @@ void TestDeployment::twoDeploymentsAtOnce() {
     }
     QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files).size(), 5);
     QCOMPARE(QDir(target(u"fonts")).entryList(QDir::Files).size(), 15);
+}
+
+void TestDeployment::copiesFromTheFileThatHoldsThePayloads_data() {
+    QTest::addColumn<QString>("pack");
+    QTest::newRow("payloads in the file") << "whole";
+    QTest::newRow("file gone: written from memory") << "gone";
+    QTest::newRow("file cut short: written from memory") << "short";
+}
+
+void TestDeployment::copiesFromTheFileThatHoldsThePayloads() {
+    QFETCH(QString, pack);
+    // The payloads lie one after another in a file, behind a header, as in an executable. In
+    // memory they differ, so the files show which way they were written.
+    QTemporaryDir elsewhere;
+    const QString packPath = elsewhere.filePath(QStringLiteral("program.bin"));
+    QByteArray packed(4096 + 3, 'h');
+    QMap<int, QByteArray> inFile;
+    for (const DeployedFile& file : kDeployedFiles) {
+        const QByteArray bytes = m_platform->resources.value(file.resourceId).repeated(50);
+        m_platform->resourceFiles.insert(file.resourceId,
+                                         FileRange{packPath, packed.size(), bytes.size()});
+        inFile.insert(file.resourceId, bytes);
+        packed += bytes;
+    }
+    if (pack == QLatin1String("short")) {
+        packed.chop(1);
+    }
+    if (pack != QLatin1String("gone")) {
+        writeAll(packPath, packed);
+    }
+    writeAll(target(u"skinh.she"), QByteArray(300000, 'o'));
+
+    DeployEmbeddedFiles(*m_platform);
+    for (const DeployedFile& file : kDeployedFiles) {
+        const bool fromFile = pack == QLatin1String("whole") ||
+                              (pack == QLatin1String("short") && file.resourceId != 119);
+        const QByteArray expected =
+            fromFile ? inFile.value(file.resourceId) : m_platform->resources.value(file.resourceId);
+        QVERIFY2(readAll(target(file.target)) == expected, qPrintable(file.target.toString()));
+    }
+    QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files | QDir::Hidden).size(), 5);
+    QCOMPARE(QDir(target(u"fonts")).entryList(QDir::Files | QDir::Hidden).size(), 15);
+}
+
+void TestDeployment::openOldFileKeepsItsContent() {
+    // A running copy of the program holds the old library open: it must keep reading the old
+    // bytes whole, never a mix of old and new.
+    const QByteArray old(1 << 20, 'o');
+    writeAll(target(u"SkinH_VB6.dll"), old);
+    QFile held(target(u"SkinH_VB6.dll"));
+    QVERIFY(held.open(QIODevice::ReadOnly));
+    const uchar* mapped = held.map(0, old.size());
+    QVERIFY(mapped != nullptr);
+
+    DeployEmbeddedFiles(*m_platform);
+    QCOMPARE(readAll(target(u"SkinH_VB6.dll")), m_platform->resources.value(101));
+    QVERIFY(QByteArrayView(reinterpret_cast<const char*>(mapped), old.size()) == old);
+    QCOMPARE(held.readAll(), old);
 }
 
 QTEST_GUILESS_MAIN(TestDeployment)

@@ -42,6 +42,7 @@ class TestPayload final : public QObject {
 private slots:
     void everyPayloadIsCarriedWhole();
     void payloadsAreWhatTheirNamesSay();
+    void payloadsLieInTheExecutableFile();
     void deployTheRealPayloads();
 };
 
@@ -83,6 +84,25 @@ void TestPayload::payloadsAreWhatTheirNamesSay() {
     }
 }
 
+void TestPayload::payloadsLieInTheExecutableFile() {
+    SystemPlatform platform;
+    QFile executable(QStringLiteral("/proc/self/exe"));
+    QVERIFY(executable.open(QIODevice::ReadOnly));
+    for (const DeployedFile& file : kDeployedFiles) {
+        const std::optional<FileRange> range =
+            platform.embeddedResourceFile(QStringLiteral("CUSTOM"), file.resourceId);
+        QVERIFY2(range.has_value(), qPrintable(file.target.toString()));
+        const QByteArrayView payload =
+            platform.embeddedResource(QStringLiteral("CUSTOM"), file.resourceId);
+        QCOMPARE(range->size, payload.size());
+        // Each starts a page, so the kernel copies it page by page.
+        QCOMPARE(range->offset % 4096, 0);
+        QVERIFY(executable.seek(range->offset));
+        QVERIFY2(executable.read(range->size) == payload, qPrintable(file.target.toString()));
+    }
+    QVERIFY(!platform.embeddedResourceFile(QStringLiteral("CUSTOM"), 100).has_value());
+}
+
 void TestPayload::deployTheRealPayloads() {
     SystemPlatform system;
     FakePlatform platform;
@@ -93,7 +113,13 @@ void TestPayload::deployTheRealPayloads() {
             system.embeddedResource(QStringLiteral("CUSTOM"), file.resourceId);
         platform.resources.insert(file.resourceId,
                                   QByteArray::fromRawData(bytes.data(), bytes.size()));
+        // Copied out of this executable's file, as the program copies them out of its own.
+        if (const auto range =
+                system.embeddedResourceFile(QStringLiteral("CUSTOM"), file.resourceId)) {
+            platform.resourceFiles.insert(file.resourceId, *range);
+        }
     }
+    QCOMPARE(platform.resourceFiles.size(), 20);
     DeployEmbeddedFiles(platform);
     const QMap<int, QString> sources = payloadSources();
     for (const DeployedFile& file : kDeployedFiles) {

@@ -1,20 +1,25 @@
+#include "designer/BackgroundPicture.h"
 #include "designer/Form1.h"
 #include "designer/SignatureCanvas.h"
 #include "sizedialog/Form3.h"
 #include "support/FakePlatform.h"
+#include "support/FileSizeLimit.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include <optional>
 #include <unistd.h>
 
 using namespace inkvale;
@@ -74,6 +79,33 @@ QByteArray pngHeaderOnly(quint32 width, quint32 height) {
     return png;
 }
 
+/// A JPEG of 340 x 95 pixels of noise, large enough (tens of kilobytes) to be cut short.
+QByteArray noisyJpeg() {
+    QImage image(340, 95, QImage::Format_RGB32);
+    quint32 seed = 12345;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            seed = seed * 1664525U + 1013904223U;
+            image.setPixel(x, y, seed >> 8);
+        }
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPG", 90);
+    return bytes;
+}
+
+/// noisyJpeg() whole, with its end marker, but a run of its coded data overwritten.
+QByteArray corruptJpeg() {
+    QByteArray bytes = noisyJpeg();
+    const qsizetype middle = bytes.size() / 2;
+    for (qsizetype i = middle; i < middle + 64; ++i) {
+        bytes[i] = char(i % 7 == 0 ? 0xFF : 0xD3 + i % 5);
+    }
+    return bytes;
+}
+
 } // namespace
 
 class TestSettings final : public QObject {
@@ -93,6 +125,7 @@ private slots:
     void pictureRefused_data();
     void pictureRefused();
     void choosingTheCopyItself();
+    void damageIsFoundWhateverTheLoggingRules();
 
 private:
     void design();
@@ -239,17 +272,26 @@ void TestSettings::pictureRefused_data() {
     QTest::addColumn<QString>("reason");
 
     QTest::newRow("not a picture") << "text"
-                                   << "不是可以打开的图片";
-    QTest::newRow("unreadable file") << "missing"
-                                     << "无法读取";
-    QTest::newRow("picture the user may not read") << "forbidden"
-                                                   << "无法读取";
+                                   << "所选文件不是可以打开的图片。";
+    QTest::newRow("missing file") << "missing"
+                                  << "所选图片“%1”不存在。";
+    QTest::newRow("no permission to read") << "unreadable"
+                                           << "没有权限读取所选图片“%1”。";
     QTest::newRow("decompression bomb") << "bomb"
                                         << "图片尺寸过大(20000×20000)";
     QTest::newRow("picture header, broken body") << "broken"
-                                                 << "不是可以打开的图片";
-    QTest::newRow("copy cannot be written") << "blocked"
-                                            << "无法复制所选图片:";
+                                                 << "所选图片已损坏或不完整";
+    QTest::newRow("truncated JPEG") << "truncated"
+                                    << "所选图片已损坏或不完整";
+    QTest::newRow("JPEG with errors in its data") << "corrupt"
+                                                  << "所选图片已损坏或不完整";
+    QTest::newRow("Program folder gone") << "gone"
+                                         << "程序所在的文件夹“%2”已不存在。";
+    QTest::newRow("read-only Program folder")
+        << "read-only"
+        << "没有权限写入程序所在的文件夹“%2”。\r\n请把本程序移到您可以写入的文件夹";
+    QTest::newRow("file-size limit") << "limit"
+                                     << "文件超出了系统允许本程序写入的大小,无法写入文件夹“%2”";
 }
 
 void TestSettings::pictureRefused() {
@@ -267,47 +309,66 @@ void TestSettings::pictureRefused() {
     m_platform->messages.clear();
 
     QString chosen = m_folder->filePath(QStringLiteral("chosen.jpg"));
-    if (kind == QLatin1String("text")) {
+    const auto writeChosen = [&chosen](const QByteArray& bytes) {
         QFile file(chosen);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("this is not a picture\n");
+        QCOMPARE(file.write(bytes), bytes.size());
+    };
+    const bool unprivileged =
+        kind == QLatin1String("unreadable") || kind == QLatin1String("read-only");
+    if (unprivileged && geteuid() == 0) {
+        QSKIP("root reads and writes anything: run this as an ordinary user");
+    }
+    std::optional<test::FileSizeLimit> limit;
+    if (kind == QLatin1String("text")) {
+        writeChosen("this is not a picture\n");
     } else if (kind == QLatin1String("missing")) {
         chosen = m_folder->filePath(QStringLiteral("nowhere/none.jpg"));
-    } else if (kind == QLatin1String("forbidden")) {
-        if (geteuid() == 0) {
-            QSKIP("root reads any file");
-        }
-        writePicture(chosen, QSize(10, 10), QColor(0, 0, 255));
+    } else if (kind == QLatin1String("unreadable")) {
+        writeChosen(noisyJpeg());
         QVERIFY(QFile::setPermissions(chosen, QFile::WriteOwner));
     } else if (kind == QLatin1String("bomb")) {
-        QFile file(chosen);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(pngHeaderOnly(20000, 20000));
+        writeChosen(pngHeaderOnly(20000, 20000));
     } else if (kind == QLatin1String("broken")) {
-        QFile file(chosen);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(pngHeaderOnly(40, 40));
+        writeChosen(pngHeaderOnly(40, 40));
+    } else if (kind == QLatin1String("truncated")) {
+        writeChosen(noisyJpeg().left(1500));
+    } else if (kind == QLatin1String("corrupt")) {
+        writeChosen(corruptJpeg());
     } else {
-        writePicture(chosen, QSize(10, 10), QColor(0, 0, 255));
-        // The program folder is gone: the copy has nowhere to go.
-        m_platform->folder = m_folder->filePath(QStringLiteral("gone"));
+        writeChosen(noisyJpeg());
+        if (kind == QLatin1String("gone")) {
+            m_platform->folder = m_folder->filePath(QStringLiteral("gone"));
+        } else if (kind == QLatin1String("read-only")) {
+            QVERIFY(QFile::setPermissions(m_folder->path(), QFile::ReadOwner | QFile::ExeOwner));
+        } else {
+            limit.emplace(4096);
+            QVERIFY(limit->applied());
+        }
     }
     m_platform->filesToOpen.push_back(chosen);
     m_form->qmtp_Click();
+    limit.reset();
+    QFile::setPermissions(m_folder->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     QCOMPARE(m_platform->messages.size(), 2);
     QCOMPARE(m_platform->messages.at(0).text, kAdvice);
     QCOMPARE(m_platform->messages.at(1).style, MessageStyle::Warning);
     QVERIFY(m_platform->messages.at(1).text.startsWith(QStringLiteral("签名背景图片设置失败!")));
     QFETCH(QString, reason);
-    QVERIFY2(m_platform->messages.at(1).text.contains(reason),
+    reason.replace(QStringLiteral("%1"), QDir::toNativeSeparators(chosen));
+    reason.replace(QStringLiteral("%2"), QDir::toNativeSeparators(m_platform->folder));
+    QVERIFY2(m_platform->messages.at(1).text.startsWith(
+                 QStringLiteral("签名背景图片设置失败!\r\n") + reason),
              qPrintable(m_platform->messages.at(1).text));
     QCOMPARE(m_form->picture1()->picture(), background);
     QVERIFY(!m_form->label2()->isHidden());
     QCOMPARE(readAll(copy), earlierCopy);
     // No half-made copy is left behind.
     const QStringList leftovers =
-        QDir(m_folder->path()).entryList({QStringLiteral("xxx.jpg.*")}, QDir::Files);
+        QDir(m_folder->path())
+            .entryList({QStringLiteral("xxx.jpg.*"), QStringLiteral(".xxx.jpg.*")},
+                       QDir::Files | QDir::Hidden);
     QVERIFY2(leftovers.isEmpty(), qPrintable(leftovers.join(u',')));
 }
 
@@ -320,6 +381,18 @@ void TestSettings::choosingTheCopyItself() {
     QCOMPARE(readAll(copy), bytes);
     QCOMPARE(m_platform->messages.last().text, kPictureChosen);
     QCOMPARE(m_form->picture1()->picture().size(), QSize(30, 30));
+}
+
+void TestSettings::damageIsFoundWhateverTheLoggingRules() {
+    // The decoder's complaints are how damaged data shows; a user's rules may silence them.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*.warning=false"));
+    const DecodedPicture corrupt = decodeIntactPicture(corruptJpeg());
+    const DecodedPicture whole = decodeIntactPicture(noisyJpeg());
+    QLoggingCategory::setFilterRules(QString());
+    QCOMPARE(corrupt.problem, PictureProblem::Damaged);
+    QVERIFY(corrupt.image.isNull());
+    QCOMPARE(whole.problem, PictureProblem::None);
+    QCOMPARE(whole.image.size(), QSize(340, 95));
 }
 
 QTEST_MAIN(TestSettings)

@@ -90,6 +90,15 @@ void TestSizeDialog::entries_data() {
     QTest::newRow("largest size") << "1000" << done << 1000.0F << true;
     QTest::newRow("whole number") << "20" << done << 20.0F << true;
     QTest::newRow("single precision") << "10.1" << done << 10.1F << true;
+    // As a Chinese input method types them.
+    QTest::newRow("ideographic space before") << "\u300012" << done << 12.0F << true;
+    QTest::newRow("ideographic space after") << "12\u3000" << done << 12.0F << true;
+    QTest::newRow("full-width digits") << "２０" << done << 20.0F << true;
+    QTest::newRow("full-width full stop") << "１．５" << done << 1.5F << true;
+    QTest::newRow("full-width minus") << "－５" << unusable << 42.0F << false;
+    QTest::newRow("full-width plus and exponent") << "＋１Ｅ１" << done << 10.0F << true;
+    QTest::newRow("full-width letters") << "１２ａｂ" << notNumeric << 42.0F << false;
+    QTest::newRow("full-width comma is no group") << "１，０００" << notNumeric << 42.0F << false;
 }
 
 void TestSizeDialog::entries() {
@@ -142,7 +151,11 @@ void TestSizeDialog::numericTest_data() {
     QTest::newRow("group first") << ",5" << false;
     QTest::newRow("group in the fraction") << "1.0,5" << false;
     QTest::newRow("blank inside") << "1 2" << false;
-    QTest::newRow("full-width digits") << "１２" << false;
+    QTest::newRow("full-width digits") << "１２" << true;
+    QTest::newRow("ideographic spaces") << "\u3000\u3000１２\u3000" << true;
+    QTest::newRow("no-break space around") << "\u00a012\u00a0" << true;
+    QTest::newRow("ideographic space inside") << "1\u30002" << false;
+    QTest::newRow("full-width point alone") << "．" << false;
 }
 
 void TestSizeDialog::numericTest() {
@@ -165,6 +178,12 @@ void TestSizeDialog::leadingNumber_data() {
     QTest::newRow("negative") << "-5" << -5.0;
     QTest::newRow("too large") << "1e400" << std::numeric_limits<double>::infinity();
     QTest::newRow("too small") << "1e-400" << 0.0;
+    QTest::newRow("ideographic space first") << "\u300012" << 12.0;
+    QTest::newRow("full-width digits") << "２０" << 20.0;
+    QTest::newRow("full-width full stop") << "１．５" << 1.5;
+    QTest::newRow("full-width minus") << "－５" << -5.0;
+    QTest::newRow("full-width exponent") << "２ｅ－１" << 0.2;
+    QTest::newRow("no-break space first") << "\u00a07" << 7.0;
 }
 
 void TestSizeDialog::leadingNumber() {

@@ -1,13 +1,14 @@
 #include "designer/BackgroundPicture.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "designer/FailureText.h"
+#include "platform/AtomicFile.h"
+
+#include <QBuffer>
 #include <QImageReader>
-#include <QTemporaryFile>
+#include <QLoggingCategory>
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
+#include <cstring>
 
 namespace inkvale {
 
@@ -15,48 +16,113 @@ namespace {
 
 const QString kNotAPicture = QStringLiteral("所选文件不是可以打开的图片。");
 
-/// Why `path` cannot serve as a background picture, or an empty string when it may. Reads only
-/// the header: nothing is decoded.
-QString probePicture(const QString& path) {
-    QImageReader reader(path);
-    if (!reader.canRead()) {
-        // A file that is there but may not be read is no less unreadable than a missing one.
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? kNotAPicture : QStringLiteral("无法读取所选文件。");
+/// Larger files are refused unread: no picture within the pixel limit needs them.
+constexpr qint64 kLargestPictureFile = 512LL * 1024 * 1024;
+
+/// Whether a JPEG stream runs to its end-of-image marker: a file cut short lacks it, and the
+/// decoder would fill the missing rows with grey instead of failing. Segments are walked by
+/// their lengths, so a marker inside an embedded thumbnail is not taken for the end.
+bool jpegRunsToItsEnd(const QByteArray& bytes) {
+    const auto at = [&bytes](qsizetype i) {
+        return static_cast<unsigned char>(bytes.at(i));
+    };
+    const qsizetype n = bytes.size();
+    if (n < 4 || at(0) != 0xFF || at(1) != 0xD8) {
+        return false;
     }
-    const QSize size = reader.size();
-    if (exceedsPixelLimit(size)) {
-        return QStringLiteral("图片尺寸过大(%1×%2),请选择一亿像素以内的图片。")
-            .arg(size.width())
-            .arg(size.height());
+    qsizetype i = 2;
+    while (i < n) {
+        if (at(i) != 0xFF) {
+            return false; // not at a marker: the stream is broken
+        }
+        while (i < n && at(i) == 0xFF) {
+            ++i; // fill bytes
+        }
+        if (i >= n) {
+            return false;
+        }
+        const unsigned char marker = at(i++);
+        if (marker == 0xD9) {
+            return true;
+        }
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+            continue; // markers without a segment
+        }
+        if (i + 2 > n) {
+            return false;
+        }
+        const qsizetype length = (qsizetype(at(i)) << 8) | at(i + 1);
+        if (length < 2 || i + length > n) {
+            return false;
+        }
+        i += length;
+        if (marker == 0xDA) {
+            // Entropy-coded data follows the scan header, up to the next real marker.
+            while (i < n) {
+                if (at(i) == 0xFF && i + 1 < n && at(i + 1) != 0x00 && at(i + 1) != 0xFF &&
+                    !(at(i + 1) >= 0xD0 && at(i + 1) <= 0xD7)) {
+                    break;
+                }
+                ++i;
+            }
+            if (i + 1 >= n) {
+                return false;
+            }
+        }
     }
-    return {};
+    return false;
 }
 
-/// Decodes the picture at `path`; a null image when it cannot.
-QImage loadPicture(const QString& path) {
-    QImageReader reader(path);
-    return readPictureWithinLimit(reader);
+constexpr char kDecoderCategories[] = "qt.gui.imageio";
+
+bool isDecoderCategory(const char* name) {
+    return name != nullptr &&
+           std::strncmp(name, kDecoderCategories, sizeof kDecoderCategories - 1) == 0;
 }
 
-/// Copies `from` into the open file `to`; empty on success, otherwise why not.
-QString copyInto(const QString& from, QFile& to) {
-    QFile source(from);
-    if (!source.open(QIODevice::ReadOnly)) {
-        return source.errorString();
+/// Counts the warnings Qt's image decoders log while it is alive; everything else goes on to
+/// wherever it went before. A decoder warns where it patches up damaged data, so those warnings
+/// are switched on meanwhile even where the user's logging rules silence them.
+class DecoderWarnings final {
+public:
+    DecoderWarnings() {
+        s_count = 0;
+        s_previousHandler = qInstallMessageHandler(&DecoderWarnings::handle);
+        s_previousFilter = QLoggingCategory::installFilter(&DecoderWarnings::filter);
     }
-    constexpr qint64 kChunk = 1 << 16;
-    while (!source.atEnd()) {
-        const QByteArray chunk = source.read(kChunk);
-        if (chunk.isEmpty() && source.error() != QFileDevice::NoError) {
-            return source.errorString();
+    ~DecoderWarnings() {
+        QLoggingCategory::installFilter(s_previousFilter);
+        qInstallMessageHandler(s_previousHandler);
+    }
+    DecoderWarnings(const DecoderWarnings&) = delete;
+    DecoderWarnings& operator=(const DecoderWarnings&) = delete;
+
+    [[nodiscard]] int count() const { return s_count; }
+
+private:
+    static void filter(QLoggingCategory* category) {
+        if (s_previousFilter != nullptr) {
+            s_previousFilter(category);
         }
-        if (to.write(chunk) != chunk.size()) {
-            return to.errorString();
+        if (isDecoderCategory(category->categoryName())) {
+            category->setEnabled(QtWarningMsg, true);
         }
     }
-    return to.flush() ? QString() : to.errorString();
-}
+
+    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+        if (type == QtWarningMsg && isDecoderCategory(context.category)) {
+            ++s_count;
+            return;
+        }
+        if (s_previousHandler != nullptr) {
+            s_previousHandler(type, context, text);
+        }
+    }
+
+    static inline int s_count = 0;
+    static inline QtMessageHandler s_previousHandler = nullptr;
+    static inline QLoggingCategory::CategoryFilter s_previousFilter = nullptr;
+};
 
 } // namespace
 
@@ -76,44 +142,60 @@ QImage readPictureWithinLimit(QImageReader& reader) {
     return reader.read();
 }
 
-BackgroundPicture adoptBackgroundPicture(const QString& chosen, const QString& programFolder) {
-    const QString problem = probePicture(chosen);
-    if (!problem.isEmpty()) {
-        return {QImage(), problem};
+DecodedPicture decodeIntactPicture(const QByteArray& bytes) {
+    QBuffer device;
+    device.setData(bytes);
+    device.open(QIODevice::ReadOnly);
+    QImageReader reader(&device);
+    if (!reader.canRead()) {
+        return {QImage(), PictureProblem::NotAPicture, QSize()};
     }
-    const QString copy = programFolder + QStringLiteral("/xxx.jpg");
-    if (QFileInfo::exists(copy) &&
-        QFileInfo(chosen).canonicalFilePath() == QFileInfo(copy).canonicalFilePath()) {
-        // The copy itself was chosen: copying it onto itself would empty it.
-        const QImage image = loadPicture(copy);
-        return {image, image.isNull() ? kNotAPicture : QString()};
+    const QSize size = reader.size();
+    if (exceedsPixelLimit(size)) {
+        return {QImage(), PictureProblem::TooLarge, size};
     }
+    if (reader.format() == "jpeg" && !jpegRunsToItsEnd(bytes)) {
+        return {QImage(), PictureProblem::Damaged, size};
+    }
+    QImage image;
+    int warnings = 0;
+    {
+        const DecoderWarnings watch;
+        image = readPictureWithinLimit(reader);
+        warnings = watch.count();
+    }
+    if (image.isNull() || warnings > 0) {
+        return {QImage(), PictureProblem::Damaged, size};
+    }
+    return {image, PictureProblem::None, size};
+}
 
-    // The new copy replaces the old one only once it has loaded, so a failure keeps the old.
-    QTemporaryFile incoming(copy + QStringLiteral(".XXXXXX"));
-    if (!incoming.open()) {
-        return {QImage(), QStringLiteral("无法复制所选图片:") + incoming.errorString()};
+BackgroundPicture adoptBackgroundPicture(const QString& chosen, const QString& programFolder) {
+    const ReadResult read = readWholeFile(chosen, kLargestPictureFile);
+    if (!read.ok()) {
+        return {QImage(), pictureReadFailureText(read, chosen)};
     }
-    const QString copyError = copyInto(chosen, incoming);
-    if (!copyError.isEmpty()) {
-        return {QImage(), QStringLiteral("无法复制所选图片:") + copyError};
-    }
-    incoming.close();
-    const QImage image = loadPicture(incoming.fileName());
-    if (image.isNull()) {
+    const DecodedPicture picture = decodeIntactPicture(read.bytes);
+    switch (picture.problem) {
+    case PictureProblem::None:
+        break;
+    case PictureProblem::NotAPicture:
         return {QImage(), kNotAPicture};
+    case PictureProblem::TooLarge:
+        return {QImage(), QStringLiteral("图片尺寸过大(%1×%2),请选择一亿像素以内的图片。")
+                              .arg(picture.size.width())
+                              .arg(picture.size.height())};
+    case PictureProblem::Damaged:
+        return {QImage(), QStringLiteral("所选图片已损坏或不完整,无法使用。")};
     }
-    std::error_code error;
-    std::filesystem::rename(incoming.fileName().toStdU16String(), copy.toStdU16String(), error);
-    if (error) {
-        return {QImage(),
-                QStringLiteral("无法复制所选图片:") + QString::fromLocal8Bit(error.message())};
+    // The same bytes that were checked become the copy; it replaces an earlier one only when
+    // complete, so choosing the copy itself is safe as well.
+    const WriteResult written = writeFileAtomically(programFolder + QStringLiteral("/xxx.jpg"),
+                                                    read.bytes, WriteMode::ReplaceDurably);
+    if (!written.ok()) {
+        return {QImage(), folderWriteFailureText(written, programFolder)};
     }
-    incoming.setAutoRemove(false);
-    // A temporary file is private to its owner; the copy is an ordinary file.
-    QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
-                                    QFile::ReadOther);
-    return {image, QString()};
+    return {picture.image, QString()};
 }
 
 } // namespace inkvale

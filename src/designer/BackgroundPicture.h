@@ -17,15 +17,36 @@ inline constexpr qint64 kLargestBackgroundPixels = 100'000'000;
 /// decoded. A null image when it cannot; `reader` then says why, unless the size was refused.
 [[nodiscard]] QImage readPictureWithinLimit(QImageReader& reader);
 
+/// Why a picture's bytes cannot serve as a picture.
+enum class PictureProblem {
+    None,        ///< decoded whole and cleanly
+    NotAPicture, ///< no image format recognises it
+    TooLarge,    ///< beyond kLargestBackgroundPixels
+    Damaged,     ///< recognised, but truncated or with errors in its data
+};
+
+/// A picture decoded from bytes, and what was wrong with it.
+struct DecodedPicture {
+    QImage image; ///< null unless problem is None
+    PictureProblem problem = PictureProblem::None;
+    QSize size; ///< the size its header gives, when known
+};
+
+/// Decodes `bytes`, refusing what readPictureWithinLimit refuses and any picture that is cut
+/// short or that the decoder had to patch up (a JPEG without its end marker, data errors): such
+/// a picture would show a grey band or garbage.
+[[nodiscard]] DecodedPicture decodeIntactPicture(const QByteArray& bytes);
+
 /// The outcome of adopting a background picture.
 struct BackgroundPicture {
     QImage image;  ///< the loaded picture; null when it could not be adopted
     QString error; ///< why not, for the user; empty on success
 };
 
-/// Copies `chosen` to "xxx.jpg" in `programFolder` and loads the picture from the copy. The file
-/// is checked first, so a file that is not a usable picture leaves an earlier copy in place;
-/// choosing the copy itself loads it as it is.
+/// Reads `chosen`, checks that it is a whole picture, and writes its bytes to "xxx.jpg" in
+/// `programFolder` (replacing an earlier copy only once the new one is complete). Any failure
+/// (the file cannot be read, is not a picture or is damaged, the folder cannot be written)
+/// leaves an earlier copy as it was and says why, naming the file or the folder.
 [[nodiscard]] BackgroundPicture adoptBackgroundPicture(const QString& chosen,
                                                        const QString& programFolder);
 

@@ -2,6 +2,7 @@
 
 #include "designer/BackgroundPicture.h"
 #include "designer/DesignerControls.h"
+#include "designer/FailureText.h"
 #include "designer/SignatureCanvas.h"
 #include "designer/SignatureFile.h"
 #include "designer/StatusLine.h"
@@ -144,15 +145,17 @@ void Form1::Command1_Click() {
 }
 
 void Form1::Command2_Click() {
-    const QString name = signatureFileName(m_platform.currentDateTime());
-    const QString path = m_platform.programFolder() + QLatin1Char('/') + name;
-    const QString error = writeBitmap(m_picture1->image(), path);
-    if (!error.isEmpty()) {
-        m_platform.showMessage(this, QStringLiteral("签名图片保存失败!\r\n") + error,
+    const QString folder = m_platform.programFolder();
+    const SavedSignature saved =
+        saveSignature(m_picture1->image(), folder, m_platform.currentDateTime());
+    if (!saved.result.ok()) {
+        m_platform.showMessage(this,
+                               QStringLiteral("签名图片保存失败!\r\n") +
+                                   folderWriteFailureText(saved.result, folder),
                                MessageStyle::Warning);
         return;
     }
-    m_platform.showMessage(this, QStringLiteral("签名图片已保存在当前目录下!名称:") + name,
+    m_platform.showMessage(this, QStringLiteral("签名图片已保存在当前目录下!名称:") + saved.name,
                            MessageStyle::Information);
 }
 

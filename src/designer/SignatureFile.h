@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/AtomicFile.h"
+
 #include <QDateTime>
 #include <QImage>
 #include <QString>
@@ -10,9 +12,25 @@ namespace inkvale {
 /// (year, month, day, 24-hour clock, minute, second) and ".jpg", e.g. QM20250101090507.jpg.
 [[nodiscard]] QString signatureFileName(const QDateTime& when);
 
+/// `image` as the bytes of a Windows bitmap file; empty when it cannot be encoded.
+[[nodiscard]] QByteArray bitmapBytes(const QImage& image);
+
 /// Writes `image` as a Windows bitmap to `path`. The bytes go to a temporary file beside it that
 /// replaces `path` only when complete, so a failed save never leaves a truncated picture.
-/// Returns an empty string on success, otherwise why it failed.
+/// Returns an empty string on success, otherwise the system's reason.
 [[nodiscard]] QString writeBitmap(const QImage& image, const QString& path);
+
+/// The outcome of saveSignature.
+struct SavedSignature {
+    QString name;       ///< the file name taken, without the folder; empty when none was
+    WriteResult result; ///< why nothing was saved, when it failed
+};
+
+/// Saves `image` as a bitmap into `folder` under a name no file has: signatureFileName(when),
+/// or, when that name is taken, the next second whose name is free. The name is claimed in
+/// one step with the complete file, so another program saving at the same moment can neither
+/// take it nor be overwritten; an existing file is never replaced.
+[[nodiscard]] SavedSignature saveSignature(const QImage& image, const QString& folder,
+                                           const QDateTime& when);
 
 } // namespace inkvale

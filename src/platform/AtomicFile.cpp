@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,6 +50,55 @@ int writeAll(int fd, QByteArrayView bytes) {
         left -= written;
     }
     return 0;
+}
+
+/// Copies `source` to `fd`: inside the kernel where it can, in pieces through a small buffer
+/// where it cannot (another file system, an old kernel).
+int copyRange(int fd, const FileRange& source) {
+    const int in = ::open(QFile::encodeName(source.path).constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        return errno;
+    }
+    off_t offset = static_cast<off_t>(source.offset);
+    qint64 left = source.size;
+    int error = 0;
+    bool inKernel = true;
+    while (left > 0 && inKernel) {
+        const ssize_t copied =
+            ::copy_file_range(in, &offset, fd, nullptr, static_cast<size_t>(left), 0);
+        if (copied > 0) {
+            left -= copied;
+        } else if (copied == 0) {
+            error = EIO; // the source ends before its range does
+            break;
+        } else if (errno == EINTR) {
+            continue;
+        } else if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
+                   errno == EBADF) {
+            inKernel = false;
+        } else {
+            error = errno;
+            break;
+        }
+    }
+    constexpr qsizetype kPiece = 1 << 20;
+    QByteArray buffer;
+    while (error == 0 && left > 0) {
+        buffer.resize(std::min<qint64>(left, kPiece));
+        const ssize_t got = ::pread(in, buffer.data(), static_cast<size_t>(buffer.size()), offset);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            error = got < 0 ? errno : EIO;
+            break;
+        }
+        error = writeAll(fd, QByteArrayView(buffer.constData(), got));
+        offset += got;
+        left -= got;
+    }
+    ::close(in);
+    return error;
 }
 
 /// Creates a fresh file beside `target` that nobody else can have opened; -1 with errno set
@@ -109,7 +159,11 @@ WriteFailure classifyWriteError(int systemError) {
     }
 }
 
-WriteResult writeFileAtomically(const QString& path, QByteArrayView bytes, WriteMode mode) {
+namespace {
+
+/// The one way every file is written: `fill` writes the content to the temporary file and
+/// returns 0 or the system's error number.
+WriteResult writeThrough(const QString& path, WriteMode mode, const std::function<int(int)>& fill) {
     ignoreFileSizeSignal();
     const QByteArray target = QFile::encodeName(path);
     QByteArray temporary;
@@ -121,6 +175,7 @@ WriteResult writeFileAtomically(const QString& path, QByteArrayView bytes, Write
         ::unlink(temporary.constData());
         return failed(systemError);
     };
+    const bool durable = mode == WriteMode::ReplaceDurably || mode == WriteMode::ClaimNewName;
 
     if (mode != WriteMode::ClaimNewName) {
         // A replaced file keeps its permissions, as it would when written in place.
@@ -129,8 +184,8 @@ WriteResult writeFileAtomically(const QString& path, QByteArrayView bytes, Write
             ::fchmod(fd, existing.st_mode & 07777);
         }
     }
-    int error = writeAll(fd, bytes);
-    if (error == 0 && mode != WriteMode::ReplaceQuickly && ::fdatasync(fd) != 0) {
+    int error = fill(fd);
+    if (error == 0 && durable && ::fdatasync(fd) != 0) {
         error = errno;
     }
     // close() reports what a network or quota file system only finds at the end.
@@ -154,13 +209,84 @@ WriteResult writeFileAtomically(const QString& path, QByteArrayView bytes, Write
             }
             ::unlink(temporary.constData());
         }
-    } else if (::rename(temporary.constData(), target.constData()) != 0) {
-        return abandon(errno);
+    } else {
+        if (mode == WriteMode::RemoveThenReplace && ::unlink(target.constData()) != 0 &&
+            errno != ENOENT) {
+            return abandon(errno);
+        }
+        if (::rename(temporary.constData(), target.constData()) != 0) {
+            return abandon(errno);
+        }
     }
-    if (mode != WriteMode::ReplaceQuickly) {
+    if (durable) {
         syncFolderOf(target);
     }
     return {};
+}
+
+} // namespace
+
+WriteResult writeFileAtomically(const QString& path, QByteArrayView bytes, WriteMode mode) {
+    return writeThrough(path, mode, [bytes](int fd) { return writeAll(fd, bytes); });
+}
+
+WriteResult writeFileAtomically(const QString& path, const FileRange& source, WriteMode mode) {
+    return writeThrough(path, mode, [&source](int fd) { return copyRange(fd, source); });
+}
+
+ReadResult readWholeFile(const QString& path, qint64 maxBytes) {
+    const auto failedRead = [](int systemError) {
+        const WriteResult why = failed(systemError);
+        return ReadResult{{}, why.failure, why.systemError, why.systemReason};
+    };
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return failedRead(errno);
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        const int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
+        ::close(fd);
+        return failedRead(error);
+    }
+    if (info.st_size > maxBytes) {
+        ::close(fd);
+        return failedRead(EFBIG);
+    }
+    ReadResult result;
+    result.bytes.resize(static_cast<qsizetype>(info.st_size));
+    qsizetype done = 0;
+    while (true) {
+        if (done == result.bytes.size()) {
+            // The file may have grown since it was measured: read on, up to the limit.
+            if (done >= maxBytes) {
+                char more = 0;
+                if (::read(fd, &more, 1) > 0) {
+                    ::close(fd);
+                    return failedRead(EFBIG);
+                }
+                break;
+            }
+            result.bytes.resize(std::min<qint64>(done + (1 << 16), maxBytes));
+        }
+        const ssize_t got =
+            ::read(fd, result.bytes.data() + done, static_cast<size_t>(result.bytes.size() - done));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            const int error = errno;
+            ::close(fd);
+            return failedRead(error);
+        }
+        if (got == 0) {
+            break;
+        }
+        done += got;
+    }
+    ::close(fd);
+    result.bytes.truncate(done);
+    return result;
 }
 
 } // namespace inkvale

@@ -38,6 +38,19 @@ enum class WriteMode {
     /// believe they own it; fails with WriteFailure::NameTaken otherwise. Durable like
     /// ReplaceDurably.
     ClaimNewName,
+    /// Like ReplaceQuickly, but the old file's name is removed just before the complete file
+    /// takes it: some file systems (ext4) push a file's data to the disk when it replaces
+    /// another by rename, and a file that takes a free name is not held up that way. A reader
+    /// may, for an instant, find no file at all; it never finds a torn one. Processes that have
+    /// the old file open or mapped keep it whole.
+    RemoveThenReplace,
+};
+
+/// A run of bytes inside another file: where a payload lies in the program's own executable.
+struct FileRange {
+    QString path;      ///< the file that holds the bytes (e.g. "/proc/self/exe")
+    qint64 offset = 0; ///< where they start
+    qint64 size = 0;   ///< how many there are
 };
 
 /// Writes `bytes` to `path` so that no byte reaches `path` before the whole file is complete:
@@ -47,6 +60,27 @@ enum class WriteMode {
 /// gets the usual permissions for the user's umask.
 [[nodiscard]] WriteResult writeFileAtomically(const QString& path, QByteArrayView bytes,
                                               WriteMode mode = WriteMode::ReplaceDurably);
+
+/// Like writeFileAtomically above, with the bytes taken from `source`. Where the system can, they
+/// are copied inside the kernel and never pass through this process's memory; otherwise they
+/// are read and written in pieces. A source that cannot be opened or is shorter than its range
+/// fails like any write.
+[[nodiscard]] WriteResult writeFileAtomically(const QString& path, const FileRange& source,
+                                              WriteMode mode = WriteMode::ReplaceDurably);
+
+/// The outcome of readWholeFile.
+struct ReadResult {
+    QByteArray bytes;
+    WriteFailure failure = WriteFailure::None; ///< NoPermission, FolderMissing (no such file), ...
+    int systemError = 0;
+    QString systemReason;
+
+    [[nodiscard]] bool ok() const { return failure == WriteFailure::None; }
+};
+
+/// Reads the whole file at `path`, with the system's reason when it cannot. A file larger than
+/// `maxBytes` fails with WriteFailure::FileTooLarge before anything is read.
+[[nodiscard]] ReadResult readWholeFile(const QString& path, qint64 maxBytes);
 
 /// The failure class of a system error number.
 [[nodiscard]] WriteFailure classifyWriteError(int systemError);

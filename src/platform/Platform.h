@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/AtomicFile.h"
 #include "platform/HttpFetcher.h"
 
 #include <QByteArrayView>
@@ -95,6 +96,12 @@ public:
     /// The whole payload of the embedded resource of `type` and `id`, read in place (no copy);
     /// empty when there is none. Valid for as long as the program runs.
     [[nodiscard]] virtual QByteArrayView embeddedResource(const QString& type, int id) const = 0;
+
+    /// Where the payload of embeddedResource(type, id) lies inside a file, so that it can be
+    /// copied without passing through the program's memory; nothing when it lies in no file
+    /// (the default) or cannot be found there.
+    [[nodiscard]] virtual std::optional<FileRange> embeddedResourceFile(const QString& type,
+                                                                        int id) const;
 
     /// The folder where the user installs fonts for themselves, created when missing.
     [[nodiscard]] virtual QString userFontFolder() const = 0;

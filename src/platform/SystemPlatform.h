@@ -28,6 +28,8 @@ public:
     bool openInShell(const QString& target, ShellWindow window) override;
     [[nodiscard]] QString programFolder() const override;
     [[nodiscard]] QByteArrayView embeddedResource(const QString& type, int id) const override;
+    [[nodiscard]] std::optional<FileRange> embeddedResourceFile(const QString& type,
+                                                                int id) const override;
     [[nodiscard]] QString userFontFolder() const override;
     void attachSkin(const QString& libraryPath, const QString& skinFile) override;
     [[nodiscard]] QDateTime currentDateTime() const override;

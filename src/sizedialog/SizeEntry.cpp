@@ -11,9 +11,9 @@ namespace inkvale {
 
 namespace {
 
-// The same blanks that the numeric test trims, so that an entry that passes it is read whole.
+// Entries are read after halfWidthEntry(), which makes every blank a plain space.
 bool isBlank(QChar c) {
-    return c.isSpace();
+    return c == QLatin1Char(' ');
 }
 
 bool isDigit(QChar c) {
@@ -57,8 +57,27 @@ bool isBelowOne(std::string_view number) {
 
 } // namespace
 
+QString halfWidthEntry(const QString& text) {
+    QString entry = text;
+    for (QChar& c : entry) {
+        const char16_t u = c.unicode();
+        if (u >= u'\uFF01' && u <= u'\uFF5E') {
+            // Full-width forms of ASCII, as Chinese input methods type them.
+            const char16_t ascii = static_cast<char16_t>(u - 0xFEE0);
+            if ((ascii >= u'0' && ascii <= u'9') || ascii == u'+' || ascii == u'-' ||
+                ascii == u'.' || ascii == u'E' || ascii == u'e') {
+                c = QChar(ascii);
+            }
+        } else if (c.isSpace()) {
+            // Every blank, the ideographic space (U+3000) included, is a plain space.
+            c = QLatin1Char(' ');
+        }
+    }
+    return entry;
+}
+
 bool isNumericEntry(const QString& text, QChar groupSeparator) {
-    const QString entry = text.trimmed();
+    const QString entry = halfWidthEntry(text).trimmed();
     qsizetype i = 0;
     const qsizetype n = entry.size();
     if (i < n && isSign(entry.at(i))) {
@@ -96,7 +115,8 @@ bool isNumericEntry(const QString& text, QChar groupSeparator) {
     return i == n;
 }
 
-double leadingNumber(const QString& text) {
+double leadingNumber(const QString& entry) {
+    const QString text = halfWidthEntry(entry);
     std::string number;
     bool point = false;
     bool mantissaDigits = false;

@@ -7,12 +7,18 @@
 
 namespace inkvale {
 
+/// `text` as the two functions below read it: full-width digits, signs, full stop and the
+/// letter E as typed by a Chinese input method become their ASCII forms, and every blank
+/// (tabs, line breaks, the ideographic space) becomes a plain space.
+[[nodiscard]] QString halfWidthEntry(const QString& text);
+
 /// Whether `text` reads as one number: apart from leading and trailing blanks, an optional sign,
 /// digits with at most one decimal point, and an optional exponent (E, an optional sign, digits).
 /// `groupSeparator` (the locale's digit-group separator) may stand between integer digits.
 [[nodiscard]] bool isNumericEntry(const QString& text, QChar groupSeparator);
 
-/// The number at the start of `text`: blanks are skipped, the full stop is the decimal point,
+/// The number at the start of `text` (read through halfWidthEntry, as isNumericEntry reads it):
+/// blanks are skipped, the full stop is the decimal point,
 /// and reading stops at the first character that cannot continue the number. 0 when no digits
 /// start it; infinite when the number is too large for a double.
 [[nodiscard]] double leadingNumber(const QString& text);

@@ -1,10 +1,11 @@
 #include "startup/Deployment.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Platform.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace inkvale {
 
@@ -18,27 +19,28 @@ bool isReadOnly(const QFileInfo& target) {
     return target.exists() && (!(target.permissions() & kAnyWrite) || !target.isWritable());
 }
 
-void writeFile(const QString& path, QByteArrayView payload) {
+void writeFile(const QString& path, const Platform& platform, int resourceId) {
     const QFileInfo target(path);
     if (isReadOnly(target)) {
         return;
     }
+    const QString type = QStringLiteral("CUSTOM");
+    const QByteArrayView payload = platform.embeddedResource(type, resourceId);
     if (payload.isEmpty()) {
         // Nothing to write: a missing target is made empty, an existing one is kept.
-        if (!target.exists()) {
-            QFile(path).open(QIODevice::WriteOnly);
+        (void)writeFileAtomically(path, QByteArrayView(), WriteMode::ClaimNewName);
+        return;
+    }
+    // Every file is written again at the next start, so none waits for the disk; each still
+    // takes its name only when complete. Failures are passed over: the start goes on.
+    constexpr WriteMode kMode = WriteMode::RemoveThenReplace;
+    if (const std::optional<FileRange> inFile = platform.embeddedResourceFile(type, resourceId)) {
+        // Copied file to file, so the payload's pages never enter the program's memory.
+        if (writeFileAtomically(path, *inFile, kMode).ok()) {
+            return;
         }
-        return;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return;
-    }
-    if (file.write(payload.data(), payload.size()) != payload.size()) {
-        file.cancelWriting();
-        return;
-    }
-    file.commit();
+    (void)writeFileAtomically(path, payload, kMode);
 }
 
 } // namespace
@@ -50,8 +52,7 @@ void DeployEmbeddedFiles(const Platform& platform) {
             folder.mkdir(QStringLiteral("fonts"));
         }
         const DeployedFile& file = kDeployedFiles.at(i);
-        writeFile(folder.filePath(file.target.toString()),
-                  platform.embeddedResource(QStringLiteral("CUSTOM"), file.resourceId));
+        writeFile(folder.filePath(file.target.toString()), platform, file.resourceId);
     }
 }
 

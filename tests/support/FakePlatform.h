@@ -49,6 +49,12 @@ public:
     bool openInShell(const QString& target, ShellWindow window) override;
     [[nodiscard]] QString programFolder() const override { return folder; }
     [[nodiscard]] QByteArrayView embeddedResource(const QString& type, int id) const override;
+    [[nodiscard]] std::optional<FileRange> embeddedResourceFile(const QString& type,
+                                                                int id) const override {
+        return type == QLatin1String("CUSTOM") && resourceFiles.contains(id)
+                   ? std::optional<FileRange>(resourceFiles.value(id))
+                   : std::nullopt;
+    }
     [[nodiscard]] QString userFontFolder() const override { return fontFolder; }
     void attachSkin(const QString& libraryPath, const QString& skinFile) override {
         skinAttachments.append({libraryPath, skinFile});
@@ -107,6 +113,9 @@ public:
     QString fontFolder = QStringLiteral("/tmp/inkvale-fake-fonts");
     /// Embedded resources of type "CUSTOM", by id.
     QMap<int, QByteArray> resources;
+    /// Where some of them lie in a file, for copying file to file; the rest are written from
+    /// `resources`.
+    QMap<int, FileRange> resourceFiles;
 
 private:
     HttpFetcher m_http;

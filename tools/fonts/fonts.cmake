@@ -1,7 +1,7 @@
 # Inkvale's style fonts: include() this from the top CMakeLists.txt.
 #
 # Defines
-#   INKVALE_FONTS_DIR   folder that receives the built fonts (${CMAKE_BINARY_DIR}/fonts)
+#   INKVALE_FONTS_DIR   folder that receives the built fonts (${CMAKE_BINARY_DIR}/style-fonts)
 #   INKVALE_FONT_FILES  the fifteen built files, M=1..15: ${INKVALE_FONTS_DIR}/1.ttf ... 15.ttf
 #   inkvale_fonts       custom target that builds them
 #
@@ -12,7 +12,9 @@
 set(INKVALE_FONTS_TOOLS_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(INKVALE_FONTS_PYTHON /usr/bin/python3 CACHE FILEPATH
     "Python with Debian's fontTools (python3-fonttools) used to build the style fonts")
-set(INKVALE_FONTS_DIR ${CMAKE_BINARY_DIR}/fonts)
+# A folder of its own: the program deploys its fonts into "fonts" beside itself, and running
+# it from the build folder must not touch the build's outputs.
+set(INKVALE_FONTS_DIR ${CMAKE_BINARY_DIR}/style-fonts)
 
 set(INKVALE_FONT_FILES)
 foreach(m RANGE 1 15)
