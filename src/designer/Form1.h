@@ -8,6 +8,7 @@
 
 #include <array>
 
+class QButtonGroup;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -112,11 +113,14 @@ private:
     void buildStyleCell(const StyleSlot& slot, QGroupBox* page);
     void buildHiddenControls();
     void buildSettingsMenu();
+    void buildKeyboardOrder();
 
     /// Counts the installed style fonts; when one is missing, tells the user, opens the two font
     /// folders and ends the program (returning false).
     bool CheckStyleFonts();
     void showPage(int page);
+    /// Takes the page that is not shown, and "<<" while page 1 covers it, out of the tab chain.
+    void coverHiddenControls(int shownPage);
     void setLinkColour(const QColor& colour);
     void enableDesigning();
 
@@ -150,6 +154,8 @@ private:
     QListWidget* m_list1 = nullptr;
     std::array<QLineEdit*, kStyleCount> m_faceNameBoxes{};
     std::array<QRadioButton*, kSlotCount> m_option1{};
+    /// All eighteen options: at most one is ever selected, across both pages.
+    QButtonGroup* m_styleGroup = nullptr;
 };
 
 } // namespace inkvale

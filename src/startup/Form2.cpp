@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 #include "startup/Deployment.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -42,6 +43,7 @@ Form2::Form2(Platform& platform, std::function<void()> showMainWindow)
     setWindowTitle(QStringLiteral("Form2"));
     setAttribute(Qt::WA_DeleteOnClose);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
     resize(kSize);
 
     m_timer1 = new QTimer(this);
@@ -60,6 +62,8 @@ void Form2::loadAndShow() {
         move(target->availableGeometry().center() - rect().center());
     }
     show();
+    // Frameless windows are not always given the keyboard: the splash asks for it.
+    activateWindow();
 }
 
 void Form2::Form_Load() {
@@ -152,6 +156,19 @@ void Form2::mouseReleaseEvent(QMouseEvent* event) {
         Form_Click();
     }
     QWidget::mouseReleaseEvent(event);
+}
+
+void Form2::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+    case Qt::Key_Escape:
+        Form_Click();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
 }
 
 } // namespace inkvale

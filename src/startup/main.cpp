@@ -2,6 +2,7 @@
 #include "designer/Form1.h"
 #include "platform/SystemPlatform.h"
 #include "startup/Form2.h"
+#include "startup/InterfaceLanguage.h"
 
 #include <QApplication>
 #include <QStyleFactory>
@@ -13,6 +14,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Inkvale"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setFont(inkvale::interfaceFont());
+    inkvale::installChineseQtTexts(app);
 
     inkvale::SystemPlatform platform;
     std::unique_ptr<inkvale::Form1> form1;
