@@ -54,6 +54,17 @@ void ClickableLabel::paintEvent(QPaintEvent* event) {
     }
 }
 
+OptionButton::OptionButton(const QString& caption, QWidget* parent)
+    : QRadioButton(caption, parent) {
+    setAutoExclusive(false);
+}
+
+void OptionButton::nextCheckState() {
+    if (!isChecked()) {
+        setChecked(true);
+    }
+}
+
 LineControl::LineControl(QWidget* parent, const QString& name, int x1, int y1, int x2, int y2)
     : QWidget(parent) {
     setObjectName(name);

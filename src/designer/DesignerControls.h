@@ -3,6 +3,7 @@
 #include <QCursor>
 #include <QFont>
 #include <QLabel>
+#include <QRadioButton>
 #include <QWidget>
 
 namespace inkvale {
@@ -28,6 +29,19 @@ protected:
 
 private:
     bool m_pressed = false;
+};
+
+/// A style option button. Choosing it again leaves it chosen; which other option it clears is
+/// the window's business, so that every option is a tab stop of its own and arrow keys move
+/// along the tab chain rather than through a group that spans covered controls.
+class OptionButton final : public QRadioButton {
+    Q_OBJECT
+
+public:
+    OptionButton(const QString& caption, QWidget* parent);
+
+protected:
+    void nextCheckState() override;
 };
 
 /// A line control: a one-pixel line between two designed points.

@@ -10,7 +10,6 @@
 #include "platform/Platform.h"
 #include "sizedialog/Form3.h"
 
-#include <QButtonGroup>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -102,11 +101,9 @@ void Form1::showPage(int page) {
     m_frame14->setVisible(page == 2);
     coverHiddenControls(page);
     // Clearing an option raises no click, so the status panels keep their texts.
-    m_styleGroup->setExclusive(false);
     for (int i = 0; i < kStyleCount; ++i) {
         m_option1.at(static_cast<std::size_t>(i))->setChecked(false);
     }
-    m_styleGroup->setExclusive(true);
     // A page button pressed from the keyboard leaves the focus on the way back.
     if (focusOnPages) {
         (page == 1 ? m_command6 : m_command4)->setFocus(Qt::OtherFocusReason);
@@ -117,6 +114,14 @@ void Form1::coverHiddenControls(int shownPage) {
     setCovered(*m_frame3, shownPage != 1);
     setCovered(*m_frame14, shownPage != 2);
     setCovered(*m_command4, shownPage != 2);
+}
+
+void Form1::keepOnlyOption(int slot) {
+    for (QRadioButton* option : m_option1) {
+        if (option != m_option1.at(static_cast<std::size_t>(slot))) {
+            option->setChecked(false);
+        }
+    }
 }
 
 void Form1::Command6_Click() {

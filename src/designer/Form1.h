@@ -8,7 +8,6 @@
 
 #include <array>
 
-class QButtonGroup;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -121,6 +120,8 @@ private:
     void showPage(int page);
     /// Takes the page that is not shown, and "<<" while page 1 covers it, out of the tab chain.
     void coverHiddenControls(int shownPage);
+    /// Clears every option but `slot`'s: one style at most is selected, across both pages.
+    void keepOnlyOption(int slot);
     void setLinkColour(const QColor& colour);
     void enableDesigning();
 
@@ -154,8 +155,6 @@ private:
     QListWidget* m_list1 = nullptr;
     std::array<QLineEdit*, kStyleCount> m_faceNameBoxes{};
     std::array<QRadioButton*, kSlotCount> m_option1{};
-    /// All eighteen options: at most one is ever selected, across both pages.
-    QButtonGroup* m_styleGroup = nullptr;
 };
 
 } // namespace inkvale

@@ -5,7 +5,6 @@
 #include "designer/Twips.h"
 #include "online/HiddenBrowser.h"
 
-#include <QButtonGroup>
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
@@ -192,8 +191,6 @@ void Form1::buildPages() {
                           twipsRect(4560, 1320, 255, 255));
     m_webBrowser1->hide();
 
-    m_styleGroup = new QButtonGroup(this);
-
     for (const StyleSlot& slot : styleCatalogue()) {
         buildStyleCell(slot, slot.page == 1 ? m_frame3 : m_frame14);
     }
@@ -239,21 +236,19 @@ void Form1::buildStyleCell(const StyleSlot& slot, QGroupBox* page) {
     preview->setCursor(pointingHandCursor());
 
     auto* option =
-        place(new QRadioButton(kOptionCaption.toString(), page),
+        place(new OptionButton(kOptionCaption.toString(), page),
               QStringLiteral("Option1(%1)").arg(slot.index),
               twipsRect(slot.optionLeft, slot.optionTop, slot.optionWidth, kOptionHeight));
     option->setCursor(pointingHandCursor());
     // Every option shares one caption; a screen reader also names the cell's style.
     option->setAccessibleDescription(slot.caption.toString());
-    // One group for both pages: arrow keys, Space and clicks never select two styles.
-    option->setAutoExclusive(false);
-    m_styleGroup->addButton(option, slot.index);
     m_option1.at(static_cast<std::size_t>(slot.index)) = option;
 
     if (slot.isStyle()) {
         const int index = slot.index;
         connect(option, &QRadioButton::toggled, this, [this, index](bool checked) {
             if (checked) {
+                keepOnlyOption(index);
                 Option1_Click(index);
             }
         });

@@ -6,7 +6,7 @@ the executable, the style fonts are installed into a font folder of the test's o
 HTTP server serves the version file, and xdg-open is replaced by a script that records its
 arguments.
 
-  run_e2e.py --exe PATH --fonts DIR --out DIR --scenario designer|missing-font
+  run_e2e.py --exe PATH --fonts DIR --out DIR --scenario designer|keyboard|missing-font
 """
 
 import argparse
@@ -83,6 +83,41 @@ def wait_window(title, timeout=30.0):
 
 def wait_window_gone(title, timeout=30.0):
     wait_until(f"the window '{title}' to close", lambda: find_window(title) is None, timeout)
+
+
+def window_geometry(window):
+    """(x, y, width, height) of a window on the screen."""
+    out = xdotool("getwindowgeometry", window)
+    x, y = out.split("Position:")[1].split()[0].split(",")
+    width, height = out.split("Geometry:")[1].split()[0].split("x")
+    return int(x), int(y), int(width), int(height)
+
+
+def screen_size():
+    width, height = xdotool("getdisplaygeometry").split()
+    return int(width), int(height)
+
+
+def check_centred(window, what):
+    x, y, width, height = window_geometry(window)
+    screen_width, screen_height = screen_size()
+    centre = (x + width / 2, y + height / 2)
+    check(abs(centre[0] - screen_width / 2) <= 8 and abs(centre[1] - screen_height / 2) <= 40,
+          f"{what} is not centred on the screen: {width}x{height} at {x},{y}")
+
+
+def keys(*names, pause=0.12):
+    """Presses keys on whatever window has the keyboard, as a person at the keyboard would."""
+    for name in names:
+        xdotool("key", name)
+        time.sleep(pause)
+
+
+def answer_no():
+    """Answers a Yes/No(/Cancel) box with the keyboard alone: the focus starts on 是, Tab moves
+    it to 否 and Return presses the focused button (no mnemonic letters: the buttons are
+    Chinese)."""
+    keys("Tab", "Return")
 
 
 def window_origin(window):
@@ -276,11 +311,75 @@ def scenario_designer(args, workdir, out_dir):
             ask_to_close(main)
             return wait_until_or_none(lambda: find_window(BOX_TITLE), timeout=3)
 
-        box = wait_until("the exit question", ask_until_asked, timeout=30, interval=0)
-        xdotool("key", "--window", box, "alt+n")
+        wait_until("the exit question", ask_until_asked, timeout=30, interval=0)
+        screenshot(out_dir, "exit-question")
+        answer_no()
         process.wait(timeout=20)
         check(process.returncode == 0, f"exit code {process.returncode}")
         check(not opened.exists(), f"something was opened: {opened.read_text() if opened.exists() else ''}")
+    finally:
+        if process.poll() is None:
+            screenshot(out_dir, "failure")
+            process.kill()
+        server.close()
+
+
+def scenario_keyboard(args, workdir, out_dir):
+    """The typical use with the keyboard alone: splash, page, style, name, design, save, close."""
+    server = VersionServer(VERSION_TEXT.encode("gbk"))
+    program, exe, env, opened = prepare(args, workdir)
+    env["INKVALE_UPDATE_URL"] = f"http://127.0.0.1:{server.port}/files/vermo.txt"
+    env["INKVALE_FORUM_URL"] = f"http://127.0.0.1:{server.port}/"
+    process = subprocess.Popen([str(exe)], env=env, cwd=workdir)
+    try:
+        # The mouse stays out of the way, in a corner away from every window.
+        xdotool("mousemove", "--sync", 0, 0)
+        wait_window("Form2")
+        time.sleep(1.0)
+        keys("Return")
+        wait_window_gone("Form2")
+        main = wait_window(MAIN_TITLE)
+        check_centred(main, "the main window")
+        wait_until("the name box to be enabled",
+                   lambda: pixel_at(main, NAME_BOX_INSIDE) == (255, 255, 255), timeout=15)
+        check(find_window(BOX_TITLE) is None, "the update check showed a message box")
+
+        # The focus starts on the first enabled stop after the name box and its two buttons:
+        # 签名设定, then 建议提交, the forum link and page 1's ">>".
+        keys("Tab", "Tab", "Tab", "Return")
+        screenshot(out_dir, "page-2")
+        # Page 2 shows with the focus on "<<"; then its ">>", then its first option (slot 9).
+        keys("Tab", "Tab", "space")
+        # The remaining usable options of page 2 in reading order (13, 10, 12, 14, 11), then
+        # round to the name box.
+        keys("Tab", "Tab", "Tab", "Tab", "Tab", "Tab")
+        xdotool("type", "--delay", "60", "张伟")
+        keys("Return")
+        screenshot(out_dir, "designed")
+        # 设计签名, then 保存签名, enabled by the design.
+        keys("Tab", "Tab", "Return")
+        wait_window(BOX_TITLE)
+        screenshot(out_dir, "saved-message")
+        keys("Return")
+        wait_window_gone(BOX_TITLE)
+
+        saved = list(program.glob("QM*.jpg"))
+        check(len(saved) == 1, f"expected one saved signature, found {[p.name for p in saved]}")
+        width, height, pixel = read_bitmap(saved[0])
+        dark = [(x, y) for y in range(height) for x in range(width) if sum(pixel(x, y)) < 300]
+        check(len(dark) > 150, f"only {len(dark)} dark pixels: no name on the picture")
+
+        # A window manager turns Alt+F4 into this close request.
+        def ask_until_asked():
+            ask_to_close(main)
+            return wait_until_or_none(lambda: find_window(BOX_TITLE), timeout=3)
+
+        wait_until("the exit question", ask_until_asked, timeout=30, interval=0)
+        answer_no()
+        process.wait(timeout=20)
+        check(process.returncode == 0, f"exit code {process.returncode}")
+        check(not opened.exists(),
+              f"something was opened: {opened.read_text() if opened.exists() else ''}")
     finally:
         if process.poll() is None:
             screenshot(out_dir, "failure")
@@ -299,6 +398,8 @@ def scenario_missing_font(args, workdir, out_dir):
         box = wait_window(BOX_TITLE)
         screenshot(out_dir, "missing-font")
         check(find_window(MAIN_TITLE) is None, "the main window showed without its fonts")
+        # The main window has not been placed yet: the box stands on its own, centred.
+        check_centred(box, "the missing-fonts message")
         xdotool("key", "--window", box, "Return")
         process.wait(timeout=20)
         check(process.returncode == 0, f"exit code {process.returncode}")
@@ -316,17 +417,17 @@ def main():
     parser.add_argument("--exe", required=True)
     parser.add_argument("--fonts", required=True)
     parser.add_argument("--out", required=True)
-    parser.add_argument("--scenario", choices=["designer", "missing-font"], required=True)
+    parser.add_argument("--scenario", choices=["designer", "keyboard", "missing-font"],
+                        required=True)
     args = parser.parse_args()
     out_dir = Path(args.out) / args.scenario
     shutil.rmtree(out_dir, ignore_errors=True)
     out_dir.mkdir(parents=True)
     with tempfile.TemporaryDirectory(prefix="inkvale-e2e-") as tmp:
         try:
-            if args.scenario == "designer":
-                scenario_designer(args, Path(tmp), out_dir)
-            else:
-                scenario_missing_font(args, Path(tmp), out_dir)
+            scenarios = {"designer": scenario_designer, "keyboard": scenario_keyboard,
+                         "missing-font": scenario_missing_font}
+            scenarios[args.scenario](args, Path(tmp), out_dir)
         except Failure as failure:
             print(f"FAIL: {failure}")
             return 1
