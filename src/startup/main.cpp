@@ -1,5 +1,6 @@
 #include "designer/DesignerControls.h"
 #include "designer/Form1.h"
+#include "platform/ModalFocus.h"
 #include "platform/SystemPlatform.h"
 #include "startup/Form2.h"
 #include "startup/InterfaceLanguage.h"
@@ -15,6 +16,7 @@ int main(int argc, char* argv[]) {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setFont(inkvale::interfaceFont());
     inkvale::installChineseQtTexts(app);
+    inkvale::giveModalWindowsTheKeyboard(app);
 
     inkvale::SystemPlatform platform;
     std::unique_ptr<inkvale::Form1> form1;

@@ -287,8 +287,8 @@ def scenario_designer(args, workdir, out_dir):
         screenshot(out_dir, "main")
 
         click(main, SAVE)
-        box = wait_window(BOX_TITLE)
-        xdotool("key", "--window", box, "Return")
+        wait_window(BOX_TITLE)
+        keys("Return")
         wait_window_gone(BOX_TITLE)
 
         saved = list(program.glob("QM*.jpg"))
@@ -400,7 +400,8 @@ def scenario_missing_font(args, workdir, out_dir):
         check(find_window(MAIN_TITLE) is None, "the main window showed without its fonts")
         # The main window has not been placed yet: the box stands on its own, centred.
         check_centred(box, "the missing-fonts message")
-        xdotool("key", "--window", box, "Return")
+        # The box has the keyboard: Return presses its 确定.
+        keys("Return")
         process.wait(timeout=20)
         check(process.returncode == 0, f"exit code {process.returncode}")
         lines = opened.read_text().splitlines() if opened.exists() else []
