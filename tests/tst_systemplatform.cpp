@@ -5,8 +5,10 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -303,6 +305,7 @@ void TestSystemPlatform::colourDialogSpeaksChinese() {
 void TestSystemPlatform::fileDialogSpeaksChinese() {
     QStringList texts;
     QString filter;
+    QString kind;
     std::optional<QString> chosen = QStringLiteral("x");
     whileModal(
         this,
@@ -314,9 +317,15 @@ void TestSystemPlatform::fileDialogSpeaksChinese() {
             QVERIFY(qobject_cast<QFileDialog*>(dialog));
             texts = visibleTexts(dialog);
             filter = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))->currentText();
+            // The listing names the kind of each entry: a folder is a 文件夹.
+            auto* model = dialog->findChild<QFileSystemModel*>();
+            QVERIFY(model);
+            const QModelIndex folder = model->index(QDir::tempPath());
+            kind = model->data(folder.siblingAtColumn(2)).toString();
         });
     QVERIFY(!chosen);
     QCOMPARE(filter, QStringLiteral("图片文件(*.jpg)"));
+    QCOMPARE(kind, QStringLiteral("文件夹"));
     QVERIFY2(texts.size() >= 5, qPrintable(texts.join(u'|')));
     for (const QString& text : texts) {
         QVERIFY2(readsChinese(text), qPrintable(text));

@@ -27,6 +27,9 @@ from Xlib import X, display, protocol
 VERSION_TEXT = "Ｋelda.系列软件のInkvale Sp2"
 MAIN_TITLE = "Kelda系列软件のInkvale Sp2"
 BOX_TITLE = "OrvekZanvi提示"
+COLOUR_TITLE = "选择颜色"
+SIZE_TITLE = "签名大小"
+OPEN_TITLES = ["打开", "打开文件", "查找"]
 DEPLOYED = ["SkinH_VB6.dll", "skinh.she", "MSCOMCTL.OCX", "MSINET.OCX", "COMDLG32.OCX"] + [
     f"fonts/{m}.ttf" for m in range(1, 16)]
 
@@ -77,6 +80,14 @@ def find_window(title):
     return None
 
 
+def find_window_like(titles):
+    """The title of a visible window whose name is one of `titles`, or None."""
+    for title in titles:
+        if find_window(title) is not None:
+            return title
+    return None
+
+
 def wait_window(title, timeout=30.0):
     return wait_until(f"the window '{title}'", lambda: find_window(title), timeout)
 
@@ -111,6 +122,11 @@ def keys(*names, pause=0.12):
     for name in names:
         xdotool("key", name)
         time.sleep(pause)
+
+
+def menu_opened():
+    """A pop-up menu takes the keyboard a moment after it shows; a person is never that quick."""
+    time.sleep(0.8)
 
 
 def answer_no():
@@ -368,6 +384,44 @@ def scenario_keyboard(args, workdir, out_dir):
         width, height, pixel = read_bitmap(saved[0])
         dark = [(x, y) for y in range(height) for x in range(width) if sum(pixel(x, y)) < 300]
         check(len(dark) > 150, f"only {len(dark)} dark pixels: no name on the picture")
+
+        # The settings menu, the colour dialog, the size dialog and the picture dialog, all from
+        # the keyboard. The focus is back on 保存签名; Tab reaches 签名设定.
+        keys("Tab", "Return")
+        menu_opened()
+        screenshot(out_dir, "settings-menu")
+        # Down picks the first item of the opened menu.
+        keys("Down", "Return")
+        wait_window(COLOUR_TITLE)
+        screenshot(out_dir, "colour-dialog")
+        keys("Escape")
+        wait_window_gone(COLOUR_TITLE)
+
+        keys("Return")
+        menu_opened()
+        keys("Down", "Down", "Return")
+        wait_window(SIZE_TITLE)
+        screenshot(out_dir, "size-dialog")
+        # The dialog opens on 确定; Tab reaches the box, Return presses 确定.
+        keys("Tab")
+        xdotool("type", "--delay", "60", "20")
+        keys("Return")
+        wait_window(BOX_TITLE)
+        screenshot(out_dir, "size-set")
+        keys("Return")
+        wait_window_gone(SIZE_TITLE)
+
+        keys("Return")
+        menu_opened()
+        keys("Down", "Down", "Down", "Return")
+        wait_window(BOX_TITLE)
+        screenshot(out_dir, "picture-advice")
+        keys("Return")
+        file_dialog = wait_until("the open-file dialog", lambda: find_window_like(OPEN_TITLES))
+        screenshot(out_dir, "file-dialog")
+        keys("Escape")
+        wait_until("the open-file dialog to close", lambda: find_window(file_dialog) is None)
+        check(not (program / "xxx.jpg").exists(), "cancelling the picture dialog copied a file")
 
         # A window manager turns Alt+F4 into this close request.
         def ask_until_asked():
