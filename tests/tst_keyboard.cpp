@@ -89,7 +89,10 @@ private slots:
     void splashKeys();
     void accessibleNames_data();
     void accessibleNames();
+    void everyStopIsNamed();
     void neverSeenHelpersAreNotShown();
+    void chosenOptionStaysChosen_data();
+    void chosenOptionStaysChosen();
     void sizeDialogKeepsItsOrder();
 
 private:
@@ -428,6 +431,31 @@ void TestKeyboard::accessibleNames() {
     QVERIFY(!accessible->state().invisible);
 }
 
+void TestKeyboard::everyStopIsNamed() {
+    // Whatever page shows: every control the keyboard can reach announces a name.
+    showForm();
+    SignatureSurface canvas;
+    Form3 dialog(*m_platform, canvas);
+    QList<QWidget*> controls = m_form->findChildren<QWidget*>();
+    controls.append(dialog.findChildren<QWidget*>());
+    for (int page = 1; page <= 2; ++page) {
+        if (page == 2) {
+            m_form->Command6_Click();
+        }
+        int named = 0;
+        for (QWidget* control : controls) {
+            if (control->focusPolicy() == Qt::NoFocus) {
+                continue;
+            }
+            const QString name =
+                QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
+            QVERIFY2(!name.trimmed().isEmpty(), qPrintable(control->objectName()));
+            ++named;
+        }
+        QVERIFY(named >= 12);
+    }
+}
+
 void TestKeyboard::neverSeenHelpersAreNotShown() {
     showForm();
     QList<QWidget*> helpers{m_form->findChild<QListWidget*>(QStringLiteral("List1")),
@@ -448,6 +476,30 @@ void TestKeyboard::neverSeenHelpersAreNotShown() {
         auto* widget = m_form->findChild<QWidget*>(QString::fromLatin1(covered));
         QVERIFY2(!QAccessible::queryAccessibleInterface(widget)->state().focusable, covered);
     }
+}
+
+void TestKeyboard::chosenOptionStaysChosen_data() {
+    QTest::addColumn<bool>("byKeyboard");
+
+    QTest::newRow("clicked again") << false;
+    QTest::newRow("Space again") << true;
+}
+
+void TestKeyboard::chosenOptionStaysChosen() {
+    QFETCH(bool, byKeyboard);
+    showForm();
+    QRadioButton* option = m_form->option1(5);
+    QTest::mouseClick(option, Qt::LeftButton);
+    QVERIFY(option->isChecked());
+    if (byKeyboard) {
+        option->setFocus(Qt::TabFocusReason);
+        press(Qt::Key_Space);
+    } else {
+        QTest::mouseClick(option, Qt::LeftButton);
+    }
+    QVERIFY(option->isChecked());
+    QCOMPARE(checkedOptions(*m_form), 1);
+    QCOMPARE(m_form->s1()->panelText(2), statusTextFor(5));
 }
 
 void TestKeyboard::sizeDialogKeepsItsOrder() {
