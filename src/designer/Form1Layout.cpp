@@ -261,7 +261,7 @@ void Form1::buildStyleCell(const StyleSlot& slot, QGroupBox* page) {
 
 void Form1::buildHiddenControls() {
     // These lie right of the client area: they hold data for the font check and are never seen.
-    // Never shown, so neither the keyboard nor a screen reader comes across them.
+    // Hidden and out of the tab chain, so neither the keyboard nor a screen reader meets them.
     m_list1 =
         place(new QListWidget(this), QStringLiteral("List1"), twipsRect(14640, 600, 2175, 4020));
     m_list1->setFocusPolicy(Qt::NoFocus);

@@ -56,10 +56,6 @@ BoxShape shapeOf(MessageStyle style) {
     return {QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok};
 }
 
-} // namespace
-
-namespace {
-
 /// A message box that comes up centred on the screen when its owner is not shown (yet): Qt
 /// would otherwise centre it on the owner's unplaced rectangle, in a corner of the screen.
 class MessageBox final : public QMessageBox {

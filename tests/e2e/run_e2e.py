@@ -346,6 +346,10 @@ def scenario_keyboard(args, workdir, out_dir):
     program, exe, env, opened = prepare(args, workdir)
     env["INKVALE_UPDATE_URL"] = f"http://127.0.0.1:{server.port}/files/vermo.txt"
     env["INKVALE_FORUM_URL"] = f"http://127.0.0.1:{server.port}/"
+    # The plain C locale, untranslated English: the dialogs below must speak Chinese all the same.
+    env["LANG"] = "C.UTF-8"
+    env.pop("LC_ALL", None)
+    env.pop("LANGUAGE", None)
     process = subprocess.Popen([str(exe)], env=env, cwd=workdir)
     try:
         # The mouse stays out of the way, in a corner away from every window.
