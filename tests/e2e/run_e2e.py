@@ -129,6 +129,13 @@ def menu_opened():
     time.sleep(0.8)
 
 
+def wait_modal(title, timeout=30.0):
+    """Waits for a modal window and gives it the moment it needs to take the keyboard."""
+    window = wait_window(title, timeout)
+    time.sleep(0.5)
+    return window
+
+
 def answer_no():
     """Answers a Yes/No(/Cancel) box with the keyboard alone: the focus starts on 是, Tab moves
     it to 否 and Return presses the focused button (no mnemonic letters: the buttons are
@@ -303,7 +310,7 @@ def scenario_designer(args, workdir, out_dir):
         screenshot(out_dir, "main")
 
         click(main, SAVE)
-        wait_window(BOX_TITLE)
+        wait_modal(BOX_TITLE)
         keys("Return")
         wait_window_gone(BOX_TITLE)
 
@@ -328,6 +335,7 @@ def scenario_designer(args, workdir, out_dir):
             return wait_until_or_none(lambda: find_window(BOX_TITLE), timeout=3)
 
         wait_until("the exit question", ask_until_asked, timeout=30, interval=0)
+        time.sleep(0.5)
         screenshot(out_dir, "exit-question")
         answer_no()
         process.wait(timeout=20)
@@ -378,7 +386,7 @@ def scenario_keyboard(args, workdir, out_dir):
         screenshot(out_dir, "designed")
         # 设计签名, then 保存签名, enabled by the design.
         keys("Tab", "Tab", "Return")
-        wait_window(BOX_TITLE)
+        wait_modal(BOX_TITLE)
         screenshot(out_dir, "saved-message")
         keys("Return")
         wait_window_gone(BOX_TITLE)
@@ -396,7 +404,7 @@ def scenario_keyboard(args, workdir, out_dir):
         screenshot(out_dir, "settings-menu")
         # Down picks the first item of the opened menu.
         keys("Down", "Return")
-        wait_window(COLOUR_TITLE)
+        wait_modal(COLOUR_TITLE)
         screenshot(out_dir, "colour-dialog")
         keys("Escape")
         wait_window_gone(COLOUR_TITLE)
@@ -404,13 +412,13 @@ def scenario_keyboard(args, workdir, out_dir):
         keys("Return")
         menu_opened()
         keys("Down", "Down", "Return")
-        wait_window(SIZE_TITLE)
+        wait_modal(SIZE_TITLE)
         screenshot(out_dir, "size-dialog")
         # The dialog opens on 确定; Tab reaches the box, Return presses 确定.
         keys("Tab")
         xdotool("type", "--delay", "60", "20")
         keys("Return")
-        wait_window(BOX_TITLE)
+        wait_modal(BOX_TITLE)
         screenshot(out_dir, "size-set")
         keys("Return")
         wait_window_gone(SIZE_TITLE)
@@ -418,10 +426,11 @@ def scenario_keyboard(args, workdir, out_dir):
         keys("Return")
         menu_opened()
         keys("Down", "Down", "Down", "Return")
-        wait_window(BOX_TITLE)
+        wait_modal(BOX_TITLE)
         screenshot(out_dir, "picture-advice")
         keys("Return")
         file_dialog = wait_until("the open-file dialog", lambda: find_window_like(OPEN_TITLES))
+        time.sleep(0.5)
         screenshot(out_dir, "file-dialog")
         keys("Escape")
         wait_until("the open-file dialog to close", lambda: find_window(file_dialog) is None)
@@ -433,6 +442,7 @@ def scenario_keyboard(args, workdir, out_dir):
             return wait_until_or_none(lambda: find_window(BOX_TITLE), timeout=3)
 
         wait_until("the exit question", ask_until_asked, timeout=30, interval=0)
+        time.sleep(0.5)
         answer_no()
         process.wait(timeout=20)
         check(process.returncode == 0, f"exit code {process.returncode}")
@@ -453,7 +463,7 @@ def scenario_missing_font(args, workdir, out_dir):
         # The main window's load ends the program inside the hand-over, while the splash
         # is still there, fully transparent.
         pass_the_splash(program, out_dir, wait_gone=False)
-        box = wait_window(BOX_TITLE)
+        box = wait_modal(BOX_TITLE)
         screenshot(out_dir, "missing-font")
         check(find_window(MAIN_TITLE) is None, "the main window showed without its fonts")
         # The main window has not been placed yet: the box stands on its own, centred.
