@@ -1,11 +1,21 @@
 #include "online/UpdateCheck.h"
 #include "platform/SystemPlatform.h"
+#include "startup/InterfaceLanguage.h"
 
 #include <QApplication>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,6 +29,7 @@ class TestSystemPlatform final : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void lineBreaks_data();
     void lineBreaks();
     void breakableRuns_data();
@@ -28,6 +39,11 @@ private slots:
     void updateQuestionFitsOnTheScreen_data();
     void updateQuestionFitsOnTheScreen();
     void heldWorkWaitsForTheOpenBox();
+    void messageBoxPlacement_data();
+    void messageBoxPlacement();
+    void colourDialogSpeaksChinese();
+    void fileDialogSpeaksChinese();
+    void textBoxMenuSpeaksChinese();
     void shellGetsTheTargetAsOneArgument_data();
     void shellGetsTheTargetAsOneArgument();
     void shellWithoutOpener();
@@ -36,6 +52,78 @@ private slots:
 private:
     QString m_savedPath = qEnvironmentVariable("PATH");
 };
+
+namespace {
+
+/// Runs `open` and, from inside the modal window it shows, hands the window to `inspect`; then
+/// closes it with Escape, as a user would. Fails when no modal window comes up.
+template <typename Open, typename Inspect>
+void whileModal(QObject* context, Open open, Inspect inspect) {
+    bool seen = false;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, context, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || !modal->isVisible()) {
+            return;
+        }
+        poll.stop();
+        seen = true;
+        inspect(modal);
+        QTest::keyClick(modal, Qt::Key_Escape);
+    });
+    poll.start();
+    QTimer guard; // never leave a window open if the poll misses it
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, context, [] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            modal->close();
+        }
+    });
+    guard.start(5000);
+    open();
+    QVERIFY(seen);
+}
+
+/// Every text a person reads on `window`: its title, its visible labels and buttons.
+QStringList visibleTexts(QWidget* window) {
+    QStringList texts{window->windowTitle()};
+    for (const QLabel* label : window->findChildren<QLabel*>()) {
+        if (label->isVisible() && !label->text().trimmed().isEmpty()) {
+            texts.append(label->text());
+        }
+    }
+    for (const QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+        if (button->isVisible() && !button->text().isEmpty()) {
+            texts.append(button->text());
+        }
+    }
+    return texts;
+}
+
+/// True when `text` reads as Chinese: it holds CJK characters, and Latin letters only in a
+/// mnemonic such as "(&B)".
+bool readsChinese(QString text) {
+    static const QRegularExpression mnemonic(QStringLiteral("\\(&[A-Za-z]\\)"));
+    text.remove(mnemonic);
+    bool cjk = false;
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF) {
+            cjk = true;
+        } else if ((c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+                   (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))) {
+            return false;
+        }
+    }
+    return cjk;
+}
+
+} // namespace
+
+void TestSystemPlatform::initTestCase() {
+    // The program installs the translation before its first window, whatever the locale.
+    QVERIFY(installChineseQtTexts(*qApp));
+}
 
 void TestSystemPlatform::lineBreaks_data() {
     QTest::addColumn<QString>("text");
@@ -88,28 +176,36 @@ void TestSystemPlatform::messageBox_data() {
     QTest::addColumn<int>("buttons");
     QTest::addColumn<int>("press"); // a standard button, or 0 for Escape
     QTest::addColumn<MessageAnswer>("answer");
+    QTest::addColumn<QStringList>("captions"); // of its buttons, in the order OK, Yes, No, Cancel
 
     const int ok = QMessageBox::Ok;
     const int yesNo = QMessageBox::Yes | QMessageBox::No;
     const int yesNoCancel = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    // As Qt's Chinese translation gives them, mnemonics included.
+    const QStringList yesNoCaptions{"是(&Y)", "否(&N)"};
+    const QStringList yesNoCancelCaptions{"是(&Y)", "否(&N)", "取消"};
     QTest::newRow("64 OK") << MessageStyle::Information << int(QMessageBox::Information) << ok << ok
-                           << MessageAnswer::Ok;
+                           << MessageAnswer::Ok << QStringList{"确定"};
     QTest::newRow("48 OK") << MessageStyle::Warning << int(QMessageBox::Warning) << ok << ok
-                           << MessageAnswer::Ok;
+                           << MessageAnswer::Ok << QStringList{"确定"};
     QTest::newRow("68 Yes") << MessageStyle::InformationYesNo << int(QMessageBox::Information)
-                            << yesNo << int(QMessageBox::Yes) << MessageAnswer::Yes;
+                            << yesNo << int(QMessageBox::Yes) << MessageAnswer::Yes
+                            << yesNoCaptions;
     QTest::newRow("68 No") << MessageStyle::InformationYesNo << int(QMessageBox::Information)
-                           << yesNo << int(QMessageBox::No) << MessageAnswer::No;
+                           << yesNo << int(QMessageBox::No) << MessageAnswer::No << yesNoCaptions;
     QTest::newRow("67 Yes") << MessageStyle::InformationYesNoCancel << int(QMessageBox::Information)
-                            << yesNoCancel << int(QMessageBox::Yes) << MessageAnswer::Yes;
+                            << yesNoCancel << int(QMessageBox::Yes) << MessageAnswer::Yes
+                            << yesNoCancelCaptions;
     QTest::newRow("67 No") << MessageStyle::InformationYesNoCancel << int(QMessageBox::Information)
-                           << yesNoCancel << int(QMessageBox::No) << MessageAnswer::No;
+                           << yesNoCancel << int(QMessageBox::No) << MessageAnswer::No
+                           << yesNoCancelCaptions;
     QTest::newRow("67 Cancel") << MessageStyle::InformationYesNoCancel
                                << int(QMessageBox::Information) << yesNoCancel
-                               << int(QMessageBox::Cancel) << MessageAnswer::Cancel;
+                               << int(QMessageBox::Cancel) << MessageAnswer::Cancel
+                               << yesNoCancelCaptions;
     QTest::newRow("67 closed") << MessageStyle::InformationYesNoCancel
                                << int(QMessageBox::Information) << yesNoCancel << 0
-                               << MessageAnswer::Cancel;
+                               << MessageAnswer::Cancel << yesNoCancelCaptions;
 }
 
 void TestSystemPlatform::messageBox() {
@@ -123,6 +219,7 @@ void TestSystemPlatform::messageBox() {
         QString text;
         int icon = 0;
         int buttons = 0;
+        QStringList captions;
     } seen;
     QTimer poll;
     poll.setInterval(10);
@@ -132,8 +229,15 @@ void TestSystemPlatform::messageBox() {
             return;
         }
         poll.stop();
-        seen = {true, box->windowTitle(), box->text(), int(box->icon()),
-                int(box->standardButtons())};
+        seen = {
+            true, box->windowTitle(), box->text(), int(box->icon()), int(box->standardButtons()),
+            {}};
+        for (const auto button :
+             {QMessageBox::Ok, QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel}) {
+            if (QAbstractButton* shown = box->button(button)) {
+                seen.captions.append(shown->text());
+            }
+        }
         if (press == 0) {
             QTest::keyClick(box, Qt::Key_Escape);
         } else {
@@ -159,6 +263,118 @@ void TestSystemPlatform::messageBox() {
     QTEST(seen.icon, "icon");
     QTEST(seen.buttons, "buttons");
     QTEST(answer, "answer");
+    QTEST(seen.captions, "captions");
+}
+
+void TestSystemPlatform::messageBoxPlacement_data() {
+    QTest::addColumn<int>("owner"); // 0 none, 1 never shown, 2 shown away from the centre
+
+    QTest::newRow("no owner") << 0;
+    QTest::newRow("owner not shown yet") << 1;
+    QTest::newRow("owner shown") << 2;
+}
+
+void TestSystemPlatform::messageBoxPlacement() {
+    QFETCH(int, owner);
+    QWidget window;
+    window.resize(400, 300);
+    window.move(10, 10);
+    if (owner == 2) {
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+    }
+    QPoint centre;
+    QPoint expected = QGuiApplication::primaryScreen()->availableGeometry().center();
+    if (owner == 2) {
+        expected = window.frameGeometry().center();
+    }
+    whileModal(
+        this,
+        [&] {
+            SystemPlatform platform;
+            platform.showMessage(owner == 0 ? nullptr : &window,
+                                 QStringLiteral("字体缺失\r\n \r\n现在为您打开相关文件夹!"),
+                                 MessageStyle::Information);
+        },
+        [&](QWidget* box) { centre = box->frameGeometry().center(); });
+    QVERIFY2((centre - expected).manhattanLength() <= 4,
+             qPrintable(QStringLiteral("box centred at %1,%2, expected %3,%4")
+                            .arg(centre.x())
+                            .arg(centre.y())
+                            .arg(expected.x())
+                            .arg(expected.y())));
+}
+
+void TestSystemPlatform::colourDialogSpeaksChinese() {
+    QStringList texts;
+    QStringList buttons;
+    std::optional<QColor> chosen = Qt::red;
+    whileModal(
+        this, [&] { chosen = SystemPlatform().chooseColour(nullptr); },
+        [&](QWidget* dialog) {
+            QVERIFY(qobject_cast<QColorDialog*>(dialog));
+            texts = visibleTexts(dialog);
+            for (const QAbstractButton* button :
+                 dialog->findChild<QDialogButtonBox*>()->buttons()) {
+                buttons.append(button->text());
+            }
+        });
+    QVERIFY(!chosen); // Escape cancels
+    QVERIFY2(texts.contains(QStringLiteral("基本颜色(&B)")), qPrintable(texts.join(u'|')));
+    QVERIFY2(texts.contains(QStringLiteral("自定义颜色(&C)")), qPrintable(texts.join(u'|')));
+    buttons.sort();
+    QCOMPARE(buttons, (QStringList{QStringLiteral("取消"), QStringLiteral("确定")}));
+    for (const QString& text : texts) {
+        // The hexadecimal colour field keeps its technical name.
+        if (text != QStringLiteral("HTML(&H)：")) {
+            QVERIFY2(readsChinese(text), qPrintable(text));
+        }
+    }
+}
+
+void TestSystemPlatform::fileDialogSpeaksChinese() {
+    QStringList texts;
+    QString filter;
+    QString kind;
+    std::optional<QString> chosen = QStringLiteral("x");
+    whileModal(
+        this,
+        [&] {
+            chosen = SystemPlatform().chooseFileToOpen(nullptr, QStringLiteral("图片文件(*.jpg)"),
+                                                       QStringLiteral("*.jpg"));
+        },
+        [&](QWidget* dialog) {
+            QVERIFY(qobject_cast<QFileDialog*>(dialog));
+            texts = visibleTexts(dialog);
+            filter = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))->currentText();
+            // The listing names the kind of each entry: a folder is a 文件夹.
+            auto* model = dialog->findChild<QFileSystemModel*>();
+            QVERIFY(model);
+            const QModelIndex folder = model->index(QDir::tempPath());
+            kind = model->data(folder.siblingAtColumn(2)).toString();
+        });
+    QVERIFY(!chosen);
+    QCOMPARE(filter, QStringLiteral("图片文件(*.jpg)"));
+    QCOMPARE(kind, QStringLiteral("文件夹"));
+    QVERIFY2(texts.size() >= 5, qPrintable(texts.join(u'|')));
+    for (const QString& text : texts) {
+        QVERIFY2(readsChinese(text), qPrintable(text));
+    }
+}
+
+void TestSystemPlatform::textBoxMenuSpeaksChinese() {
+    QLineEdit box;
+    box.setText(QStringLiteral("张伟"));
+    std::unique_ptr<QMenu> menu(box.createStandardContextMenu());
+    int items = 0;
+    for (const QAction* action : menu->actions()) {
+        if (!action->isSeparator()) {
+            ++items;
+            // The shortcut after the tab is a key name.
+            QVERIFY2(readsChinese(action->text().section(u'\t', 0, 0)), qPrintable(action->text()));
+        }
+    }
+    QVERIFY(items >= 5);
 }
 
 void TestSystemPlatform::updateQuestionFitsOnTheScreen_data() {

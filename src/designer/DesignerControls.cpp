@@ -3,8 +3,12 @@
 #include "designer/Twips.h"
 
 #include <QBitmap>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
+#include <QVariant>
 
 #include <array>
 #include <string_view>
@@ -29,6 +33,38 @@ void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {
     }
 }
 
+void ClickableLabel::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if (focusPolicy() != Qt::NoFocus && !event->isAutoRepeat() &&
+        (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
+        emit clicked();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void ClickableLabel::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
+    if (hasFocus()) {
+        QPainter painter(this);
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        option.backgroundColor = palette().color(QPalette::Window);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    }
+}
+
+OptionButton::OptionButton(const QString& caption, QWidget* parent)
+    : QRadioButton(caption, parent) {
+    setAutoExclusive(false);
+}
+
+void OptionButton::nextCheckState() {
+    if (!isChecked()) {
+        setChecked(true);
+    }
+}
+
 LineControl::LineControl(QWidget* parent, const QString& name, int x1, int y1, int x2, int y2)
     : QWidget(parent) {
     setObjectName(name);
@@ -45,6 +81,26 @@ void LineControl::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     painter.setPen(QPen(palette().color(QPalette::WindowText), 1));
     painter.drawLine(m_from, m_to);
+}
+
+void setCovered(QWidget& root, bool covered) {
+    // The designed policy is kept on the control while it is covered.
+    static constexpr const char* kDesignedFocus = "inkvaleDesignedFocus";
+    QList<QWidget*> controls = root.findChildren<QWidget*>();
+    controls.prepend(&root);
+    for (QWidget* control : controls) {
+        const QVariant designed = control->property(kDesignedFocus);
+        if (covered && !designed.isValid()) {
+            control->setProperty(kDesignedFocus, static_cast<int>(control->focusPolicy()));
+            control->setFocusPolicy(Qt::NoFocus);
+            if (control->hasFocus()) {
+                control->clearFocus();
+            }
+        } else if (!covered && designed.isValid()) {
+            control->setFocusPolicy(static_cast<Qt::FocusPolicy>(designed.toInt()));
+            control->setProperty(kDesignedFocus, QVariant());
+        }
+    }
 }
 
 QFont interfaceFont() {

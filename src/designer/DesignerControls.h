@@ -3,12 +3,15 @@
 #include <QCursor>
 #include <QFont>
 #include <QLabel>
+#include <QRadioButton>
 #include <QWidget>
 
 namespace inkvale {
 
 /// A label that reports a click (a left button press and release inside it): the image
-/// controls, which show their picture stretched to the box, and the link labels.
+/// controls, which show their picture stretched to the box, and the link labels. A label that
+/// takes keyboard focus (a link in the tab chain) is also clicked by Return, Enter or Space and
+/// shows a focus frame while it has the focus.
 class ClickableLabel final : public QLabel {
     Q_OBJECT
 
@@ -21,9 +24,24 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     bool m_pressed = false;
+};
+
+/// A style option button. Choosing it again leaves it chosen; which other option it clears is
+/// the window's business, so that every option is a tab stop of its own and arrow keys move
+/// along the tab chain rather than through a group that spans covered controls.
+class OptionButton final : public QRadioButton {
+    Q_OBJECT
+
+public:
+    OptionButton(const QString& caption, QWidget* parent);
+
+protected:
+    void nextCheckState() override;
 };
 
 /// A line control: a one-pixel line between two designed points.
@@ -41,6 +59,11 @@ private:
     QPoint m_from;
     QPoint m_to;
 };
+
+/// Takes `root` and every control inside it out of the tab chain while `covered`, and gives them
+/// back the focus policy they had when they are uncovered: a control that lies under another
+/// one cannot be seen, so the keyboard must not reach it either.
+void setCovered(QWidget& root, bool covered);
 
 /// The font of the program's windows: a plain CJK sans-serif at 12 pixels, so that Chinese
 /// text never falls back to one of the style fonts.

@@ -26,13 +26,16 @@
 namespace inkvale {
 
 void Form1::loadAndShow() {
-    if (!Form_Load()) {
-        return;
-    }
+    // Placed before loading: a message box of the load is centred on the window's place.
     if (const QScreen* target = screen()) {
         move(target->availableGeometry().center() - rect().center());
     }
+    if (!Form_Load()) {
+        return;
+    }
     show();
+    // The keyboard follows the window that the splash handed over to.
+    activateWindow();
 }
 
 bool Form1::Form_Load() {
@@ -91,14 +94,34 @@ bool Form1::CheckStyleFonts() {
 }
 
 void Form1::showPage(int page) {
+    QWidget* focused = focusWidget();
+    const bool focusOnPages =
+        focused != nullptr && (m_frame3->isAncestorOf(focused) ||
+                               m_frame14->isAncestorOf(focused) || focused == m_command4);
     m_frame3->setVisible(page == 1);
     m_frame14->setVisible(page == 2);
+    coverHiddenControls(page);
     // Clearing an option raises no click, so the status panels keep their texts.
     for (int i = 0; i < kStyleCount; ++i) {
-        QRadioButton* option = m_option1.at(static_cast<std::size_t>(i));
-        option->setAutoExclusive(false);
-        option->setChecked(false);
-        option->setAutoExclusive(true);
+        m_option1.at(static_cast<std::size_t>(i))->setChecked(false);
+    }
+    // A page button pressed from the keyboard leaves the focus on the way back.
+    if (focusOnPages) {
+        (page == 1 ? m_command6 : m_command4)->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void Form1::coverHiddenControls(int shownPage) {
+    setCovered(*m_frame3, shownPage != 1);
+    setCovered(*m_frame14, shownPage != 2);
+    setCovered(*m_command4, shownPage != 2);
+}
+
+void Form1::keepOnlyOption(int slot) {
+    for (QRadioButton* option : m_option1) {
+        if (option != m_option1.at(static_cast<std::size_t>(slot))) {
+            option->setChecked(false);
+        }
     }
 }
 

@@ -114,11 +114,16 @@ private:
     void buildStyleCell(const StyleSlot& slot, QGroupBox* page);
     void buildHiddenControls();
     void buildSettingsMenu();
+    void buildKeyboardOrder();
 
     /// Counts the installed style fonts; when one is missing, tells the user, opens the two font
     /// folders and ends the program (returning false).
     bool CheckStyleFonts();
     void showPage(int page);
+    /// Takes the page that is not shown, and "<<" while page 1 covers it, out of the tab chain.
+    void coverHiddenControls(int shownPage);
+    /// Clears every option but `slot`'s: one style at most is selected, across both pages.
+    void keepOnlyOption(int slot);
     void setLinkColour(const QColor& colour);
     void enableDesigning();
     void showUpdateOutcome(const UpdateVerdict& verdict);

@@ -17,6 +17,10 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 // The main window's designed layout: every control at its place, in stacking order.
 
 namespace inkvale {
@@ -75,6 +79,7 @@ Form1::Form1(Platform& platform, OnlineSettings online, QWidget* parent)
     m_s1->setPanelText(3, QStringLiteral("当前版本: Sp2 | 网络版本:未知"));
     m_s1->setPanelText(4, QStringLiteral("OrvekZanvi设计"));
     buildHiddenControls();
+    buildKeyboardOrder();
 }
 
 void Form1::buildBanner() {
@@ -95,6 +100,12 @@ void Form1::buildNameArea() {
     m_text1 =
         place(new QLineEdit(m_frame2), QStringLiteral("Text1"), twipsRect(840, 480, 3735, 270));
     m_text1->setEnabled(false);
+    // Return in the name box designs, as the button beside it would.
+    connect(m_text1, &QLineEdit::returnPressed, this, [this] {
+        if (m_command1->isEnabled()) {
+            m_command1->click();
+        }
+    });
 }
 
 void Form1::buildDesignArea() {
@@ -132,6 +143,8 @@ void Form1::buildDesignArea() {
     m_label3->setCursor(pointingHandCursor());
     m_label3->setMouseTracking(true);
     m_label3->installEventFilter(this);
+    // The forum link is in the tab chain: Return or Space opens it.
+    m_label3->setFocusPolicy(Qt::TabFocus);
     connect(m_label3, &ClickableLabel::clicked, this, &Form1::Label3_Click);
 
     m_command7 = button(this, QStringLiteral("Command7"), QStringLiteral("签名设定"),
@@ -162,12 +175,14 @@ void Form1::buildPages() {
     // The chat-link browser lies behind both pages and is never seen.
     m_webBrowser2 = place(new HiddenBrowser(m_platform, this), QStringLiteral("WebBrowser2"),
                           twipsRect(12120, 2760, 255, 255));
+    m_webBrowser2->hide();
 
     m_frame14 = frame(this, QStringLiteral("Frame14"), QStringLiteral("样式预览[第二页]"),
                       twipsRect(5520, 1440, 7935, 5055));
     m_command4 = button(this, QStringLiteral("Command4"), QStringLiteral("<<"),
                         twipsRect(12360, 1440, 495, 255));
     m_command4->setToolTip(QStringLiteral("上一页"));
+    m_command4->setAccessibleName(m_command4->toolTip());
     connect(m_command4, &QPushButton::clicked, this, &Form1::Command4_Click);
     m_frame3 = frame(this, QStringLiteral("Frame3"), QStringLiteral("样式预览[第一页]"),
                      twipsRect(5520, 1440, 7935, 5055));
@@ -175,6 +190,7 @@ void Form1::buildPages() {
     // The forum browser lies behind the cell Frame5 and is never seen.
     m_webBrowser1 = place(new HiddenBrowser(m_platform, m_frame3), QStringLiteral("WebBrowser1"),
                           twipsRect(4560, 1320, 255, 255));
+    m_webBrowser1->hide();
 
     for (const StyleSlot& slot : styleCatalogue()) {
         buildStyleCell(slot, slot.page == 1 ? m_frame3 : m_frame14);
@@ -187,6 +203,7 @@ void Form1::buildPages() {
     m_command6 = button(m_frame3, QStringLiteral("Command6"), QStringLiteral(">>"),
                         twipsRect(7320, 0, 495, 255));
     m_command6->setToolTip(QStringLiteral("下一页"));
+    m_command6->setAccessibleName(m_command6->toolTip());
     connect(m_command6, &QPushButton::clicked, this, &Form1::Command6_Click);
     label(m_frame3, QStringLiteral("Label1"), QStringLiteral("英文签名"),
           twipsRect(3570, 3240, 720, 180));
@@ -196,6 +213,7 @@ void Form1::buildPages() {
     m_command5 = button(m_frame14, QStringLiteral("Command5"), QStringLiteral(">>"),
                         twipsRect(7320, 0, 495, 255));
     m_command5->setToolTip(QStringLiteral("下一页"));
+    m_command5->setAccessibleName(m_command5->toolTip());
     connect(m_command5, &QPushButton::clicked, this, &Form1::Command5_Click);
     label(m_frame14, QStringLiteral("Label5"), QStringLiteral("待添加"),
           twipsRect(3720, 3240, 540, 180));
@@ -219,16 +237,19 @@ void Form1::buildStyleCell(const StyleSlot& slot, QGroupBox* page) {
     preview->setCursor(pointingHandCursor());
 
     auto* option =
-        place(new QRadioButton(kOptionCaption.toString(), page),
+        place(new OptionButton(kOptionCaption.toString(), page),
               QStringLiteral("Option1(%1)").arg(slot.index),
               twipsRect(slot.optionLeft, slot.optionTop, slot.optionWidth, kOptionHeight));
     option->setCursor(pointingHandCursor());
+    // Every option shares one caption; a screen reader also names the cell's style.
+    option->setAccessibleDescription(slot.caption.toString());
     m_option1.at(static_cast<std::size_t>(slot.index)) = option;
 
     if (slot.isStyle()) {
         const int index = slot.index;
         connect(option, &QRadioButton::toggled, this, [this, index](bool checked) {
             if (checked) {
+                keepOnlyOption(index);
                 Option1_Click(index);
             }
         });
@@ -241,8 +262,11 @@ void Form1::buildStyleCell(const StyleSlot& slot, QGroupBox* page) {
 
 void Form1::buildHiddenControls() {
     // These lie right of the client area: they hold data for the font check and are never seen.
+    // Hidden and out of the tab chain, so neither the keyboard nor a screen reader meets them.
     m_list1 =
         place(new QListWidget(this), QStringLiteral("List1"), twipsRect(14640, 600, 2175, 4020));
+    m_list1->setFocusPolicy(Qt::NoFocus);
+    m_list1->hide();
     const auto faceNames = faceNamesInBoxOrder();
     for (int i = 0; i < kStyleCount; ++i) {
         const int box = i + 2;
@@ -251,6 +275,8 @@ void Form1::buildHiddenControls() {
         auto* text = place(new QLineEdit(faceNames.at(static_cast<std::size_t>(i)), this),
                            QStringLiteral("Text%1").arg(box),
                            twipsRect(14160 + column * 3120, 600 + row * 375, 2895, 270));
+        text->setFocusPolicy(Qt::NoFocus);
+        text->hide();
         m_faceNameBoxes.at(static_cast<std::size_t>(i)) = text;
     }
 
@@ -259,6 +285,43 @@ void Form1::buildHiddenControls() {
     m_timer3->setObjectName(QStringLiteral("Timer3"));
     m_timer3->setInterval(1000);
     connect(m_timer3, &QTimer::timeout, this, &Form1::Timer3_Timer);
+}
+
+void Form1::buildKeyboardOrder() {
+    // Return presses a focused button, as Space does.
+    for (QPushButton* pushButton : findChildren<QPushButton*>()) {
+        pushButton->setAutoDefault(true);
+    }
+
+    // The tab chain follows the screen: the name area and its buttons, the forum link, then
+    // each page's buttons and options in reading order. Disabled and covered controls are
+    // passed over.
+    QList<QWidget*> chain{m_text1, m_command1, m_command2, m_command7, m_command3, m_label3};
+    for (int page = 1; page <= 2; ++page) {
+        if (page == 1) {
+            chain.append(m_command6);
+        } else {
+            chain.append({m_command4, m_command5});
+        }
+        std::vector<const StyleSlot*> cells;
+        for (const StyleSlot& slot : styleCatalogue()) {
+            if (slot.page == page) {
+                cells.push_back(&slot);
+            }
+        }
+        std::sort(cells.begin(), cells.end(), [](const StyleSlot* a, const StyleSlot* b) {
+            return std::pair(a->row, a->column) < std::pair(b->row, b->column);
+        });
+        for (const StyleSlot* slot : cells) {
+            chain.append(m_option1.at(static_cast<std::size_t>(slot->index)));
+        }
+    }
+    for (qsizetype i = 1; i < chain.size(); ++i) {
+        setTabOrder(chain.at(i - 1), chain.at(i));
+    }
+
+    // Page 1 lies in front from the start.
+    coverHiddenControls(1);
 }
 
 } // namespace inkvale

@@ -8,9 +8,11 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QProcess>
 #include <QRegion>
+#include <QScreen>
 #include <QStandardPaths>
 
 #ifdef INKVALE_HAVE_FONTCONFIG
@@ -85,13 +87,39 @@ BoxShape shapeOf(MessageStyle style) {
     return {QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok};
 }
 
+/// A message box that comes up centred on the screen when its owner is not shown (yet): Qt
+/// would otherwise centre it on the owner's unplaced rectangle, in a corner of the screen.
+class MessageBox final : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event);
+        const QWidget* owner = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
+        if (owner != nullptr && owner->isVisible()) {
+            return;
+        }
+        // Still before the window is mapped: it appears at its place straight away.
+        const QScreen* target = owner != nullptr ? owner->screen() : screen();
+        if (target == nullptr) {
+            target = QGuiApplication::primaryScreen();
+        }
+        if (target != nullptr) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(target->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+};
+
 } // namespace
 
 MessageAnswer SystemPlatform::showMessage(QWidget* parent, const QString& text,
                                           MessageStyle style) {
     const BoxShape shape = shapeOf(style);
-    QMessageBox box(shape.icon, kMessageTitle.toString(), breakableRuns(normaliseLineBreaks(text)),
-                    shape.buttons, parent);
+    MessageBox box(shape.icon, kMessageTitle.toString(), breakableRuns(normaliseLineBreaks(text)),
+                   shape.buttons, parent);
     box.setEscapeButton(shape.escape);
     const ModalGate::Scope modal(m_modals);
     box.exec();
@@ -148,7 +176,9 @@ void SystemPlatform::setWindowRegion(QWidget& window, const QRegion& devicePixel
 
 std::optional<QColor> SystemPlatform::chooseColour(QWidget* parent) {
     const ModalGate::Scope modal(m_modals);
-    const QColor colour = QColorDialog::getColor(Qt::black, parent);
+    // Qt's own dialog, which speaks the program's language; the desktop's would not.
+    const QColor colour =
+        QColorDialog::getColor(Qt::black, parent, QString(), QColorDialog::DontUseNativeDialog);
     if (!colour.isValid()) {
         return std::nullopt;
     }
@@ -158,10 +188,10 @@ std::optional<QColor> SystemPlatform::chooseColour(QWidget* parent) {
 std::optional<QString> SystemPlatform::chooseFileToOpen(QWidget* parent, const QString& description,
                                                         const QString& pattern) {
     const ModalGate::Scope modal(m_modals);
-    const QString file = QFileDialog::getOpenFileName(parent, QString(), QString(),
-                                                      description + QStringLiteral(" (") + pattern +
-                                                          QLatin1Char(')'),
-                                                      nullptr, QFileDialog::HideNameFilterDetails);
+    const QString file = QFileDialog::getOpenFileName(
+        parent, QString(), QString(),
+        description + QStringLiteral(" (") + pattern + QLatin1Char(')'), nullptr,
+        QFileDialog::HideNameFilterDetails | QFileDialog::DontUseNativeDialog);
     if (file.isEmpty()) {
         return std::nullopt;
     }

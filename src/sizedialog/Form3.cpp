@@ -38,6 +38,8 @@ Form3::Form3(Platform& platform, SignatureSurface& canvas)
     m_text1 = new QLineEdit(m_frame1);
     m_text1->setObjectName(QStringLiteral("Text1"));
     m_text1->setGeometry(twipsRect(1920, 460, 615, 270));
+    // The box is announced by its prompt, not by the frame's caption around it.
+    prompt->setBuddy(m_text1);
 
     // The button first: the dialog opens with the focus on it.
     setTabOrder(m_command1, m_text1);

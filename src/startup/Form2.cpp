@@ -4,6 +4,7 @@
 #include "startup/Deployment.h"
 #include "startup/ProgramIcon.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -45,6 +46,7 @@ Form2::Form2(Platform& platform, std::function<void()> showMainWindow)
     setWindowIcon(programIcon());
     setAttribute(Qt::WA_DeleteOnClose);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
     resize(kSize);
 
     m_timer1 = new QTimer(this);
@@ -63,6 +65,8 @@ void Form2::loadAndShow() {
         move(target->availableGeometry().center() - rect().center());
     }
     show();
+    // Frameless windows are not always given the keyboard: the splash asks for it.
+    activateWindow();
 }
 
 void Form2::Form_Load() {
@@ -155,6 +159,19 @@ void Form2::mouseReleaseEvent(QMouseEvent* event) {
         Form_Click();
     }
     QWidget::mouseReleaseEvent(event);
+}
+
+void Form2::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+    case Qt::Key_Escape:
+        Form_Click();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
 }
 
 } // namespace inkvale

@@ -21,7 +21,8 @@ class Platform;
 [[nodiscard]] QRegion roundedRectRegion(QSize size, int cornerWidth, int cornerHeight);
 
 /// The start-up splash: written files first, then a rounded window that fades in, waits for a
-/// click, fades out and hands over to the main window.
+/// click, fades out and hands over to the main window. Return, Enter, Space and Escape do what
+/// a click does.
 class Form2 final : public QWidget {
     Q_OBJECT
 
@@ -58,6 +59,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     Platform& m_platform;

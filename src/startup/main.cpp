@@ -1,8 +1,10 @@
 #include "designer/DesignerControls.h"
 #include "designer/Form1.h"
 #include "platform/InstanceChannel.h"
+#include "platform/ModalFocus.h"
 #include "platform/SystemPlatform.h"
 #include "startup/Form2.h"
+#include "startup/InterfaceLanguage.h"
 #include "startup/ProgramIcon.h"
 #include "startup/SingleInstance.h"
 
@@ -18,6 +20,8 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Inkvale"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setFont(inkvale::interfaceFont());
+    inkvale::installChineseQtTexts(app);
+    inkvale::giveModalWindowsTheKeyboard(app);
     // Every window, message boxes and dialogs too, shows the seal; the desktop matches the
     // windows to the launcher entry by this name.
     QApplication::setWindowIcon(inkvale::programIcon());

@@ -7,7 +7,7 @@ HTTP server serves the version file, and xdg-open is replaced by a script that r
 arguments.
 
   run_e2e.py --exe PATH --fonts DIR --out DIR
-             --scenario designer|missing-font|slow-server|second-start
+             --scenario designer|keyboard|missing-font|slow-server|second-start
 """
 
 import argparse
@@ -29,6 +29,9 @@ VERSION_TEXT = "Ｋelda.系列软件のInkvale Sp2"
 MAIN_TITLE = "Kelda系列软件のInkvale Sp2"
 SPLASH_TITLE = "Inkvale 艺术签名"
 BOX_TITLE = "OrvekZanvi提示"
+COLOUR_TITLE = "选择颜色"
+SIZE_TITLE = "签名大小"
+OPEN_TITLES = ["打开", "打开文件", "查找"]
 DEPLOYED = ["SkinH_VB6.dll", "skinh.she", "MSCOMCTL.OCX", "MSINET.OCX", "COMDLG32.OCX"] + [
     f"fonts/{m}.ttf" for m in range(1, 16)]
 
@@ -79,12 +82,67 @@ def find_window(title):
     return None
 
 
+def find_window_like(titles):
+    """The title of a visible window whose name is one of `titles`, or None."""
+    for title in titles:
+        if find_window(title) is not None:
+            return title
+    return None
+
+
 def wait_window(title, timeout=30.0):
     return wait_until(f"the window '{title}'", lambda: find_window(title), timeout)
 
 
 def wait_window_gone(title, timeout=30.0):
     wait_until(f"the window '{title}' to close", lambda: find_window(title) is None, timeout)
+
+
+def window_geometry(window):
+    """(x, y, width, height) of a window on the screen."""
+    out = xdotool("getwindowgeometry", window)
+    x, y = out.split("Position:")[1].split()[0].split(",")
+    width, height = out.split("Geometry:")[1].split()[0].split("x")
+    return int(x), int(y), int(width), int(height)
+
+
+def screen_size():
+    width, height = xdotool("getdisplaygeometry").split()
+    return int(width), int(height)
+
+
+def check_centred(window, what):
+    x, y, width, height = window_geometry(window)
+    screen_width, screen_height = screen_size()
+    centre = (x + width / 2, y + height / 2)
+    check(abs(centre[0] - screen_width / 2) <= 8 and abs(centre[1] - screen_height / 2) <= 40,
+          f"{what} is not centred on the screen: {width}x{height} at {x},{y}")
+
+
+def keys(*names, pause=0.12):
+    """Presses keys on whatever window has the keyboard, as a person at the keyboard would."""
+    for name in names:
+        xdotool("key", name)
+        time.sleep(pause)
+
+
+def menu_opened():
+    """A pop-up menu takes the keyboard a moment after it shows; a person is never that quick."""
+    time.sleep(0.8)
+
+
+def wait_modal(title, timeout=30.0):
+    """Waits for a modal window and gives it the moment it needs to take the keyboard."""
+    window = wait_window(title, timeout)
+    time.sleep(0.5)
+    return window
+
+
+def answer_no():
+    """Answers a Yes/No(/Cancel) box with the keyboard alone: the focus starts on 是, Tab moves
+    it to 否 and Return presses the focused button (no mnemonic letters: the buttons are
+    Chinese)."""
+    keys("Tab", "Return")
 
 
 def window_origin(window):
@@ -254,8 +312,8 @@ def scenario_designer(args, workdir, out_dir):
         screenshot(out_dir, "main")
 
         click(main, SAVE)
-        box = wait_window(BOX_TITLE)
-        xdotool("key", "--window", box, "Return")
+        wait_modal(BOX_TITLE)
+        keys("Return")
         wait_window_gone(BOX_TITLE)
 
         saved = list(program.glob("QM*.jpg"))
@@ -278,11 +336,120 @@ def scenario_designer(args, workdir, out_dir):
             ask_to_close(main)
             return wait_until_or_none(lambda: find_window(BOX_TITLE), timeout=3)
 
-        box = wait_until("the exit question", ask_until_asked, timeout=30, interval=0)
-        xdotool("key", "--window", box, "alt+n")
+        wait_until("the exit question", ask_until_asked, timeout=30, interval=0)
+        time.sleep(0.5)
+        screenshot(out_dir, "exit-question")
+        answer_no()
         process.wait(timeout=20)
         check(process.returncode == 0, f"exit code {process.returncode}")
         check(not opened.exists(), f"something was opened: {opened.read_text() if opened.exists() else ''}")
+    finally:
+        if process.poll() is None:
+            screenshot(out_dir, "failure")
+            process.kill()
+        server.close()
+
+
+def scenario_keyboard(args, workdir, out_dir):
+    """The typical use with the keyboard alone: splash, page, style, name, design, save, close."""
+    server = VersionServer(VERSION_TEXT.encode("gbk"))
+    program, exe, env, opened = prepare(args, workdir)
+    env["INKVALE_UPDATE_URL"] = f"http://127.0.0.1:{server.port}/files/vermo.txt"
+    env["INKVALE_FORUM_URL"] = f"http://127.0.0.1:{server.port}/"
+    # The plain C locale, untranslated English: the dialogs below must speak Chinese all the same.
+    env["LANG"] = "C.UTF-8"
+    env.pop("LC_ALL", None)
+    env.pop("LANGUAGE", None)
+    process = subprocess.Popen([str(exe)], env=env, cwd=workdir)
+    try:
+        # The mouse stays out of the way, in a corner away from every window.
+        xdotool("mousemove", "--sync", 0, 0)
+        wait_window("Form2")
+        time.sleep(1.0)
+        keys("Return")
+        wait_window_gone("Form2")
+        main = wait_window(MAIN_TITLE)
+        check_centred(main, "the main window")
+        wait_until("the name box to be enabled",
+                   lambda: pixel_at(main, NAME_BOX_INSIDE) == (255, 255, 255), timeout=15)
+        check(find_window(BOX_TITLE) is None, "the update check showed a message box")
+
+        # The focus starts on the first enabled stop after the name box and its two buttons:
+        # 签名设定, then 建议提交, the forum link and page 1's ">>".
+        keys("Tab", "Tab", "Tab", "Return")
+        screenshot(out_dir, "page-2")
+        # Page 2 shows with the focus on "<<"; then its ">>", then its first option (slot 9).
+        keys("Tab", "Tab", "space")
+        # The remaining usable options of page 2 in reading order (13, 10, 12, 14, 11), then
+        # round to the name box.
+        keys("Tab", "Tab", "Tab", "Tab", "Tab", "Tab")
+        xdotool("type", "--delay", "60", "张伟")
+        keys("Return")
+        screenshot(out_dir, "designed")
+        # 设计签名, then 保存签名, enabled by the design.
+        keys("Tab", "Tab", "Return")
+        wait_modal(BOX_TITLE)
+        screenshot(out_dir, "saved-message")
+        keys("Return")
+        wait_window_gone(BOX_TITLE)
+
+        saved = list(program.glob("QM*.jpg"))
+        check(len(saved) == 1, f"expected one saved signature, found {[p.name for p in saved]}")
+        width, height, pixel = read_bitmap(saved[0])
+        dark = [(x, y) for y in range(height) for x in range(width) if sum(pixel(x, y)) < 300]
+        check(len(dark) > 150, f"only {len(dark)} dark pixels: no name on the picture")
+
+        # The settings menu, the colour dialog, the size dialog and the picture dialog, all from
+        # the keyboard. The focus is back on 保存签名; Tab reaches 签名设定.
+        keys("Tab", "Return")
+        menu_opened()
+        screenshot(out_dir, "settings-menu")
+        # Down picks the first item of the opened menu.
+        keys("Down", "Return")
+        wait_modal(COLOUR_TITLE)
+        screenshot(out_dir, "colour-dialog")
+        keys("Escape")
+        wait_window_gone(COLOUR_TITLE)
+
+        keys("Return")
+        menu_opened()
+        keys("Down", "Down", "Return")
+        wait_modal(SIZE_TITLE)
+        screenshot(out_dir, "size-dialog")
+        # The dialog opens on 确定; Tab reaches the box, Return presses 确定.
+        keys("Tab")
+        xdotool("type", "--delay", "60", "20")
+        keys("Return")
+        wait_modal(BOX_TITLE)
+        screenshot(out_dir, "size-set")
+        keys("Return")
+        wait_window_gone(SIZE_TITLE)
+
+        keys("Return")
+        menu_opened()
+        keys("Down", "Down", "Down", "Return")
+        wait_modal(BOX_TITLE)
+        screenshot(out_dir, "picture-advice")
+        keys("Return")
+        file_dialog = wait_until("the open-file dialog", lambda: find_window_like(OPEN_TITLES))
+        time.sleep(0.5)
+        screenshot(out_dir, "file-dialog")
+        keys("Escape")
+        wait_until("the open-file dialog to close", lambda: find_window(file_dialog) is None)
+        check(not (program / "xxx.jpg").exists(), "cancelling the picture dialog copied a file")
+
+        # A window manager turns Alt+F4 into this close request.
+        def ask_until_asked():
+            ask_to_close(main)
+            return wait_until_or_none(lambda: find_window(BOX_TITLE), timeout=3)
+
+        wait_until("the exit question", ask_until_asked, timeout=30, interval=0)
+        time.sleep(0.5)
+        answer_no()
+        process.wait(timeout=20)
+        check(process.returncode == 0, f"exit code {process.returncode}")
+        check(not opened.exists(),
+              f"something was opened: {opened.read_text() if opened.exists() else ''}")
     finally:
         if process.poll() is None:
             screenshot(out_dir, "failure")
@@ -298,10 +465,13 @@ def scenario_missing_font(args, workdir, out_dir):
         # The main window's load ends the program inside the hand-over, while the splash
         # is still there, fully transparent.
         pass_the_splash(program, out_dir, wait_gone=False)
-        box = wait_window(BOX_TITLE)
+        box = wait_modal(BOX_TITLE)
         screenshot(out_dir, "missing-font")
         check(find_window(MAIN_TITLE) is None, "the main window showed without its fonts")
-        xdotool("key", "--window", box, "Return")
+        # The main window has not been placed yet: the box stands on its own, centred.
+        check_centred(box, "the missing-fonts message")
+        # The box has the keyboard: Return presses its 确定.
+        keys("Return")
         process.wait(timeout=20)
         check(process.returncode == 0, f"exit code {process.returncode}")
         lines = opened.read_text().splitlines() if opened.exists() else []
@@ -428,7 +598,9 @@ def scenario_slow_server(args, workdir, out_dir):
                          lambda: (ask_to_close(main), wait_until_or_none(
                              lambda: find_window(BOX_TITLE), timeout=2))[1],
                          timeout=30, interval=0)
-        xdotool("key", "--window", box, "alt+n")
+        # The box takes the keyboard a moment after it shows.
+        time.sleep(0.5)
+        answer_no()
         process.wait(timeout=20)
         check(process.returncode == 0, f"exit code {process.returncode}")
         check(not opened.exists(), "something was opened")
@@ -565,7 +737,9 @@ def scenario_second_start(args, workdir, out_dir):
 
         box = wait_until("the exit question", ask_until_asked, timeout=30, interval=0)
         check_program_icon(box, "the exit question")
-        xdotool("key", "--window", box, "alt+n")
+        # The box takes the keyboard a moment after it shows.
+        time.sleep(0.5)
+        answer_no()
         first.wait(timeout=20)
         check(first.returncode == 0, f"exit code {first.returncode}")
 
@@ -595,7 +769,8 @@ def main():
     parser.add_argument("--fonts", required=True)
     parser.add_argument("--out", required=True)
     parser.add_argument("--scenario",
-                        choices=["designer", "missing-font", "slow-server", "second-start"],
+                        choices=["designer", "keyboard", "missing-font", "slow-server",
+                                 "second-start"],
                         required=True)
     args = parser.parse_args()
     out_dir = Path(args.out) / args.scenario
@@ -603,14 +778,11 @@ def main():
     out_dir.mkdir(parents=True)
     with tempfile.TemporaryDirectory(prefix="inkvale-e2e-") as tmp:
         try:
-            if args.scenario == "designer":
-                scenario_designer(args, Path(tmp), out_dir)
-            elif args.scenario == "slow-server":
-                scenario_slow_server(args, Path(tmp), out_dir)
-            elif args.scenario == "second-start":
-                scenario_second_start(args, Path(tmp), out_dir)
-            else:
-                scenario_missing_font(args, Path(tmp), out_dir)
+            scenarios = {"designer": scenario_designer, "keyboard": scenario_keyboard,
+                         "missing-font": scenario_missing_font,
+                         "slow-server": scenario_slow_server,
+                         "second-start": scenario_second_start}
+            scenarios[args.scenario](args, Path(tmp), out_dir)
         except Failure as failure:
             print(f"FAIL: {failure}")
             return 1
