@@ -8,10 +8,18 @@
 namespace inkvale {
 
 QString useEmbeddedStyleFonts(const Platform& platform) {
+    QList<int> styles;
     for (const StyleSlot& slot : styleCatalogue()) {
-        if (!slot.isStyle()) {
-            continue;
+        if (slot.isStyle()) {
+            styles.append(slot.index);
         }
+    }
+    return useEmbeddedStyleFonts(platform, styles);
+}
+
+QString useEmbeddedStyleFonts(const Platform& platform, const QList<int>& styles) {
+    for (const int index : styles) {
+        const StyleSlot& slot = styleSlot(index);
         const QByteArrayView bytes =
             platform.embeddedResource(QStringLiteral("CUSTOM"), slot.fontResource);
         if (bytes.isEmpty()) {

@@ -11,10 +11,12 @@ class Platform;
 
 /// Exit status of inkvale-render: done.
 inline constexpr int kRenderDone = 0;
-/// Exit status: a file could not be read or written, or there was nothing to trim to.
+/// Exit status: a file could not be read or written, or a name could not be drawn (a control
+/// character in it, or no ink to trim to); a batch skips such names and writes the others.
 inline constexpr int kRenderFailed = 1;
 /// Exit status: the command line is wrong (an unknown option or style, a value out of range,
-/// options that do not go together); nothing was read or written.
+/// options that do not go together, an empty value, a name that cannot be drawn); nothing was
+/// read or written.
 inline constexpr int kRenderBadCommandLine = 2;
 
 /// Where the command's text goes.

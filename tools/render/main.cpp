@@ -16,13 +16,23 @@ void writeTo(std::FILE* stream, const QString& text) {
     std::fflush(stream);
 }
 
+/// Qt's own diagnostics (a missing runtime folder, a font it could not open) are not the
+/// program's messages: every failure that matters is reported in the program's words.
+void dropQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtFatalMsg) {
+        writeTo(stderr, QStringLiteral("inkvale-render: ") + message + QLatin1Char('\n'));
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
-    // No display is needed to draw into pictures.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
+    qInstallMessageHandler(dropQtMessages);
+    // Pictures are drawn offscreen and no window is ever shown, so no display is needed,
+    // whatever platform the environment asks for (a desktop session exporting xcb or wayland,
+    // reached over ssh without its display).
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qunsetenv("QT_QPA_PLATFORMTHEME");
     // Qt would take some of our options for its own (--style, --session, --reverse), so it
     // sees only the program's name and the command line is read here, whole.
     QStringList arguments;
