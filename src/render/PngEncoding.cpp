@@ -1,25 +1,73 @@
 #include "render/PngEncoding.h"
 
-#include <QBuffer>
-#include <QImageWriter>
-
-#include <algorithm>
+#include <csetjmp>
+#include <png.h>
+#include <vector>
+#include <zlib.h>
 
 namespace inkvale {
 
-QByteArray encodePng(const QImage& image, int compressionLevel) {
-    const int level = std::clamp(compressionLevel, 0, 9);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    // Qt's PNG writer takes a quality and sets zlib's level to (100 - quality) * 9 / 91; this is
-    // the quality that gives `level`.
-    writer.setQuality(100 - (level * 91 + 8) / 9);
-    if (!writer.write(image)) {
+namespace {
+
+void appendBytes(png_structp png, png_bytep data, png_size_t length) {
+    auto* bytes = static_cast<QByteArray*>(png_get_io_ptr(png));
+    bytes->append(reinterpret_cast<const char*>(data), qsizetype(length));
+}
+
+void flushNothing(png_structp) {}
+
+/// libpng reports its errors by jumping back here, and its warnings are not ours to print.
+void ignoreWarning(png_structp, png_const_charp) {}
+
+/// The libpng calls, apart from anything with a destructor that the error jump would skip.
+bool writePng(png_structp png, png_infop info, const QImage& image, bool alpha, int filter,
+              std::vector<png_bytep>& rows) {
+    if (setjmp(png_jmpbuf(png)) != 0) {
+        return false;
+    }
+    png_set_compression_level(png, Z_BEST_SPEED);
+    png_set_compression_strategy(png, Z_RLE);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, filter);
+    png_set_IHDR(png, info, png_uint_32(image.width()), png_uint_32(image.height()), 8,
+                 alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (image.dotsPerMeterX() > 0 && image.dotsPerMeterY() > 0) {
+        png_set_pHYs(png, info, png_uint_32(image.dotsPerMeterX()),
+                     png_uint_32(image.dotsPerMeterY()), PNG_RESOLUTION_METER);
+    }
+    png_write_info(png, info);
+    png_write_image(png, rows.data());
+    png_write_end(png, info);
+    return true;
+}
+
+} // namespace
+
+QByteArray encodePng(const QImage& image, PngContent content) {
+    if (image.isNull()) {
         return {};
     }
-    return bytes;
+    const bool alpha = image.hasAlphaChannel();
+    const QImage pixels =
+        image.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+    std::vector<png_bytep> rows(std::size_t(pixels.height()));
+    for (int y = 0; y < pixels.height(); ++y) {
+        // libpng only reads the rows it is given.
+        rows[std::size_t(y)] = const_cast<png_bytep>(pixels.constScanLine(y));
+    }
+    QByteArray bytes;
+    png_structp png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, ignoreWarning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (info == nullptr) {
+        png_destroy_write_struct(&png, nullptr);
+        return {};
+    }
+    png_set_write_fn(png, &bytes, appendBytes, flushNothing);
+    const int filter = content == PngContent::Drawing ? PNG_FILTER_NONE : PNG_FILTER_PAETH;
+    const bool written = writePng(png, info, pixels, alpha, filter, rows);
+    png_destroy_write_struct(&png, &info);
+    return written ? bytes : QByteArray();
 }
 
 } // namespace inkvale

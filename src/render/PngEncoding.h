@@ -5,15 +5,21 @@
 
 namespace inkvale {
 
-/// The zlib compression level (0 to 9) of the PNG files inkvale-render writes. Chosen by
-/// measuring file size against encoding time on signatures (docs/performance.md): beyond it a
-/// file shrinks by a few percent for several times the time.
-inline constexpr int kRenderPngCompression = 1;
+/// What a PNG holds, which decides how it is packed. Both pack with zlib's run-length strategy;
+/// docs/performance.md has the sizes and times that chose them against Qt's own PNG writer.
+enum class PngContent {
+    /// Text on a plain colour (the canvas without a background picture): rows are stored
+    /// unfiltered, since long runs of one colour pack best as they are.
+    Drawing,
+    /// A photograph or other picture under the text: each row is predicted from its neighbours
+    /// (the Paeth filter), which packs smooth shading far better.
+    Picture,
+};
 
-/// `image` as the bytes of a PNG file compressed at zlib level `compressionLevel` (0 to 9),
-/// its resolution and alpha channel kept; empty when it cannot be encoded. The bytes depend on
-/// the image and the level only, so the same picture always gives the same file. Safe to call
-/// on any thread.
-[[nodiscard]] QByteArray encodePng(const QImage& image, int compressionLevel);
+/// `image` as the bytes of a PNG file: 8-bit RGB, or RGBA when the image has an alpha channel,
+/// with the image's resolution; empty when it cannot be encoded. The bytes depend on the pixels,
+/// the resolution and `content` only, so the same picture always gives the same file. Safe to
+/// call on any thread.
+[[nodiscard]] QByteArray encodePng(const QImage& image, PngContent content);
 
 } // namespace inkvale

@@ -446,11 +446,11 @@ QString writeBytes(const QString& path, const QByteArray& bytes, WriteMode mode)
 
 /// Encodes `image` as a bitmap or PNG and writes it to `path`; empty on success, else why not.
 /// Any thread: it only reads the image.
-QString writePicture(const QImage& image, OutputFormat format, const QString& path,
-                     WriteMode mode) {
+QString writePicture(const QImage& image, OutputFormat format, PngContent content,
+                     const QString& path, WriteMode mode) {
     QByteArray bytes;
     if (format == OutputFormat::Png) {
-        bytes = encodePng(image, kRenderPngCompression);
+        bytes = encodePng(image, content);
     } else {
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
@@ -686,7 +686,11 @@ Drawn Job::draw(SignatureRenderer& renderer, const QString& name, const QString&
             }
             image = cropToInk(image, ink, *m_request.trim);
         }
-        return {[image, format, path, mode] { return writePicture(image, format, path, mode); },
+        const PngContent content =
+            m_request.look.background.isNull() ? PngContent::Drawing : PngContent::Picture;
+        return {[image, format, content, path, mode] {
+                    return writePicture(image, format, content, path, mode);
+                },
                 {}};
     }
     VectorPicture picture = renderer.outlines(m_request.slot, name);
@@ -844,8 +848,10 @@ int Job::sheet(SignatureRenderer& renderer) {
     if (QFileInfo(path).isDir()) {
         error = QStringLiteral("it is a folder");
     } else if (isRaster(m_request.format)) {
-        error = writePicture(renderContactSheet(renderer, m_request.name), m_request.format, path,
-                             WriteMode::ReplaceDurably);
+        error = writePicture(renderContactSheet(renderer, m_request.name), m_request.format,
+                             m_request.look.background.isNull() ? PngContent::Drawing
+                                                                : PngContent::Picture,
+                             path, WriteMode::ReplaceDurably);
     } else {
         const VectorPicture picture = outlineContactSheet(renderer, m_request.name);
         error =
