@@ -2,7 +2,6 @@
 // with the same font file in the same run.
 
 #include "designer/StyleCatalogue.h"
-#include "platform/SystemPlatform.h"
 #include "render/RenderCommand.h"
 
 #include <QDir>
@@ -76,7 +75,10 @@ void BM_InkvaleRenderBatch(benchmark::State& state) {
     list.open(QIODevice::WriteOnly);
     list.write(names().join(QLatin1Char('\n')).toUtf8());
     list.close();
-    const inkvale::SystemPlatform platform;
+    // The fonts come from the files registered in main(), not from an executable.
+    const inkvale::CustomResources resources = [](int) {
+        return QByteArrayView();
+    };
     const inkvale::RenderConsole console{[](const QString&) {}, [](const QString&) {}, false};
     const QStringList arguments{QStringLiteral("inkvale-render"),
                                 QStringLiteral("--style"),
@@ -87,7 +89,7 @@ void BM_InkvaleRenderBatch(benchmark::State& state) {
                                 folder.filePath(QStringLiteral("out")),
                                 QStringLiteral("--force")};
     for (auto _ : state) {
-        if (inkvale::runRenderCommand(arguments, platform, console) != 0) {
+        if (inkvale::runRenderCommand(arguments, resources, console) != 0) {
             state.SkipWithError("the batch failed");
             break;
         }

@@ -1,5 +1,7 @@
 #include "platform/SystemPlatform.h"
 
+#include "platform/EmbeddedResource.h"
+
 #include <QColorDialog>
 #include <QCoreApplication>
 #include <QDialog>
@@ -153,13 +155,7 @@ QString SystemPlatform::programFolder() const {
 }
 
 QByteArrayView SystemPlatform::embeddedResource(const QString& type, int id) const {
-    // Payloads are stored uncompressed, so the data lies in the executable's own image.
-    const QResource resource(QStringLiteral(":/%1/%2").arg(type).arg(id));
-    if (!resource.isValid() || resource.compressionAlgorithm() != QResource::NoCompression) {
-        return {};
-    }
-    return {reinterpret_cast<const char*>(resource.data()),
-            static_cast<qsizetype>(resource.size())};
+    return inkvale::embeddedResource(type, id);
 }
 
 QString SystemPlatform::userFontFolder() const {

@@ -14,14 +14,15 @@ QString useEmbeddedStyleFonts(const Platform& platform) {
             styles.append(slot.index);
         }
     }
-    return useEmbeddedStyleFonts(platform, styles);
+    return useEmbeddedStyleFonts(
+        [&platform](int id) { return platform.embeddedResource(QStringLiteral("CUSTOM"), id); },
+        styles);
 }
 
-QString useEmbeddedStyleFonts(const Platform& platform, const QList<int>& styles) {
+QString useEmbeddedStyleFonts(const CustomResources& resources, const QList<int>& styles) {
     for (const int index : styles) {
         const StyleSlot& slot = styleSlot(index);
-        const QByteArrayView bytes =
-            platform.embeddedResource(QStringLiteral("CUSTOM"), slot.fontResource);
+        const QByteArrayView bytes = resources(slot.fontResource);
         if (bytes.isEmpty()) {
             return QStringLiteral("the program carries no font for style %1 (%2)")
                 .arg(slot.index)

@@ -590,7 +590,7 @@ public:
         : m_request(request)
         , m_console(console) {}
 
-    int run(const Platform& platform);
+    int run(const CustomResources& resources);
 
 private:
     int fail(const QString& message) const;
@@ -627,7 +627,7 @@ void Job::say(const QString& line) const {
                   m_progressLine);
 }
 
-int Job::run(const Platform& platform) {
+int Job::run(const CustomResources& resources) {
     QList<int> styles{m_request.slot};
     if (m_request.mode == Mode::Sheet) {
         styles.clear();
@@ -636,7 +636,7 @@ int Job::run(const Platform& platform) {
         }
     }
     if (m_request.embeddedFonts) {
-        const QString error = useEmbeddedStyleFonts(platform, styles);
+        const QString error = useEmbeddedStyleFonts(resources, styles);
         if (!error.isEmpty()) {
             return fail(error);
         }
@@ -879,7 +879,7 @@ void Job::showProgress(qsizetype done, qsizetype total) {
 
 } // namespace
 
-int runRenderCommand(const QStringList& arguments, const Platform& platform,
+int runRenderCommand(const QStringList& arguments, const CustomResources& resources,
                      const RenderConsole& console) {
     const Parsed parsed = parse(arguments);
     if (const auto* bad = std::get_if<BadCommandLine>(&parsed)) {
@@ -899,7 +899,7 @@ int runRenderCommand(const QStringList& arguments, const Platform& platform,
         return kRenderDone;
     }
     Job job(std::get<Request>(parsed), console);
-    return job.run(platform);
+    return job.run(resources);
 }
 
 } // namespace inkvale

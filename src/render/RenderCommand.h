@@ -1,13 +1,13 @@
 #pragma once
 
+#include "render/EmbeddedFonts.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 
 namespace inkvale {
-
-class Platform;
 
 /// Exit status of inkvale-render: done.
 inline constexpr int kRenderDone = 0;
@@ -28,9 +28,9 @@ struct RenderConsole {
 
 /// Runs inkvale-render on `arguments` (the program's name first): draws one signature, a batch
 /// of them or a contact sheet as the command line asks, and returns the exit status. Fonts come
-/// from this process's font database, and with --fonts-from-executable also from the fonts
-/// `platform` carries embedded. Every output file is written whole or not at all.
-[[nodiscard]] int runRenderCommand(const QStringList& arguments, const Platform& platform,
+/// from this process's font database, and with --fonts-from-executable also from the style
+/// fonts read through `resources`. Every output file is written whole or not at all.
+[[nodiscard]] int runRenderCommand(const QStringList& arguments, const CustomResources& resources,
                                    const RenderConsole& console);
 
 } // namespace inkvale

@@ -1,6 +1,6 @@
 // inkvale-render: draws signatures from the command line as the designer draws them.
 
-#include "platform/SystemPlatform.h"
+#include "platform/EmbeddedResource.h"
 #include "platform/Terminal.h"
 #include "render/RenderCommand.h"
 
@@ -44,11 +44,13 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setApplicationName(QStringLiteral("inkvale-render"));
     QGuiApplication::setApplicationVersion(QStringLiteral(INKVALE_VERSION));
 
-    const inkvale::SystemPlatform platform;
     const inkvale::RenderConsole console{
         [](const QString& text) { writeTo(stdout, text); },
         [](const QString& text) { writeTo(stderr, text); },
         inkvale::standardErrorIsTerminal(),
     };
-    return inkvale::runRenderCommand(arguments, platform, console);
+    const auto resources = [](int id) {
+        return inkvale::embeddedResource(QStringLiteral("CUSTOM"), id);
+    };
+    return inkvale::runRenderCommand(arguments, resources, console);
 }
