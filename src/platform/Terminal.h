@@ -5,4 +5,23 @@ namespace inkvale {
 /// Whether the process's standard error goes to a terminal (and not to a file or a pipe).
 [[nodiscard]] bool standardErrorIsTerminal();
 
+/// Makes a write beyond the process's file-size limit fail with an error the program reports,
+/// instead of the system ending the process, whichever library writes (a font cache, say).
+void reportFileSizeLimitAsError();
+
+/// While it lives, whatever the process writes to its standard error at the system level goes
+/// nowhere: some libraries (libpng decoding a damaged picture) print there themselves, in
+/// their own words, beside the program's own message about the same failure. Only for stretches
+/// where the program itself writes nothing there and no other thread runs.
+class StandardErrorSilenced final {
+public:
+    StandardErrorSilenced();
+    ~StandardErrorSilenced();
+    StandardErrorSilenced(const StandardErrorSilenced&) = delete;
+    StandardErrorSilenced& operator=(const StandardErrorSilenced&) = delete;
+
+private:
+    int m_saved = -1; ///< the original standard error, to put back
+};
+
 } // namespace inkvale

@@ -16,7 +16,12 @@ void appendBytes(png_structp png, png_bytep data, png_size_t length) {
 
 void flushNothing(png_structp) {}
 
-/// libpng reports its errors by jumping back here, and its warnings are not ours to print.
+/// libpng's errors jump back to writePng(), quietly: the caller says what failed. Its warnings
+/// are not ours to print either.
+[[noreturn]] void jumpBack(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
+
 void ignoreWarning(png_structp, png_const_charp) {}
 
 /// The libpng calls, apart from anything with a destructor that the error jump would skip.
@@ -57,7 +62,7 @@ QByteArray encodePng(const QImage& image, PngContent content) {
     }
     QByteArray bytes;
     png_structp png =
-        png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, ignoreWarning);
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, jumpBack, ignoreWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (info == nullptr) {
         png_destroy_write_struct(&png, nullptr);

@@ -3,6 +3,7 @@
 #include "designer/BackgroundPicture.h"
 #include "designer/StyleCatalogue.h"
 #include "platform/AtomicFile.h"
+#include "platform/Terminal.h"
 #include "render/BatchNames.h"
 #include "render/ContactSheet.h"
 #include "render/EmbeddedFonts.h"
@@ -394,11 +395,20 @@ std::variant<QImage, QString> loadBackground(const QString& path) {
         return file.errorString();
     }
     QImageReader reader(&file);
-    if (exceedsPixelLimit(reader.size())) {
+    QImage image;
+    bool tooLarge = false;
+    {
+        // The decoders' own complaints about a damaged file would stand beside ours.
+        const StandardErrorSilenced quiet;
+        tooLarge = exceedsPixelLimit(reader.size());
+        if (!tooLarge) {
+            image = readPictureWithinLimit(reader);
+        }
+    }
+    if (tooLarge) {
         return QStringLiteral("it has more than %1 million pixels")
             .arg(kLargestBackgroundPixels / 1'000'000);
     }
-    const QImage image = readPictureWithinLimit(reader);
     if (!image.isNull()) {
         return image;
     }
@@ -833,8 +843,7 @@ int Job::batch(SignatureRenderer& renderer) {
                         .arg(total));
     }
     if (skipped > 0) {
-        return fail(QStringLiteral("%1 of %2 names could not be drawn and were skipped; the "
-                                   "other %3 were written")
+        return fail(QStringLiteral("%1 of %2 names were skipped; the other %3 were written")
                         .arg(skipped)
                         .arg(total)
                         .arg(written));
