@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 
 #ifdef Q_OS_WIN
 #include <fcntl.h>
@@ -21,6 +22,12 @@ bool standardErrorIsTerminal() {
 #else
     return isatty(STDERR_FILENO) == 1;
 #endif
+}
+
+void endCommandLineProcess(int status) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(status);
 }
 
 void reportFileSizeLimitAsError() {

@@ -5,6 +5,11 @@ namespace inkvale {
 /// Whether the process's standard error goes to a terminal (and not to a file or a pipe).
 [[nodiscard]] bool standardErrorIsTerminal();
 
+/// Ends the process at once with `status`, after flushing standard output and error: a
+/// command-line tool that has written all its files has nothing left to tear down, and tearing
+/// down Qt and the font libraries is a noticeable part of a short run.
+[[noreturn]] void endCommandLineProcess(int status);
+
 /// Makes a write beyond the process's file-size limit fail with an error the program reports,
 /// instead of the system ending the process, whichever library writes (a font cache, say).
 void reportFileSizeLimitAsError();

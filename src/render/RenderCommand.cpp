@@ -474,9 +474,11 @@ QString writePicture(const QImage& image, OutputFormat format, PngContent conten
     return writeBytes(path, bytes, mode);
 }
 
-/// Batch files are not each waited onto the disk: that would cost more than drawing and
-/// encoding them. A reader still never sees a torn file.
-constexpr WriteMode kBatchWriteMode = WriteMode::ReplaceQuickly;
+/// Output files are not waited onto the disk, as no drawing tool does: in a batch that would
+/// cost more than drawing and encoding each file, and a single file would wait as long again
+/// as it takes to draw. A reader still never sees a torn file, and a failed write never
+/// replaces an earlier one.
+constexpr WriteMode kOutputWriteMode = WriteMode::ReplaceQuickly;
 
 /// What drawing one name gave: the write still to be done, or why there is nothing to write.
 struct Drawn {
@@ -721,7 +723,7 @@ Drawn Job::draw(SignatureRenderer& renderer, const QString& name, const QString&
 }
 
 int Job::single(SignatureRenderer& renderer) {
-    const Drawn drawn = draw(renderer, m_request.name, m_request.output, WriteMode::ReplaceDurably);
+    const Drawn drawn = draw(renderer, m_request.name, m_request.output, kOutputWriteMode);
     const QString error = drawn.problem.isEmpty() ? drawn.write() : drawn.problem;
     return error.isEmpty()
                ? kRenderDone
@@ -813,7 +815,7 @@ int Job::batch(SignatureRenderer& renderer) {
                 pool.skip(posted, problems.at(posted));
             } else {
                 const QString path = folder.filePath(files.at(posted));
-                Drawn drawn = draw(renderer, list.names.at(posted), path, kBatchWriteMode);
+                Drawn drawn = draw(renderer, list.names.at(posted), path, kOutputWriteMode);
                 if (drawn.problem.isEmpty()) {
                     pool.post(posted, std::move(drawn.write));
                 } else {
@@ -860,13 +862,12 @@ int Job::sheet(SignatureRenderer& renderer) {
         error = writePicture(renderContactSheet(renderer, m_request.name), m_request.format,
                              m_request.look.background.isNull() ? PngContent::Drawing
                                                                 : PngContent::Picture,
-                             path, WriteMode::ReplaceDurably);
+                             path, kOutputWriteMode);
     } else {
         const VectorPicture picture = outlineContactSheet(renderer, m_request.name);
-        error =
-            m_request.format == OutputFormat::Svg
-                ? writeBytes(path, svgDocument(picture, m_request.name), WriteMode::ReplaceDurably)
-                : writePdf(picture, path, m_request.name);
+        error = m_request.format == OutputFormat::Svg
+                    ? writeBytes(path, svgDocument(picture, m_request.name), kOutputWriteMode)
+                    : writePdf(picture, path, m_request.name);
     }
     return error.isEmpty() ? kRenderDone
                            : fail(QStringLiteral("cannot write %1: %2").arg(path, error));

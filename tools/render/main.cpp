@@ -53,5 +53,5 @@ int main(int argc, char* argv[]) {
     const auto resources = [](int id) {
         return inkvale::embeddedResource(QStringLiteral("CUSTOM"), id);
     };
-    return inkvale::runRenderCommand(arguments, resources, console);
+    inkvale::endCommandLineProcess(inkvale::runRenderCommand(arguments, resources, console));
 }
