@@ -77,6 +77,7 @@ private slots:
     void formatsOpenWithRealReaders();
     void batchWithAwkwardNames();
     void batchSkipsNamesItCannotDraw();
+    void batchIsTheSameOnAnyNumberOfCores();
     void sameNameSameDrawing_data();
     void sameNameSameDrawing();
     void writeFailuresNameTheirCause_data();
@@ -360,6 +361,47 @@ void TestRenderCli::batchSkipsNamesItCannotDraw() {
                  "inkvale-render: 3 of 5 names were skipped; the other 2 were written\n"));
     QCOMPARE(listing(path(QStringLiteral("out"))), (QStringList{"Ann.png", "Bob.png", "Cid.png"}));
     QVERIFY(hasInk(QImage(path(QStringLiteral("out/Cid.png")))));
+}
+
+void TestRenderCli::batchIsTheSameOnAnyNumberOfCores() {
+    const QString taskset = QStandardPaths::findExecutable(QStringLiteral("taskset"));
+    if (taskset.isEmpty()) {
+        QSKIP("needs taskset (Debian package util-linux) to hold the program to one core");
+    }
+    // Enough names, alike and not, that the pictures are packed on several cores at once.
+    QByteArray names;
+    for (int i = 0; i < 60; ++i) {
+        names += i % 4 == 0 ? QByteArray("Ann\n") : QByteArray::number(i * 7919) + "号\n";
+    }
+    writeFile(QStringLiteral("names.txt"), names);
+    const QStringList batch{QStringLiteral("--style"),
+                            QStringLiteral("4"),
+                            QStringLiteral("--names-file"),
+                            QStringLiteral("names.txt"),
+                            QStringLiteral("--fonts-from-executable"),
+                            QStringLiteral("--out-dir")};
+    const Run everyCore = render(batch + QStringList{QStringLiteral("all")});
+    QCOMPARE(everyCore.exitCode, 0);
+
+    QProcess oneCore;
+    oneCore.setWorkingDirectory(m_work->path());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
+    oneCore.setProcessEnvironment(environment);
+    oneCore.start(taskset, QStringList{QStringLiteral("-c"), QStringLiteral("0"), kProgram} +
+                               batch + QStringList{QStringLiteral("one")});
+    QVERIFY(oneCore.waitForFinished(60000));
+    QCOMPARE(oneCore.exitCode(), 0);
+
+    const QStringList files = listing(path(QStringLiteral("all")));
+    QCOMPARE(files.size(), 60);
+    QCOMPARE(listing(path(QStringLiteral("one"))), files);
+    for (const QString& file : files) {
+        QFile a(path(QStringLiteral("all/") + file));
+        QFile b(path(QStringLiteral("one/") + file));
+        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        QVERIFY2(a.readAll() == b.readAll(), qPrintable(file));
+    }
 }
 
 void TestRenderCli::sameNameSameDrawing_data() {
