@@ -144,6 +144,9 @@ void TestBatchNames::namesThatCannotBeDrawn_data() {
     // Joiners and direction marks belong to real names: drawn, but shown by number.
     QTest::newRow("emoji family") << QStringLiteral("👨\u200d👩\u200d👧") << QString()
                                   << "\"👨<U+200D>👩<U+200D>👧\"";
+    QTest::newRow("long, cut before an emoji, not inside it")
+        << QString(79, QLatin1Char('a')) + QStringLiteral("😀b") << QString()
+        << "\"" + QString(79, QLatin1Char('a')) + "...\"";
     QTest::newRow("right-to-left mark")
         << QStringLiteral("\u05d3\u05df\u200f") << QString() << "\"\u05d3\u05df<U+200F>\"";
 }

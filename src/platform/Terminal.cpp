@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #ifdef Q_OS_WIN
 #include <fcntl.h>
 #include <io.h>
@@ -33,6 +36,15 @@ void endCommandLineProcess(int status) {
 void reportFileSizeLimitAsError() {
 #ifdef SIGXFSZ
     std::signal(SIGXFSZ, SIG_IGN);
+#endif
+}
+
+void keepFreedMemoryInProcess() {
+#ifdef __GLIBC__
+    // Freed memory below 256 MiB at the heap's top stays; blocks under 32 MiB come from the
+    // heap, not from maps of their own that are unmapped at every free.
+    mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
+    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
 #endif
 }
 

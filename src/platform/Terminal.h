@@ -14,6 +14,12 @@ namespace inkvale {
 /// instead of the system ending the process, whichever library writes (a font cache, say).
 void reportFileSizeLimitAsError();
 
+/// Lets the memory allocator keep what is freed for the process's next allocations instead of
+/// handing it back to the system at once: a batch allocates and frees a picture per name on
+/// several threads, and giving the pages back and faulting them in again costs more system time
+/// than the drawing. For short-lived command-line processes, whose memory is freed at exit.
+void keepFreedMemoryInProcess();
+
 /// While it lives, whatever the process writes to its standard error at the system level goes
 /// nowhere: some libraries (libpng decoding a damaged picture) print there themselves, in
 /// their own words, beside the program's own message about the same failure. Only for stretches

@@ -125,15 +125,19 @@ QString nameProblem(QStringView name) {
 
 QString quotedName(QStringView name) {
     constexpr qsizetype kLongest = 80;
+    qsizetype kept = std::min(name.size(), kLongest);
+    if (kept < name.size() && name.at(kept - 1).isHighSurrogate()) {
+        --kept; // never half a character
+    }
     QString shown;
-    forEachCodePoint(name.left(kLongest), [&shown](char32_t c) {
+    forEachCodePoint(name.left(kept), [&shown](char32_t c) {
         if (doesNotShow(c)) {
             shown += QLatin1Char('<') + hexOf(c) + QLatin1Char('>');
         } else {
             shown += QString::fromUcs4(&c, 1);
         }
     });
-    if (name.size() > kLongest) {
+    if (kept < name.size()) {
         shown += QStringLiteral("...");
     }
     return QLatin1Char('"') + shown + QLatin1Char('"');

@@ -1,5 +1,7 @@
 #include "render/PngEncoding.h"
 
+#include <QSysInfo>
+
 #include <csetjmp>
 #include <png.h>
 #include <vector>
@@ -27,6 +29,7 @@ void ignoreWarning(png_structp, png_const_charp) {}
 /// The libpng calls, apart from anything with a destructor that the error jump would skip.
 bool writePng(png_structp png, png_infop info, const QImage& image, bool alpha, int filter,
               std::vector<png_bytep>& rows) {
+    const bool fromRgb32 = image.format() == QImage::Format_RGB32;
     if (setjmp(png_jmpbuf(png)) != 0) {
         return false;
     }
@@ -41,6 +44,15 @@ bool writePng(png_structp png, png_infop info, const QImage& image, bool alpha, 
                      png_uint_32(image.dotsPerMeterY()), PNG_RESOLUTION_METER);
     }
     png_write_info(png, info);
+    if (fromRgb32) {
+        // 0xffRRGGBB words: read in place, the byte order turned and the padding byte dropped.
+        if constexpr (QSysInfo::ByteOrder == QSysInfo::LittleEndian) {
+            png_set_bgr(png);
+            png_set_filler(png, 0, PNG_FILLER_AFTER);
+        } else {
+            png_set_filler(png, 0, PNG_FILLER_BEFORE);
+        }
+    }
     png_write_image(png, rows.data());
     png_write_end(png, info);
     return true;
@@ -53,8 +65,12 @@ QByteArray encodePng(const QImage& image, PngContent content) {
         return {};
     }
     const bool alpha = image.hasAlphaChannel();
+    // Opaque canvases are read as they are; anything else is brought to PNG's own byte order
+    // (with the alpha not premultiplied).
     const QImage pixels =
-        image.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+        image.format() == QImage::Format_RGB32
+            ? image
+            : image.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
     std::vector<png_bytep> rows(std::size_t(pixels.height()));
     for (int y = 0; y < pixels.height(); ++y) {
         // libpng only reads the rows it is given.

@@ -29,6 +29,7 @@ void dropQtMessages(QtMsgType type, const QMessageLogContext&, const QString& me
 int main(int argc, char* argv[]) {
     qInstallMessageHandler(dropQtMessages);
     inkvale::reportFileSizeLimitAsError();
+    inkvale::keepFreedMemoryInProcess();
     // Pictures are drawn offscreen and no window is ever shown, so no display is needed,
     // whatever platform the environment asks for (a desktop session exporting xcb or wayland,
     // reached over ssh without its display).
