@@ -481,32 +481,52 @@ void TestRenderCli::writeFailuresNameTheirCause() {
 void TestRenderCli::noDisplayWhateverTheEnvironmentSays_data() {
     QTest::addColumn<QString>("platform"); // "-": not set
     QTest::addColumn<bool>("runtimeFolder");
+    QTest::addColumn<QStringList>("desktop"); // more variables a desktop session exports
 
-    QTest::newRow("no platform") << QStringLiteral("-") << true;
-    QTest::newRow("xcb") << QStringLiteral("xcb") << true;
-    QTest::newRow("wayland") << QStringLiteral("wayland") << true;
-    QTest::newRow("empty") << QString() << true;
-    QTest::newRow("xcb, no runtime folder either") << QStringLiteral("xcb") << false;
+    QTest::newRow("no platform") << QStringLiteral("-") << true << QStringList();
+    QTest::newRow("xcb") << QStringLiteral("xcb") << true << QStringList();
+    QTest::newRow("wayland") << QStringLiteral("wayland") << true << QStringList();
+    QTest::newRow("empty") << QString() << true << QStringList();
+    QTest::newRow("xcb, no runtime folder either")
+        << QStringLiteral("xcb") << false << QStringList();
+    QTest::newRow("wayland, scaled desktop")
+        << QStringLiteral("wayland") << true
+        << QStringList{"QT_SCALE_FACTOR=2", "QT_SCREEN_SCALE_FACTORS=1.5", "QT_FONT_DPI=144",
+                       "QT_QPA_PLATFORMTHEME=gtk3"};
 }
 
 void TestRenderCli::noDisplayWhateverTheEnvironmentSays() {
     QFETCH(QString, platform);
     QFETCH(bool, runtimeFolder);
+    QFETCH(QStringList, desktop);
     // As in an ssh session into a desktop: the desktop's platform exported, no display.
-    const Run run = render({QStringLiteral("--style"), QStringLiteral("12"),
-                            QStringLiteral("--name"), QStringLiteral("李娜"), QStringLiteral("-o"),
-                            QStringLiteral("a.png"), QStringLiteral("--fonts-from-executable")},
-                           [&](QProcessEnvironment& environment) {
-                               if (platform != QLatin1String("-")) {
-                                   environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
-                               }
-                               if (!runtimeFolder) {
-                                   environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
-                               }
-                           });
+    const Run run =
+        render({QStringLiteral("--style"), QStringLiteral("12"), QStringLiteral("--name"),
+                QStringLiteral("李娜"), QStringLiteral("-o"), QStringLiteral("a.png"),
+                QStringLiteral("--fonts-from-executable")},
+               [&](QProcessEnvironment& environment) {
+                   if (platform != QLatin1String("-")) {
+                       environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+                   }
+                   if (!runtimeFolder) {
+                       environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+                   }
+                   for (const QString& setting : desktop) {
+                       const qsizetype equals = setting.indexOf(QLatin1Char('='));
+                       environment.insert(setting.left(equals), setting.mid(equals + 1));
+                   }
+               });
     QCOMPARE(run.err, QString());
     QCOMPARE(run.exitCode, 0);
-    QVERIFY(hasInk(QImage(path(QStringLiteral("a.png")))));
+    // The designer's own picture, as in a plain environment.
+    const QImage drawn =
+        QImage(path(QStringLiteral("a.png"))).convertToFormat(QImage::Format_RGB32);
+    QVERIFY(hasInk(drawn));
+    test::DesignerChoice choice;
+    choice.slot = 12;
+    choice.name = QStringLiteral("李娜");
+    QVERIFY2(drawn == test::designerSignature(choice).convertToFormat(QImage::Format_RGB32),
+             "the environment changed the picture");
 }
 
 void TestRenderCli::progressOnlyOnATerminal() {

@@ -34,7 +34,14 @@ int main(int argc, char* argv[]) {
     // whatever platform the environment asks for (a desktop session exporting xcb or wayland,
     // reached over ssh without its display).
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    qunsetenv("QT_QPA_PLATFORMTHEME");
+    // Nor does a desktop's scaling or font resolution change the pictures: a signature's size
+    // is set by the command line alone, the same in every environment.
+    for (const char* variable :
+         {"QT_QPA_PLATFORMTHEME", "QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "QT_FONT_DPI",
+          "QT_AUTO_SCREEN_SCALE_FACTOR", "QT_ENABLE_HIGHDPI_SCALING",
+          "QT_SCALE_FACTOR_ROUNDING_POLICY", "QT_USE_PHYSICAL_DPI"}) {
+        qunsetenv(variable);
+    }
     // Qt would take some of our options for its own (--style, --session, --reverse), so it
     // sees only the program's name and the command line is read here, whole.
     QStringList arguments;
