@@ -1,19 +1,25 @@
 // inkvale-render's batch speed in names per second, next to ImageMagick drawing the same names
-// with the same font file in the same run.
+// with the same font file in the same run; the PNG packing it chose, next to Qt's own writer at
+// each compression level; and the numbering of names that come many times.
 
 #include "designer/StyleCatalogue.h"
-#include "platform/SystemPlatform.h"
+#include "render/BatchNames.h"
+#include "render/PngEncoding.h"
 #include "render/RenderCommand.h"
+#include "render/SignatureRenderer.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QImageWriter>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
+#include <cmath>
 
 namespace {
 
@@ -76,7 +82,10 @@ void BM_InkvaleRenderBatch(benchmark::State& state) {
     list.open(QIODevice::WriteOnly);
     list.write(names().join(QLatin1Char('\n')).toUtf8());
     list.close();
-    const inkvale::SystemPlatform platform;
+    // The fonts come from the files registered in main(), not from an executable.
+    const inkvale::CustomResources resources = [](int) {
+        return QByteArrayView();
+    };
     const inkvale::RenderConsole console{[](const QString&) {}, [](const QString&) {}, false};
     const QStringList arguments{QStringLiteral("inkvale-render"),
                                 QStringLiteral("--style"),
@@ -87,7 +96,7 @@ void BM_InkvaleRenderBatch(benchmark::State& state) {
                                 folder.filePath(QStringLiteral("out")),
                                 QStringLiteral("--force")};
     for (auto _ : state) {
-        if (inkvale::runRenderCommand(arguments, platform, console) != 0) {
+        if (inkvale::runRenderCommand(arguments, resources, console) != 0) {
             state.SkipWithError("the batch failed");
             break;
         }
@@ -95,6 +104,78 @@ void BM_InkvaleRenderBatch(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kBatchSize);
 }
 BENCHMARK(BM_InkvaleRenderBatch)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+/// The pictures PNG packing is measured on: a signature on the plain canvas, and the same name
+/// on a smoothly shaded picture, as a photograph under it would be.
+QImage packingSample(bool picture) {
+    inkvale::SignatureLook look;
+    if (picture) {
+        QImage shade(336, 93, QImage::Format_RGB32);
+        for (int y = 0; y < shade.height(); ++y) {
+            for (int x = 0; x < shade.width(); ++x) {
+                const double wave = std::sin(x / 17.0) * std::cos(y / 11.0);
+                shade.setPixel(x, y,
+                               qRgb(int(150 + 60 * wave), int(120 + x / 4), int(200 - y / 2)));
+            }
+        }
+        look.background = shade;
+    }
+    inkvale::SignatureRenderer renderer(look);
+    return renderer.image(kSlot, names().at(7));
+}
+
+/// Qt's own PNG writer at zlib level `state.range(1)`, or at its default for -1; on the plain
+/// signature (range 0 = 0) or the shaded one (1).
+void BM_PackPngWithQt(benchmark::State& state) {
+    const QImage image = packingSample(state.range(0) == 1);
+    const int level = int(state.range(1));
+    qint64 size = 0;
+    for (auto _ : state) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "png");
+        if (level >= 0) {
+            writer.setQuality(100 - (level * 91 + 8) / 9);
+        }
+        writer.write(image);
+        size = bytes.size();
+    }
+    state.counters["bytes"] = double(size);
+}
+BENCHMARK(BM_PackPngWithQt)
+    ->ArgNames({"shaded", "level"})
+    ->ArgsProduct({{0, 1}, {-1, 1, 3, 9}})
+    ->Unit(benchmark::kMicrosecond);
+
+/// inkvale-render's packing, with the filter it chooses for each kind of picture; range 1 swaps
+/// the choice, to show what the other filter would cost.
+void BM_PackPngAsInkvale(benchmark::State& state) {
+    const bool shaded = state.range(0) == 1;
+    const bool swapped = state.range(1) == 1;
+    const QImage image = packingSample(shaded);
+    const inkvale::PngContent content =
+        shaded != swapped ? inkvale::PngContent::Picture : inkvale::PngContent::Drawing;
+    qint64 size = 0;
+    for (auto _ : state) {
+        size = inkvale::encodePng(image, content).size();
+    }
+    state.counters["bytes"] = double(size);
+}
+BENCHMARK(BM_PackPngAsInkvale)
+    ->ArgNames({"shaded", "swapped"})
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->Unit(benchmark::kMicrosecond);
+
+/// File names for N copies of one name: linear time means twice the names take twice as long.
+void BM_NumberAlikeNames(benchmark::State& state) {
+    const QStringList alike(qsizetype(state.range(0)), QStringLiteral("Ann"));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(inkvale::batchFileNames(alike, QStringLiteral("png")));
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_NumberAlikeNames)->Arg(10000)->Arg(30000)->Unit(benchmark::kMillisecond);
 
 /// inkvale-render started once per name, as a shell loop would call it, with the fonts it
 /// carries (nothing installed).

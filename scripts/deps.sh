@@ -3,7 +3,7 @@
 
 inkvale_packages=(
     build-essential cmake ninja-build pkg-config ccache
-    qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev libfontconfig-dev
+    qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev libfontconfig-dev libpng-dev
     libbenchmark-dev
     python3 python3-fonttools python3-brotli unicode-data fontconfig npm
     fonts-noto-cjk fonts-dejavu-core

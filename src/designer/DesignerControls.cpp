@@ -103,14 +103,6 @@ void setCovered(QWidget& root, bool covered) {
     }
 }
 
-QFont interfaceFont() {
-    QFont font;
-    font.setFamilies({QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei"),
-                      QStringLiteral("Microsoft YaHei"), QStringLiteral("Sans Serif")});
-    font.setPixelSize(12);
-    return font;
-}
-
 QCursor pointingHandCursor() {
     // 'X' black, '.' white, ' ' transparent. The fingertip is the top of column 5.
     static constexpr std::array<std::string_view, 22> kRows{

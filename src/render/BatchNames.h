@@ -1,37 +1,68 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QList>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 namespace inkvale {
 
 /// The names of a batch, or why there are none.
 struct NameList {
-    QStringList names; ///< in file order, duplicates kept
+    QStringList names; ///< in file order, duplicates kept, each as drawableName() gives it
+    QList<int> lines;  ///< the line each name stands on, counted from 1
     QString error;     ///< empty when the names could be read
 };
 
-/// The names in UTF-8 text: one a line (LF or CR LF), blanks around each name trimmed, blank
-/// lines skipped, a leading byte order mark ignored. Text that is not UTF-8 is an error naming
-/// the first bad line; so is text without a single name.
+/// `text` as a name is drawn: every tab becomes a space, and blanks around the name (spaces,
+/// tabs, line ends and the other Unicode spaces) are removed. The same for a name given on the
+/// command line and one read from a names file.
+[[nodiscard]] QString drawableName(QStringView text);
+
+/// Why `name` cannot be drawn, or an empty string when it can: a control character other than
+/// the tab (which drawableName() has made a space), a line or paragraph separator, or half of
+/// a surrogate pair. Such characters draw as boxes in some formats and as nothing in others.
+[[nodiscard]] QString nameProblem(QStringView name);
+
+/// `name` in double quotes, fit for a message: characters that do not show (control, format
+/// and direction characters, separators other than the space) are written as <U+XXXX>, and a
+/// long name is shortened with "...".
+[[nodiscard]] QString quotedName(QStringView name);
+
+/// The names in UTF-8 text: one a line, lines ending in LF, CR LF or CR alone; each name as
+/// drawableName() gives it; blank lines skipped; a leading byte order mark ignored. Text that
+/// is not UTF-8 is an error naming the first bad line; so is text without a single name. Names
+/// that cannot be drawn (see nameProblem()) are kept: the batch reports and skips them.
 [[nodiscard]] NameList parseNames(QByteArrayView text);
 
-/// The names in the file at `path`, as parseNames() reads them; an unreadable file is an error.
+/// The names in the file at `path`, as parseNames() reads them; an unreadable file is an error
+/// that names its cause.
 [[nodiscard]] NameList readNamesFile(const QString& path);
 
 /// The longest base name safeFileName() gives, in UTF-8 bytes: room is left for a counter and
 /// an extension within the 255 bytes most file systems allow.
 inline constexpr int kLongestBaseName = 200;
 
-/// A file base name (without extension) that stands for `name` in any folder: the characters
-/// / \ : * ? " < > |, control characters and halves of surrogate pairs become '_', surrounding blanks and dots are
-/// removed (no hidden files, nothing Windows rejects), the result is cut to kLongestBaseName
-/// bytes at a character boundary, and "_" stands for a name that leaves nothing.
-[[nodiscard]] QString safeFileName(const QString& name);
+/// A file base name (without extension) that stands for `name` in any folder of Linux, macOS
+/// and Windows:
+/// - the characters / \ : * ? " < > |, control characters, separators other than blanks and
+///   broken surrogates become '_';
+/// - format and direction characters (zero-width joiners and spaces, direction marks and
+///   overrides, the byte order mark, soft hyphens) are left out, since they do not show;
+/// - the result is in Unicode normal form C, and blanks and dots around it are removed (no
+///   hidden files, nothing Windows trims or rejects);
+/// - a device name of DOS and Windows before the first dot (CON, PRN, AUX, NUL, COM0 to COM9,
+///   LPT0 to LPT9, their superscript forms, CONIN$, CONOUT$, CLOCK$, in any case, blanks
+///   after it ignored) gets a '_' after it, so "com1.txt" gives "com1_.txt";
+/// - it is cut to kLongestBaseName bytes at the end of a character as a person sees it (a
+///   letter keeps its accents, an emoji its modifiers);
+/// - "_" stands for a name that leaves nothing.
+[[nodiscard]] QString safeFileName(QStringView name);
 
 /// One file name per name, in order: safeFileName() plus "." and `extension`, the second and
-/// later names that would share a file (letter case ignored) getting " (2)", " (3)", ...
+/// later names that would share a file (letter case ignored) getting " (2)", " (3)", ... Takes
+/// time in proportion to the number of names, however many of them are alike.
 [[nodiscard]] QStringList batchFileNames(const QStringList& names, const QString& extension);
 
 } // namespace inkvale

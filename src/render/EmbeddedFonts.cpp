@@ -8,12 +8,21 @@
 namespace inkvale {
 
 QString useEmbeddedStyleFonts(const Platform& platform) {
+    QList<int> styles;
     for (const StyleSlot& slot : styleCatalogue()) {
-        if (!slot.isStyle()) {
-            continue;
+        if (slot.isStyle()) {
+            styles.append(slot.index);
         }
-        const QByteArrayView bytes =
-            platform.embeddedResource(QStringLiteral("CUSTOM"), slot.fontResource);
+    }
+    return useEmbeddedStyleFonts(
+        [&platform](int id) { return platform.embeddedResource(QStringLiteral("CUSTOM"), id); },
+        styles);
+}
+
+QString useEmbeddedStyleFonts(const CustomResources& resources, const QList<int>& styles) {
+    for (const int index : styles) {
+        const StyleSlot& slot = styleSlot(index);
+        const QByteArrayView bytes = resources(slot.fontResource);
         if (bytes.isEmpty()) {
             return QStringLiteral("the program carries no font for style %1 (%2)")
                 .arg(slot.index)

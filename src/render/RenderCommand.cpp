@@ -2,24 +2,36 @@
 
 #include "designer/BackgroundPicture.h"
 #include "designer/StyleCatalogue.h"
+#include "platform/AtomicFile.h"
+#include "platform/Terminal.h"
 #include "render/BatchNames.h"
 #include "render/ContactSheet.h"
 #include "render/EmbeddedFonts.h"
 #include "render/OutputFormat.h"
+#include "render/PngEncoding.h"
 #include "render/SignatureRenderer.h"
 #include "render/StyleLookup.h"
 #include "sizedialog/SizeEntry.h"
 
+#include <QBuffer>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QRegularExpression>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <filesystem>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <variant>
+#include <vector>
 
 namespace inkvale {
 
@@ -149,8 +161,8 @@ QString helpText(const QCommandLineParser& parser) {
         }
     }
     text += QStringLiteral(
-        "\nExit status: 0 done; 1 a file could not be read or written, or there was no ink to "
-        "trim to; 2 a bad command line.\n");
+        "\nExit status: 0 done; 1 a file could not be read or written, or a name could not be "
+        "drawn (a batch skips such names and writes the others); 2 a bad command line.\n");
     return text;
 }
 
@@ -188,6 +200,17 @@ Parsed parse(const QStringList& arguments) {
     }
     if (parser.isSet(o.version)) {
         return Version{};
+    }
+    // An empty value is never meant: it is an unset shell variable or a stray pair of quotes.
+    for (const QCommandLineOption* option :
+         {&o.style, &o.output, &o.size, &o.colour, &o.background, &o.canvas, &o.dpi, &o.trim,
+          &o.namesFile, &o.outDir, &o.format, &o.sheet}) {
+        if (parser.isSet(*option) && parser.values(*option).contains(QString())) {
+            const QString name = option->names().constLast();
+            return BadCommandLine{
+                QStringLiteral("%1%2 is empty: give it a value")
+                    .arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name)};
+        }
     }
     if (!parser.positionalArguments().isEmpty()) {
         return BadCommandLine{
@@ -244,9 +267,14 @@ Parsed parse(const QStringList& arguments) {
         if (!parser.isSet(o.name)) {
             return BadCommandLine{QStringLiteral("give the name to draw with --name")};
         }
-        request.name = parser.value(o.name);
-        if (request.name.trimmed().isEmpty()) {
+        request.name = drawableName(parser.value(o.name));
+        if (request.name.isEmpty()) {
             return BadCommandLine{QStringLiteral("the name is empty")};
+        }
+        const QString problem = nameProblem(request.name);
+        if (!problem.isEmpty()) {
+            return BadCommandLine{QStringLiteral("cannot draw the name %1: %2")
+                                      .arg(quotedName(parser.value(o.name)), problem)};
         }
     }
 
@@ -355,21 +383,217 @@ Parsed parse(const QStringList& arguments) {
 
 /// The background picture at `path`, or why it cannot be one.
 std::variant<QImage, QString> loadBackground(const QString& path) {
-    if (!QFileInfo(path).isFile()) {
-        return QFileInfo::exists(path) ? QStringLiteral("it is not a file")
-                                       : QStringLiteral("no such file");
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        return QStringLiteral("no such file");
     }
-    QImageReader reader(path);
-    if (exceedsPixelLimit(reader.size())) {
+    if (info.isDir()) {
+        return QStringLiteral("it is a folder");
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return file.errorString();
+    }
+    QImageReader reader(&file);
+    QImage image;
+    bool tooLarge = false;
+    {
+        // The decoders' own complaints about a damaged file would stand beside ours.
+        const StandardErrorSilenced quiet;
+        tooLarge = exceedsPixelLimit(reader.size());
+        if (!tooLarge) {
+            image = readPictureWithinLimit(reader);
+        }
+    }
+    if (tooLarge) {
         return QStringLiteral("it has more than %1 million pixels")
             .arg(kLargestBackgroundPixels / 1'000'000);
     }
-    const QImage image = readPictureWithinLimit(reader);
-    if (image.isNull()) {
+    if (!image.isNull()) {
+        return image;
+    }
+    if (file.error() != QFileDevice::NoError) {
+        return file.errorString();
+    }
+    switch (reader.error()) {
+    case QImageReader::UnsupportedFormatError:
+        return QStringLiteral("it is not a picture in a format this program reads (%1)")
+            .arg(QString::fromLatin1(QImageReader::supportedImageFormats().join(", ")));
+    case QImageReader::InvalidDataError:
+        return QStringLiteral("the picture is damaged (%1)").arg(reader.errorString());
+    default:
         return reader.errorString();
     }
-    return image;
 }
+
+/// Why a file could not be written, in words a person can act on.
+QString writeFailureText(const WriteResult& result) {
+    switch (result.failure) {
+    case WriteFailure::None:
+        return {};
+    case WriteFailure::NoPermission:
+        return QStringLiteral("permission denied: this user may not write there");
+    case WriteFailure::NoSpace:
+        return QStringLiteral("the disk is full");
+    case WriteFailure::ReadOnlyFileSystem:
+        return QStringLiteral("the folder is on a read-only file system");
+    case WriteFailure::FileTooLarge:
+        return QStringLiteral("the file is larger than this process may write");
+    case WriteFailure::FolderMissing:
+        return QStringLiteral("its folder does not exist");
+    case WriteFailure::NameTaken:
+        return QStringLiteral("a file of that name exists already");
+    case WriteFailure::Other:
+        break;
+    }
+    return result.systemReason;
+}
+
+/// Writes `bytes` to `path` whole or not at all; empty on success, else why not. Any thread.
+QString writeBytes(const QString& path, const QByteArray& bytes, WriteMode mode) {
+    return writeFailureText(writeFileAtomically(path, bytes, mode));
+}
+
+/// Encodes `image` as a bitmap or PNG and writes it to `path`; empty on success, else why not.
+/// Any thread: it only reads the image.
+QString writePicture(const QImage& image, OutputFormat format, PngContent content,
+                     const QString& path, WriteMode mode) {
+    QByteArray bytes;
+    if (format == OutputFormat::Png) {
+        bytes = encodePng(image, content);
+    } else {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        if (!image.save(&buffer, "BMP")) {
+            bytes.clear();
+        }
+    }
+    if (bytes.isEmpty()) {
+        return QStringLiteral("the picture could not be encoded");
+    }
+    return writeBytes(path, bytes, mode);
+}
+
+/// Output files are not waited onto the disk, as no drawing tool does: in a batch that would
+/// cost more than drawing and encoding each file, and a single file would wait as long again
+/// as it takes to draw. A reader still never sees a torn file, and a failed write never
+/// replaces an earlier one.
+constexpr WriteMode kOutputWriteMode = WriteMode::ReplaceQuickly;
+
+/// What drawing one name gave: the write still to be done, or why there is nothing to write.
+struct Drawn {
+    std::function<QString()> write; ///< encodes and writes; empty on success, else why not
+    QString problem;                ///< why the name cannot be drawn; empty when it can
+};
+
+/// Runs the writes of a batch on worker threads, while the drawing stays on the calling
+/// thread, and hands their outcomes back by the batch's index, so that what is reported does
+/// not depend on which thread finished first.
+class WritePool final {
+public:
+    struct Outcome {
+        bool written = false;
+        bool dropped = false; ///< not tried: the pool was cancelled first
+        QString problem;      ///< the name could not be drawn
+        QString error;        ///< the write failed
+    };
+
+    explicit WritePool(qsizetype count, int threads)
+        : m_outcomes(std::size_t(count))
+        , m_settled(std::size_t(count), false)
+        , m_queueLimit(std::size_t(4 * threads)) {
+        for (int i = 0; i < threads; ++i) {
+            m_threads.emplace_back([this] { work(); });
+        }
+    }
+
+    ~WritePool() {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_closing = true;
+        }
+        m_changed.notify_all();
+        for (std::thread& thread : m_threads) {
+            thread.join();
+        }
+    }
+
+    WritePool(const WritePool&) = delete;
+    WritePool& operator=(const WritePool&) = delete;
+
+    /// Queues the write of entry `index`; waits while the queue is full, so that the pictures
+    /// waiting to be written stay few.
+    void post(qsizetype index, std::function<QString()> write) {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_queue.size() < m_queueLimit; });
+        m_queue.emplace_back(index, std::move(write));
+        lock.unlock();
+        m_changed.notify_all();
+    }
+
+    /// Settles entry `index` without a write: its name cannot be drawn.
+    void skip(qsizetype index, const QString& problem) {
+        const std::lock_guard lock(m_mutex);
+        m_outcomes[std::size_t(index)].problem = problem;
+        m_settled[std::size_t(index)] = true;
+    }
+
+    /// Drops the writes still queued; the ones under way finish.
+    void cancel() {
+        {
+            const std::lock_guard lock(m_mutex);
+            for (const auto& [index, write] : m_queue) {
+                m_outcomes[std::size_t(index)].dropped = true;
+                m_settled[std::size_t(index)] = true;
+            }
+            m_queue.clear();
+        }
+        m_changed.notify_all();
+    }
+
+    [[nodiscard]] bool isSettled(qsizetype index) {
+        const std::lock_guard lock(m_mutex);
+        return m_settled[std::size_t(index)];
+    }
+
+    /// The outcome of entry `index`, once it is settled.
+    [[nodiscard]] Outcome await(qsizetype index) {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this, index] { return bool(m_settled[std::size_t(index)]); });
+        return m_outcomes[std::size_t(index)];
+    }
+
+private:
+    void work() {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [this] { return m_closing || !m_queue.empty(); });
+            if (m_queue.empty()) {
+                return;
+            }
+            auto [index, write] = std::move(m_queue.front());
+            m_queue.pop_front();
+            lock.unlock();
+            m_changed.notify_all();
+            const QString error = write();
+            lock.lock();
+            Outcome& outcome = m_outcomes[std::size_t(index)];
+            outcome.written = error.isEmpty();
+            outcome.error = error;
+            m_settled[std::size_t(index)] = true;
+            m_changed.notify_all();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::pair<qsizetype, std::function<QString()>>> m_queue;
+    std::vector<Outcome> m_outcomes;
+    std::vector<bool> m_settled;
+    std::size_t m_queueLimit = 8;
+    bool m_closing = false;
+    std::vector<std::thread> m_threads;
+};
 
 /// Runs a checked request.
 class Job final {
@@ -378,44 +602,55 @@ public:
         : m_request(request)
         , m_console(console) {}
 
-    int run(const Platform& platform);
+    int run(const CustomResources& resources);
 
 private:
     int fail(const QString& message) const;
     void warn(const QString& message) const;
-    /// Draws `name` and writes it to `path`; empty on success, else why not.
-    QString produce(SignatureRenderer& renderer, const QString& name, const QString& path);
+    /// A line of its own on standard error, clear of the progress line.
+    void say(const QString& line) const;
+    /// Draws `name` for the file at `path`, leaving the writing to the caller.
+    Drawn draw(SignatureRenderer& renderer, const QString& name, const QString& path,
+               WriteMode mode);
     int single(SignatureRenderer& renderer);
     int batch(SignatureRenderer& renderer);
     int sheet(SignatureRenderer& renderer);
-    void showProgress(int done, int total) const;
+    void showProgress(qsizetype done, qsizetype total);
 
     Request m_request;
     const RenderConsole& m_console;
-    QImage m_blank; ///< the blank canvas trimming measures ink against, once drawn
+    QImage m_blank;         ///< the blank canvas trimming measures ink against, once drawn
+    QString m_progressLine; ///< the progress line shown last, while it is on the terminal
 };
 
 int Job::fail(const QString& message) const {
-    m_console.err(kProgram + QStringLiteral(": ") + message + QLatin1Char('\n'));
+    say(message);
     return kRenderFailed;
 }
 
 void Job::warn(const QString& message) const {
-    m_console.err(kProgram + QStringLiteral(": warning: ") + message + QLatin1Char('\n'));
+    say(QStringLiteral("warning: ") + message);
 }
 
-int Job::run(const Platform& platform) {
-    if (m_request.embeddedFonts) {
-        const QString error = useEmbeddedStyleFonts(platform);
-        if (!error.isEmpty()) {
-            return fail(error);
-        }
-    }
+void Job::say(const QString& line) const {
+    // On a terminal the progress line is cleared, the message written, the progress shown again.
+    const QString clear = m_progressLine.isEmpty() ? QString() : QStringLiteral("\r\x1b[K");
+    m_console.err(clear + kProgram + QStringLiteral(": ") + line + QLatin1Char('\n') +
+                  m_progressLine);
+}
+
+int Job::run(const CustomResources& resources) {
     QList<int> styles{m_request.slot};
     if (m_request.mode == Mode::Sheet) {
         styles.clear();
         for (int slot = 0; slot < kStyleCount; ++slot) {
             styles.append(slot);
+        }
+    }
+    if (m_request.embeddedFonts) {
+        const QString error = useEmbeddedStyleFonts(resources, styles);
+        if (!error.isEmpty()) {
+            return fail(error);
         }
     }
     for (const QString& face : unavailableStyleFaces(styles)) {
@@ -444,12 +679,14 @@ int Job::run(const Platform& platform) {
     return kRenderFailed;
 }
 
-QString Job::produce(SignatureRenderer& renderer, const QString& name, const QString& path) {
+Drawn Job::draw(SignatureRenderer& renderer, const QString& name, const QString& path,
+                WriteMode mode) {
     if (QFileInfo(path).isDir()) {
-        return QStringLiteral("it is a folder");
+        return {{}, QStringLiteral("it is a folder")};
     }
     static const QString noInk = QStringLiteral("the name leaves no ink on the canvas to trim to");
-    if (isRaster(m_request.format)) {
+    const OutputFormat format = m_request.format;
+    if (isRaster(format)) {
         QImage image = renderer.image(m_request.slot, name);
         if (m_request.trim) {
             if (m_blank.isNull()) {
@@ -457,25 +694,37 @@ QString Job::produce(SignatureRenderer& renderer, const QString& name, const QSt
             }
             const QRect ink = inkRect(image, m_blank);
             if (ink.isEmpty()) {
-                return noInk;
+                return {{}, noInk};
             }
             image = cropToInk(image, ink, *m_request.trim);
         }
-        return writeRaster(image, path, m_request.format);
+        const PngContent content =
+            m_request.look.background.isNull() ? PngContent::Drawing : PngContent::Picture;
+        return {[image, format, content, path, mode] {
+                    return writePicture(image, format, content, path, mode);
+                },
+                {}};
     }
     VectorPicture picture = renderer.outlines(m_request.slot, name);
     if (m_request.trim) {
         if (picture.ink.isEmpty()) {
-            return noInk;
+            return {{}, noInk};
         }
         picture = cropToInk(std::move(picture), *m_request.trim);
     }
-    return m_request.format == OutputFormat::Svg ? writeSvg(picture, path, name)
-                                                 : writePdf(picture, path, name);
+    if (format == OutputFormat::Svg) {
+        return {[bytes = svgDocument(picture, name), path, mode] {
+                    return writeBytes(path, bytes, mode);
+                },
+                {}};
+    }
+    // The PDF writer paints, so it stays on this thread; its outcome is handed on.
+    return {[error = writePdf(picture, path, name)] { return error; }, {}};
 }
 
 int Job::single(SignatureRenderer& renderer) {
-    const QString error = produce(renderer, m_request.name, m_request.output);
+    const Drawn drawn = draw(renderer, m_request.name, m_request.output, kOutputWriteMode);
+    const QString error = drawn.problem.isEmpty() ? drawn.write() : drawn.problem;
     return error.isEmpty()
                ? kRenderDone
                : fail(QStringLiteral("cannot write %1: %2").arg(m_request.output, error));
@@ -487,7 +736,24 @@ int Job::batch(SignatureRenderer& renderer) {
         return fail(QStringLiteral("cannot read the names file %1: %2")
                         .arg(m_request.namesFile, list.error));
     }
-    const QStringList files = batchFileNames(list.names, extensionOf(m_request.format));
+    const qsizetype total = list.names.size();
+    showProgress(0, total);
+
+    // Names that cannot be drawn get no file, so that they take no number from the others.
+    QStringList problems;
+    QStringList drawable;
+    for (const QString& name : list.names) {
+        problems.append(nameProblem(name));
+        if (problems.back().isEmpty()) {
+            drawable.append(name);
+        }
+    }
+    const QStringList drawableFiles = batchFileNames(drawable, extensionOf(m_request.format));
+    QStringList files;
+    for (qsizetype i = 0, next = 0; i < total; ++i) {
+        files.append(problems.at(i).isEmpty() ? drawableFiles.at(next++) : QString());
+    }
+
     const QFileInfo folderInfo(m_request.outDir);
     if (folderInfo.exists() && !folderInfo.isDir()) {
         return fail(QStringLiteral("the output folder %1 is not a folder").arg(m_request.outDir));
@@ -495,7 +761,7 @@ int Job::batch(SignatureRenderer& renderer) {
     const QDir folder(m_request.outDir);
     if (!m_request.force && folderInfo.exists()) {
         QStringList existing;
-        for (const QString& file : files) {
+        for (const QString& file : drawableFiles) {
             if (QFileInfo::exists(folder.filePath(file))) {
                 existing.append(file);
             }
@@ -511,67 +777,119 @@ int Job::batch(SignatureRenderer& renderer) {
         }
     }
     const bool created = !folderInfo.exists();
-    if (created && !QDir().mkdir(m_request.outDir)) {
-        return fail(QStringLiteral("cannot create the output folder %1").arg(m_request.outDir));
+    if (created) {
+        std::error_code error;
+        std::filesystem::create_directory(
+            std::filesystem::path(QFile::encodeName(m_request.outDir).toStdString()), error);
+        if (error) {
+            return fail(QStringLiteral("cannot create the output folder %1: %2")
+                            .arg(m_request.outDir, QString::fromStdString(error.message())));
+        }
     }
 
-    const int total = int(files.size());
-    for (int i = 0; i < total; ++i) {
-        const QString path = folder.filePath(files.at(i));
-        const QString error = produce(renderer, list.names.at(i), path);
-        if (!error.isEmpty()) {
-            if (m_console.progress) {
-                m_console.err(QStringLiteral("\n"));
+    qsizetype reported = 0;
+    qsizetype written = 0;
+    qsizetype skipped = 0;
+    QString stopped; ///< why the batch stopped early
+    {
+        WritePool pool(total, std::max(1, QThread::idealThreadCount()));
+        const auto report = [&](qsizetype index, const WritePool::Outcome& outcome) {
+            if (outcome.written) {
+                ++written;
+            } else if (!outcome.problem.isEmpty()) {
+                ++skipped;
+                say(QStringLiteral("skipped the name %1 on line %2: %3")
+                        .arg(quotedName(list.names.at(index)))
+                        .arg(list.lines.at(index))
+                        .arg(outcome.problem));
+            } else if (!outcome.dropped && stopped.isEmpty()) {
+                stopped = QStringLiteral("cannot write %1: %2")
+                              .arg(folder.filePath(files.at(index)), outcome.error);
+                pool.cancel();
             }
-            if (created && i == 0) {
-                QDir().rmdir(m_request.outDir);
+            showProgress(index + 1, total);
+        };
+        qsizetype posted = 0;
+        for (; posted < total && stopped.isEmpty(); ++posted) {
+            if (!problems.at(posted).isEmpty()) {
+                pool.skip(posted, problems.at(posted));
+            } else {
+                const QString path = folder.filePath(files.at(posted));
+                Drawn drawn = draw(renderer, list.names.at(posted), path, kOutputWriteMode);
+                if (drawn.problem.isEmpty()) {
+                    pool.post(posted, std::move(drawn.write));
+                } else {
+                    pool.skip(posted, drawn.problem);
+                }
             }
-            return fail(QStringLiteral("cannot write %1: %2 (%3 of %4 files were written)")
-                            .arg(path, error)
-                            .arg(i)
-                            .arg(total));
+            while (reported <= posted && pool.isSettled(reported)) {
+                report(reported, pool.await(reported));
+                ++reported;
+            }
         }
-        showProgress(i + 1, total);
+        for (; reported < posted; ++reported) {
+            report(reported, pool.await(reported));
+        }
+    }
+    if (!m_progressLine.isEmpty()) {
+        m_console.err(QStringLiteral("\n"));
+        m_progressLine.clear();
+    }
+    if (created && written == 0) {
+        QDir().rmdir(m_request.outDir);
+    }
+    if (!stopped.isEmpty()) {
+        return fail(QStringLiteral("%1; the batch stopped, %2 of %3 names were written")
+                        .arg(stopped)
+                        .arg(written)
+                        .arg(total));
+    }
+    if (skipped > 0) {
+        return fail(QStringLiteral("%1 of %2 names were skipped; the other %3 were written")
+                        .arg(skipped)
+                        .arg(total)
+                        .arg(written));
     }
     return kRenderDone;
 }
 
 int Job::sheet(SignatureRenderer& renderer) {
+    const QString& path = m_request.output;
     QString error;
-    if (isRaster(m_request.format)) {
-        error = writeRaster(renderContactSheet(renderer, m_request.name), m_request.output,
-                            m_request.format);
+    if (QFileInfo(path).isDir()) {
+        error = QStringLiteral("it is a folder");
+    } else if (isRaster(m_request.format)) {
+        error = writePicture(renderContactSheet(renderer, m_request.name), m_request.format,
+                             m_request.look.background.isNull() ? PngContent::Drawing
+                                                                : PngContent::Picture,
+                             path, kOutputWriteMode);
     } else {
         const VectorPicture picture = outlineContactSheet(renderer, m_request.name);
         error = m_request.format == OutputFormat::Svg
-                    ? writeSvg(picture, m_request.output, m_request.name)
-                    : writePdf(picture, m_request.output, m_request.name);
+                    ? writeBytes(path, svgDocument(picture, m_request.name), kOutputWriteMode)
+                    : writePdf(picture, path, m_request.name);
     }
-    return error.isEmpty()
-               ? kRenderDone
-               : fail(QStringLiteral("cannot write %1: %2").arg(m_request.output, error));
+    return error.isEmpty() ? kRenderDone
+                           : fail(QStringLiteral("cannot write %1: %2").arg(path, error));
 }
 
-void Job::showProgress(int done, int total) const {
+void Job::showProgress(qsizetype done, qsizetype total) {
     if (!m_console.progress) {
         return;
     }
     // A terminal line rewritten in place, at most once per percent.
-    const int percent = done * 100 / total;
-    if (done != total && percent == (done - 1) * 100 / total) {
+    const qsizetype percent = total == 0 ? 100 : done * 100 / total;
+    if (done != 0 && done != total && percent == (done - 1) * 100 / total) {
         return;
     }
-    m_console.err(QStringLiteral("\r%1: %2 of %3 names (%4%)")
-                      .arg(kProgram)
-                      .arg(done)
-                      .arg(total)
-                      .arg(percent) +
-                  (done == total ? QStringLiteral("\n") : QString()));
+    m_progressLine =
+        QStringLiteral("%1: %2 of %3 names (%4%)").arg(kProgram).arg(done).arg(total).arg(percent);
+    m_console.err(QLatin1Char('\r') + m_progressLine);
 }
 
 } // namespace
 
-int runRenderCommand(const QStringList& arguments, const Platform& platform,
+int runRenderCommand(const QStringList& arguments, const CustomResources& resources,
                      const RenderConsole& console) {
     const Parsed parsed = parse(arguments);
     if (const auto* bad = std::get_if<BadCommandLine>(&parsed)) {
@@ -591,7 +909,7 @@ int runRenderCommand(const QStringList& arguments, const Platform& platform,
         return kRenderDone;
     }
     Job job(std::get<Request>(parsed), console);
-    return job.run(platform);
+    return job.run(resources);
 }
 
 } // namespace inkvale

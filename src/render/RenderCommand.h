@@ -1,5 +1,7 @@
 #pragma once
 
+#include "render/EmbeddedFonts.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -7,14 +9,14 @@
 
 namespace inkvale {
 
-class Platform;
-
 /// Exit status of inkvale-render: done.
 inline constexpr int kRenderDone = 0;
-/// Exit status: a file could not be read or written, or there was nothing to trim to.
+/// Exit status: a file could not be read or written, or a name could not be drawn (a control
+/// character in it, or no ink to trim to); a batch skips such names and writes the others.
 inline constexpr int kRenderFailed = 1;
 /// Exit status: the command line is wrong (an unknown option or style, a value out of range,
-/// options that do not go together); nothing was read or written.
+/// options that do not go together, an empty value, a name that cannot be drawn); nothing was
+/// read or written.
 inline constexpr int kRenderBadCommandLine = 2;
 
 /// Where the command's text goes.
@@ -26,9 +28,9 @@ struct RenderConsole {
 
 /// Runs inkvale-render on `arguments` (the program's name first): draws one signature, a batch
 /// of them or a contact sheet as the command line asks, and returns the exit status. Fonts come
-/// from this process's font database, and with --fonts-from-executable also from the fonts
-/// `platform` carries embedded. Every output file is written whole or not at all.
-[[nodiscard]] int runRenderCommand(const QStringList& arguments, const Platform& platform,
+/// from this process's font database, and with --fonts-from-executable also from the style
+/// fonts read through `resources`. Every output file is written whole or not at all.
+[[nodiscard]] int runRenderCommand(const QStringList& arguments, const CustomResources& resources,
                                    const RenderConsole& console);
 
 } // namespace inkvale

@@ -31,7 +31,31 @@ bool isWholeUtf16(const QString& text) {
     return true;
 }
 
+/// Whether `base` would name a device on DOS and Windows: CON, PRN, AUX, NUL, COM0-9, LPT0-9
+/// (digits in superscript too), CONIN$, CONOUT$ or CLOCK$ before its first dot, in any case,
+/// blanks after it ignored.
+bool isDeviceName(const QString& base) {
+    static const QSet<QString> kDevices = [] {
+        QSet<QString> devices{QStringLiteral("CON"), QStringLiteral("PRN"), QStringLiteral("AUX"),
+                              QStringLiteral("NUL"), QStringLiteral("CONIN$"),
+                              QStringLiteral("CONOUT$"), QStringLiteral("CLOCK$")};
+        const QString digits = QStringLiteral("0123456789¹²³");
+        for (const QChar digit : digits) {
+            devices.insert(QStringLiteral("COM") + digit);
+            devices.insert(QStringLiteral("LPT") + digit);
+        }
+        return devices;
+    }();
+    QString stem = base.section(QLatin1Char('.'), 0, 0);
+    while (!stem.isEmpty() && stem.back().isSpace()) {
+        stem.chop(1);
+    }
+    return kDevices.contains(stem.toUpper());
+}
+
 void checkBaseName(const QString& base) {
+    FUZZ_CHECK(!isDeviceName(base));
+    FUZZ_CHECK(base == base.normalized(QString::NormalizationForm_C));
     FUZZ_CHECK(!base.isEmpty());
     FUZZ_CHECK(base.toUtf8().size() <= inkvale::kLongestBaseName);
     FUZZ_CHECK(isWholeUtf16(base));
@@ -39,6 +63,8 @@ void checkBaseName(const QString& base) {
     FUZZ_CHECK(base.back() != QLatin1Char('.') && !base.back().isSpace());
     for (const QChar c : base) {
         FUZZ_CHECK(!isReserved(c) && c.category() != QChar::Other_Control);
+        // Nothing that does not show: no zero-width, direction or other format characters.
+        FUZZ_CHECK(c.category() != QChar::Other_Format);
     }
 }
 
@@ -58,7 +84,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(list.error.isEmpty() != list.names.isEmpty());
         for (const QString& name : list.names) {
             FUZZ_CHECK(!name.isEmpty() && name == name.trimmed());
-            FUZZ_CHECK(!name.contains(QLatin1Char('\n')));
+            FUZZ_CHECK(!name.contains(QLatin1Char('\n')) && !name.contains(QLatin1Char('\r')));
+            // A name from a file is drawn as the same name given on the command line would be.
+            FUZZ_CHECK(name == inkvale::drawableName(name));
+            FUZZ_CHECK(!name.contains(QLatin1Char('\t')));
             FUZZ_CHECK(isWholeUtf16(name));
         }
         names = list.names;

@@ -1,6 +1,6 @@
 // inkvale-render: draws signatures from the command line as the designer draws them.
 
-#include "platform/SystemPlatform.h"
+#include "platform/EmbeddedResource.h"
 #include "platform/Terminal.h"
 #include "render/RenderCommand.h"
 
@@ -16,12 +16,31 @@ void writeTo(std::FILE* stream, const QString& text) {
     std::fflush(stream);
 }
 
+/// Qt's own diagnostics (a missing runtime folder, a font it could not open) are not the
+/// program's messages: every failure that matters is reported in the program's words.
+void dropQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtFatalMsg) {
+        writeTo(stderr, QStringLiteral("inkvale-render: ") + message + QLatin1Char('\n'));
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
-    // No display is needed to draw into pictures.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(dropQtMessages);
+    inkvale::reportFileSizeLimitAsError();
+    inkvale::keepFreedMemoryInProcess();
+    // Pictures are drawn offscreen and no window is ever shown, so no display is needed,
+    // whatever platform the environment asks for (a desktop session exporting xcb or wayland,
+    // reached over ssh without its display).
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Nor does a desktop's scaling or font resolution change the pictures: a signature's size
+    // is set by the command line alone, the same in every environment.
+    for (const char* variable :
+         {"QT_QPA_PLATFORMTHEME", "QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "QT_FONT_DPI",
+          "QT_AUTO_SCREEN_SCALE_FACTOR", "QT_ENABLE_HIGHDPI_SCALING",
+          "QT_SCALE_FACTOR_ROUNDING_POLICY", "QT_USE_PHYSICAL_DPI"}) {
+        qunsetenv(variable);
     }
     // Qt would take some of our options for its own (--style, --session, --reverse), so it
     // sees only the program's name and the command line is read here, whole.
@@ -34,11 +53,13 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setApplicationName(QStringLiteral("inkvale-render"));
     QGuiApplication::setApplicationVersion(QStringLiteral(INKVALE_VERSION));
 
-    const inkvale::SystemPlatform platform;
     const inkvale::RenderConsole console{
         [](const QString& text) { writeTo(stdout, text); },
         [](const QString& text) { writeTo(stderr, text); },
         inkvale::standardErrorIsTerminal(),
     };
-    return inkvale::runRenderCommand(arguments, platform, console);
+    const auto resources = [](int id) {
+        return inkvale::embeddedResource(QStringLiteral("CUSTOM"), id);
+    };
+    inkvale::endCommandLineProcess(inkvale::runRenderCommand(arguments, resources, console));
 }
