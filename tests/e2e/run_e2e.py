@@ -364,10 +364,10 @@ def scenario_keyboard(args, workdir, out_dir):
     try:
         # The mouse stays out of the way, in a corner away from every window.
         xdotool("mousemove", "--sync", 0, 0)
-        wait_window("Form2")
+        wait_window(SPLASH_TITLE)
         time.sleep(1.0)
         keys("Return")
-        wait_window_gone("Form2")
+        wait_window_gone(SPLASH_TITLE)
         main = wait_window(MAIN_TITLE)
         check_centred(main, "the main window")
         wait_until("the name box to be enabled",
