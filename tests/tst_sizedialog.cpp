@@ -96,6 +96,7 @@ void TestSizeDialog::entries_data() {
     QTest::newRow("full-width digits") << "２０" << done << 20.0F << true;
     QTest::newRow("full-width full stop") << "１．５" << done << 1.5F << true;
     QTest::newRow("full-width minus") << "－５" << unusable << 42.0F << false;
+    QTest::newRow("ideographic full stop") << "１。５" << done << 1.5F << true;
     QTest::newRow("full-width plus and exponent") << "＋１Ｅ１" << done << 10.0F << true;
     QTest::newRow("full-width letters") << "１２ａｂ" << notNumeric << 42.0F << false;
     QTest::newRow("full-width comma is no group") << "１，０００" << notNumeric << 42.0F << false;
@@ -156,6 +157,8 @@ void TestSizeDialog::numericTest_data() {
     QTest::newRow("no-break space around") << "\u00a012\u00a0" << true;
     QTest::newRow("ideographic space inside") << "1\u30002" << false;
     QTest::newRow("full-width point alone") << "．" << false;
+    QTest::newRow("ideographic full stop") << "１２。５" << true;
+    QTest::newRow("two ideographic full stops") << "1。2。3" << false;
 }
 
 void TestSizeDialog::numericTest() {
@@ -183,6 +186,7 @@ void TestSizeDialog::leadingNumber_data() {
     QTest::newRow("full-width full stop") << "１．５" << 1.5;
     QTest::newRow("full-width minus") << "－５" << -5.0;
     QTest::newRow("full-width exponent") << "２ｅ－１" << 0.2;
+    QTest::newRow("ideographic full stop") << "２。５" << 2.5;
     QTest::newRow("no-break space first") << "\u00a07" << 7.0;
 }
 

@@ -401,7 +401,7 @@ void TestUpdateCheck::outcome() {
 void TestUpdateCheck::windowWorksWhileTheReplyIsPending() {
     LoopbackHttpServer http;
     http.serve(200, gbk(kExact));
-    http.answerAfter(std::chrono::milliseconds(2500));
+    http.holdReplies();
     FakePlatform platform;
     platform.colours.push_back(QColor(Qt::red));
     Form1 form(platform, onServer(http, std::chrono::seconds(20)));
@@ -446,6 +446,7 @@ void TestUpdateCheck::windowWorksWhileTheReplyIsPending() {
     QCOMPARE(form.s1()->panelText(3), kUnknown);
     QVERIFY(platform.messages.isEmpty());
 
+    http.releaseReplies();
     QTRY_COMPARE_WITH_TIMEOUT(form.s1()->panelText(2),
                               QStringLiteral("程序加载完毕.请您选择签名.."), 10000);
     QCOMPARE(form.s1()->panelText(3), kVersionPrefix + QStringLiteral(" Sp2"));
@@ -502,7 +503,7 @@ void TestUpdateCheck::closingDuringTheCheck() {
     const QString sp3 = QStringLiteral("Ｋelda.系列软件のInkvale Sp3");
     LoopbackHttpServer http;
     http.serve(200, gbk(sp3));
-    http.answerAfter(std::chrono::milliseconds(600));
+    http.holdReplies();
     FakePlatform platform;
     platform.answers = {answer, MessageAnswer::No};
     Form1 form(platform, onServer(http, std::chrono::seconds(20)));
@@ -522,6 +523,7 @@ void TestUpdateCheck::closingDuringTheCheck() {
         QCOMPARE(platform.shellCalls.at(0).target, QStringLiteral("http://forum.test/"));
     }
 
+    http.releaseReplies();
     if (closes) {
         // Well past the reply: it has nobody to tell.
         QTest::qWait(1500);
@@ -560,7 +562,7 @@ void TestUpdateCheck::closingBeforeTheFirstTick() {
 void TestUpdateCheck::lateReplyAfterTheWindowIsGone() {
     LoopbackHttpServer http;
     http.serve(200, gbk(QStringLiteral("Ｋelda.系列软件のInkvale Sp3")));
-    http.answerAfter(std::chrono::milliseconds(400));
+    http.holdReplies();
     FakePlatform platform;
     auto form = std::make_unique<Form1>(platform, onServer(http, std::chrono::seconds(20)));
     form->Form_Load();
@@ -568,6 +570,7 @@ void TestUpdateCheck::lateReplyAfterTheWindowIsGone() {
     form->Timer3_Timer();
     QTRY_COMPARE(http.requestCount(), 1);
     form.reset();
+    http.releaseReplies();
 
     QTest::qWait(1200);
     QVERIFY(platform.messages.isEmpty());

@@ -31,6 +31,15 @@ chmod 755 "$copy"
 mkdir "$scratch/home" "$scratch/tmp"
 chown nobody:nogroup "$scratch/home" "$scratch/tmp"
 
+# The leak checker's suppressions file lies in the checkout, which nobody may not be able to
+# read: it goes into the scratch folder too.
+if [[ "${LSAN_OPTIONS:-}" =~ (^|:)suppressions=([^:]*) ]]; then
+    cp "${BASH_REMATCH[2]}" "$scratch/lsan.supp"
+    chmod 644 "$scratch/lsan.supp"
+    LSAN_OPTIONS=${LSAN_OPTIONS/suppressions=${BASH_REMATCH[2]}/suppressions=$scratch/lsan.supp}
+    export LSAN_OPTIONS
+fi
+
 status=0
 output=$(cd "$scratch" &&
     env -u XDG_RUNTIME_DIR HOME="$scratch/home" TMPDIR="$scratch/tmp" \

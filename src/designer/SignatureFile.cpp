@@ -29,15 +29,6 @@ QByteArray bitmapBytes(const QImage& image) {
     return bytes;
 }
 
-QString writeBitmap(const QImage& image, const QString& path) {
-    const QByteArray bytes = bitmapBytes(image);
-    if (bytes.isEmpty()) {
-        return QStringLiteral("the picture could not be encoded");
-    }
-    const WriteResult result = writeFileAtomically(path, bytes, WriteMode::ReplaceDurably);
-    return result.ok() ? QString() : result.systemReason;
-}
-
 SavedSignature saveSignature(const QImage& image, const QString& folder, const QDateTime& when) {
     const QByteArray bytes = bitmapBytes(image);
     if (bytes.isEmpty()) {

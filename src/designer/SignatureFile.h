@@ -15,11 +15,6 @@ namespace inkvale {
 /// `image` as the bytes of a Windows bitmap file; empty when it cannot be encoded.
 [[nodiscard]] QByteArray bitmapBytes(const QImage& image);
 
-/// Writes `image` as a Windows bitmap to `path`. The bytes go to a temporary file beside it that
-/// replaces `path` only when complete, so a failed save never leaves a truncated picture.
-/// Returns an empty string on success, otherwise the system's reason.
-[[nodiscard]] QString writeBitmap(const QImage& image, const QString& path);
-
 /// The outcome of saveSignature.
 struct SavedSignature {
     QString name;       ///< the file name taken, without the folder; empty when none was

@@ -68,6 +68,10 @@ QString halfWidthEntry(const QString& text) {
                 ascii == u'.' || ascii == u'E' || ascii == u'e') {
                 c = QChar(ascii);
             }
+        } else if (u == u'\u3002' || u == u'\uFF61') {
+            // The ideographic full stop, which the input method types for "." in Chinese
+            // punctuation mode.
+            c = QLatin1Char('.');
         } else if (c.isSpace()) {
             // Every blank, the ideographic space (U+3000) included, is a plain space.
             c = QLatin1Char(' ');

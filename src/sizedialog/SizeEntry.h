@@ -8,8 +8,9 @@
 namespace inkvale {
 
 /// `text` as the two functions below read it: full-width digits, signs, full stop and the
-/// letter E as typed by a Chinese input method become their ASCII forms, and every blank
-/// (tabs, line breaks, the ideographic space) becomes a plain space.
+/// letter E as typed by a Chinese input method, and the ideographic full stop "。", become
+/// their ASCII forms, and every blank (tabs, line breaks, the ideographic space) becomes a
+/// plain space.
 [[nodiscard]] QString halfWidthEntry(const QString& text);
 
 /// Whether `text` reads as one number: apart from leading and trailing blanks, an optional sign,

@@ -93,7 +93,7 @@ def start_briefly(command, env, folder):
 def mode_install(args, tmp):
     folder = tmp / "My Programs" / "inkvale"
     run("cmake", "--install", args.build, "--prefix", folder, "--strip")
-    check_program_folder(folder, args, args.build / "fonts")
+    check_program_folder(folder, args, args.fonts)
 
     home = tmp / "home"
     data = home / ".local" / "share"
@@ -157,7 +157,7 @@ def mode_archive(args, tmp):
         check(len(tops) == 1, f"the archive unpacks into {sorted(tops)}, not one folder")
         tar.extractall(tmp / "unpacked")
     folder = tmp / "unpacked" / tops.pop()
-    check_program_folder(folder, args, args.build / "fonts")
+    check_program_folder(folder, args, args.fonts)
     sections = run("readelf", "-S", "-W", folder / "inkvale").stdout
     check(".symtab" not in sections and ".debug_info" not in sections, "program not stripped")
 
@@ -165,6 +165,8 @@ def mode_archive(args, tmp):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True, type=Path)
+    parser.add_argument("--fonts", required=True, type=Path,
+                        help="the folder that holds the built style fonts")
     parser.add_argument("--app-id", required=True)
     parser.add_argument("--icon-sizes", required=True)
     parser.add_argument("--mode", choices=["install", "archive"], required=True)

@@ -484,13 +484,15 @@ def scenario_missing_font(args, workdir, out_dir):
 
 
 class SlowVersionServer:
-    """Serves the version file only `delay` seconds after its request; other pages at once.
+    """Serves the version file no sooner than `delay` seconds after its request, and not before
+    release() (so that a slow machine never makes the reply come early); other pages at once.
 
     Threaded, so that the hidden browser's page is not held up behind the version file."""
 
     def __init__(self, body, delay):
         self.requests = 0
         self.answered = False
+        self.released = threading.Event()
         server = self
 
         class Handler(http.server.BaseHTTPRequestHandler):
@@ -498,6 +500,7 @@ class SlowVersionServer:
                 if self.path == "/files/vermo.txt":
                     server.requests += 1
                     time.sleep(delay)
+                    server.released.wait(timeout=120)
                     server.answered = True
                     payload = body
                 else:
@@ -516,7 +519,11 @@ class SlowVersionServer:
         self.port = self.httpd.server_address[1]
         threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
 
+    def release(self):
+        self.released.set()
+
     def close(self):
+        self.release()
         self.httpd.shutdown()
         self.httpd.server_close()
 
@@ -580,6 +587,7 @@ def scenario_slow_server(args, workdir, out_dir):
               "the name box was enabled before the version file came")
         screenshot(out_dir, "checking")
 
+        server.release()
         wait_until("the version reply", lambda: server.answered, timeout=15)
         wait_until("the name box to be enabled",
                    lambda: pixel_at(main, NAME_BOX_INSIDE) == (255, 255, 255), timeout=15)

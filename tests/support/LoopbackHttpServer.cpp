@@ -3,6 +3,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <utility>
+
 namespace inkvale::test {
 
 LoopbackHttpServer::LoopbackHttpServer(const QHostAddress& address, QObject* parent)
@@ -37,8 +39,22 @@ void LoopbackHttpServer::answer() {
             if (m_mute) {
                 return;
             }
+            if (m_holding) {
+                m_held.append(socket);
+                return;
+            }
             QTimer::singleShot(m_delay, socket, [this, socket] { respond(socket); });
         });
+    }
+}
+
+void LoopbackHttpServer::releaseReplies() {
+    m_holding = false;
+    for (const QPointer<QTcpSocket>& socket : std::exchange(m_held, {})) {
+        // A client that has given up meanwhile has nobody to answer.
+        if (socket && socket->state() == QAbstractSocket::ConnectedState) {
+            QTimer::singleShot(m_delay, socket.data(), [this, socket] { respond(socket.data()); });
+        }
     }
 }
 

@@ -2,12 +2,13 @@
 
 #include <QByteArray>
 #include <QHostAddress>
+#include <QList>
+#include <QPointer>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QUrl>
 
 #include <chrono>
-
-class QTcpSocket;
 
 namespace inkvale::test {
 
@@ -36,6 +37,10 @@ public:
     void stayMute() { m_mute = true; }
     /// Waits `delay` after the request before it answers.
     void answerAfter(std::chrono::milliseconds delay) { m_delay = delay; }
+    /// Holds every reply until releaseReplies(), however long the test takes meanwhile.
+    void holdReplies() { m_holding = true; }
+    /// Sends the held replies (after the delay, if one was set) and stops holding.
+    void releaseReplies();
     /// Sends the headers at once, then the body one byte every `interval`.
     void trickle(std::chrono::milliseconds interval) { m_trickle = interval; }
     /// Answers with "302 Found" and `target` as the new location instead of the page.
@@ -63,6 +68,8 @@ private:
     std::chrono::milliseconds m_trickle{0};
     QUrl m_redirect;
     int m_requests = 0;
+    bool m_holding = false;
+    QList<QPointer<QTcpSocket>> m_held;
 };
 
 } // namespace inkvale::test
