@@ -393,33 +393,22 @@ void TestSystemPlatform::updateQuestionFitsOnTheScreen() {
     QRect box;
     QRect noButton;
     QRect available;
-    QTimer poll;
-    poll.setInterval(10);
-    connect(&poll, &QTimer::timeout, this, [&] {
-        auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!shown || !shown->isVisible()) {
-            return;
-        }
-        poll.stop();
-        box = shown->frameGeometry();
-        QAbstractButton* no = shown->button(QMessageBox::No);
-        noButton = QRect(no->mapToGlobal(QPoint(0, 0)), no->size());
-        available = shown->screen()->availableGeometry();
-        no->click();
-    });
-    poll.start();
-    QTimer guard;
-    guard.setSingleShot(true);
-    connect(&guard, &QTimer::timeout, this, [] {
-        if (QWidget* shown = QApplication::activeModalWidget()) {
-            shown->close();
-        }
-    });
-    guard.start(5000);
-
-    SystemPlatform platform;
-    const MessageAnswer answer =
-        platform.showMessage(nullptr, updateQuestion(fetched), MessageStyle::InformationYesNo);
+    MessageAnswer answer = MessageAnswer::Ok;
+    whileModal(
+        this,
+        [&] {
+            SystemPlatform platform;
+            answer = platform.showMessage(nullptr, updateQuestion(fetched),
+                                          MessageStyle::InformationYesNo);
+        },
+        [&](QWidget* shown) {
+            auto* question = qobject_cast<QMessageBox*>(shown);
+            QVERIFY(question);
+            box = shown->frameGeometry();
+            const QAbstractButton* no = question->button(QMessageBox::No);
+            noButton = QRect(no->mapToGlobal(QPoint(0, 0)), no->size());
+            available = shown->screen()->availableGeometry();
+        });
     QCOMPARE(answer, MessageAnswer::No);
     QVERIFY(available.isValid());
     QVERIFY2(box.height() <= available.height(),
