@@ -2,7 +2,6 @@
 
 #include <QBuffer>
 #include <QFileInfo>
-#include <QImageWriter>
 
 #include <array>
 #include <utility>
@@ -43,45 +42,46 @@ QString extensionOf(OutputFormat format) {
     return {};
 }
 
-namespace {
-
-QByteArray encode(const QImage& image, const char* format, int compressionLevel) {
+QByteArray encodeRaster(const QImage& image, OutputFormat format, PngContent content) {
+    if (format == OutputFormat::Png) {
+        return encodePng(image, content);
+    }
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, format);
-    if (compressionLevel >= 0) {
-        writer.setCompression(compressionLevel);
-    }
-    return writer.write(image) ? bytes : QByteArray();
+    return image.save(&buffer, "BMP") ? bytes : QByteArray();
 }
 
-} // namespace
-
-QByteArray encodePng(const QImage& image, int compressionLevel) {
-    return encode(image, "PNG", compressionLevel);
-}
-
-QByteArray encodeBitmap(const QImage& image) {
-    return encode(image, "BMP", -1);
-}
-
-QByteArray encodeRaster(const QImage& image, OutputFormat format, int pngCompressionLevel) {
-    return format == OutputFormat::Bitmap ? encodeBitmap(image)
-                                          : encodePng(image, pngCompressionLevel);
-}
-
-QString writeOutputFile(const QString& path, const QByteArray& bytes, WriteMode mode) {
-    const WriteResult result = writeFileAtomically(path, bytes, mode);
-    if (result.ok()) {
+QString writeFailureText(const WriteResult& result) {
+    switch (result.failure) {
+    case WriteFailure::None:
         return {};
+    case WriteFailure::NoPermission:
+        return QStringLiteral("permission denied: this user may not write there");
+    case WriteFailure::NoSpace:
+        return QStringLiteral("the disk is full");
+    case WriteFailure::ReadOnlyFileSystem:
+        return QStringLiteral("the folder is on a read-only file system");
+    case WriteFailure::FileTooLarge:
+        return QStringLiteral("the file is larger than this process may write");
+    case WriteFailure::FolderMissing:
+        return QStringLiteral("its folder does not exist");
+    case WriteFailure::NameTaken:
+        return QStringLiteral("a file of that name exists already");
+    case WriteFailure::Other:
+        break;
     }
     return result.systemReason.isEmpty() ? QStringLiteral("the file could not be written")
                                          : result.systemReason;
 }
 
-QString writeRaster(const QImage& image, const QString& path, OutputFormat format, WriteMode mode) {
-    const QByteArray bytes = encodeRaster(image, format);
+QString writeOutputFile(const QString& path, const QByteArray& bytes, WriteMode mode) {
+    return writeFailureText(writeFileAtomically(path, bytes, mode));
+}
+
+QString writeRaster(const QImage& image, const QString& path, OutputFormat format,
+                    PngContent content, WriteMode mode) {
+    const QByteArray bytes = encodeRaster(image, format, content);
     if (bytes.isEmpty()) {
         return QStringLiteral("the picture could not be encoded");
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/AtomicFile.h"
+#include "render/PngEncoding.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -39,30 +40,27 @@ enum class OutputFormat {
     return format != OutputFormat::Bitmap;
 }
 
-/// `image` as the bytes of a PNG file, with its resolution; `compressionLevel` is zlib's 0 (none,
-/// fastest) to 9 (smallest), or -1 for the encoder's default. Empty if it cannot be encoded.
-/// Safe to call from several threads at once on different images.
-[[nodiscard]] QByteArray encodePng(const QImage& image, int compressionLevel = -1);
-
-/// `image` as the bytes of a Windows bitmap file, as the designer saves it. Empty if it cannot
-/// be encoded. Safe to call from several threads at once on different images.
-[[nodiscard]] QByteArray encodeBitmap(const QImage& image);
-
-/// `image` encoded as `format`, which must be Bitmap or Png.
+/// `image` encoded as `format`, which must be Bitmap or Png: a bitmap as the designer saves
+/// it, a PNG packed for `content` (see PngEncoding.h). Empty if it cannot be encoded. Safe to
+/// call from several threads at once on different images.
 [[nodiscard]] QByteArray encodeRaster(const QImage& image, OutputFormat format,
-                                      int pngCompressionLevel = -1);
+                                      PngContent content = PngContent::Drawing);
+
+/// Why a write failed, in words a person can act on ("the disk is full"), or the system's own
+/// words for a rare cause; empty on success.
+[[nodiscard]] QString writeFailureText(const WriteResult& result);
 
 /// Writes the finished `bytes` of an output file to `path` with writeFileAtomically(): nothing
 /// reaches `path` unless every byte was written, and a failed write leaves what was there.
-/// Returns an empty string on success, otherwise the system's own words for why not, e.g.
-/// "No space left on device".
+/// Returns an empty string on success, otherwise writeFailureText(). Safe on any thread.
 [[nodiscard]] QString writeOutputFile(const QString& path, const QByteArray& bytes,
                                       WriteMode mode = WriteMode::ReplaceDurably);
 
 /// Writes `image` to `path` as a bitmap or PNG (`format` must be one of the two): encoded in
-/// memory, then written with writeOutputFile(). Returns an empty string on success, otherwise
-/// why it failed.
+/// memory with encodeRaster(), then written with writeOutputFile(). Returns an empty string on
+/// success, otherwise why it failed. Safe on any thread: it only reads the image.
 [[nodiscard]] QString writeRaster(const QImage& image, const QString& path, OutputFormat format,
+                                  PngContent content = PngContent::Drawing,
                                   WriteMode mode = WriteMode::ReplaceDurably);
 
 } // namespace inkvale

@@ -8,12 +8,10 @@
 #include "render/ContactSheet.h"
 #include "render/EmbeddedFonts.h"
 #include "render/OutputFormat.h"
-#include "render/PngEncoding.h"
 #include "render/SignatureRenderer.h"
 #include "render/StyleLookup.h"
 #include "sizedialog/SizeEntry.h"
 
-#include <QBuffer>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
@@ -426,54 +424,6 @@ std::variant<QImage, QString> loadBackground(const QString& path) {
     }
 }
 
-/// Why a file could not be written, in words a person can act on.
-QString writeFailureText(const WriteResult& result) {
-    switch (result.failure) {
-    case WriteFailure::None:
-        return {};
-    case WriteFailure::NoPermission:
-        return QStringLiteral("permission denied: this user may not write there");
-    case WriteFailure::NoSpace:
-        return QStringLiteral("the disk is full");
-    case WriteFailure::ReadOnlyFileSystem:
-        return QStringLiteral("the folder is on a read-only file system");
-    case WriteFailure::FileTooLarge:
-        return QStringLiteral("the file is larger than this process may write");
-    case WriteFailure::FolderMissing:
-        return QStringLiteral("its folder does not exist");
-    case WriteFailure::NameTaken:
-        return QStringLiteral("a file of that name exists already");
-    case WriteFailure::Other:
-        break;
-    }
-    return result.systemReason;
-}
-
-/// Writes `bytes` to `path` whole or not at all; empty on success, else why not. Any thread.
-QString writeBytes(const QString& path, const QByteArray& bytes, WriteMode mode) {
-    return writeFailureText(writeFileAtomically(path, bytes, mode));
-}
-
-/// Encodes `image` as a bitmap or PNG and writes it to `path`; empty on success, else why not.
-/// Any thread: it only reads the image.
-QString writePicture(const QImage& image, OutputFormat format, PngContent content,
-                     const QString& path, WriteMode mode) {
-    QByteArray bytes;
-    if (format == OutputFormat::Png) {
-        bytes = encodePng(image, content);
-    } else {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        if (!image.save(&buffer, "BMP")) {
-            bytes.clear();
-        }
-    }
-    if (bytes.isEmpty()) {
-        return QStringLiteral("the picture could not be encoded");
-    }
-    return writeBytes(path, bytes, mode);
-}
-
 /// Output files are not waited onto the disk, as no drawing tool does: in a batch that would
 /// cost more than drawing and encoding each file, and a single file would wait as long again
 /// as it takes to draw. A reader still never sees a torn file, and a failed write never
@@ -701,7 +651,7 @@ Drawn Job::draw(SignatureRenderer& renderer, const QString& name, const QString&
         const PngContent content =
             m_request.look.background.isNull() ? PngContent::Drawing : PngContent::Picture;
         return {[image, format, content, path, mode] {
-                    return writePicture(image, format, content, path, mode);
+                    return writeRaster(image, path, format, content, mode);
                 },
                 {}};
     }
@@ -714,12 +664,12 @@ Drawn Job::draw(SignatureRenderer& renderer, const QString& name, const QString&
     }
     if (format == OutputFormat::Svg) {
         return {[bytes = svgDocument(picture, name), path, mode] {
-                    return writeBytes(path, bytes, mode);
+                    return writeOutputFile(path, bytes, mode);
                 },
                 {}};
     }
     // The PDF writer paints, so it stays on this thread; its outcome is handed on.
-    return {[error = writePdf(picture, path, name)] { return error; }, {}};
+    return {[error = writePdf(picture, path, name, mode)] { return error; }, {}};
 }
 
 int Job::single(SignatureRenderer& renderer) {
@@ -859,15 +809,15 @@ int Job::sheet(SignatureRenderer& renderer) {
     if (QFileInfo(path).isDir()) {
         error = QStringLiteral("it is a folder");
     } else if (isRaster(m_request.format)) {
-        error = writePicture(renderContactSheet(renderer, m_request.name), m_request.format,
-                             m_request.look.background.isNull() ? PngContent::Drawing
-                                                                : PngContent::Picture,
-                             path, kOutputWriteMode);
+        error = writeRaster(renderContactSheet(renderer, m_request.name), path, m_request.format,
+                            m_request.look.background.isNull() ? PngContent::Drawing
+                                                               : PngContent::Picture,
+                            kOutputWriteMode);
     } else {
         const VectorPicture picture = outlineContactSheet(renderer, m_request.name);
         error = m_request.format == OutputFormat::Svg
-                    ? writeBytes(path, svgDocument(picture, m_request.name), kOutputWriteMode)
-                    : writePdf(picture, path, m_request.name);
+                    ? writeOutputFile(path, svgDocument(picture, m_request.name), kOutputWriteMode)
+                    : writePdf(picture, path, m_request.name, kOutputWriteMode);
     }
     return error.isEmpty() ? kRenderDone
                            : fail(QStringLiteral("cannot write %1: %2").arg(path, error));

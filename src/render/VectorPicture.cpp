@@ -234,10 +234,10 @@ QByteArray svgDocument(const VectorPicture& picture, const QString& title) {
             xml.writeAttribute(QStringLiteral("id"), QStringLiteral("picture%1").arg(i));
             writeRectAttributes(xml, QRectF(QPointF(0, 0), QSizeF(item->image.size())));
             xml.writeAttribute(QStringLiteral("preserveAspectRatio"), QStringLiteral("none"));
-            xml.writeAttribute(QStringLiteral("http://www.w3.org/1999/xlink"),
-                               QStringLiteral("href"),
-                               QStringLiteral("data:image/png;base64,") +
-                                   QString::fromLatin1(encodePng(item->image).toBase64()));
+            xml.writeAttribute(
+                QStringLiteral("http://www.w3.org/1999/xlink"), QStringLiteral("href"),
+                QStringLiteral("data:image/png;base64,") +
+                    QString::fromLatin1(encodePng(item->image, PngContent::Picture).toBase64()));
         }
         xml.writeEndElement();
     }
@@ -255,10 +255,10 @@ QByteArray svgDocument(const VectorPicture& picture, const QString& title) {
                 xml.writeEmptyElement(QStringLiteral("image"));
                 writeRectAttributes(xml, item.target);
                 xml.writeAttribute(QStringLiteral("preserveAspectRatio"), QStringLiteral("none"));
-                xml.writeAttribute(QStringLiteral("http://www.w3.org/1999/xlink"),
-                                   QStringLiteral("href"),
-                                   QStringLiteral("data:image/png;base64,") +
-                                       QString::fromLatin1(encodePng(item.image).toBase64()));
+                xml.writeAttribute(
+                    QStringLiteral("http://www.w3.org/1999/xlink"), QStringLiteral("href"),
+                    QStringLiteral("data:image/png;base64,") +
+                        QString::fromLatin1(encodePng(item.image, PngContent::Picture).toBase64()));
             }
         } else {
             const QString data = pathData(item.path);
