@@ -212,28 +212,49 @@ def read_bitmap(path):
 
 
 class VersionServer:
-    """Serves the version file, in GBK, on loopback, and counts its requests."""
+    """Serves the version file, in GBK, on loopback, and counts its requests; other pages get an
+    empty page at once. With `delay`, the version file comes no sooner than `delay` seconds
+    after its request and not before release() (so that a slow machine never makes it come
+    early). Threaded, so that the hidden browser's page is not held up behind the version file."""
 
-    def __init__(self, body):
+    def __init__(self, body, delay=None):
         self.requests = 0
+        self.answered = False
+        self.released = threading.Event()
+        if delay is None:
+            self.released.set()
         server = self
 
         class Handler(http.server.BaseHTTPRequestHandler):
             def do_GET(self):
-                server.requests += 1
+                if self.path == "/files/vermo.txt":
+                    server.requests += 1
+                    if delay is not None:
+                        time.sleep(delay)
+                    server.released.wait(timeout=120)
+                    server.answered = True
+                    payload = body
+                else:
+                    payload = b"<html></html>"
                 self.send_response(200)
-                self.send_header("Content-Length", str(len(body)))
+                self.send_header("Content-Type", "text/plain")
+                self.send_header("Content-Length", str(len(payload)))
                 self.end_headers()
-                self.wfile.write(body)
+                self.wfile.write(payload)
 
             def log_message(self, *args):
                 pass
 
-        self.httpd = socketserver.TCPServer(("127.0.0.1", 0), Handler)
+        self.httpd = socketserver.ThreadingTCPServer(("127.0.0.1", 0), Handler)
+        self.httpd.daemon_threads = True
         self.port = self.httpd.server_address[1]
         threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
 
+    def release(self):
+        self.released.set()
+
     def close(self):
+        self.release()
         self.httpd.shutdown()
         self.httpd.server_close()
 
@@ -483,51 +504,6 @@ def scenario_missing_font(args, workdir, out_dir):
             process.kill()
 
 
-class SlowVersionServer:
-    """Serves the version file no sooner than `delay` seconds after its request, and not before
-    release() (so that a slow machine never makes the reply come early); other pages at once.
-
-    Threaded, so that the hidden browser's page is not held up behind the version file."""
-
-    def __init__(self, body, delay):
-        self.requests = 0
-        self.answered = False
-        self.released = threading.Event()
-        server = self
-
-        class Handler(http.server.BaseHTTPRequestHandler):
-            def do_GET(self):
-                if self.path == "/files/vermo.txt":
-                    server.requests += 1
-                    time.sleep(delay)
-                    server.released.wait(timeout=120)
-                    server.answered = True
-                    payload = body
-                else:
-                    payload = b"<html></html>"
-                self.send_response(200)
-                self.send_header("Content-Type", "text/plain")
-                self.send_header("Content-Length", str(len(payload)))
-                self.end_headers()
-                self.wfile.write(payload)
-
-            def log_message(self, *args):
-                pass
-
-        self.httpd = socketserver.ThreadingTCPServer(("127.0.0.1", 0), Handler)
-        self.httpd.daemon_threads = True
-        self.port = self.httpd.server_address[1]
-        threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
-
-    def release(self):
-        self.released.set()
-
-    def close(self):
-        self.release()
-        self.httpd.shutdown()
-        self.httpd.server_close()
-
-
 def region(window, rect):
     """The raw RGB bytes that the screen shows in `rect` (x, y, width, height) of the window."""
     x, y = window_origin(window)
@@ -543,7 +519,7 @@ PANEL2 = (100, 458, 340, 28)          # the message panel of the status line
 
 def scenario_slow_server(args, workdir, out_dir):
     """The version server answers 8 s late: meanwhile the window takes real clicks."""
-    server = SlowVersionServer(VERSION_TEXT.encode("gbk"), delay=8.0)
+    server = VersionServer(VERSION_TEXT.encode("gbk"), delay=8.0)
     program, exe, env, opened = prepare(args, workdir)
     env["INKVALE_UPDATE_URL"] = f"http://127.0.0.1:{server.port}/files/vermo.txt"
     env["INKVALE_FORUM_URL"] = f"http://127.0.0.1:{server.port}/"
