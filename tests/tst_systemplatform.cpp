@@ -429,23 +429,19 @@ void TestSystemPlatform::heldWorkWaitsForTheOpenBox() {
     int ran = 0;
     int ranWhileOpen = -1;
     bool goneRan = false;
-    QTimer poll;
-    poll.setInterval(10);
-    connect(&poll, &QTimer::timeout, this, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) {
-            return;
-        }
-        poll.stop();
-        platform.whenNoModalOpen(&context, [&ran] { ++ran; });
-        platform.whenNoModalOpen(gone.get(), [&goneRan] { goneRan = true; });
-        gone.reset();
-        QTest::qWait(100);
-        ranWhileOpen = ran;
-        box->button(QMessageBox::Ok)->click();
-    });
-    poll.start();
-    platform.showMessage(nullptr, QStringLiteral("没有下一页咯!"), MessageStyle::Information);
+    whileModal(
+        this,
+        [&] {
+            platform.showMessage(nullptr, QStringLiteral("没有下一页咯!"),
+                                 MessageStyle::Information);
+        },
+        [&](QWidget*) {
+            platform.whenNoModalOpen(&context, [&ran] { ++ran; });
+            platform.whenNoModalOpen(gone.get(), [&goneRan] { goneRan = true; });
+            gone.reset();
+            QTest::qWait(100);
+            ranWhileOpen = ran;
+        });
     QCOMPARE(ranWhileOpen, 0);
     QTRY_COMPARE(ran, 1);
     QTest::qWait(50);
