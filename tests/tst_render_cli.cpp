@@ -4,6 +4,7 @@
 #include "designer/StyleCatalogue.h"
 #include "support/DesignerSignature.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
@@ -61,6 +62,23 @@ QString shellQuoted(const QString& text) {
     QString quoted = text;
     quoted.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
     return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+/// A photograph-like JPEG of a few kilobytes: noise does not pack away.
+QByteArray noisyJpeg() {
+    QImage image(200, 150, QImage::Format_RGB32);
+    quint32 seed = 12345;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            seed = seed * 1664525U + 1013904223U;
+            image.setPixel(x, y, seed >> 8);
+        }
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", 90);
+    return bytes;
 }
 
 } // namespace
@@ -692,6 +710,10 @@ void TestRenderCli::badInput_data() {
     QTest::newRow("background damaged")
         << args("--style|1|--name|Ann|-o|a.png|--background|damaged.png") << 1
         << "cannot read the background picture damaged.png: the picture is damaged";
+    // The decoder would fill the missing rows with grey and say nothing.
+    QTest::newRow("background JPEG cut short")
+        << args("--style|1|--name|Ann|-o|a.png|--background|cut.jpg") << 1
+        << "cannot read the background picture cut.jpg: the picture is damaged";
     QTest::newRow("background is a folder")
         << args("--style|1|--name|Ann|-o|a.png|--background|folder") << 1
         << "cannot read the background picture folder: it is a folder";
@@ -724,6 +746,7 @@ void TestRenderCli::badInput() {
     writeFile(QStringLiteral("latin1.txt"), "Ann\nZo\xEB\n");
     writeFile(QStringLiteral("blank.txt"), "\n  \r\n");
     writeFile(QStringLiteral("damaged.png"), "\x89PNG\r\n\x1a\nIHDR-cut-short");
+    writeFile(QStringLiteral("cut.jpg"), noisyJpeg().left(1500));
     QVERIFY(QDir(m_work->path()).mkdir(QStringLiteral("folder")));
     QVERIFY(QDir(m_work->path()).mkdir(QStringLiteral("folder.png")));
     const QStringList before = listing(m_work->path());

@@ -16,9 +16,6 @@ namespace {
 
 const QString kNotAPicture = QStringLiteral("所选文件不是可以打开的图片。");
 
-/// Larger files are refused unread: no picture within the pixel limit needs them.
-constexpr qint64 kLargestPictureFile = 512LL * 1024 * 1024;
-
 /// Whether a JPEG stream runs to its end-of-image marker: a file cut short lacks it, and the
 /// decoder would fill the missing rows with grey instead of failing. Segments are walked by
 /// their lengths, so a marker inside an embedded thumbnail is not taken for the end.

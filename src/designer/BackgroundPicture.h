@@ -10,6 +10,10 @@ namespace inkvale {
 /// Pictures larger than this many pixels are refused before they are decoded.
 inline constexpr qint64 kLargestBackgroundPixels = 100'000'000;
 
+/// Picture files larger than this are refused unread: no picture within the pixel limit needs
+/// them.
+inline constexpr qint64 kLargestPictureFile = 512LL * 1024 * 1024;
+
 /// Whether a picture of `size` is beyond kLargestBackgroundPixels.
 [[nodiscard]] bool exceedsPixelLimit(QSize size);
 

@@ -379,49 +379,44 @@ Parsed parse(const QStringList& arguments) {
     return request;
 }
 
-/// The background picture at `path`, or why it cannot be one.
+/// The background picture at `path`, or why it cannot be one. It is read and checked as the
+/// designer checks a background: a picture cut short or with errors in its data is refused.
 std::variant<QImage, QString> loadBackground(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        return QStringLiteral("no such file");
-    }
-    if (info.isDir()) {
+    if (QFileInfo(path).isDir()) {
         return QStringLiteral("it is a folder");
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return file.errorString();
+    const ReadResult read = readWholeFile(path, kLargestPictureFile);
+    if (!read.ok()) {
+        switch (read.failure) {
+        case WriteFailure::FolderMissing:
+            return QStringLiteral("no such file");
+        case WriteFailure::NoPermission:
+            return QStringLiteral("permission denied: this user may not read it");
+        case WriteFailure::FileTooLarge:
+            return QStringLiteral("the file is larger than any picture within the pixel limit");
+        default:
+            return read.systemReason;
+        }
     }
-    QImageReader reader(&file);
-    QImage image;
-    bool tooLarge = false;
+    DecodedPicture picture;
     {
         // The decoders' own complaints about a damaged file would stand beside ours.
         const StandardErrorSilenced quiet;
-        tooLarge = exceedsPixelLimit(reader.size());
-        if (!tooLarge) {
-            image = readPictureWithinLimit(reader);
-        }
+        picture = decodeIntactPicture(read.bytes);
     }
-    if (tooLarge) {
-        return QStringLiteral("it has more than %1 million pixels")
-            .arg(kLargestBackgroundPixels / 1'000'000);
-    }
-    if (!image.isNull()) {
-        return image;
-    }
-    if (file.error() != QFileDevice::NoError) {
-        return file.errorString();
-    }
-    switch (reader.error()) {
-    case QImageReader::UnsupportedFormatError:
+    switch (picture.problem) {
+    case PictureProblem::None:
+        return picture.image;
+    case PictureProblem::NotAPicture:
         return QStringLiteral("it is not a picture in a format this program reads (%1)")
             .arg(QString::fromLatin1(QImageReader::supportedImageFormats().join(", ")));
-    case QImageReader::InvalidDataError:
-        return QStringLiteral("the picture is damaged (%1)").arg(reader.errorString());
-    default:
-        return reader.errorString();
+    case PictureProblem::TooLarge:
+        return QStringLiteral("it has more than %1 million pixels")
+            .arg(kLargestBackgroundPixels / 1'000'000);
+    case PictureProblem::Damaged:
+        break;
     }
+    return QStringLiteral("the picture is damaged: it is cut short or has errors in its data");
 }
 
 /// Output files are not waited onto the disk, as no drawing tool does: in a batch that would
