@@ -15,12 +15,21 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Show && watched->isWidgetType()) {
-            auto* widget = static_cast<QWidget*>(watched);
-            if (widget->isWindow() && widget->windowModality() != Qt::NonModal) {
-                // Asked before the window is mapped: the window system grants it once mapped.
-                widget->activateWindow();
-            }
+        const bool shown = event->type() == QEvent::Show;
+        if ((!shown && event->type() != QEvent::Hide) || !watched->isWidgetType()) {
+            return false;
+        }
+        auto* widget = static_cast<QWidget*>(watched);
+        if (!widget->isWindow() || widget->windowModality() == Qt::NonModal) {
+            return false;
+        }
+        if (shown) {
+            // Asked before the window is mapped: the window system grants it once mapped.
+            widget->activateWindow();
+        } else if (QWidget* owner = widget->parentWidget(); owner && owner->isVisible()) {
+            // The keyboard goes back to the window the modal one blocked; without a window
+            // manager to hand it back it would go nowhere.
+            owner->window()->activateWindow();
         }
         return false;
     }

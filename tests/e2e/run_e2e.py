@@ -7,13 +7,14 @@ HTTP server serves the version file, and xdg-open is replaced by a script that r
 arguments.
 
   run_e2e.py --exe PATH --fonts DIR --out DIR
-             --scenario designer|keyboard|missing-font|slow-server|second-start
+             --scenario designer|keyboard|missing-font|slow-server|second-start|failed-check
 """
 
 import argparse
 import http.server
 import os
 import shutil
+import socket
 import socketserver
 import struct
 import subprocess
@@ -41,6 +42,8 @@ IMAGE19 = (464, 160)         # page 2, top left preview (slot 9)
 NEXT_PAGE = (872, 104)       # ">>" on page 1
 NAME_BOX = (188, 137)        # Text1
 NAME_BOX_INSIDE = (70, 141)  # a point inside Text1 that no typed text reaches
+NAME_FIELD = (70, 130, 240, 16)   # Text1's inside, where typed text shows
+CANVAS = (40, 230, 290, 70)       # the middle of Picture1, where a designed name shows
 DESIGN = (184, 336)          # Command1
 SAVE = (184, 368)            # Command2
 
@@ -747,6 +750,52 @@ def scenario_second_start(args, workdir, out_dir):
         server.close()
 
 
+def scenario_failed_check(args, workdir, out_dir):
+    """The update check fails (nothing listens): its box is answered with Return, and the
+    keyboard goes back to the window, so the name can be typed and designed without the mouse."""
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        port = probe.getsockname()[1]  # free once closed: nothing will answer there
+    program, exe, env, opened = prepare(args, workdir)
+    env["INKVALE_UPDATE_URL"] = f"http://127.0.0.1:{port}/files/vermo.txt"
+    env["INKVALE_FORUM_URL"] = f"http://127.0.0.1:{port}/"
+    process = subprocess.Popen([str(exe)], env=env, cwd=workdir)
+    try:
+        wait_window(SPLASH_TITLE)
+        time.sleep(1.0)
+        keys("Return")
+        wait_window_gone(SPLASH_TITLE)
+        main = wait_window(MAIN_TITLE)
+        wait_modal(BOX_TITLE)
+        screenshot(out_dir, "check-failed")
+        keys("Return")
+        wait_window_gone(BOX_TITLE)
+        # The keyboard is back on the window: it shows where the focus is, and keys reach it
+        # wherever the pointer rests.
+        wait_until("the keyboard back on the main window",
+                   lambda: xdotool("getwindowfocus").strip() == str(main), timeout=5)
+        wait_until("the name box to be enabled",
+                   lambda: pixel_at(main, NAME_BOX_INSIDE) == (255, 255, 255), timeout=15)
+
+        # The focus waits on 签名设定; back past 设计签名 (保存签名 is disabled) to the name box.
+        name_before = region(main, NAME_FIELD)
+        keys("shift+Tab", "shift+Tab")
+        xdotool("type", "--delay", "60", "Ann")
+        wait_until("the typed name", lambda: region(main, NAME_FIELD) != name_before, timeout=5)
+        # On through 设计签名, 签名设定, 建议提交, the forum link and ">>" to the first style.
+        keys("Tab", "Tab", "Tab", "Tab", "Tab", "Tab", "space")
+        # Back to 设计签名, and press it.
+        canvas_before = region(main, CANVAS)
+        keys("shift+Tab", "shift+Tab", "shift+Tab", "shift+Tab", "shift+Tab", "Return")
+        wait_until("the designed name", lambda: region(main, CANVAS) != canvas_before, timeout=5)
+        check(find_window(BOX_TITLE) is None, "designing showed a message box")
+        screenshot(out_dir, "designed-after-failed-check")
+    finally:
+        if process.poll() is None:
+            process.kill()
+            process.wait()
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True)
@@ -754,7 +803,7 @@ def main():
     parser.add_argument("--out", required=True)
     parser.add_argument("--scenario",
                         choices=["designer", "keyboard", "missing-font", "slow-server",
-                                 "second-start"],
+                                 "second-start", "failed-check"],
                         required=True)
     args = parser.parse_args()
     out_dir = Path(args.out) / args.scenario
@@ -765,7 +814,8 @@ def main():
             scenarios = {"designer": scenario_designer, "keyboard": scenario_keyboard,
                          "missing-font": scenario_missing_font,
                          "slow-server": scenario_slow_server,
-                         "second-start": scenario_second_start}
+                         "second-start": scenario_second_start,
+                         "failed-check": scenario_failed_check}
             scenarios[args.scenario](args, Path(tmp), out_dir)
         except Failure as failure:
             print(f"FAIL: {failure}")
