@@ -1,14 +1,14 @@
 // The render library behind inkvale-render, in process: the designer's pixels, the outlines,
 // transparency, resolution, trimming, the contact sheet and the batch's names.
 
-#include "designer/StyleCatalogue.h"
-#include "render/BatchNames.h"
-#include "render/ContactSheet.h"
-#include "render/EmbeddedFonts.h"
-#include "render/OutputFormat.h"
-#include "render/SignatureRenderer.h"
-#include "render/StyleLookup.h"
-#include "render/VectorPicture.h"
+#include "cli/BatchNames.h"
+#include "cli/StyleLookup.h"
+#include "core/ContactSheet.h"
+#include "core/EmbeddedFonts.h"
+#include "core/OutputFormat.h"
+#include "core/SignatureRenderer.h"
+#include "core/StyleCatalogue.h"
+#include "core/VectorPicture.h"
 #include "support/DesignerSignature.h"
 #include "support/FakePlatform.h"
 
@@ -906,7 +906,10 @@ void TestRender::embeddedFontsAreCheckedByFace() {
     if (swappedId != 0) {
         platform.resources.insert(swappedId, platform.resources.value(105));
     }
-    QCOMPARE(useEmbeddedStyleFonts(platform), error);
+    QCOMPARE(useEmbeddedStyleFonts([&platform](int id) {
+                 return platform.embeddedResource(QStringLiteral("CUSTOM"), id);
+             }),
+             error);
 }
 
 namespace {

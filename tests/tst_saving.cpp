@@ -1,6 +1,6 @@
+#include "core/SignatureFile.h"
 #include "designer/Form1.h"
 #include "designer/SignatureCanvas.h"
-#include "designer/SignatureFile.h"
 #include "support/FakePlatform.h"
 #include "support/FileSizeLimit.h"
 

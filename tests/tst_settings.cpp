@@ -1,3 +1,4 @@
+#include "core/PictureDecoding.h"
 #include "designer/BackgroundPicture.h"
 #include "designer/Form1.h"
 #include "designer/SignatureCanvas.h"

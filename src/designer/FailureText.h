@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/AtomicFile.h"
+#include "platform/files/AtomicFile.h"
 
 #include <QString>
 
