@@ -20,7 +20,7 @@ namespace {
 /// How one name of the batch ended, when it was not dropped.
 struct NameOutcome {
     QString problem; ///< the name could not be drawn
-    QString error;   ///< the write failed
+    Outcome written; ///< how the write went
 };
 
 } // namespace
@@ -98,11 +98,12 @@ int runBatch(const RenderRequest& request, SignatureDrawer& drawer, Reporter& re
                                  .arg(quotedName(list.names.at(index)))
                                  .arg(list.lines.at(index))
                                  .arg(outcome.result->problem));
-            } else if (outcome.result->error.isEmpty()) {
+            } else if (outcome.result->written.ok()) {
                 ++written;
             } else if (stopped.isEmpty()) {
                 stopped = QStringLiteral("cannot write %1: %2")
-                              .arg(folder.filePath(files.at(index)), outcome.result->error);
+                              .arg(folder.filePath(files.at(index)),
+                                   englishText(outcome.result->written));
                 writers.cancel();
             }
             reporter.showProgress(index + 1, total);

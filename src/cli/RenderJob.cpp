@@ -10,9 +10,6 @@
 #include "platform/files/Terminal.h"
 
 #include <QFileInfo>
-#include <QImageReader>
-
-#include <variant>
 
 namespace inkvale {
 
@@ -20,72 +17,56 @@ namespace {
 
 /// The background picture at `path`, or why it cannot be one. It is read and checked as the
 /// designer checks a background: a picture cut short or with errors in its data is refused.
-std::variant<QImage, QString> loadBackground(const QString& path) {
+Result<QImage> loadBackground(const QString& path) {
     if (QFileInfo(path).isDir()) {
-        return QStringLiteral("it is a folder");
+        return {{}, Outcome::failed(Cause::IsFolder, {}, Access::Read)};
     }
-    const ReadResult read = readWholeFile(path, kLargestPictureFile);
+    const Result<QByteArray> read = readWholeFile(path, kLargestPictureFile);
     if (!read.ok()) {
-        switch (read.failure) {
-        case WriteFailure::FolderMissing:
-            return QStringLiteral("no such file");
-        case WriteFailure::NoPermission:
-            return QStringLiteral("permission denied: this user may not read it");
-        case WriteFailure::FileTooLarge:
-            return QStringLiteral("the file is larger than any picture within the pixel limit");
-        default:
-            return read.systemReason;
-        }
+        return {{}, read.outcome};
     }
-    DecodedPicture picture;
-    {
-        // The decoders' own complaints about a damaged file would stand beside ours.
-        const StandardErrorSilenced quiet;
-        picture = decodeIntactPicture(read.bytes);
-    }
-    switch (picture.problem) {
-    case PictureProblem::None:
-        return picture.image;
-    case PictureProblem::NotAPicture:
-        return QStringLiteral("it is not a picture in a format this program reads (%1)")
-            .arg(QString::fromLatin1(QImageReader::supportedImageFormats().join(", ")));
-    case PictureProblem::TooLarge:
-        return QStringLiteral("it has more than %1 million pixels")
-            .arg(kLargestBackgroundPixels / 1'000'000);
-    case PictureProblem::Damaged:
-        break;
-    }
-    return QStringLiteral("the picture is damaged: it is cut short or has errors in its data");
+    // The decoders' own complaints about a damaged file would stand beside ours.
+    const StandardErrorSilenced quiet;
+    const DecodedPicture picture = decodeIntactPicture(read.value);
+    return {picture.image, picture.outcome};
+}
+
+/// "cannot write PATH: why", or nothing when `outcome` is a success.
+int reportWrite(const Outcome& outcome, const QString& path, const Reporter& reporter) {
+    return outcome.ok()
+               ? kRenderDone
+               : reporter.fail(
+                     QStringLiteral("cannot write %1: %2").arg(path, englishText(outcome)));
 }
 
 /// The single signature of -o.
 int single(const RenderRequest& request, SignatureDrawer& drawer, const Reporter& reporter) {
     const DrawnSignature drawn = drawer.draw(request.name, request.output);
-    const QString error = drawn.problem.isEmpty() ? drawn.write() : drawn.problem;
-    return error.isEmpty()
-               ? kRenderDone
-               : reporter.fail(QStringLiteral("cannot write %1: %2").arg(request.output, error));
+    if (!drawn.problem.isEmpty()) {
+        return reporter.fail(
+            QStringLiteral("cannot write %1: %2").arg(request.output, drawn.problem));
+    }
+    return reportWrite(drawn.write(), request.output, reporter);
 }
 
 /// The contact sheet of --sheet.
 int sheet(const RenderRequest& request, SignatureRenderer& renderer, const Reporter& reporter) {
     const QString& path = request.output;
-    QString error;
+    Outcome outcome;
     if (QFileInfo(path).isDir()) {
-        error = QStringLiteral("it is a folder");
+        outcome = Outcome::failed(Cause::IsFolder);
     } else if (isRaster(request.format)) {
-        error = writeRaster(renderContactSheet(renderer, request.name), path, request.format,
-                            request.look.background.isNull() ? PngContent::Drawing
-                                                             : PngContent::Picture,
-                            kOutputWriteMode);
+        outcome = writeRaster(renderContactSheet(renderer, request.name), path, request.format,
+                              request.look.background.isNull() ? PngContent::Drawing
+                                                               : PngContent::Picture,
+                              kOutputWriteMode);
     } else {
         const VectorPicture picture = outlineContactSheet(renderer, request.name);
-        error = request.format == OutputFormat::Svg
-                    ? writeOutputFile(path, svgDocument(picture, request.name), kOutputWriteMode)
-                    : writePdf(picture, path, request.name, kOutputWriteMode);
+        outcome = request.format == OutputFormat::Svg
+                      ? writeOutputFile(path, svgDocument(picture, request.name), kOutputWriteMode)
+                      : writePdf(picture, path, request.name, kOutputWriteMode);
     }
-    return error.isEmpty() ? kRenderDone
-                           : reporter.fail(QStringLiteral("cannot write %1: %2").arg(path, error));
+    return reportWrite(outcome, path, reporter);
 }
 
 } // namespace
@@ -131,7 +112,11 @@ DrawnSignature SignatureDrawer::draw(const QString& name, const QString& path) {
     }
     const QByteArray document = pdfDocument(picture, name);
     if (document.isEmpty()) {
-        return {[] { return QStringLiteral("the PDF could not be made"); }, {}};
+        return {[] {
+                    return Outcome::failed(Cause::Other,
+                                           QStringLiteral("the PDF could not be made"));
+                },
+                {}};
     }
     return {[document, path] { return writeOutputFile(path, document, kOutputWriteMode); }, {}};
 }
@@ -145,9 +130,9 @@ int runRenderJob(RenderRequest request, const CustomResources& resources, Report
         }
     }
     if (request.embeddedFonts) {
-        const QString error = useEmbeddedStyleFonts(resources, styles);
-        if (!error.isEmpty()) {
-            return reporter.fail(error);
+        const Outcome fonts = useEmbeddedStyleFonts(resources, styles);
+        if (!fonts.ok()) {
+            return reporter.fail(englishText(fonts));
         }
     }
     for (const QString& face : unavailableStyleFaces(styles)) {
@@ -157,12 +142,12 @@ int runRenderJob(RenderRequest request, const CustomResources& resources, Report
                           .arg(face));
     }
     if (!request.backgroundFile.isEmpty()) {
-        const auto background = loadBackground(request.backgroundFile);
-        if (const auto* error = std::get_if<QString>(&background)) {
+        const Result<QImage> background = loadBackground(request.backgroundFile);
+        if (!background.ok()) {
             return reporter.fail(QStringLiteral("cannot read the background picture %1: %2")
-                                     .arg(request.backgroundFile, *error));
+                                     .arg(request.backgroundFile, englishText(background.outcome)));
         }
-        request.look.background = std::get<QImage>(background);
+        request.look.background = background.value;
     }
 
     SignatureRenderer renderer(request.look);

@@ -21,9 +21,8 @@ inline constexpr WriteMode kOutputWriteMode = WriteMode::ReplaceQuickly;
 
 /// What drawing one name gave: the finished file still to be written, or why there is none.
 struct DrawnSignature {
-    /// Writes the file: safe on any thread, since the drawing and the encoding are done. Empty
-    /// on success, otherwise why the write failed.
-    std::function<QString()> write;
+    /// Writes the file: safe on any thread, since the drawing and the encoding are done.
+    std::function<Outcome()> write;
     QString problem; ///< why the name cannot be drawn; empty when it can
 };
 

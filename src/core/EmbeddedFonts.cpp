@@ -6,7 +6,7 @@
 
 namespace inkvale {
 
-QString useEmbeddedStyleFonts(const CustomResources& resources) {
+Outcome useEmbeddedStyleFonts(const CustomResources& resources) {
     QList<int> styles;
     for (const StyleSlot& slot : styleCatalogue()) {
         if (slot.isStyle()) {
@@ -16,23 +16,25 @@ QString useEmbeddedStyleFonts(const CustomResources& resources) {
     return useEmbeddedStyleFonts(resources, styles);
 }
 
-QString useEmbeddedStyleFonts(const CustomResources& resources, const QList<int>& styles) {
+Outcome useEmbeddedStyleFonts(const CustomResources& resources, const QList<int>& styles) {
     for (const int index : styles) {
         const StyleSlot& slot = styleSlot(index);
         const QByteArrayView bytes = resources(slot.fontResource());
         if (bytes.isEmpty()) {
-            return QStringLiteral("the program carries no font for style %1 (%2)")
-                .arg(slot.index)
-                .arg(slot.fontFileName());
+            return Outcome::failed(Cause::Other,
+                                   QStringLiteral("the program carries no font for style %1 (%2)")
+                                       .arg(slot.index)
+                                       .arg(slot.fontFileName()));
         }
         // The payload lives as long as the program, so Qt may read it in place.
         const int id = QFontDatabase::addApplicationFontFromData(
             QByteArray::fromRawData(bytes.data(), bytes.size()));
         if (id < 0 || !QFontDatabase::applicationFontFamilies(id).contains(slot.faceName)) {
-            return QStringLiteral(
-                       "the font the program carries for style %1 (%2) is not the face %3")
-                .arg(slot.index)
-                .arg(slot.fontFileName(), slot.faceName.toString());
+            return Outcome::failed(
+                Cause::Other,
+                QStringLiteral("the font the program carries for style %1 (%2) is not the face %3")
+                    .arg(slot.index)
+                    .arg(slot.fontFileName(), slot.faceName.toString()));
         }
     }
     return {};

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/files/Failure.h"
+
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
@@ -13,14 +15,14 @@ namespace inkvale {
 using CustomResources = std::function<QByteArrayView(int id)>;
 
 /// Makes the fifteen style fonts that the program carries, read through `resources`, available
-/// to this process's text drawing, read in place: nothing is installed or written. Returns an
-/// empty string on success, otherwise what is missing or unreadable.
-[[nodiscard]] QString useEmbeddedStyleFonts(const CustomResources& resources);
+/// to this process's text drawing, read in place: nothing is installed or written. A failure
+/// says what is missing or unreadable.
+[[nodiscard]] Outcome useEmbeddedStyleFonts(const CustomResources& resources);
 
 /// As above, for the styles in `styles` (catalogue slots 0 to 14) only, their fonts read through
 /// `resources`: each font registered costs time at start, a large CJK face most, so a command
 /// registers the ones it draws with.
-[[nodiscard]] QString useEmbeddedStyleFonts(const CustomResources& resources,
+[[nodiscard]] Outcome useEmbeddedStyleFonts(const CustomResources& resources,
                                             const QList<int>& styles);
 
 /// The face names of the styles in `styles` (catalogue slots 0 to 14) that no font available to

@@ -52,38 +52,15 @@ QByteArray encodeRaster(const QImage& image, OutputFormat format, PngContent con
     return image.save(&buffer, "BMP") ? bytes : QByteArray();
 }
 
-QString writeFailureText(const WriteResult& result) {
-    switch (result.failure) {
-    case WriteFailure::None:
-        return {};
-    case WriteFailure::NoPermission:
-        return QStringLiteral("permission denied: this user may not write there");
-    case WriteFailure::NoSpace:
-        return QStringLiteral("the disk is full");
-    case WriteFailure::ReadOnlyFileSystem:
-        return QStringLiteral("the folder is on a read-only file system");
-    case WriteFailure::FileTooLarge:
-        return QStringLiteral("the file is larger than this process may write");
-    case WriteFailure::FolderMissing:
-        return QStringLiteral("its folder does not exist");
-    case WriteFailure::NameTaken:
-        return QStringLiteral("a file of that name exists already");
-    case WriteFailure::Other:
-        break;
-    }
-    return result.systemReason.isEmpty() ? QStringLiteral("the file could not be written")
-                                         : result.systemReason;
+Outcome writeOutputFile(const QString& path, const QByteArray& bytes, WriteMode mode) {
+    return writeFileAtomically(path, bytes, mode);
 }
 
-QString writeOutputFile(const QString& path, const QByteArray& bytes, WriteMode mode) {
-    return writeFailureText(writeFileAtomically(path, bytes, mode));
-}
-
-QString writeRaster(const QImage& image, const QString& path, OutputFormat format,
+Outcome writeRaster(const QImage& image, const QString& path, OutputFormat format,
                     PngContent content, WriteMode mode) {
     const QByteArray bytes = encodeRaster(image, format, content);
     if (bytes.isEmpty()) {
-        return QStringLiteral("the picture could not be encoded");
+        return Outcome::failed(Cause::NotEncoded);
     }
     return writeOutputFile(path, bytes, mode);
 }

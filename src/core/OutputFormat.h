@@ -46,20 +46,16 @@ enum class OutputFormat {
 [[nodiscard]] QByteArray encodeRaster(const QImage& image, OutputFormat format,
                                       PngContent content = PngContent::Drawing);
 
-/// Why a write failed, in words a person can act on ("the disk is full"), or the system's own
-/// words for a rare cause; empty on success.
-[[nodiscard]] QString writeFailureText(const WriteResult& result);
-
 /// Writes the finished `bytes` of an output file to `path` with writeFileAtomically(): nothing
 /// reaches `path` unless every byte was written, and a failed write leaves what was there.
-/// Returns an empty string on success, otherwise writeFailureText(). Safe on any thread.
-[[nodiscard]] QString writeOutputFile(const QString& path, const QByteArray& bytes,
+/// Safe on any thread.
+[[nodiscard]] Outcome writeOutputFile(const QString& path, const QByteArray& bytes,
                                       WriteMode mode = WriteMode::ReplaceDurably);
 
 /// Writes `image` to `path` as a bitmap or PNG (`format` must be one of the two): encoded in
-/// memory with encodeRaster(), then written with writeOutputFile(). Returns an empty string on
-/// success, otherwise why it failed. Safe on any thread: it only reads the image.
-[[nodiscard]] QString writeRaster(const QImage& image, const QString& path, OutputFormat format,
+/// memory with encodeRaster(), then written with writeOutputFile(). Safe on any thread: it only
+/// reads the image.
+[[nodiscard]] Outcome writeRaster(const QImage& image, const QString& path, OutputFormat format,
                                   PngContent content = PngContent::Drawing,
                                   WriteMode mode = WriteMode::ReplaceDurably);
 

@@ -140,14 +140,22 @@ DecodedPicture decodeIntactPicture(const QByteArray& bytes) {
     device.open(QIODevice::ReadOnly);
     QImageReader reader(&device);
     if (!reader.canRead()) {
-        return {QImage(), PictureProblem::NotAPicture, QSize()};
+        return {
+            QImage(),
+            Outcome::failed(Cause::NotAPicture,
+                            QString::fromLatin1(QImageReader::supportedImageFormats().join(", "))),
+            QSize()};
     }
     const QSize size = reader.size();
     if (exceedsPixelLimit(size)) {
-        return {QImage(), PictureProblem::TooLarge, size};
+        return {QImage(),
+                Outcome::failed(Cause::PictureTooLarge,
+                                QString::number(kLargestBackgroundPixels / 1'000'000)),
+                size};
     }
+    const Outcome damaged = Outcome::failed(Cause::DamagedPicture);
     if (reader.format() == "jpeg" && !jpegRunsToItsEnd(bytes)) {
-        return {QImage(), PictureProblem::Damaged, size};
+        return {QImage(), damaged, size};
     }
     QImage image;
     int warnings = 0;
@@ -157,9 +165,9 @@ DecodedPicture decodeIntactPicture(const QByteArray& bytes) {
         warnings = watch.count();
     }
     if (image.isNull() || warnings > 0) {
-        return {QImage(), PictureProblem::Damaged, size};
+        return {QImage(), damaged, size};
     }
-    return {image, PictureProblem::None, size};
+    return {image, Outcome{}, size};
 }
 
 } // namespace inkvale

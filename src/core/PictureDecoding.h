@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/files/Failure.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
@@ -22,19 +24,13 @@ inline constexpr qint64 kLargestPictureFile = 512LL * 1024 * 1024;
 /// decoded. A null image when it cannot; `reader` then says why, unless the size was refused.
 [[nodiscard]] QImage readPictureWithinLimit(QImageReader& reader);
 
-/// Why a picture's bytes cannot serve as a picture.
-enum class PictureProblem {
-    None,        ///< decoded whole and cleanly
-    NotAPicture, ///< no image format recognises it
-    TooLarge,    ///< beyond kLargestBackgroundPixels
-    Damaged,     ///< recognised, but truncated or with errors in its data
-};
-
-/// A picture decoded from bytes, and what was wrong with it.
+/// A picture decoded from bytes, or why its bytes cannot serve as a picture: Cause::NotAPicture
+/// (no image format recognises it), Cause::PictureTooLarge (beyond kLargestBackgroundPixels) or
+/// Cause::DamagedPicture (recognised, but truncated or with errors in its data).
 struct DecodedPicture {
-    QImage image; ///< null unless problem is None
-    PictureProblem problem = PictureProblem::None;
-    QSize size; ///< the size its header gives, when known
+    QImage image;    ///< null unless outcome.ok()
+    Outcome outcome; ///< why there is no picture
+    QSize size;      ///< the size its header gives, when known
 };
 
 /// Decodes `bytes`, refusing what readPictureWithinLimit refuses and any picture that is cut

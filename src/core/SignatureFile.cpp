@@ -32,9 +32,9 @@ QByteArray bitmapBytes(const QImage& image) {
 SavedSignature saveSignature(const QImage& image, const QString& folder, const QDateTime& when) {
     const QByteArray bytes = bitmapBytes(image);
     if (bytes.isEmpty()) {
-        return {QString(), {WriteFailure::Other, 0, QStringLiteral("图片无法编码")}};
+        return {QString(), Outcome::failed(Cause::NotEncoded)};
     }
-    WriteResult last{WriteFailure::NameTaken, EEXIST, QString()};
+    Outcome last = Outcome::ofSystemError(EEXIST);
     for (int second = 0; second <= kLatestSecond; ++second) {
         const QString name = signatureFileName(when.addSecs(second));
         const QString path = folder + QLatin1Char('/') + name;
@@ -44,7 +44,7 @@ SavedSignature saveSignature(const QImage& image, const QString& folder, const Q
             continue;
         }
         last = writeFileAtomically(path, bytes, WriteMode::ClaimNewName);
-        if (last.failure != WriteFailure::NameTaken) {
+        if (last.cause != Cause::NameTaken) {
             return {last.ok() ? name : QString(), last};
         }
     }

@@ -17,8 +17,8 @@ namespace inkvale {
 
 /// The outcome of saveSignature.
 struct SavedSignature {
-    QString name;       ///< the file name taken, without the folder; empty when none was
-    WriteResult result; ///< why nothing was saved, when it failed
+    QString name;   ///< the file name taken, without the folder; empty when none was
+    Outcome result; ///< why nothing was saved, when it failed
 };
 
 /// Saves `image` as a bitmap into `folder` under a name no file has: signatureFileName(when),

@@ -309,16 +309,16 @@ QByteArray pdfDocument(const VectorPicture& picture, const QString& title) {
     return document;
 }
 
-QString writeSvg(const VectorPicture& picture, const QString& path, const QString& title,
+Outcome writeSvg(const VectorPicture& picture, const QString& path, const QString& title,
                  WriteMode mode) {
     return writeOutputFile(path, svgDocument(picture, title), mode);
 }
 
-QString writePdf(const VectorPicture& picture, const QString& path, const QString& title,
+Outcome writePdf(const VectorPicture& picture, const QString& path, const QString& title,
                  WriteMode mode) {
     const QByteArray document = pdfDocument(picture, title);
     if (document.isEmpty()) {
-        return QStringLiteral("the PDF could not be made");
+        return Outcome::failed(Cause::Other, QStringLiteral("the PDF could not be made"));
     }
     return writeOutputFile(path, document, mode);
 }

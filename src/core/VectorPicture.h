@@ -57,14 +57,12 @@ void paintVectorPicture(QPainter& painter, const VectorPicture& picture);
 /// part is embedded once and losslessly. Empty if the PDF could not be made.
 [[nodiscard]] QByteArray pdfDocument(const VectorPicture& picture, const QString& title);
 
-/// Writes svgDocument() to `path` with writeOutputFile(). Returns an empty string on success,
-/// otherwise why not.
-[[nodiscard]] QString writeSvg(const VectorPicture& picture, const QString& path,
+/// Writes svgDocument() to `path` with writeOutputFile().
+[[nodiscard]] Outcome writeSvg(const VectorPicture& picture, const QString& path,
                                const QString& title, WriteMode mode = WriteMode::ReplaceDurably);
 
-/// Writes pdfDocument() to `path` with writeOutputFile(). Returns an empty string on success,
-/// otherwise why not.
-[[nodiscard]] QString writePdf(const VectorPicture& picture, const QString& path,
+/// Writes pdfDocument() to `path` with writeOutputFile().
+[[nodiscard]] Outcome writePdf(const VectorPicture& picture, const QString& path,
                                const QString& title, WriteMode mode = WriteMode::ReplaceDurably);
 
 } // namespace inkvale

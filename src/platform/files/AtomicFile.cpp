@@ -19,9 +19,8 @@ namespace inkvale {
 
 namespace {
 
-WriteResult failed(int systemError) {
-    return {classifyWriteError(systemError), systemError,
-            QString::fromLocal8Bit(std::strerror(systemError))};
+Outcome failed(int systemError) {
+    return Outcome::ofSystemError(systemError);
 }
 
 /// Past the file-size limit the system stops the process with SIGXFSZ unless it is ignored;
@@ -133,37 +132,9 @@ void syncFolderOf(const QByteArray& path) {
     }
 }
 
-} // namespace
-
-WriteFailure classifyWriteError(int systemError) {
-    switch (systemError) {
-    case 0:
-        return WriteFailure::None;
-    case EACCES:
-    case EPERM:
-        return WriteFailure::NoPermission;
-    case ENOSPC:
-    case EDQUOT:
-        return WriteFailure::NoSpace;
-    case EROFS:
-        return WriteFailure::ReadOnlyFileSystem;
-    case EFBIG:
-        return WriteFailure::FileTooLarge;
-    case ENOENT:
-    case ENOTDIR:
-        return WriteFailure::FolderMissing;
-    case EEXIST:
-        return WriteFailure::NameTaken;
-    default:
-        return WriteFailure::Other;
-    }
-}
-
-namespace {
-
 /// The one way every file is written: `fill` writes the content to the temporary file and
 /// returns 0 or the system's error number.
-WriteResult writeThrough(const QString& path, WriteMode mode, const std::function<int(int)>& fill) {
+Outcome writeThrough(const QString& path, WriteMode mode, const std::function<int(int)>& fill) {
     ignoreFileSizeSignal();
     const QByteArray target = QFile::encodeName(path);
     QByteArray temporary;
@@ -226,18 +197,17 @@ WriteResult writeThrough(const QString& path, WriteMode mode, const std::functio
 
 } // namespace
 
-WriteResult writeFileAtomically(const QString& path, QByteArrayView bytes, WriteMode mode) {
+Outcome writeFileAtomically(const QString& path, QByteArrayView bytes, WriteMode mode) {
     return writeThrough(path, mode, [bytes](int fd) { return writeAll(fd, bytes); });
 }
 
-WriteResult writeFileAtomically(const QString& path, const FileRange& source, WriteMode mode) {
+Outcome writeFileAtomically(const QString& path, const FileRange& source, WriteMode mode) {
     return writeThrough(path, mode, [&source](int fd) { return copyRange(fd, source); });
 }
 
-ReadResult readWholeFile(const QString& path, qint64 maxBytes) {
+Result<QByteArray> readWholeFile(const QString& path, qint64 maxBytes) {
     const auto failedRead = [](int systemError) {
-        const WriteResult why = failed(systemError);
-        return ReadResult{{}, why.failure, why.systemError, why.systemReason};
+        return Result<QByteArray>{{}, Outcome::ofSystemError(systemError, Access::Read)};
     };
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -253,11 +223,11 @@ ReadResult readWholeFile(const QString& path, qint64 maxBytes) {
         ::close(fd);
         return failedRead(EFBIG);
     }
-    ReadResult result;
-    result.bytes.resize(static_cast<qsizetype>(info.st_size));
+    Result<QByteArray> result;
+    result.value.resize(static_cast<qsizetype>(info.st_size));
     qsizetype done = 0;
     while (true) {
-        if (done == result.bytes.size()) {
+        if (done == result.value.size()) {
             // The file may have grown since it was measured: read on, up to the limit.
             if (done >= maxBytes) {
                 char more = 0;
@@ -267,10 +237,10 @@ ReadResult readWholeFile(const QString& path, qint64 maxBytes) {
                 }
                 break;
             }
-            result.bytes.resize(std::min<qint64>(done + (1 << 16), maxBytes));
+            result.value.resize(std::min<qint64>(done + (1 << 16), maxBytes));
         }
         const ssize_t got =
-            ::read(fd, result.bytes.data() + done, static_cast<size_t>(result.bytes.size() - done));
+            ::read(fd, result.value.data() + done, static_cast<size_t>(result.value.size() - done));
         if (got < 0 && errno == EINTR) {
             continue;
         }
@@ -285,7 +255,7 @@ ReadResult readWholeFile(const QString& path, qint64 maxBytes) {
         done += got;
     }
     ::close(fd);
-    result.bytes.truncate(done);
+    result.value.truncate(done);
     return result;
 }
 

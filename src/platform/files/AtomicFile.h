@@ -1,30 +1,12 @@
 #pragma once
 
+#include "platform/files/Failure.h"
+
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
 namespace inkvale {
-
-/// Why a file could not be written, in the classes a person can act on.
-enum class WriteFailure {
-    None,               ///< the file is complete at its final name
-    NoPermission,       ///< the folder or the file may not be written by this user
-    NoSpace,            ///< the disk or the user's quota is full
-    ReadOnlyFileSystem, ///< the folder lies on a file system mounted read-only
-    FileTooLarge,       ///< the file is larger than the system lets this process write
-    FolderMissing,      ///< the target folder does not exist
-    NameTaken,          ///< the name exists already and was not to be replaced
-    Other,              ///< anything else: see WriteResult::systemReason
-};
-
-/// The outcome of writeFileAtomically.
-struct WriteResult {
-    WriteFailure failure = WriteFailure::None;
-    int systemError = 0;  ///< the system's error number, 0 on success
-    QString systemReason; ///< the system's own words for systemError, empty on success
-
-    [[nodiscard]] bool ok() const { return failure == WriteFailure::None; }
-};
 
 /// How the finished file takes its name.
 enum class WriteMode {
@@ -35,7 +17,7 @@ enum class WriteMode {
     /// again anyway (at every start); a reader still never sees a torn file.
     ReplaceQuickly,
     /// Takes the name only when it is free, atomically, so that two writers can never both
-    /// believe they own it; fails with WriteFailure::NameTaken otherwise. Durable like
+    /// believe they own it; fails with Cause::NameTaken otherwise. Durable like
     /// ReplaceDurably.
     ClaimNewName,
     /// Like ReplaceQuickly, but the old file's name is removed just before the complete file
@@ -58,31 +40,18 @@ struct FileRange {
 /// and only then is it renamed into place. On any failure the temporary file is removed and
 /// whatever was at `path` stays as it was. A replaced file's permissions are kept; a new file
 /// gets the usual permissions for the user's umask.
-[[nodiscard]] WriteResult writeFileAtomically(const QString& path, QByteArrayView bytes,
-                                              WriteMode mode = WriteMode::ReplaceDurably);
+[[nodiscard]] Outcome writeFileAtomically(const QString& path, QByteArrayView bytes,
+                                          WriteMode mode = WriteMode::ReplaceDurably);
 
 /// Like writeFileAtomically above, with the bytes taken from `source`. Where the system can, they
 /// are copied inside the kernel and never pass through this process's memory; otherwise they
 /// are read and written in pieces. A source that cannot be opened or is shorter than its range
 /// fails like any write.
-[[nodiscard]] WriteResult writeFileAtomically(const QString& path, const FileRange& source,
-                                              WriteMode mode = WriteMode::ReplaceDurably);
-
-/// The outcome of readWholeFile.
-struct ReadResult {
-    QByteArray bytes;
-    WriteFailure failure = WriteFailure::None; ///< NoPermission, FolderMissing (no such file), ...
-    int systemError = 0;
-    QString systemReason;
-
-    [[nodiscard]] bool ok() const { return failure == WriteFailure::None; }
-};
+[[nodiscard]] Outcome writeFileAtomically(const QString& path, const FileRange& source,
+                                          WriteMode mode = WriteMode::ReplaceDurably);
 
 /// Reads the whole file at `path`, with the system's reason when it cannot. A file larger than
-/// `maxBytes` fails with WriteFailure::FileTooLarge before anything is read.
-[[nodiscard]] ReadResult readWholeFile(const QString& path, qint64 maxBytes);
-
-/// The failure class of a system error number.
-[[nodiscard]] WriteFailure classifyWriteError(int systemError);
+/// `maxBytes` fails with Cause::FileTooLarge before anything is read.
+[[nodiscard]] Result<QByteArray> readWholeFile(const QString& path, qint64 maxBytes);
 
 } // namespace inkvale
