@@ -1,8 +1,8 @@
 // Benchmarks of the program's heavy paths, each next to a baseline measured in the same run.
 
+#include "core/SignatureFile.h"
 #include "designer/Form1.h"
 #include "designer/SignatureCanvas.h"
-#include "designer/SignatureFile.h"
 #include "platform/SystemPlatform.h"
 #include "startup/Deployment.h"
 #include "support/FakePlatform.h"

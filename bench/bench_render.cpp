@@ -2,11 +2,11 @@
 // with the same font file in the same run; the PNG packing it chose, next to Qt's own writer at
 // each compression level; and the numbering of names that come many times.
 
-#include "designer/StyleCatalogue.h"
-#include "render/BatchNames.h"
-#include "render/PngEncoding.h"
-#include "render/RenderCommand.h"
-#include "render/SignatureRenderer.h"
+#include "cli/BatchNames.h"
+#include "cli/RenderCommand.h"
+#include "core/PngEncoding.h"
+#include "core/SignatureRenderer.h"
+#include "core/StyleCatalogue.h"
 
 #include <QBuffer>
 #include <QDir>

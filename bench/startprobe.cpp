@@ -3,6 +3,7 @@
 // baseline for the same measurement. With "deploy" it only writes the embedded files beside
 // itself, as a start does, and exits.
 
+#include "core/InterfaceFont.h"
 #include "designer/DesignerControls.h"
 #include "platform/SystemPlatform.h"
 #include "startup/Deployment.h"

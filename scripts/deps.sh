@@ -3,7 +3,8 @@
 
 inkvale_packages=(
     build-essential cmake ninja-build pkg-config ccache
-    qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev libfontconfig-dev libpng-dev
+    qt6-base-dev qt6-base-dev-tools qt6-translations-l10n qt6-tools-dev qt6-l10n-tools
+    libgl-dev libfontconfig-dev libpng-dev
     libbenchmark-dev
     python3 python3-fonttools python3-brotli unicode-data fontconfig npm
     fonts-noto-cjk fonts-dejavu-core
@@ -42,3 +43,11 @@ inkvale_install_deps() {
 inkvale_fetch_fonts() {
     bash "$root/tools/fonts/fetch.sh"
 }
+
+# What every script adds to its cmake configure line: the compiler cache, when it is installed,
+# so that rebuilds of the same sources (several checkouts, a clean clone) come from the cache.
+# CMake itself never turns it on.
+inkvale_cmake_args=()
+if command -v ccache >/dev/null 2>&1; then
+    inkvale_cmake_args+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi

@@ -7,7 +7,7 @@ inkvale_sanitizer_dir="$root/build/asan"
 
 # Configures build/asan and builds the given targets.
 inkvale_sanitizer_build() {
-    cmake -S "$root" -B "$inkvale_sanitizer_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    cmake -S "$root" -B "$inkvale_sanitizer_dir" -G Ninja "${inkvale_cmake_args[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMAKE_CXX_COMPILER=clang++-14 -DINKVALE_WERROR=ON -DINKVALE_SANITIZE=ON
     cmake --build "$inkvale_sanitizer_dir" --target "$@"
 }

@@ -1,4 +1,4 @@
-#include "platform/AtomicFile.h"
+#include "platform/files/AtomicFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,20 +28,20 @@ void writeRaw(const QString& path, const QByteArray& bytes) {
 
 /// Runs a write in a child process whose file-size limit is `limit` bytes; the child's exit
 /// status is the failure class it saw.
-WriteFailure writeUnderFileSizeLimit(const QString& path, const QByteArray& bytes, rlim_t limit,
-                                     WriteMode mode) {
+Cause writeUnderFileSizeLimit(const QString& path, const QByteArray& bytes, rlim_t limit,
+                              WriteMode mode) {
     const pid_t child = ::fork();
     if (child == 0) {
         const rlimit small{limit, limit};
         ::setrlimit(RLIMIT_FSIZE, &small);
-        ::_exit(static_cast<int>(writeFileAtomically(path, bytes, mode).failure));
+        ::_exit(static_cast<int>(writeFileAtomically(path, bytes, mode).cause));
     }
     int status = 0;
     ::waitpid(child, &status, 0);
     if (!WIFEXITED(status)) {
-        return WriteFailure::Other; // killed, e.g. by the file-size signal
+        return Cause::Other; // killed, e.g. by the file-size signal
     }
-    return static_cast<WriteFailure>(WEXITSTATUS(status));
+    return static_cast<Cause>(WEXITSTATUS(status));
 }
 
 /// The names in `folder` other than `keep`: leftovers of a write.
@@ -97,8 +97,8 @@ void TestAtomicFile::writesEveryByte() {
     if (existing) {
         writeRaw(path, QByteArray(10 << 20, 'o'));
     }
-    const WriteResult result = writeFileAtomically(path, bytes, mode);
-    QVERIFY2(result.ok(), qPrintable(result.systemReason));
+    const Outcome result = writeFileAtomically(path, bytes, mode);
+    QVERIFY2(result.ok(), qPrintable(result.detail));
     QCOMPARE(result.systemError, 0);
     QCOMPARE(readAll(path), bytes);
     QCOMPARE(strayFiles(folder.path(), {QStringLiteral("签名 1.bmp")}), QStringList());
@@ -118,11 +118,11 @@ void TestAtomicFile::fileSizeLimitKeepsTheOldFile() {
     writeRaw(path, old);
     // Just below the new file's size: the system takes most of it, then refuses the rest.
     const QByteArray bytes(93798, 'n');
-    QCOMPARE(writeUnderFileSizeLimit(path, bytes, 92160, mode), WriteFailure::FileTooLarge);
+    QCOMPARE(writeUnderFileSizeLimit(path, bytes, 92160, mode), Cause::FileTooLarge);
     QCOMPARE(readAll(path), old);
     QCOMPARE(strayFiles(folder.path(), {QStringLiteral("QM20250101090507.jpg")}), QStringList());
 
-    QCOMPARE(writeUnderFileSizeLimit(path, bytes, 93798, mode), WriteFailure::None);
+    QCOMPARE(writeUnderFileSizeLimit(path, bytes, 93798, mode), Cause::None);
     QCOMPARE(readAll(path), bytes);
 }
 
@@ -130,8 +130,8 @@ void TestAtomicFile::claimingATakenNameFails() {
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("QM20250101090507.jpg"));
     QVERIFY(writeFileAtomically(path, "first", WriteMode::ClaimNewName).ok());
-    const WriteResult second = writeFileAtomically(path, "second", WriteMode::ClaimNewName);
-    QCOMPARE(second.failure, WriteFailure::NameTaken);
+    const Outcome second = writeFileAtomically(path, "second", WriteMode::ClaimNewName);
+    QCOMPARE(second.cause, Cause::NameTaken);
     QCOMPARE(readAll(path), QByteArray("first"));
     QCOMPARE(strayFiles(folder.path(), {QStringLiteral("QM20250101090507.jpg")}), QStringList());
 }
@@ -151,7 +151,7 @@ void TestAtomicFile::newFilesFollowTheUmask() {
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("new.png"));
     const mode_t old = ::umask(022);
-    const WriteResult result = writeFileAtomically(path, "png");
+    const Outcome result = writeFileAtomically(path, "png");
     ::umask(old);
     QVERIFY(result.ok());
     // Not the private mode of a temporary file: others may read a saved picture.
@@ -161,11 +161,11 @@ void TestAtomicFile::newFilesFollowTheUmask() {
 
 void TestAtomicFile::missingFolder() {
     QTemporaryDir folder;
-    const WriteResult result =
+    const Outcome result =
         writeFileAtomically(folder.filePath(QStringLiteral("gone/x.png")), "png");
-    QCOMPARE(result.failure, WriteFailure::FolderMissing);
+    QCOMPARE(result.cause, Cause::NoSuchFile);
     QCOMPARE(result.systemError, ENOENT);
-    QVERIFY(!result.systemReason.isEmpty());
+    QVERIFY(!result.detail.isEmpty());
 }
 
 void TestAtomicFile::unwritableFolder() {
@@ -176,9 +176,9 @@ void TestAtomicFile::unwritableFolder() {
     const QString path = folder.filePath(QStringLiteral("x.png"));
     writeRaw(path, "old");
     QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::ExeOwner));
-    const WriteResult result = writeFileAtomically(path, "new");
+    const Outcome result = writeFileAtomically(path, "new");
     QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QCOMPARE(result.failure, WriteFailure::NoPermission);
+    QCOMPARE(result.cause, Cause::NoPermission);
     QCOMPARE(readAll(path), QByteArray("old"));
 }
 
@@ -186,27 +186,27 @@ void TestAtomicFile::copiesARangeOfAnotherFile_data() {
     QTest::addColumn<QString>("sourceFolder");
     QTest::addColumn<WriteMode>("mode");
     QTest::addColumn<qint64>("limit");
-    QTest::addColumn<WriteFailure>("failure");
+    QTest::addColumn<Cause>("failure");
     const QString here;
     // Another file system, where the kernel may not copy between files: read and written.
     const QString shm = QStringLiteral("/dev/shm");
     QTest::newRow("same folder, quickly")
-        << here << WriteMode::ReplaceQuickly << qint64(0) << WriteFailure::None;
+        << here << WriteMode::ReplaceQuickly << qint64(0) << Cause::None;
     QTest::newRow("same folder, remove then replace")
-        << here << WriteMode::RemoveThenReplace << qint64(0) << WriteFailure::None;
+        << here << WriteMode::RemoveThenReplace << qint64(0) << Cause::None;
     QTest::newRow("from memory-backed files")
-        << shm << WriteMode::RemoveThenReplace << qint64(0) << WriteFailure::None;
+        << shm << WriteMode::RemoveThenReplace << qint64(0) << Cause::None;
     QTest::newRow("file-size limit")
-        << here << WriteMode::RemoveThenReplace << qint64(1 << 20) << WriteFailure::FileTooLarge;
+        << here << WriteMode::RemoveThenReplace << qint64(1 << 20) << Cause::FileTooLarge;
     QTest::newRow("file-size limit, from memory-backed files")
-        << shm << WriteMode::ReplaceDurably << qint64(1 << 20) << WriteFailure::FileTooLarge;
+        << shm << WriteMode::ReplaceDurably << qint64(1 << 20) << Cause::FileTooLarge;
 }
 
 void TestAtomicFile::copiesARangeOfAnotherFile() {
     QFETCH(QString, sourceFolder);
     QFETCH(WriteMode, mode);
     QFETCH(qint64, limit);
-    QFETCH(WriteFailure, failure);
+    QFETCH(Cause, failure);
     if (!sourceFolder.isEmpty() && !QFileInfo(sourceFolder).isWritable()) {
         QSKIP("no /dev/shm here");
     }
@@ -226,22 +226,22 @@ void TestAtomicFile::copiesARangeOfAnotherFile() {
     // Odd offset and size, more than a megabyte: several pieces when not copied in the kernel.
     const FileRange range{source, 12345, (2 << 20) + 777};
 
-    WriteResult result;
+    Outcome result;
     if (limit > 0) {
         const pid_t child = ::fork();
         if (child == 0) {
             const rlimit small{rlim_t(limit), rlim_t(limit)};
             ::setrlimit(RLIMIT_FSIZE, &small);
-            ::_exit(static_cast<int>(writeFileAtomically(path, range, mode).failure));
+            ::_exit(static_cast<int>(writeFileAtomically(path, range, mode).cause));
         }
         int status = 0;
         ::waitpid(child, &status, 0);
         QVERIFY(WIFEXITED(status));
-        result.failure = static_cast<WriteFailure>(WEXITSTATUS(status));
+        result.cause = static_cast<Cause>(WEXITSTATUS(status));
     } else {
         result = writeFileAtomically(path, range, mode);
     }
-    QCOMPARE(result.failure, failure);
+    QCOMPARE(result.cause, failure);
     QCOMPARE(readAll(path), result.ok() ? packed.mid(range.offset, range.size) : old);
     QCOMPARE(strayFiles(folder.path(), {QStringLiteral("fonts 12.ttf")}), QStringList());
 }
@@ -252,13 +252,13 @@ void TestAtomicFile::rangeBeyondItsFileKeepsTheOldFile() {
     writeRaw(source, QByteArray(1000, 's'));
     const QString path = folder.filePath(QStringLiteral("skinh.she"));
     writeRaw(path, "old skin");
-    const WriteResult result =
+    const Outcome result =
         writeFileAtomically(path, FileRange{source, 900, 200}, WriteMode::RemoveThenReplace);
     QVERIFY(!result.ok());
     QCOMPARE(readAll(path), QByteArray("old skin"));
-    const WriteResult missing = writeFileAtomically(
+    const Outcome missing = writeFileAtomically(
         path, FileRange{folder.filePath(QStringLiteral("none")), 0, 10}, WriteMode::ReplaceQuickly);
-    QCOMPARE(missing.failure, WriteFailure::FolderMissing);
+    QCOMPARE(missing.cause, Cause::NoSuchFile);
     QCOMPARE(readAll(path), QByteArray("old skin"));
     QCOMPARE(
         strayFiles(folder.path(), {QStringLiteral("skinh.she"), QStringLiteral("program.bin")}),
@@ -286,22 +286,23 @@ void TestAtomicFile::readWholeFile() {
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("背景.jpg"));
     writeRaw(path, QByteArray(70000, 'j'));
-    ReadResult read = inkvale::readWholeFile(path, 70000);
+    Result<QByteArray> read = inkvale::readWholeFile(path, 70000);
     QVERIFY(read.ok());
-    QCOMPARE(read.bytes, QByteArray(70000, 'j'));
+    QCOMPARE(read.value, QByteArray(70000, 'j'));
     read = inkvale::readWholeFile(path, 69999);
-    QCOMPARE(read.failure, WriteFailure::FileTooLarge);
-    QVERIFY(read.bytes.isEmpty());
+    QCOMPARE(read.outcome.cause, Cause::FileTooLarge);
+    QVERIFY(read.value.isEmpty());
     read = inkvale::readWholeFile(folder.filePath(QStringLiteral("none.jpg")), 100);
-    QCOMPARE(read.failure, WriteFailure::FolderMissing);
-    QVERIFY(!read.systemReason.isEmpty());
+    QCOMPARE(read.outcome.cause, Cause::NoSuchFile);
+    QCOMPARE(englishText(read.outcome), QStringLiteral("no such file"));
+    QVERIFY(!read.outcome.detail.isEmpty());
     read = inkvale::readWholeFile(folder.path(), 100);
-    QCOMPARE(read.failure, WriteFailure::Other);
-    QCOMPARE(read.systemError, EISDIR);
+    QCOMPARE(read.outcome.cause, Cause::Other);
+    QCOMPARE(read.outcome.systemError, EISDIR);
     if (::geteuid() != 0) {
         QVERIFY(QFile::setPermissions(path, QFile::WriteOwner));
         read = inkvale::readWholeFile(path, 70000);
-        QCOMPARE(read.failure, WriteFailure::NoPermission);
+        QCOMPARE(read.outcome.cause, Cause::NoPermission);
     }
 }
 

@@ -1,7 +1,7 @@
 // inkvale-render's pure pieces: reading names, naming batch files, packing PNG files.
 
-#include "render/BatchNames.h"
-#include "render/PngEncoding.h"
+#include "cli/BatchNames.h"
+#include "core/PngEncoding.h"
 
 #include <QPainter>
 #include <QSet>

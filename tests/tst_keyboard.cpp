@@ -1,5 +1,5 @@
+#include "core/SignatureSurface.h"
 #include "designer/Form1.h"
-#include "designer/SignatureSurface.h"
 #include "designer/StatusLine.h"
 #include "online/HiddenBrowser.h"
 #include "sizedialog/Form3.h"

@@ -1,10 +1,10 @@
+#include "payload/PayloadSources.h"
 #include "platform/SystemPlatform.h"
 #include "startup/Deployment.h"
 #include "support/FakePlatform.h"
 
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -15,16 +15,9 @@ namespace {
 
 /// The file behind each payload id, as the build listed them.
 QMap<int, QString> payloadSources() {
-    QFile qrc(QStringLiteral(INKVALE_PAYLOAD_QRC));
-    if (!qrc.open(QIODevice::ReadOnly)) {
-        return {};
-    }
     QMap<int, QString> sources;
-    static const QRegularExpression entry(QStringLiteral("<file alias=\"(\\d+)\">([^<]+)</file>"));
-    auto matches = entry.globalMatch(QString::fromUtf8(qrc.readAll()));
-    while (matches.hasNext()) {
-        const auto match = matches.next();
-        sources.insert(match.captured(1).toInt(), match.captured(2));
+    for (const PayloadSource& source : kPayloadSources) {
+        sources.insert(source.resourceId, QString::fromUtf8(source.path));
     }
     return sources;
 }

@@ -1,5 +1,5 @@
+#include "core/StyleCatalogue.h"
 #include "designer/Form1.h"
-#include "designer/StyleCatalogue.h"
 #include "platform/SystemPlatform.h"
 #include "support/FakePlatform.h"
 

@@ -1,7 +1,7 @@
 // inkvale-render as a user runs it: a separate process without a display, its files read back
 // with real readers, its batches, its messages and its exit status.
 
-#include "designer/StyleCatalogue.h"
+#include "core/StyleCatalogue.h"
 #include "support/DesignerSignature.h"
 
 #include <QBuffer>

@@ -1,6 +1,6 @@
+#include "core/SignatureFile.h"
 #include "designer/Form1.h"
 #include "designer/SignatureCanvas.h"
-#include "designer/SignatureFile.h"
 #include "support/FakePlatform.h"
 #include "support/FileSizeLimit.h"
 
@@ -194,7 +194,7 @@ void TestSaving::savesAtTheSameMomentNeverShareAName() {
     const auto saveMany = [&](const QImage& image, QStringList& names) {
         for (int i = 0; i < kSaves; ++i) {
             const SavedSignature saved = saveSignature(image, m_folder->path(), when);
-            names.append(saved.result.ok() ? saved.name : saved.result.systemReason);
+            names.append(saved.result.ok() ? saved.name : saved.result.detail);
         }
     };
     std::thread first(saveMany, std::cref(red), std::ref(redNames));

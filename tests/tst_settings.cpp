@@ -1,3 +1,4 @@
+#include "core/PictureDecoding.h"
 #include "designer/BackgroundPicture.h"
 #include "designer/Form1.h"
 #include "designer/SignatureCanvas.h"
@@ -389,9 +390,9 @@ void TestSettings::damageIsFoundWhateverTheLoggingRules() {
     const DecodedPicture corrupt = decodeIntactPicture(corruptJpeg());
     const DecodedPicture whole = decodeIntactPicture(noisyJpeg());
     QLoggingCategory::setFilterRules(QString());
-    QCOMPARE(corrupt.problem, PictureProblem::Damaged);
+    QCOMPARE(corrupt.outcome.cause, Cause::DamagedPicture);
     QVERIFY(corrupt.image.isNull());
-    QCOMPARE(whole.problem, PictureProblem::None);
+    QCOMPARE(whole.outcome.cause, Cause::None);
     QCOMPARE(whole.image.size(), QSize(340, 95));
 }
 

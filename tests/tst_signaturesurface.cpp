@@ -1,4 +1,4 @@
-#include "designer/SignatureSurface.h"
+#include "core/SignatureSurface.h"
 
 #include <QFontDatabase>
 #include <QPainter>

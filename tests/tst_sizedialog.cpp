@@ -1,6 +1,6 @@
-#include "designer/SignatureSurface.h"
+#include "core/SignatureSurface.h"
+#include "core/SizeRule.h"
 #include "sizedialog/Form3.h"
-#include "sizedialog/SizeEntry.h"
 #include "support/FakePlatform.h"
 
 #include <QApplication>

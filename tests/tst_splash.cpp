@@ -1,8 +1,9 @@
+#include "program/ProgramIcon.h"
 #include "startup/Deployment.h"
 #include "startup/Form2.h"
-#include "startup/ProgramIcon.h"
 #include "support/FakePlatform.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QPointer>
@@ -219,7 +220,9 @@ void TestSplash::roundedShape() {
 }
 
 void TestSplash::carriesTheProgramNameAndIcon() {
-    // The task bar shows the splash by its title and icon, not by the form's name.
+    // The task bar shows the splash by its title and icon, not by the form's name. The icon is
+    // the application's, set before any window as the program does.
+    QApplication::setWindowIcon(programIcon());
     QCOMPARE(m_splash->objectName(), QStringLiteral("Form2"));
     QCOMPARE(m_splash->windowTitle(), QStringLiteral("Inkvale 艺术签名"));
     const QIcon icon = m_splash->windowIcon();

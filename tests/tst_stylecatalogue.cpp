@@ -1,4 +1,4 @@
-#include "designer/StyleCatalogue.h"
+#include "core/StyleCatalogue.h"
 
 #include <QTest>
 

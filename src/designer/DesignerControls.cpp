@@ -1,6 +1,6 @@
 #include "designer/DesignerControls.h"
 
-#include "designer/Twips.h"
+#include "core/Twips.h"
 
 #include <QBitmap>
 #include <QKeyEvent>

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QCursor>
-#include <QFont>
 #include <QLabel>
 #include <QRadioButton>
 #include <QWidget>
@@ -64,10 +63,6 @@ private:
 /// back the focus policy they had when they are uncovered: a control that lies under another
 /// one cannot be seen, so the keyboard must not reach it either.
 void setCovered(QWidget& root, bool covered);
-
-/// The font of the program's windows: a plain CJK sans-serif at 12 pixels, so that Chinese
-/// text never falls back to one of the style fonts.
-[[nodiscard]] QFont interfaceFont();
 
 /// The pointing-hand cursor of the option buttons, preview pictures and links: 32 x 32,
 /// monochrome, hot spot at the fingertip (5, 0).

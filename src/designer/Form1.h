@@ -1,7 +1,7 @@
 #pragma once
 
-#include "designer/StyleCatalogue.h"
-#include "designer/Twips.h"
+#include "core/StyleCatalogue.h"
+#include "core/Twips.h"
 #include "online/OnlineSettings.h"
 
 #include <QWidget>

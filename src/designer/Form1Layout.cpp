@@ -1,10 +1,11 @@
+#include "core/InterfaceFont.h"
+#include "core/Twips.h"
 #include "designer/DesignerControls.h"
 #include "designer/Form1.h"
 #include "designer/SignatureCanvas.h"
 #include "designer/StatusLine.h"
-#include "designer/Twips.h"
 #include "online/HiddenBrowser.h"
-#include "startup/ProgramIcon.h"
+#include "platform/Platform.h"
 
 #include <QGroupBox>
 #include <QIcon>
@@ -63,7 +64,6 @@ Form1::Form1(Platform& platform, OnlineSettings online, QWidget* parent)
     , m_online(std::move(online)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Kelda系列软件のInkvale Sp2"));
-    setWindowIcon(programIcon());
     resize(kClientSize);
 
     setFont(interfaceFont());

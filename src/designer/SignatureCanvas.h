@@ -1,6 +1,6 @@
 #pragma once
 
-#include "designer/SignatureSurface.h"
+#include "core/SignatureSurface.h"
 
 #include <QFrame>
 

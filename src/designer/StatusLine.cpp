@@ -1,6 +1,6 @@
 #include "designer/StatusLine.h"
 
-#include "designer/Twips.h"
+#include "core/Twips.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,16 +1,16 @@
 #include "online/HiddenBrowser.h"
 
-#include "platform/Platform.h"
+#include "platform/Network.h"
 
 namespace inkvale {
 
-HiddenBrowser::HiddenBrowser(Platform& platform, QWidget* parent)
+HiddenBrowser::HiddenBrowser(Network& network, QWidget* parent)
     : QWidget(parent)
-    , m_platform(platform) {}
+    , m_network(network) {}
 
 void HiddenBrowser::navigate(const QUrl& url) {
     m_url = url;
-    m_platform.loadInBackground(url);
+    m_network.loadInBackground(url);
 }
 
 } // namespace inkvale

@@ -5,7 +5,7 @@
 
 namespace inkvale {
 
-class Platform;
+class Network;
 
 /// A browser control that is never seen: it only loads addresses, in the background, and
 /// never shows a dialog of its own.
@@ -13,7 +13,7 @@ class HiddenBrowser final : public QWidget {
     Q_OBJECT
 
 public:
-    HiddenBrowser(Platform& platform, QWidget* parent);
+    HiddenBrowser(Network& network, QWidget* parent);
 
     /// Loads `url` and throws the page away.
     void navigate(const QUrl& url);
@@ -21,7 +21,7 @@ public:
     [[nodiscard]] QUrl currentUrl() const { return m_url; }
 
 private:
-    Platform& m_platform;
+    Network& m_network;
     QUrl m_url;
 };
 

@@ -1,9 +1,9 @@
 #include "sizedialog/Form3.h"
 
-#include "designer/SignatureSurface.h"
-#include "designer/Twips.h"
-#include "platform/Platform.h"
-#include "sizedialog/SizeEntry.h"
+#include "core/SizeRule.h"
+#include "core/TextSize.h"
+#include "core/Twips.h"
+#include "platform/Dialogs.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -13,10 +13,10 @@
 
 namespace inkvale {
 
-Form3::Form3(Platform& platform, SignatureSurface& canvas)
+Form3::Form3(Dialogs& dialogs, TextSize& canvas)
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint)
-    , m_platform(platform)
+    , m_platform(dialogs)
     , m_canvas(canvas) {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("签名大小"));

@@ -8,8 +8,8 @@ class QPushButton;
 
 namespace inkvale {
 
-class Platform;
-class SignatureSurface;
+class Dialogs;
+class TextSize;
 
 /// The signature size dialog: shows the canvas's text size and sets a new one for the next
 /// rendering. A new dialog is made for every opening.
@@ -18,7 +18,7 @@ class Form3 final : public QDialog {
 
 public:
     /// A dialog for the text size of `canvas`. It has no owner window.
-    Form3(Platform& platform, SignatureSurface& canvas);
+    Form3(Dialogs& dialogs, TextSize& canvas);
 
     /// Shows the current size in the frame's caption.
     void Form_Load();
@@ -30,8 +30,8 @@ public:
     [[nodiscard]] QPushButton* command1() const { return m_command1; }
 
 private:
-    Platform& m_platform;
-    SignatureSurface& m_canvas;
+    Dialogs& m_platform;
+    TextSize& m_canvas;
     QGroupBox* m_frame1 = nullptr;
     QLineEdit* m_text1 = nullptr;
     QPushButton* m_command1 = nullptr;

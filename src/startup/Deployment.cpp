@@ -1,7 +1,7 @@
 #include "startup/Deployment.h"
 
-#include "platform/AtomicFile.h"
-#include "platform/Platform.h"
+#include "platform/ProgramFiles.h"
+#include "platform/files/AtomicFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,7 +19,7 @@ bool isReadOnly(const QFileInfo& target) {
     return target.exists() && (!(target.permissions() & kAnyWrite) || !target.isWritable());
 }
 
-void writeFile(const QString& path, const Platform& platform, int resourceId) {
+void writeFile(const QString& path, const ProgramFiles& platform, int resourceId) {
     const QFileInfo target(path);
     if (isReadOnly(target)) {
         return;
@@ -45,7 +45,7 @@ void writeFile(const QString& path, const Platform& platform, int resourceId) {
 
 } // namespace
 
-void DeployEmbeddedFiles(const Platform& platform) {
+void DeployEmbeddedFiles(const ProgramFiles& platform) {
     const QDir folder(platform.programFolder());
     for (std::size_t i = 0; i < kDeployedFiles.size(); ++i) {
         if (i == kFirstFontFile && !folder.exists(QStringLiteral("fonts"))) {

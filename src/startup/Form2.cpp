@@ -2,7 +2,6 @@
 
 #include "platform/Platform.h"
 #include "startup/Deployment.h"
-#include "startup/ProgramIcon.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -43,7 +42,6 @@ Form2::Form2(Platform& platform, std::function<void()> showMainWindow)
     setObjectName(QStringLiteral("Form2"));
     // The form keeps its name; the task bar and the window switcher show the program's.
     setWindowTitle(QStringLiteral("Inkvale 艺术签名"));
-    setWindowIcon(programIcon());
     setAttribute(Qt::WA_DeleteOnClose);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);

@@ -1,6 +1,7 @@
 #include "startup/SingleInstance.h"
 
 #include "platform/InstanceChannel.h"
+#include "platform/WindowActivation.h"
 
 #include <QApplication>
 #include <QCryptographicHash>

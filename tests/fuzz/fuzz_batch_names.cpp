@@ -1,7 +1,7 @@
 // inkvale-render's names file and the file names a batch gets from it.
 
 #include "FuzzCheck.h"
-#include "render/BatchNames.h"
+#include "cli/BatchNames.h"
 
 #include <QSet>
 
@@ -36,9 +36,10 @@ bool isWholeUtf16(const QString& text) {
 /// blanks after it ignored.
 bool isDeviceName(const QString& base) {
     static const QSet<QString> kDevices = [] {
-        QSet<QString> devices{QStringLiteral("CON"), QStringLiteral("PRN"), QStringLiteral("AUX"),
-                              QStringLiteral("NUL"), QStringLiteral("CONIN$"),
-                              QStringLiteral("CONOUT$"), QStringLiteral("CLOCK$")};
+        QSet<QString> devices{QStringLiteral("CON"),    QStringLiteral("PRN"),
+                              QStringLiteral("AUX"),    QStringLiteral("NUL"),
+                              QStringLiteral("CONIN$"), QStringLiteral("CONOUT$"),
+                              QStringLiteral("CLOCK$")};
         const QString digits = QStringLiteral("0123456789¹²³");
         for (const QChar digit : digits) {
             devices.insert(QStringLiteral("COM") + digit);

@@ -1,7 +1,7 @@
 // A background picture: any file a user may choose, read within the pixel limit.
 
 #include "FuzzCheck.h"
-#include "designer/BackgroundPicture.h"
+#include "core/PictureDecoding.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 // The size dialog's entry: any text the user can type, with any digit-group separator.
 
 #include "FuzzCheck.h"
-#include "sizedialog/SizeEntry.h"
+#include "core/SizeRule.h"
 
 #include <QString>
 

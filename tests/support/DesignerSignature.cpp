@@ -1,8 +1,8 @@
 #include "support/DesignerSignature.h"
 
+#include "core/StyleCatalogue.h"
 #include "designer/Form1.h"
 #include "designer/SignatureCanvas.h"
-#include "designer/StyleCatalogue.h"
 #include "support/FakePlatform.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "support/FakePlatform.h"
 
-#include "designer/StyleCatalogue.h"
+#include "core/StyleCatalogue.h"
 
 #include <QDialog>
 

@@ -6,8 +6,8 @@
 // fonts: faces that are not installed are drawn by the system's substitute until they are.
 // Font files given after OUTDIR are registered first, for builds that carry their own fonts.
 
-#include "designer/StyleCatalogue.h"
-#include "startup/ProgramIcon.h"
+#include "core/StyleCatalogue.h"
+#include "program/ProgramIcon.h"
 
 #include <QDir>
 #include <QFontDatabase>

@@ -1,8 +1,8 @@
 // inkvale-render: draws signatures from the command line as the designer draws them.
 
-#include "platform/EmbeddedResource.h"
-#include "platform/Terminal.h"
-#include "render/RenderCommand.h"
+#include "cli/RenderCommand.h"
+#include "platform/files/EmbeddedResource.h"
+#include "platform/files/Terminal.h"
 
 #include <QGuiApplication>
 

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "cli/RenderOptions.h"
+#include "core/EmbeddedFonts.h"
+#include "platform/files/AtomicFile.h"
+
+#include <QImage>
+#include <QString>
+
+#include <functional>
+
+namespace inkvale {
+
+class Reporter;
+
+/// Output files are not waited onto the disk, as no drawing tool does: in a batch that would
+/// cost more than drawing and encoding each file, and a single file would wait as long again
+/// as it takes to draw. A reader still never sees a torn file, and a failed write never
+/// replaces an earlier one.
+inline constexpr WriteMode kOutputWriteMode = WriteMode::ReplaceQuickly;
+
+/// What drawing one name gave: the finished file still to be written, or why there is none.
+struct DrawnSignature {
+    /// Writes the file: safe on any thread, since the drawing and the encoding are done.
+    std::function<Outcome()> write;
+    QString problem; ///< why the name cannot be drawn; empty when it can
+};
+
+/// Draws the names of one request, each into the bytes of its file, on the calling thread.
+class SignatureDrawer final {
+public:
+    /// `renderer` draws at the request's look; both must outlive the drawer.
+    SignatureDrawer(const RenderRequest& request, SignatureRenderer& renderer)
+        : m_request(request)
+        , m_renderer(renderer) {}
+
+    /// `name` drawn and encoded for the file at `path`, in the request's style and format, trimmed
+    /// as it asks; the write is left to the caller.
+    [[nodiscard]] DrawnSignature draw(const QString& name, const QString& path);
+
+private:
+    const RenderRequest& m_request;
+    SignatureRenderer& m_renderer;
+    QImage m_blank; ///< the blank canvas trimming measures ink against, once drawn
+};
+
+/// Carries out a checked request: the fonts, the background, then one signature, a batch or a
+/// contact sheet. Returns the exit status; every failure has been reported through `reporter`.
+[[nodiscard]] int runRenderJob(RenderRequest request, const CustomResources& resources,
+                               Reporter& reporter);
+
+} // namespace inkvale

@@ -1,0 +1,464 @@
+#include "cli/RenderOptions.h"
+
+#include "cli/BatchNames.h"
+#include "cli/StyleLookup.h"
+#include "core/ContactSheet.h"
+#include "core/SizeRule.h"
+#include "core/StyleCatalogue.h"
+
+#include <QCommandLineParser>
+#include <QRegularExpression>
+
+#include <array>
+#include <cmath>
+
+namespace inkvale {
+
+namespace {
+
+const QString kProgram = QStringLiteral("inkvale-render");
+
+constexpr int kSmallestCanvasSide = 2 * SignatureSurface::kDesignedBorderPixels + 1;
+constexpr int kLargestCanvasSide = 10000;
+constexpr double kLowestDpi = 24.0;
+constexpr double kHighestDpi = 2400.0;
+constexpr int kLargestPadding = 10000;
+
+/// The options, in the order --help lists them.
+enum class Opt {
+    Style,
+    Name,
+    Output,
+    Size,
+    Colour,
+    Background,
+    Canvas,
+    Transparent,
+    Dpi,
+    Trim,
+    NamesFile,
+    OutDir,
+    Format,
+    Force,
+    Sheet,
+    EmbeddedFonts,
+    Help,
+    Version,
+};
+constexpr std::size_t kOptionCount = std::size_t(Opt::Version) + 1;
+
+/// An option as the command line gave it.
+struct Given {
+    bool isSet = false;
+    QString value; ///< its value, or its default when it is not set
+};
+
+/// Checks an option's value against what is already known of the request and records it there;
+/// the message when the command line cannot be carried out.
+using Check = std::optional<QString> (*)(const Given& given, RenderRequest& request);
+
+/// One row of the option table.
+struct OptionRow {
+    Opt id;
+    QStringList names;
+    QString description;
+    QString valueName;    ///< empty for a switch
+    QString defaultValue; ///< what --help shows and a check sees when the option is not set
+    Check check = nullptr;
+    bool mayBeEmpty = false; ///< an empty value has a message of its own
+};
+
+std::optional<QSize> parseCanvas(const QString& text) {
+    static const QRegularExpression pattern(QStringLiteral("^([0-9]{1,5})[xX]([0-9]{1,5})$"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch()) {
+        return std::nullopt;
+    }
+    const QSize size(match.captured(1).toInt(), match.captured(2).toInt());
+    const auto inRange = [](int side) {
+        return side >= kSmallestCanvasSide && side <= kLargestCanvasSide;
+    };
+    return inRange(size.width()) && inRange(size.height()) ? std::optional(size) : std::nullopt;
+}
+
+std::optional<QString> checkStyle(const Given& given, RenderRequest& request) {
+    if (request.mode == RenderMode::Sheet) {
+        if (given.isSet) {
+            return QStringLiteral("--sheet draws all fifteen styles: leave out --style");
+        }
+        return std::nullopt;
+    }
+    if (!given.isSet) {
+        return QStringLiteral("choose a style with --style (see --help)");
+    }
+    const std::optional<int> slot = styleNamed(given.value);
+    if (!slot) {
+        return QStringLiteral(
+                   "unknown style '%1': give 0 to 14, a caption or a face name (see --help)")
+            .arg(given.value);
+    }
+    request.slot = *slot;
+    return std::nullopt;
+}
+
+std::optional<QString> checkName(const Given& given, RenderRequest& request) {
+    if (request.mode == RenderMode::Batch) {
+        if (given.isSet) {
+            return QStringLiteral("--name and --names-file exclude each other");
+        }
+        return std::nullopt;
+    }
+    if (!given.isSet) {
+        return QStringLiteral("give the name to draw with --name");
+    }
+    request.name = drawableName(given.value);
+    if (request.name.isEmpty()) {
+        return QStringLiteral("the name is empty");
+    }
+    const QString problem = nameProblem(request.name);
+    if (!problem.isEmpty()) {
+        return QStringLiteral("cannot draw the name %1: %2").arg(quotedName(given.value), problem);
+    }
+    return std::nullopt;
+}
+
+/// The format: a batch's from --format, the others' from their file's extension.
+std::optional<QString> checkFormat(const Given& given, RenderRequest& request) {
+    if (request.mode == RenderMode::Batch) {
+        const std::optional<OutputFormat> format = formatNamed(given.value);
+        if (!format) {
+            return QStringLiteral("unknown format '%1': use bmp, png, svg or pdf").arg(given.value);
+        }
+        request.format = *format;
+        return std::nullopt;
+    }
+    if (given.isSet) {
+        return QStringLiteral("--format is for batches; -o and --sheet take the format from the "
+                              "file's extension");
+    }
+    const std::optional<OutputFormat> format = formatOfFileName(request.output);
+    if (!format) {
+        return QStringLiteral("cannot tell the format of '%1': end it in .bmp, .png, .svg or .pdf")
+            .arg(request.output);
+    }
+    request.format = *format;
+    return std::nullopt;
+}
+
+std::optional<QString> checkSize(const Given& given, RenderRequest& request) {
+    bool isNumber = false;
+    const double points = given.value.toDouble(&isNumber);
+    const std::optional<float> size = isNumber ? usableFontSize(points) : std::nullopt;
+    if (!size) {
+        return QStringLiteral("--size %1 is out of range: give points above 0 and at most %2")
+            .arg(given.value)
+            .arg(double(kLargestFontSize));
+    }
+    request.look.points = *size;
+    return std::nullopt;
+}
+
+std::optional<QString> checkColour(const Given& given, RenderRequest& request) {
+    if (!given.isSet) {
+        return std::nullopt;
+    }
+    static const QRegularExpression hex(QStringLiteral("^#[0-9A-Fa-f]{6}$"));
+    if (!hex.match(given.value).hasMatch()) {
+        return QStringLiteral("--color %1 is not a colour written #RRGGBB").arg(given.value);
+    }
+    request.look.colour = QColor::fromString(given.value);
+    return std::nullopt;
+}
+
+std::optional<QString> checkCanvas(const Given& given, RenderRequest& request) {
+    const std::optional<QSize> canvas = parseCanvas(given.value);
+    if (!canvas) {
+        return QStringLiteral("--canvas %1 is not a size WxH of %2 to %3 pixels a side")
+            .arg(given.value)
+            .arg(kSmallestCanvasSide)
+            .arg(kLargestCanvasSide);
+    }
+    request.look.canvas = *canvas;
+    return std::nullopt;
+}
+
+std::optional<QString> checkTransparent(const Given& given, RenderRequest& request) {
+    request.look.transparent = given.isSet;
+    if (request.look.transparent && !canBeTransparent(request.format)) {
+        return QStringLiteral(
+            "a bitmap cannot be transparent: write .png, .svg or .pdf with --transparent");
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> checkDpi(const Given& given, RenderRequest& request) {
+    if (!given.isSet) {
+        return std::nullopt;
+    }
+    if (!isRaster(request.format)) {
+        return QStringLiteral(
+            "--dpi is for .bmp and .png; .svg and .pdf are outlines and print sharp at any size");
+    }
+    bool isNumber = false;
+    const double dpi = given.value.toDouble(&isNumber);
+    if (!isNumber || !(dpi >= kLowestDpi && dpi <= kHighestDpi)) {
+        return QStringLiteral("--dpi %1 is out of range: give %2 to %3")
+            .arg(given.value)
+            .arg(kLowestDpi)
+            .arg(kHighestDpi);
+    }
+    request.look.dotsPerInch = dpi;
+    return std::nullopt;
+}
+
+std::optional<QString> checkTrim(const Given& given, RenderRequest& request) {
+    if (!given.isSet) {
+        return std::nullopt;
+    }
+    if (request.mode == RenderMode::Sheet) {
+        return QStringLiteral("--trim is for single signatures and batches");
+    }
+    bool isNumber = false;
+    const int padding = given.value.toInt(&isNumber);
+    if (!isNumber || padding < 0 || padding > kLargestPadding) {
+        return QStringLiteral("--trim %1 is out of range: give 0 to %2 pixels")
+            .arg(given.value)
+            .arg(kLargestPadding);
+    }
+    request.trim = padding;
+    return std::nullopt;
+}
+
+std::optional<QString> takeBackground(const Given& given, RenderRequest& request) {
+    request.backgroundFile = given.value;
+    return std::nullopt;
+}
+
+std::optional<QString> takeEmbeddedFonts(const Given& given, RenderRequest& request) {
+    request.embeddedFonts = given.isSet;
+    return std::nullopt;
+}
+
+std::optional<QString> takeNamesFile(const Given& given, RenderRequest& request) {
+    if (request.mode == RenderMode::Batch) {
+        request.namesFile = given.value;
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> takeOutDir(const Given& given, RenderRequest& request) {
+    if (request.mode == RenderMode::Batch) {
+        request.outDir = given.value;
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> takeForce(const Given& given, RenderRequest& request) {
+    request.force = request.mode == RenderMode::Batch && given.isSet;
+    return std::nullopt;
+}
+
+std::optional<QString> takeOutput(const Given& given, RenderRequest& request) {
+    if (request.mode == RenderMode::Single) {
+        request.output = given.value;
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> takeSheet(const Given& given, RenderRequest& request) {
+    if (request.mode == RenderMode::Sheet) {
+        request.output = given.value;
+    }
+    return std::nullopt;
+}
+
+// clang-format off
+const std::array<OptionRow, kOptionCount>& optionTable() {
+    static const std::array<OptionRow, kOptionCount> table{{
+        {Opt::Style, {QStringLiteral("style")},
+         QStringLiteral("The style: its number 0 to 14 (the catalogue slot, listed below), its "
+                        "caption or its face name."),
+         QStringLiteral("N"), {}, &checkStyle},
+        {Opt::Name, {QStringLiteral("name")}, QStringLiteral("The name to draw."),
+         QStringLiteral("TEXT"), {}, &checkName, true},
+        {Opt::Output, {QStringLiteral("o"), QStringLiteral("output")},
+         QStringLiteral("Write the signature to FILE; its extension sets the format: .bmp, .png, "
+                        ".svg or .pdf."),
+         QStringLiteral("FILE"), {}, &takeOutput},
+        {Opt::Size, {QStringLiteral("size")},
+         QStringLiteral("Text size in points, above 0 and at most 1000."),
+         QStringLiteral("POINTS"), QStringLiteral("42"), &checkSize},
+        {Opt::Colour, {QStringLiteral("color")},
+         QStringLiteral("Text colour (default: the designer's, black)."),
+         QStringLiteral("#RRGGBB"), {}, &checkColour},
+        {Opt::Background, {QStringLiteral("background")},
+         QStringLiteral("A picture laid under the text at its natural size, from the top left."),
+         QStringLiteral("FILE"), {}, &takeBackground},
+        {Opt::Canvas, {QStringLiteral("canvas")},
+         QStringLiteral("Canvas size in pixels, its 2-pixel border included; the picture is the "
+                        "area inside the border."),
+         QStringLiteral("WxH"), QStringLiteral("340x97"), &checkCanvas},
+        {Opt::Transparent, {QStringLiteral("transparent")},
+         QStringLiteral("Leave the background colour out (.png, .svg, .pdf)."), {}, {},
+         &checkTransparent},
+        {Opt::Dpi, {QStringLiteral("dpi")},
+         QStringLiteral("Resolution of .bmp and .png output, 24 to 2400: the canvas is drawn "
+                        "DPI/96 times larger, not upscaled."),
+         QStringLiteral("DPI"), QStringLiteral("96"), &checkDpi},
+        {Opt::Trim, {QStringLiteral("trim")},
+         QStringLiteral("Crop the picture to the ink plus PADDING pixels, within the canvas."),
+         QStringLiteral("PADDING"), {}, &checkTrim},
+        {Opt::NamesFile, {QStringLiteral("names-file")},
+         QStringLiteral("Batch: UTF-8 text, one name a line (blank lines are skipped)."),
+         QStringLiteral("FILE"), {}, &takeNamesFile},
+        {Opt::OutDir, {QStringLiteral("out-dir")},
+         QStringLiteral("Batch: write one file per name into DIR, named after the name."),
+         QStringLiteral("DIR"), {}, &takeOutDir},
+        {Opt::Format, {QStringLiteral("format")},
+         QStringLiteral("Batch: the format of the files: bmp, png, svg or pdf."),
+         QStringLiteral("FORMAT"), QStringLiteral("png"), &checkFormat},
+        {Opt::Force, {QStringLiteral("force")},
+         QStringLiteral("Batch: overwrite files that exist already."), {}, {}, &takeForce},
+        {Opt::Sheet, {QStringLiteral("sheet")},
+         QStringLiteral("Write a contact sheet of the name in all fifteen styles to FILE."),
+         QStringLiteral("FILE"), {}, &takeSheet},
+        {Opt::EmbeddedFonts, {QStringLiteral("fonts-from-executable")},
+         QStringLiteral("Use the style fonts inside this program; nothing is installed."), {}, {},
+         &takeEmbeddedFonts},
+        {Opt::Help, {QStringLiteral("h"), QStringLiteral("help")},
+         QStringLiteral("Show this help."), {}, {}, nullptr},
+        {Opt::Version, {QStringLiteral("version")}, QStringLiteral("Show the version."), {}, {},
+         nullptr},
+    }};
+    return table;
+}
+// clang-format on
+
+/// The order the values are checked in, once the mode is known: what is drawn before how it
+/// looks, and the format before the options that depend on it, so that the first fault is the
+/// one reported.
+constexpr std::array kCheckOrder{
+    Opt::Style, Opt::Name,   Opt::Output,     Opt::Sheet,         Opt::NamesFile, Opt::OutDir,
+    Opt::Force, Opt::Format, Opt::Size,       Opt::Colour,        Opt::Canvas,    Opt::Transparent,
+    Opt::Dpi,   Opt::Trim,   Opt::Background, Opt::EmbeddedFonts,
+};
+
+const OptionRow& row(Opt id) {
+    return optionTable().at(std::size_t(id));
+}
+
+/// A parser that knows every option of the table.
+struct Parser {
+    QCommandLineParser parser;
+    std::vector<QCommandLineOption> options;
+
+    Parser() {
+        for (const OptionRow& entry : optionTable()) {
+            options.emplace_back(entry.names, entry.description, entry.valueName,
+                                 entry.defaultValue);
+        }
+        parser.addOptions({options.begin(), options.end()});
+    }
+
+    [[nodiscard]] const QCommandLineOption& option(Opt id) const {
+        return options.at(std::size_t(id));
+    }
+    [[nodiscard]] bool isSet(Opt id) const { return parser.isSet(option(id)); }
+    [[nodiscard]] Given given(Opt id) const { return {isSet(id), parser.value(option(id))}; }
+};
+
+/// Pixels of the raster picture that `request` draws.
+qint64 rasterPixels(const RenderRequest& request) {
+    const QSize inner = request.look.canvas - QSize(2 * SignatureSurface::kDesignedBorderPixels,
+                                                    2 * SignatureSurface::kDesignedBorderPixels);
+    const QSize area = request.mode == RenderMode::Sheet ? ContactSheetLayout(inner).size() : inner;
+    const qreal ratio = request.look.dotsPerInch / 96.0;
+    return qint64(std::ceil(area.width() * ratio)) * qint64(std::ceil(area.height() * ratio));
+}
+
+} // namespace
+
+ParsedCommandLine parseRenderCommandLine(const QStringList& arguments) {
+    Parser p;
+    if (!p.parser.parse(arguments)) {
+        return BadCommandLine{p.parser.errorText()};
+    }
+    if (p.isSet(Opt::Help)) {
+        return ShowHelp{};
+    }
+    if (p.isSet(Opt::Version)) {
+        return ShowVersion{};
+    }
+    // An empty value is never meant: it is an unset shell variable or a stray pair of quotes.
+    for (const OptionRow& entry : optionTable()) {
+        if (!entry.valueName.isEmpty() && !entry.mayBeEmpty && p.isSet(entry.id) &&
+            p.parser.values(p.option(entry.id)).contains(QString())) {
+            const QString name = entry.names.constLast();
+            return BadCommandLine{
+                QStringLiteral("%1%2 is empty: give it a value")
+                    .arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name)};
+        }
+    }
+    if (!p.parser.positionalArguments().isEmpty()) {
+        return BadCommandLine{
+            QStringLiteral("unexpected argument '%1'").arg(p.parser.positionalArguments().first())};
+    }
+
+    // What is written where decides which of the other options apply.
+    RenderRequest request;
+    const bool batch = p.isSet(Opt::OutDir) || p.isSet(Opt::NamesFile);
+    const int modes = int(p.isSet(Opt::Output)) + int(batch) + int(p.isSet(Opt::Sheet));
+    if (modes == 0) {
+        return BadCommandLine{QStringLiteral(
+            "say where to write: -o FILE, --names-file FILE with --out-dir DIR, or --sheet FILE")};
+    }
+    if (modes > 1) {
+        return BadCommandLine{QStringLiteral("-o, --out-dir and --sheet exclude each other")};
+    }
+    if (p.isSet(Opt::OutDir) != p.isSet(Opt::NamesFile)) {
+        return BadCommandLine{QStringLiteral("--names-file and --out-dir go together")};
+    }
+    request.mode = p.isSet(Opt::Output)  ? RenderMode::Single
+                   : p.isSet(Opt::Sheet) ? RenderMode::Sheet
+                                         : RenderMode::Batch;
+
+    for (const Opt id : kCheckOrder) {
+        if (const std::optional<QString> fault = row(id).check(p.given(id), request)) {
+            return BadCommandLine{*fault};
+        }
+    }
+    if (isRaster(request.format) && rasterPixels(request) > kLargestRenderPixels) {
+        return BadCommandLine{
+            QStringLiteral("the picture would have more than %1 million pixels: choose a smaller "
+                           "canvas or resolution")
+                .arg(kLargestRenderPixels / 1'000'000)};
+    }
+    return request;
+}
+
+QString renderHelpText() {
+    const Parser p;
+    QString text = QStringLiteral("Usage:\n"
+                                  "  %1 --style N --name TEXT -o FILE [options]\n"
+                                  "  %1 --style N --names-file FILE --out-dir DIR [options]\n"
+                                  "  %1 --name TEXT --sheet FILE [options]\n\n"
+                                  "Draws artistic signatures as the Inkvale designer does.\n")
+                       .arg(kProgram);
+    // The option list of Qt's own help, without its usage line.
+    const QString options = p.parser.helpText();
+    text += options.mid(options.indexOf(QStringLiteral("\nOptions:")));
+    text += QStringLiteral("\nStyles:\n");
+    for (const StyleSlot& slot : styleCatalogue()) {
+        if (slot.isStyle()) {
+            text += QStringLiteral("  %1  %2  (face %3)\n")
+                        .arg(slot.index, 2)
+                        .arg(slot.caption.toString(), slot.faceName.toString());
+        }
+    }
+    text += QStringLiteral(
+        "\nExit status: 0 done; 1 a file could not be read or written, or a name could not be "
+        "drawn (a batch skips such names and writes the others); 2 a bad command line.\n");
+    return text;
+}
+
+} // namespace inkvale

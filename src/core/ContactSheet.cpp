@@ -1,0 +1,131 @@
+#include "core/ContactSheet.h"
+
+#include "core/InterfaceFont.h"
+#include "core/SignatureRenderer.h"
+#include "core/StyleCatalogue.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+
+namespace inkvale {
+
+namespace {
+
+constexpr QRgb kCaptionColour = 0xff404040;
+constexpr int kRows =
+    (kStyleCount + ContactSheetLayout::kColumns - 1) / ContactSheetLayout::kColumns;
+
+QFont captionFont(qreal ratio) {
+    QFont font = interfaceFont();
+    font.setPixelSize(qRound(ContactSheetLayout::kCaptionPixels * ratio));
+    return font;
+}
+
+QRect scaled(const QRect& rect, qreal ratio) {
+    return {qRound(rect.x() * ratio), qRound(rect.y() * ratio), qRound(rect.width() * ratio),
+            qRound(rect.height() * ratio)};
+}
+
+VectorItem moved(VectorItem item, const QPointF& offset) {
+    item.path.translate(offset);
+    item.target.translate(offset);
+    item.clip.translate(offset);
+    return item;
+}
+
+} // namespace
+
+ContactSheetLayout::ContactSheetLayout(QSize canvas)
+    : m_canvas(canvas) {}
+
+QSize ContactSheetLayout::size() const {
+    return {2 * kMargin + kColumns * m_canvas.width() + (kColumns - 1) * kGap,
+            2 * kMargin + kRows * (kCaptionHeight + m_canvas.height()) + (kRows - 1) * kGap};
+}
+
+QRect ContactSheetLayout::captionRect(int slot) const {
+    const int column = slot % kColumns;
+    const int row = slot / kColumns;
+    return {kMargin + column * (m_canvas.width() + kGap),
+            kMargin + row * (kCaptionHeight + m_canvas.height() + kGap), m_canvas.width(),
+            kCaptionHeight};
+}
+
+QRect ContactSheetLayout::canvasRect(int slot) const {
+    return {captionRect(slot).bottomLeft() + QPoint(0, 1), m_canvas};
+}
+
+QString ContactSheetLayout::captionText(int slot) {
+    return QStringLiteral("%1  %2").arg(slot).arg(styleSlot(slot).caption.toString());
+}
+
+QImage renderContactSheet(SignatureRenderer& renderer, const QString& name) {
+    const ContactSheetLayout layout(renderer.innerPixels());
+    const qreal ratio = renderer.pixelRatio();
+    const bool transparent = renderer.look().transparent;
+    // Composed in device pixels, so that every canvas is copied pixel for pixel.
+    QImage sheet((QSizeF(layout.size()) * ratio).toSize(),
+                 transparent ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    sheet.fill(transparent ? QColor(Qt::transparent) : QColor(Qt::white));
+    QImage canvas;
+    {
+        QPainter painter(&sheet);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        painter.setFont(captionFont(ratio));
+        painter.setPen(QColor::fromRgb(kCaptionColour));
+        for (int slot = 0; slot < kStyleCount; ++slot) {
+            canvas = renderer.image(slot, name);
+            canvas.setDevicePixelRatio(1.0);
+            painter.drawImage(scaled(layout.canvasRect(slot), ratio).topLeft(), canvas);
+            // A caption's descenders stay in its band: the canvas below is copied exactly.
+            const QRect band = scaled(layout.captionRect(slot), ratio);
+            painter.setClipRect(band);
+            painter.drawText(band, Qt::AlignLeft | Qt::AlignVCenter,
+                             ContactSheetLayout::captionText(slot));
+            painter.setClipping(false);
+        }
+    }
+    sheet.setDevicePixelRatio(ratio);
+    sheet.setDotsPerMeterX(canvas.dotsPerMeterX());
+    sheet.setDotsPerMeterY(canvas.dotsPerMeterY());
+    return sheet;
+}
+
+VectorPicture outlineContactSheet(SignatureRenderer& renderer, const QString& name) {
+    const ContactSheetLayout layout(renderer.innerPixels());
+    VectorPicture sheet;
+    sheet.viewport = QRectF(QPointF(0, 0), QSizeF(layout.size()));
+    if (!renderer.look().transparent) {
+        QPainterPath page;
+        page.addRect(sheet.viewport);
+        sheet.fill(page, Qt::white);
+    }
+    const QFont font = captionFont(1.0);
+    const QFontMetricsF metrics(font);
+    for (int slot = 0; slot < kStyleCount; ++slot) {
+        const QRectF band = layout.captionRect(slot);
+        // Vertically centred in the band, as drawText() centres it in the raster sheet.
+        QPainterPath caption;
+        caption.addText(QPointF(band.left(), band.top() + (band.height() - metrics.height()) / 2 +
+                                                 metrics.ascent()),
+                        font, ContactSheetLayout::captionText(slot));
+        caption.setFillRule(Qt::WindingFill);
+        // Kept to its band, as on the raster sheet: on a narrow canvas a long caption would
+        // run into the next column.
+        sheet.fill(caption, QColor::fromRgb(kCaptionColour), band);
+
+        const VectorPicture canvas = renderer.outlines(slot, name);
+        const QPointF offset = layout.canvasRect(slot).topLeft();
+        for (const VectorItem& item : canvas.items) {
+            VectorItem placed = moved(item, offset);
+            if (placed.clip.isEmpty()) {
+                placed.clip = canvas.viewport.translated(offset);
+            }
+            sheet.items.push_back(placed);
+        }
+        sheet.ink |= canvas.ink.translated(offset);
+    }
+    return sheet;
+}
+
+} // namespace inkvale

@@ -1,0 +1,68 @@
+#include "core/OutputFormat.h"
+
+#include <QBuffer>
+#include <QFileInfo>
+
+#include <array>
+#include <utility>
+
+namespace inkvale {
+
+namespace {
+
+constexpr std::array<std::pair<OutputFormat, QStringView>, 4> kExtensions{{
+    {OutputFormat::Bitmap, u"bmp"},
+    {OutputFormat::Png, u"png"},
+    {OutputFormat::Svg, u"svg"},
+    {OutputFormat::Pdf, u"pdf"},
+}};
+
+} // namespace
+
+std::optional<OutputFormat> formatOfFileName(const QString& fileName) {
+    const QString suffix = QFileInfo(fileName).suffix();
+    return suffix.isEmpty() ? std::nullopt : formatNamed(suffix);
+}
+
+std::optional<OutputFormat> formatNamed(QStringView name) {
+    for (const auto& [format, extension] : kExtensions) {
+        if (name.compare(extension, Qt::CaseInsensitive) == 0) {
+            return format;
+        }
+    }
+    return std::nullopt;
+}
+
+QString extensionOf(OutputFormat format) {
+    for (const auto& [known, extension] : kExtensions) {
+        if (known == format) {
+            return extension.toString();
+        }
+    }
+    return {};
+}
+
+QByteArray encodeRaster(const QImage& image, OutputFormat format, PngContent content) {
+    if (format == OutputFormat::Png) {
+        return encodePng(image, content);
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    return image.save(&buffer, "BMP") ? bytes : QByteArray();
+}
+
+Outcome writeOutputFile(const QString& path, const QByteArray& bytes, WriteMode mode) {
+    return writeFileAtomically(path, bytes, mode);
+}
+
+Outcome writeRaster(const QImage& image, const QString& path, OutputFormat format,
+                    PngContent content, WriteMode mode) {
+    const QByteArray bytes = encodeRaster(image, format, content);
+    if (bytes.isEmpty()) {
+        return Outcome::failed(Cause::NotEncoded);
+    }
+    return writeOutputFile(path, bytes, mode);
+}
+
+} // namespace inkvale

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "core/SignatureSurface.h"
+#include "core/VectorPicture.h"
+
+#include <QColor>
+#include <QImage>
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+namespace inkvale {
+
+/// How the signatures of one run look: everything but the style and the name.
+struct SignatureLook {
+    float points = 42.0F;         ///< text size in points, as the canvas stores it
+    std::optional<QColor> colour; ///< text colour; none keeps the canvas's own
+    QImage background;            ///< laid under the text at natural size, may be null
+    QSize canvas = SignatureSurface::kDesignedOuterPixels; ///< outer size, border included
+    qreal dotsPerInch = 96.0; ///< raster resolution; 96 is one pixel per pixel
+    bool transparent = false; ///< leave out the canvas's background colour
+};
+
+/// The largest raster picture drawn, in device pixels.
+inline constexpr qint64 kLargestRenderPixels = 64'000'000;
+
+/// Draws signatures as the designer's canvas does ("设计签名"): the same catalogue faces, the
+/// same measuring and centring, the same substitute fonts for characters a face lacks. At
+/// 96 dpi on the designed canvas, image() equals the canvas's persistent image pixel for pixel.
+///
+/// Every output is one drawing: the name's font and place are worked out once, in canvas
+/// pixels at 96 dpi, and only then drawn at the look's resolution, on a clear or an opaque
+/// background, or turned into outlines.
+class SignatureRenderer final {
+public:
+    explicit SignatureRenderer(const SignatureLook& look);
+    ~SignatureRenderer();
+    SignatureRenderer(const SignatureRenderer&) = delete;
+    SignatureRenderer& operator=(const SignatureRenderer&) = delete;
+
+    [[nodiscard]] const SignatureLook& look() const { return m_look; }
+    /// Device pixels per canvas pixel: the resolution over 96 dpi.
+    [[nodiscard]] qreal pixelRatio() const;
+    /// The drawing area (the canvas inside its border) in canvas pixels.
+    [[nodiscard]] QSize innerPixels() const;
+    /// The size of image() in device pixels.
+    [[nodiscard]] QSize deviceSize() const;
+
+    /// `name` in the style of catalogue slot `slot` (0 to 14): the drawing area at pixelRatio()
+    /// device pixels per canvas pixel, its resolution set to the look's. Transparent looks give
+    /// an image with an alpha channel.
+    [[nodiscard]] QImage image(int slot, const QString& name);
+    /// What image() draws before the name is printed: background colour and picture.
+    [[nodiscard]] QImage blankImage() const;
+    /// The same drawing with the text turned into outlines, placed where image() prints it, at
+    /// 96 dpi whatever the look's resolution. Its ink is the canvas pixels that image() inks,
+    /// so that trimmed outlines keep what a trimmed image keeps.
+    [[nodiscard]] VectorPicture outlines(int slot, const QString& name);
+
+private:
+    class Surface;
+    struct Placement;
+
+    [[nodiscard]] Placement place(int slot, const QString& name);
+    [[nodiscard]] QImage drawBlank() const;
+    [[nodiscard]] QImage withResolution(QImage image) const;
+
+    SignatureLook m_look;
+    std::unique_ptr<Surface> m_surface;
+    /// The background at the look's device pixel ratio and 96 dpi, so that points are the
+    /// canvas's points; the look's resolution is set on copies only, when they are handed out.
+    QImage m_blank;
+};
+
+/// The smallest rectangle of device pixels that holds every pixel where `drawn` differs from
+/// `blank` (same size and format); empty when none does.
+[[nodiscard]] QRect inkRect(const QImage& drawn, const QImage& blank);
+
+/// The canvas pixels that hold the device pixels `device` at `ratio` device pixels per canvas
+/// pixel: the rectangle grown outwards to whole canvas pixels.
+[[nodiscard]] QRect canvasPixelsOf(const QRect& device, qreal ratio);
+
+/// The device pixels that cover the canvas pixels `canvas` at `ratio`, each edge rounded to the
+/// nearest device pixel as the canvas rounds its image's size.
+[[nodiscard]] QRect devicePixelsOf(const QRect& canvas, qreal ratio);
+
+/// `image` cut to `ink` (device pixels) grown by `padding` canvas pixels on every side, never
+/// past the image's edges. The cut falls on whole canvas pixels (devicePixelsOf() of
+/// canvasPixelsOf()), so a trimmed picture keeps the same part of the canvas at every
+/// resolution, and the same part as trimmed outlines. Resolution and device pixel ratio are
+/// kept.
+[[nodiscard]] QImage cropToInk(const QImage& image, const QRect& ink, int padding);
+
+/// `picture` with its viewport cut to its ink grown by `padding` pixels on every side, never
+/// past the viewport it had.
+[[nodiscard]] VectorPicture cropToInk(VectorPicture picture, int padding);
+
+} // namespace inkvale

@@ -1,0 +1,326 @@
+#include "core/VectorPicture.h"
+
+#include "core/OutputFormat.h"
+
+#include <QBuffer>
+#include <QList>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QXmlStreamWriter>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace inkvale {
+
+namespace {
+
+constexpr qreal kPointsPerPixel = 72.0 / 96.0;
+
+/// A coordinate with at most two decimals and no trailing zeros: a hundredth of a pixel is far
+/// below what any printer resolves.
+QString number(qreal value) {
+    QString text = QString::number(value, 'f', 2);
+    while (text.endsWith(QLatin1Char('0'))) {
+        text.chop(1);
+    }
+    if (text.endsWith(QLatin1Char('.'))) {
+        text.chop(1);
+    }
+    return text == QLatin1String("-0") ? QStringLiteral("0") : text;
+}
+
+QString point(qreal x, qreal y) {
+    return number(x) + QLatin1Char(' ') + number(y);
+}
+
+QString pathData(const QPainterPath& path) {
+    QString data;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element element = path.elementAt(i);
+        switch (element.type) {
+        case QPainterPath::MoveToElement:
+            // Filling closes every subpath anyway; closing it here keeps strokes right too.
+            data +=
+                (i == 0 ? QStringLiteral("M") : QStringLiteral("ZM")) + point(element.x, element.y);
+            break;
+        case QPainterPath::LineToElement:
+            data += QLatin1Char('L') + point(element.x, element.y);
+            break;
+        case QPainterPath::CurveToElement: {
+            const QPainterPath::Element second = path.elementAt(i + 1);
+            const QPainterPath::Element end = path.elementAt(i + 2);
+            data += QLatin1Char('C') + point(element.x, element.y) + QLatin1Char(' ') +
+                    point(second.x, second.y) + QLatin1Char(' ') + point(end.x, end.y);
+            i += 2;
+            break;
+        }
+        case QPainterPath::CurveToDataElement:
+            // Consumed with the CurveToElement before it.
+            break;
+        }
+    }
+    if (!data.isEmpty()) {
+        data += QLatin1Char('Z');
+    }
+    return data;
+}
+
+/// The rectangle an item can paint into.
+QRectF extentOf(const VectorItem& item) {
+    return item.image.isNull() ? item.path.controlPointRect() : item.target;
+}
+
+/// Whether `item`'s clip cuts away anything that would otherwise show in `viewport`: a clip
+/// that changes nothing is left out of the file.
+bool needsClip(const VectorItem& item, const QRectF& viewport) {
+    if (item.clip.isEmpty()) {
+        return false;
+    }
+    const QRectF shown = extentOf(item).intersected(viewport);
+    return !shown.isEmpty() && !item.clip.contains(shown);
+}
+
+void writeMatrixAttribute(QXmlStreamWriter& xml, const QRectF& target, QSize size) {
+    xml.writeAttribute(QStringLiteral("transform"),
+                       QStringLiteral("matrix(%1 0 0 %2 %3)")
+                           .arg(number(target.width() / size.width()),
+                                number(target.height() / size.height()),
+                                point(target.x(), target.y())));
+}
+
+void writeRectAttributes(QXmlStreamWriter& xml, const QRectF& rect) {
+    xml.writeAttribute(QStringLiteral("x"), number(rect.x()));
+    xml.writeAttribute(QStringLiteral("y"), number(rect.y()));
+    xml.writeAttribute(QStringLiteral("width"), number(rect.width()));
+    xml.writeAttribute(QStringLiteral("height"), number(rect.height()));
+}
+
+} // namespace
+
+void VectorPicture::fill(const QPainterPath& path, const QColor& colour, const QRectF& clip) {
+    items.push_back({path, colour, QImage(), QRectF(), clip});
+}
+
+void VectorPicture::picture(const QImage& image, const QRectF& target, const QRectF& clip) {
+    items.push_back({QPainterPath(), QColor(), image, target, clip});
+}
+
+void paintVectorPicture(QPainter& painter, const VectorPicture& picture) {
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    // A PDF would otherwise carry pictures without an alpha channel as JPEG.
+    painter.setRenderHint(QPainter::LosslessImageRendering);
+    for (const VectorItem& item : picture.items) {
+        painter.save();
+        if (needsClip(item, picture.viewport)) {
+            painter.setClipRect(item.clip, Qt::IntersectClip);
+        }
+        if (!item.image.isNull()) {
+            painter.drawImage(item.target, item.image);
+        } else {
+            painter.fillPath(item.path, item.colour);
+        }
+        painter.restore();
+    }
+}
+
+VectorPicture visiblePart(const VectorPicture& picture) {
+    struct Cut {
+        qint64 image;
+        QRect source;
+        QImage pixels;
+    };
+    std::vector<Cut> cuts;
+    // An edge that falls on a picture pixel exactly stays there despite rounding.
+    constexpr qreal kSlack = 1e-6;
+
+    VectorPicture visible = picture;
+    visible.items.clear();
+    for (const VectorItem& item : picture.items) {
+        if (item.image.isNull()) {
+            visible.items.push_back(item);
+            continue;
+        }
+        QRectF shown = item.target.intersected(picture.viewport);
+        if (!item.clip.isEmpty()) {
+            shown = shown.intersected(item.clip);
+        }
+        if (shown.isEmpty()) {
+            continue;
+        }
+        const qreal perX = item.image.width() / item.target.width();
+        const qreal perY = item.image.height() / item.target.height();
+        const QPointF from = (shown.topLeft() - item.target.topLeft());
+        const QPointF to = (shown.bottomRight() - item.target.topLeft());
+        const QRect source = QRect(QPoint(int(std::floor(from.x() * perX + kSlack)),
+                                          int(std::floor(from.y() * perY + kSlack))),
+                                   QPoint(int(std::ceil(to.x() * perX - kSlack)) - 1,
+                                          int(std::ceil(to.y() * perY - kSlack)) - 1))
+                                 .intersected(item.image.rect());
+        if (source.isEmpty()) {
+            continue;
+        }
+        VectorItem cut = item;
+        cut.target = QRectF(item.target.left() + source.left() / perX,
+                            item.target.top() + source.top() / perY, source.width() / perX,
+                            source.height() / perY);
+        if (source != item.image.rect()) {
+            const qint64 key = item.image.cacheKey();
+            auto known = std::find_if(cuts.begin(), cuts.end(), [&](const Cut& c) {
+                return c.image == key && c.source == source;
+            });
+            if (known == cuts.end()) {
+                known = cuts.insert(cuts.end(), Cut{key, source, item.image.copy(source)});
+            }
+            cut.image = known->pixels;
+        }
+        visible.items.push_back(cut);
+    }
+    return visible;
+}
+
+QByteArray svgDocument(const VectorPicture& picture, const QString& title) {
+    QByteArray document;
+    QXmlStreamWriter xml(&document);
+    xml.setAutoFormatting(true);
+    xml.writeStartDocument();
+    xml.writeStartElement(QStringLiteral("svg"));
+    xml.writeDefaultNamespace(QStringLiteral("http://www.w3.org/2000/svg"));
+    xml.writeNamespace(QStringLiteral("http://www.w3.org/1999/xlink"), QStringLiteral("xlink"));
+    xml.writeAttribute(QStringLiteral("version"), QStringLiteral("1.1"));
+    xml.writeAttribute(QStringLiteral("width"), number(picture.viewport.width()));
+    xml.writeAttribute(QStringLiteral("height"), number(picture.viewport.height()));
+    xml.writeAttribute(QStringLiteral("viewBox"),
+                       point(picture.viewport.x(), picture.viewport.y()) + QLatin1Char(' ') +
+                           point(picture.viewport.width(), picture.viewport.height()));
+    xml.writeTextElement(QStringLiteral("title"), title);
+
+    const VectorPicture visible = visiblePart(picture);
+    QList<QRectF> clips;
+    // Pictures drawn more than once (a contact sheet's background) are carried once.
+    QList<qint64> pictures;
+    QList<qint64> shared;
+    for (const VectorItem& item : visible.items) {
+        if (needsClip(item, visible.viewport) && !clips.contains(item.clip)) {
+            clips.append(item.clip);
+        }
+        if (!item.image.isNull()) {
+            const qint64 key = item.image.cacheKey();
+            if (pictures.contains(key) && !shared.contains(key)) {
+                shared.append(key);
+            }
+            pictures.append(key);
+        }
+    }
+    QList<QSize> sharedSizes;
+    if (!clips.isEmpty() || !shared.isEmpty()) {
+        xml.writeStartElement(QStringLiteral("defs"));
+        for (qsizetype i = 0; i < clips.size(); ++i) {
+            xml.writeStartElement(QStringLiteral("clipPath"));
+            xml.writeAttribute(QStringLiteral("id"), QStringLiteral("clip%1").arg(i));
+            xml.writeEmptyElement(QStringLiteral("rect"));
+            writeRectAttributes(xml, clips.at(i));
+            xml.writeEndElement();
+        }
+        for (qsizetype i = 0; i < shared.size(); ++i) {
+            const auto item = std::find_if(
+                visible.items.begin(), visible.items.end(), [&](const VectorItem& candidate) {
+                    return !candidate.image.isNull() && candidate.image.cacheKey() == shared.at(i);
+                });
+            xml.writeEmptyElement(QStringLiteral("image"));
+            xml.writeAttribute(QStringLiteral("id"), QStringLiteral("picture%1").arg(i));
+            writeRectAttributes(xml, QRectF(QPointF(0, 0), QSizeF(item->image.size())));
+            xml.writeAttribute(QStringLiteral("preserveAspectRatio"), QStringLiteral("none"));
+            xml.writeAttribute(
+                QStringLiteral("http://www.w3.org/1999/xlink"), QStringLiteral("href"),
+                QStringLiteral("data:image/png;base64,") +
+                    QString::fromLatin1(encodePng(item->image, PngContent::Picture).toBase64()));
+        }
+        xml.writeEndElement();
+    }
+
+    for (const VectorItem& item : visible.items) {
+        if (!item.image.isNull()) {
+            const qsizetype sharedIndex = shared.indexOf(item.image.cacheKey());
+            if (sharedIndex >= 0) {
+                xml.writeEmptyElement(QStringLiteral("use"));
+                xml.writeAttribute(QStringLiteral("http://www.w3.org/1999/xlink"),
+                                   QStringLiteral("href"),
+                                   QStringLiteral("#picture%1").arg(sharedIndex));
+                writeMatrixAttribute(xml, item.target, item.image.size());
+            } else {
+                xml.writeEmptyElement(QStringLiteral("image"));
+                writeRectAttributes(xml, item.target);
+                xml.writeAttribute(QStringLiteral("preserveAspectRatio"), QStringLiteral("none"));
+                xml.writeAttribute(
+                    QStringLiteral("http://www.w3.org/1999/xlink"), QStringLiteral("href"),
+                    QStringLiteral("data:image/png;base64,") +
+                        QString::fromLatin1(encodePng(item.image, PngContent::Picture).toBase64()));
+            }
+        } else {
+            const QString data = pathData(item.path);
+            if (data.isEmpty()) {
+                continue;
+            }
+            xml.writeEmptyElement(QStringLiteral("path"));
+            xml.writeAttribute(QStringLiteral("fill"), item.colour.name(QColor::HexRgb));
+            xml.writeAttribute(QStringLiteral("fill-rule"), item.path.fillRule() == Qt::WindingFill
+                                                                ? QStringLiteral("nonzero")
+                                                                : QStringLiteral("evenodd"));
+            xml.writeAttribute(QStringLiteral("d"), data);
+        }
+        if (needsClip(item, visible.viewport)) {
+            xml.writeAttribute(QStringLiteral("clip-path"),
+                               QStringLiteral("url(#clip%1)").arg(clips.indexOf(item.clip)));
+        }
+    }
+    xml.writeEndElement();
+    xml.writeEndDocument();
+    return document;
+}
+
+QByteArray pdfDocument(const VectorPicture& picture, const QString& title) {
+    QByteArray document;
+    QBuffer buffer(&document);
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&buffer);
+        writer.setTitle(title);
+        writer.setCreator(QStringLiteral("inkvale-render"));
+        // Pages are whole points; the drawing keeps its exact size at the top left.
+        const QSizeF points(std::ceil(picture.viewport.width() * kPointsPerPixel),
+                            std::ceil(picture.viewport.height() * kPointsPerPixel));
+        writer.setPageSize(QPageSize(points, QPageSize::Point, QString(), QPageSize::ExactMatch));
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        writer.setResolution(96);
+        QPainter painter;
+        if (!painter.begin(&writer)) {
+            return {};
+        }
+        painter.translate(-picture.viewport.topLeft());
+        paintVectorPicture(painter, visiblePart(picture));
+        if (!painter.end()) {
+            return {};
+        }
+    }
+    return document;
+}
+
+Outcome writeSvg(const VectorPicture& picture, const QString& path, const QString& title,
+                 WriteMode mode) {
+    return writeOutputFile(path, svgDocument(picture, title), mode);
+}
+
+Outcome writePdf(const VectorPicture& picture, const QString& path, const QString& title,
+                 WriteMode mode) {
+    const QByteArray document = pdfDocument(picture, title);
+    if (document.isEmpty()) {
+        return Outcome::failed(Cause::Other, QStringLiteral("the PDF could not be made"));
+    }
+    return writeOutputFile(path, document, mode);
+}
+
+} // namespace inkvale

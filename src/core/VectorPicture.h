@@ -1,0 +1,68 @@
+#pragma once
+
+#include "platform/files/AtomicFile.h"
+
+#include <QByteArray>
+#include <QColor>
+#include <QImage>
+#include <QPainterPath>
+#include <QRectF>
+#include <QString>
+
+#include <vector>
+
+class QPainter;
+
+namespace inkvale {
+
+/// One thing a vector picture paints: a filled outline, or a picture stretched into a rectangle.
+struct VectorItem {
+    QPainterPath path; ///< filled with `colour` when `image` is null
+    QColor colour;
+    QImage image;  ///< drawn into `target` when not null
+    QRectF target; ///< where `image` goes
+    QRectF clip;   ///< the item shows only inside this rectangle; empty for no clip
+};
+
+/// A drawing made of outlines and pictures, in pixels at 96 dpi, that prints sharp at any size.
+/// Text in it has been turned into outlines, so no font is needed to show it.
+struct VectorPicture {
+    QRectF viewport;               ///< the part of the drawing that is shown
+    QRectF ink;                    ///< where the text's outlines are; empty when it has none
+    std::vector<VectorItem> items; ///< painted in order
+
+    /// Appends a filled outline.
+    void fill(const QPainterPath& path, const QColor& colour, const QRectF& clip = {});
+    /// Appends a picture drawn into `target`.
+    void picture(const QImage& image, const QRectF& target, const QRectF& clip = {});
+};
+
+/// Paints `picture` with `painter`, whose coordinates are the picture's pixels (the viewport's
+/// top left is not moved to the origin).
+void paintVectorPicture(QPainter& painter, const VectorPicture& picture);
+
+/// `picture` with every embedded picture cut to the part of it that can show, inside the
+/// viewport and its item's clip, in whole pixels of the picture and never resampled; pictures
+/// that do not show are left out. Equal cuts of one picture share one QImage, so that a file
+/// can carry it once. Both writers carry only these parts.
+[[nodiscard]] VectorPicture visiblePart(const VectorPicture& picture);
+
+/// `picture` as an SVG 1.1 document: the viewport is the view box and the size in pixels, each
+/// outline one filled path, each picture's visible part an embedded PNG, written once however
+/// often it is drawn.
+[[nodiscard]] QByteArray svgDocument(const VectorPicture& picture, const QString& title);
+
+/// `picture` as a one-page PDF document: the page is the viewport (in points, rounded up to
+/// whole points), outlines are filled paths, no font is embedded, and each picture's visible
+/// part is embedded once and losslessly. Empty if the PDF could not be made.
+[[nodiscard]] QByteArray pdfDocument(const VectorPicture& picture, const QString& title);
+
+/// Writes svgDocument() to `path` with writeOutputFile().
+[[nodiscard]] Outcome writeSvg(const VectorPicture& picture, const QString& path,
+                               const QString& title, WriteMode mode = WriteMode::ReplaceDurably);
+
+/// Writes pdfDocument() to `path` with writeOutputFile().
+[[nodiscard]] Outcome writePdf(const VectorPicture& picture, const QString& path,
+                               const QString& title, WriteMode mode = WriteMode::ReplaceDurably);
+
+} // namespace inkvale

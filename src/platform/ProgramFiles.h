@@ -1,0 +1,37 @@
+#pragma once
+
+#include "payload/Payloads.h"
+#include "platform/files/AtomicFile.h"
+
+#include <QByteArrayView>
+#include <QString>
+
+#include <optional>
+
+namespace inkvale {
+
+/// The program's own files: its folder, the payloads it carries and the skin library.
+class ProgramFiles {
+public:
+    virtual ~ProgramFiles() = default;
+
+    /// The folder that holds the program's executable, without a trailing separator.
+    [[nodiscard]] virtual QString programFolder() const = 0;
+
+    /// empty when there is none. Valid for as long as the program runs.
+    [[nodiscard]] virtual QByteArrayView embeddedResource(const QString& type, int id) const = 0;
+
+    /// Where the payload of embeddedResource(type, id) lies inside a file, so that it can be
+    /// copied without passing through the program's memory; nothing when it lies in no file
+    /// (the default) or cannot be found there.
+    [[nodiscard]] virtual std::optional<FileRange> embeddedResourceFile(const QString& type,
+                                                                        int id) const;
+
+    /// Loads the skin library at `libraryPath` and asks it to apply `skinFile` to the running
+    /// program. The library is loaded only when the file's bytes are exactly those of the
+    /// embedded resource kSkinLibraryResource, and only from that exact path. A missing or
+    /// different library, a missing entry point or a skin it rejects leaves the system look.
+    virtual void attachSkin(const QString& libraryPath, const QString& skinFile) = 0;
+};
+
+} // namespace inkvale

@@ -1,0 +1,144 @@
+#include "platform/SystemPlatform.h"
+
+#include <QColorDialog>
+#include <QDialog>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+
+#include <algorithm>
+
+namespace inkvale {
+
+QString normaliseLineBreaks(const QString& text) {
+    QString result = text;
+    result.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    result.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return result;
+}
+
+QString breakableRuns(const QString& text) {
+    // A box's text wraps only where it may break a line; a long run without a space (an address,
+    // a token) would make the box wider than the screen. Zero-width spaces give it places to
+    // break without showing anything.
+    constexpr int kLongestRun = 60;
+    QString result;
+    result.reserve(text.size() + text.size() / kLongestRun);
+    int run = 0;
+    for (const QChar c : text) {
+        run = c.isSpace() ? 0 : run + 1;
+        if (run > kLongestRun && !c.isLowSurrogate()) {
+            result += QChar(0x200B);
+            run = 1;
+        }
+        result += c;
+    }
+    return result;
+}
+
+namespace {
+
+struct BoxShape {
+    QMessageBox::Icon icon;
+    QMessageBox::StandardButtons buttons;
+    QMessageBox::StandardButton escape;
+};
+
+BoxShape shapeOf(MessageStyle style) {
+    switch (style) {
+    case MessageStyle::Warning:
+        return {QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok};
+    case MessageStyle::Information:
+        return {QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok};
+    case MessageStyle::InformationYesNoCancel:
+        return {QMessageBox::Information, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                QMessageBox::Cancel};
+    case MessageStyle::InformationYesNo:
+        return {QMessageBox::Information, QMessageBox::Yes | QMessageBox::No, QMessageBox::No};
+    }
+    return {QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok};
+}
+
+/// A message box that comes up centred on the screen when its owner is not shown (yet): Qt
+/// would otherwise centre it on the owner's unplaced rectangle, in a corner of the screen.
+class MessageBox final : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event);
+        const QWidget* owner = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
+        if (owner != nullptr && owner->isVisible()) {
+            return;
+        }
+        // Still before the window is mapped: it appears at its place straight away.
+        const QScreen* target = owner != nullptr ? owner->screen() : screen();
+        if (target == nullptr) {
+            target = QGuiApplication::primaryScreen();
+        }
+        if (target != nullptr) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(target->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+};
+
+} // namespace
+
+MessageAnswer SystemPlatform::showMessage(QWidget* parent, const QString& text,
+                                          MessageStyle style) {
+    const BoxShape shape = shapeOf(style);
+    MessageBox box(shape.icon, kMessageTitle.toString(), breakableRuns(normaliseLineBreaks(text)),
+                   shape.buttons, parent);
+    box.setEscapeButton(shape.escape);
+    const ModalGate::Scope modal(m_modals);
+    box.exec();
+    switch (box.standardButton(box.clickedButton())) {
+    case QMessageBox::Yes:
+        return MessageAnswer::Yes;
+    case QMessageBox::No:
+        return MessageAnswer::No;
+    case QMessageBox::Ok:
+        return MessageAnswer::Ok;
+    default:
+        return MessageAnswer::Cancel;
+    }
+}
+
+std::optional<QColor> SystemPlatform::chooseColour(QWidget* parent) {
+    const ModalGate::Scope modal(m_modals);
+    // Qt's own dialog, which speaks the program's language; the desktop's would not.
+    const QColor colour =
+        QColorDialog::getColor(Qt::black, parent, QString(), QColorDialog::DontUseNativeDialog);
+    if (!colour.isValid()) {
+        return std::nullopt;
+    }
+    return colour;
+}
+
+std::optional<QString> SystemPlatform::chooseFileToOpen(QWidget* parent, const QString& description,
+                                                        const QString& pattern) {
+    const ModalGate::Scope modal(m_modals);
+    const QString file = QFileDialog::getOpenFileName(
+        parent, QString(), QString(),
+        description + QStringLiteral(" (") + pattern + QLatin1Char(')'), nullptr,
+        QFileDialog::HideNameFilterDetails | QFileDialog::DontUseNativeDialog);
+    if (file.isEmpty()) {
+        return std::nullopt;
+    }
+    return file;
+}
+
+int SystemPlatform::runModal(QDialog& dialog) {
+    const ModalGate::Scope modal(m_modals);
+    return dialog.exec();
+}
+
+void SystemPlatform::whenNoModalOpen(QObject* context, std::function<void()> run) {
+    m_modals.whenClosed(context, std::move(run));
+}
+
+} // namespace inkvale

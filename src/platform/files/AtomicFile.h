@@ -1,0 +1,57 @@
+#pragma once
+
+#include "platform/files/Failure.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+namespace inkvale {
+
+/// How the finished file takes its name.
+enum class WriteMode {
+    /// Replaces whatever has the name, and is on the disk before the name points at it, so
+    /// that a crash right after leaves the old file or the new one, never an empty one.
+    ReplaceDurably,
+    /// Replaces whatever has the name, without waiting for the disk: for files that are written
+    /// again anyway (at every start); a reader still never sees a torn file.
+    ReplaceQuickly,
+    /// Takes the name only when it is free, atomically, so that two writers can never both
+    /// believe they own it; fails with Cause::NameTaken otherwise. Durable like
+    /// ReplaceDurably.
+    ClaimNewName,
+    /// Like ReplaceQuickly, but the old file's name is removed just before the complete file
+    /// takes it: some file systems (ext4) push a file's data to the disk when it replaces
+    /// another by rename, and a file that takes a free name is not held up that way. A reader
+    /// may, for an instant, find no file at all; it never finds a torn one. Processes that have
+    /// the old file open or mapped keep it whole.
+    RemoveThenReplace,
+};
+
+/// A run of bytes inside another file: where a payload lies in the program's own executable.
+struct FileRange {
+    QString path;      ///< the file that holds the bytes (e.g. "/proc/self/exe")
+    qint64 offset = 0; ///< where they start
+    qint64 size = 0;   ///< how many there are
+};
+
+/// Writes `bytes` to `path` so that no byte reaches `path` before the whole file is complete:
+/// the bytes go to a temporary file in the same folder, every write and the close are checked,
+/// and only then is it renamed into place. On any failure the temporary file is removed and
+/// whatever was at `path` stays as it was. A replaced file's permissions are kept; a new file
+/// gets the usual permissions for the user's umask.
+[[nodiscard]] Outcome writeFileAtomically(const QString& path, QByteArrayView bytes,
+                                          WriteMode mode = WriteMode::ReplaceDurably);
+
+/// Like writeFileAtomically above, with the bytes taken from `source`. Where the system can, they
+/// are copied inside the kernel and never pass through this process's memory; otherwise they
+/// are read and written in pieces. A source that cannot be opened or is shorter than its range
+/// fails like any write.
+[[nodiscard]] Outcome writeFileAtomically(const QString& path, const FileRange& source,
+                                          WriteMode mode = WriteMode::ReplaceDurably);
+
+/// Reads the whole file at `path`, with the system's reason when it cannot. A file larger than
+/// `maxBytes` fails with Cause::FileTooLarge before anything is read.
+[[nodiscard]] Result<QByteArray> readWholeFile(const QString& path, qint64 maxBytes);
+
+} // namespace inkvale
