@@ -9,6 +9,7 @@
 #include "designer/Twips.h"
 #include "online/HiddenBrowser.h"
 #include "platform/Platform.h"
+#include "platform/ProgramPlaces.h"
 #include "sizedialog/Form3.h"
 
 #include <QGroupBox>
@@ -168,7 +169,9 @@ void Form1::Command1_Click() {
 }
 
 void Form1::Command2_Click() {
-    const QString folder = m_platform.programFolder();
+    // An installed program saves into the user's pictures folder, a portable one beside itself.
+    const std::optional<QString> pictures = ProgramPlaces::ofThisProgram().signatureFolder();
+    const QString folder = pictures.value_or(m_platform.programFolder());
     const SavedSignature saved =
         saveSignature(m_picture1->image(), folder, m_platform.currentDateTime());
     if (!saved.result.ok()) {
@@ -178,7 +181,7 @@ void Form1::Command2_Click() {
                                MessageStyle::Warning);
         return;
     }
-    m_platform.showMessage(this, QStringLiteral("签名图片已保存在当前目录下!名称:") + saved.name,
+    m_platform.showMessage(this, ProgramPlaces::savedMessage(pictures, saved.name),
                            MessageStyle::Information);
 }
 

@@ -90,7 +90,9 @@ public:
     /// one argument. Returns false when the opener could not be started.
     virtual bool openInShell(const QString& target, ShellWindow window) = 0;
 
-    /// The folder that holds the program's executable, without a trailing separator.
+    /// The program's own folder, without a trailing separator: the one that holds its
+    /// executable, or, for a copy installed where it may not write, the folder of the user's
+    /// that stands in for it (see ProgramPlaces).
     [[nodiscard]] virtual QString programFolder() const = 0;
 
     /// The whole payload of the embedded resource of `type` and `id`, read in place (no copy);

@@ -1,6 +1,7 @@
 #include "platform/SystemPlatform.h"
 
 #include "platform/EmbeddedResource.h"
+#include "platform/ProgramPlaces.h"
 #include "platform/VerifiedLibrary.h"
 
 #include <QColorDialog>
@@ -215,7 +216,8 @@ bool SystemPlatform::openInShell(const QString& target, ShellWindow /*window*/) 
 }
 
 QString SystemPlatform::programFolder() const {
-    return QCoreApplication::applicationDirPath();
+    // The executable's folder, unless the package installed it into a read-only one.
+    return ProgramPlaces::ofThisProgram().workFolder();
 }
 
 QByteArrayView SystemPlatform::embeddedResource(const QString& type, int id) const {
