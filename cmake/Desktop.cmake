@@ -52,4 +52,4 @@ set(CPACK_PACKAGE_FILE_NAME inkvale-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROC
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
-include(CPack)
+# include(CPack) comes in cmake/Package.cmake, which adds what the archive carries.

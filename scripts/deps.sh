@@ -1,22 +1,29 @@
-# Shared set-up for scripts/run and scripts/test: makes sure Debian 12's packages
-# that the build and the program need are installed. Sourced, not run.
+# Shared set-up for the scripts: makes sure Debian 12's packages that the build, the program
+# and the tests need are installed. Sourced, not run.
 
-inkvale_packages=(
+# What building and running Inkvale needs (scripts/run, scripts/install).
+inkvale_run_packages=(
     build-essential cmake ninja-build pkg-config ccache
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n qt6-tools-dev qt6-l10n-tools
-    libgl-dev libfontconfig-dev libpng-dev
-    libbenchmark-dev
+    libgl-dev libfontconfig-dev libpng-dev libxcb1-dev
     python3 python3-fonttools python3-brotli unicode-data fontconfig npm
     fonts-noto-cjk fonts-dejavu-core
-    xvfb xauth xdotool python3-xlib imagemagick valgrind bc
-    clang-14 libclang-rt-14-dev util-linux
-    desktop-file-utils appstream libxcb1-dev
+)
+# What making the Debian package and the portable archive adds (scripts/package).
+inkvale_package_packages=(dpkg-dev patchelf xz-utils)
+# What the tests add (scripts/test).
+inkvale_test_packages=(
+    "${inkvale_package_packages[@]}"
+    libbenchmark-dev xvfb xauth xdotool xclip python3-xlib imagemagick valgrind bc
+    clang-14 libclang-rt-14-dev util-linux desktop-file-utils appstream
+    lintian man-db bash-completion dbus-x11
 )
 
+# Installs those of the packages named that are missing (as root), or prints the apt-get line.
 inkvale_install_deps() {
     local missing=()
     local pkg
-    for pkg in "${inkvale_packages[@]}"; do
+    for pkg in "$@"; do
         if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
             # npm may come with a Node.js that was installed another way.
             if [ "$pkg" = npm ] && command -v npm >/dev/null 2>&1; then
@@ -51,3 +58,15 @@ inkvale_cmake_args=()
 if command -v ccache >/dev/null 2>&1; then
     inkvale_cmake_args+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
+
+# Run as root in a checkout that belongs to a user (sudo scripts/run), a script installs the
+# packages as root and does the rest as that user: the build folder, the font cache and the
+# installed fonts are then the user's, not root's.
+inkvale_continue_as_owner() {
+    local owner
+    owner=$(stat -c %U "$root")
+    if [ "$(id -u)" -eq 0 ] && [ "$owner" != root ]; then
+        echo "Going on as $owner, who owns $root"
+        exec runuser -u "$owner" -- "$0" "$@"
+    fi
+}

@@ -34,6 +34,7 @@ private slots:
     void fileName_data();
     void fileName();
     void savesTheCanvasAsABitmap();
+    void installedCopySavesIntoThePicturesFolder();
     void twoSavesInOneSecond();
     void laterSaveWritesANewFile();
     void takenNamesAreSkipped();
@@ -210,6 +211,30 @@ void TestSaving::savesAtTheSameMomentNeverShareAName() {
     for (const QString& name : blueNames) {
         QCOMPARE(QImage(m_folder->filePath(name)).pixelColor(5, 5), QColor(Qt::blue));
     }
+}
+
+void TestSaving::installedCopySavesIntoThePicturesFolder() {
+    const QString pictures = m_folder->filePath(QStringLiteral("图片/Inkvale"));
+    QVERIFY(QDir().mkpath(pictures));
+    m_platform->signatures = pictures;
+    design(QStringLiteral("Ann"));
+
+    QTest::mouseClick(m_form->command2(), Qt::LeftButton);
+    QVERIFY(QFileInfo::exists(QDir(pictures).filePath(QStringLiteral("QM20250101090507.jpg"))));
+    QVERIFY(!QFileInfo::exists(m_folder->filePath(QStringLiteral("QM20250101090507.jpg"))));
+    QCOMPARE(m_platform->messages.size(), 1);
+    QCOMPARE(m_platform->messages.at(0).text,
+             QStringLiteral("签名图片已保存在文件夹“%1”中!名称:QM20250101090507.jpg")
+                 .arg(QDir::toNativeSeparators(pictures)));
+
+    // A pictures folder that has gone is named as the user's own, not as the program's.
+    QVERIFY(QDir(pictures).removeRecursively());
+    m_platform->messages.clear();
+    QTest::mouseClick(m_form->command2(), Qt::LeftButton);
+    QCOMPARE(m_platform->messages.size(), 1);
+    QCOMPARE(m_platform->messages.at(0).text,
+             QStringLiteral("签名图片保存失败!\r\n无法写入文件夹“%1”:文件或文件夹不存在。")
+                 .arg(QDir::toNativeSeparators(pictures)));
 }
 
 void TestSaving::failedSave_data() {

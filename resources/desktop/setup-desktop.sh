@@ -4,7 +4,9 @@
 # (${XDG_DATA_HOME:-~/.local/share}). Nothing outside your home is touched.
 #
 #   setup-desktop.sh            add (again: it replaces what an earlier run added)
-#   setup-desktop.sh --remove   take all of that away again; this folder stays as it is
+#   setup-desktop.sh --remove   take all of that away again, but what other Inkvale folders still
+#                               use (the fonts; the entry when it points at another folder);
+#                               this folder stays as it is
 set -eu
 
 app_id=@INKVALE_APP_ID@
@@ -13,7 +15,25 @@ data_home=${XDG_DATA_HOME:-$HOME/.local/share}
 entry=$data_home/applications/$app_id.desktop
 metainfo=$data_home/metainfo/$app_id.metainfo.xml
 fonts=$data_home/fonts/inkvale
+# The program folders that have set up their desktop, one a line: the fonts stay while any of
+# them is still there.
+copies=$data_home/inkvale-copies
 icon_sizes="@INKVALE_ICON_SIZES@"
+
+# $1 quoted for pasting into a shell.
+quoted() {
+    printf "'%s'" "$(printf '%s' "$1" | sed "s/'/'\\\\''/g")"
+}
+
+# The other copies that are still there, one a line.
+other_copies() {
+    [ -f "$copies" ] || return 0
+    while IFS= read -r folder; do
+        if [ "$folder" != "$here" ] && [ -x "$folder/inkvale" ]; then
+            printf '%s\n' "$folder"
+        fi
+    done <"$copies"
+}
 
 refresh() {
     # Launchers notice the change by themselves; these caches only make it quicker.
@@ -29,20 +49,39 @@ refresh() {
 }
 
 if [ "${1:-}" = --remove ]; then
-    # Only the entry that points at this folder is ours to remove.
-    if [ -f "$entry" ] && ! grep -qxF "TryExec=$here/inkvale" "$entry"; then
-        echo "The launcher entry $entry belongs to another Inkvale folder: left alone." >&2
-        exit 1
+    others=$(other_copies)
+    if [ -n "$others" ]; then
+        printf '%s\n' "$others" >"$copies.tmp.$$" && mv "$copies.tmp.$$" "$copies"
+    else
+        rm -f "$copies"
     fi
-    rm -f "$entry" "$metainfo"
-    for size in $icon_sizes; do
-        rm -f "$data_home/icons/hicolor/${size}x$size/apps/$app_id.png"
-        rmdir "$data_home/icons/hicolor/${size}x$size/apps" "$data_home/icons/hicolor/${size}x$size" \
-            2>/dev/null || true
-    done
-    rm -rf "$fonts"
-    refresh "$data_home/fonts"
-    echo "Removed Inkvale's launcher entry, icons and style fonts."
+    # The launcher entry, icons and metadata are the copy's that the entry points at.
+    if [ -f "$entry" ] && ! grep -qxF "TryExec=$here/inkvale" "$entry"; then
+        echo "The launcher entry belongs to another Inkvale folder: it, its icons and metadata stay."
+    else
+        rm -f "$entry" "$metainfo"
+        for size in $icon_sizes; do
+            rm -f "$data_home/icons/hicolor/${size}x$size/apps/$app_id.png"
+            rmdir "$data_home/icons/hicolor/${size}x$size/apps" "$data_home/icons/hicolor/${size}x$size" \
+                2>/dev/null || true
+        done
+        rmdir "$data_home/metainfo" "$data_home/applications" 2>/dev/null || true
+        echo "Removed Inkvale's launcher entry, icons and metadata."
+        if [ -n "$others" ]; then
+            echo "Another Inkvale folder can add its own again with its setup-desktop.sh:"
+            printf '%s\n' "$others" | while IFS= read -r folder; do
+                echo "    $(quoted "$folder/setup-desktop.sh")"
+            done
+        fi
+    fi
+    if [ -n "$others" ]; then
+        echo "The style fonts stay in $fonts: other Inkvale folders use them."
+    else
+        rm -rf "$fonts"
+        refresh "$data_home/fonts"
+        rmdir "$data_home/fonts" 2>/dev/null || true
+        echo "Removed the style fonts."
+    fi
     echo "This folder ($here) is left as it is: it holds your saved signatures (QM*.jpg)."
     exit 0
 elif [ $# -gt 0 ]; then
@@ -77,5 +116,10 @@ done
 # The program checks at every start that its style fonts are installed for the user.
 cp "$here"/fonts/*.ttf "$fonts"/
 refresh "$fonts"
+{
+    other_copies
+    printf '%s\n' "$here"
+} >"$copies.tmp.$$"
+mv "$copies.tmp.$$" "$copies"
 echo "Inkvale is in your launcher; it runs from $here."
-echo "To remove it from your desktop again: $here/setup-desktop.sh --remove"
+echo "To remove it from your desktop again: $(quoted "$here/setup-desktop.sh") --remove"

@@ -13,6 +13,14 @@ QString shown(const QString& path) {
 
 } // namespace
 
+QString shownFolder(const QString& path) {
+    return shown(path);
+}
+
+QString signatureFolderFailureText(const Outcome& result, const QString& folder) {
+    return QStringLiteral("无法写入文件夹%1:%2。").arg(shown(folder), chineseText(result));
+}
+
 QString folderWriteFailureText(const Outcome& result, const QString& folder) {
     const QString where = shown(folder);
     switch (result.cause) {

@@ -168,17 +168,24 @@ void Form1::Command1_Click() {
 }
 
 void Form1::Command2_Click() {
-    const QString folder = m_platform.programFolder();
+    // An installed program saves into the user's pictures folder, a portable one beside itself.
+    const std::optional<QString> pictures = m_platform.signatureFolder();
+    const QString folder = pictures.value_or(m_platform.programFolder());
     const SavedSignature saved =
         saveSignature(m_picture1->image(), folder, m_platform.currentDateTime());
     if (!saved.result.ok()) {
         m_platform.showMessage(this,
                                QStringLiteral("签名图片保存失败!\r\n") +
-                                   folderWriteFailureText(saved.result, folder),
+                                   (pictures ? signatureFolderFailureText(saved.result, folder)
+                                             : folderWriteFailureText(saved.result, folder)),
                                MessageStyle::Warning);
         return;
     }
-    m_platform.showMessage(this, QStringLiteral("签名图片已保存在当前目录下!名称:") + saved.name,
+    m_platform.showMessage(this,
+                           pictures
+                               ? QStringLiteral("签名图片已保存在文件夹%1中!名称:%2")
+                                     .arg(shownFolder(*pictures), saved.name)
+                               : QStringLiteral("签名图片已保存在当前目录下!名称:") + saved.name,
                            MessageStyle::Information);
 }
 

@@ -15,8 +15,14 @@ class ProgramFiles {
 public:
     virtual ~ProgramFiles() = default;
 
-    /// The folder that holds the program's executable, without a trailing separator.
+    /// The program's own folder, without a trailing separator: the one that holds its
+    /// executable, or, for a copy installed where it may not write, the folder of the user's
+    /// that stands in for it (see ProgramPlaces).
     [[nodiscard]] virtual QString programFolder() const = 0;
+
+    /// The folder an installed copy saves signatures into (the user's pictures folder), created
+    /// when missing; nothing for a portable copy, which saves into programFolder().
+    [[nodiscard]] virtual std::optional<QString> signatureFolder() const = 0;
 
     /// empty when there is none. Valid for as long as the program runs.
     [[nodiscard]] virtual QByteArrayView embeddedResource(const QString& type, int id) const = 0;

@@ -27,6 +27,7 @@ public:
     int runModal(QDialog& dialog) override;
     bool openInShell(const QString& target, ShellWindow window) override;
     [[nodiscard]] QString programFolder() const override;
+    [[nodiscard]] std::optional<QString> signatureFolder() const override;
     [[nodiscard]] QByteArrayView embeddedResource(const QString& type, int id) const override;
     [[nodiscard]] std::optional<FileRange> embeddedResourceFile(const QString& type,
                                                                 int id) const override;

@@ -1,3 +1,4 @@
+#include "platform/ProgramPlaces.h"
 #include "platform/SystemPlatform.h"
 #include "platform/VerifiedLibrary.h"
 #include "platform/files/EmbeddedResource.h"
@@ -14,7 +15,12 @@
 namespace inkvale {
 
 QString SystemPlatform::programFolder() const {
-    return QCoreApplication::applicationDirPath();
+    // The executable's folder, unless the package installed it into a read-only one.
+    return ProgramPlaces::ofThisProgram().workFolder();
+}
+
+std::optional<QString> SystemPlatform::signatureFolder() const {
+    return ProgramPlaces::ofThisProgram().signatureFolder();
 }
 
 QByteArrayView SystemPlatform::embeddedResource(const QString& type, int id) const {

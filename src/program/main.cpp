@@ -3,6 +3,7 @@
 #include "designer/Form1.h"
 #include "platform/InstanceChannel.h"
 #include "platform/ModalFocus.h"
+#include "platform/SessionBus.h"
 #include "platform/SystemPlatform.h"
 #include "platform/WindowActivation.h"
 #include "program/ProgramIcon.h"
@@ -18,6 +19,7 @@
 int main(int argc, char* argv[]) {
     // Read before the application object exists, which takes it from the environment.
     const QByteArray launchId = inkvale::launchFeedbackId();
+    inkvale::declineAutolaunchedSessionBus();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Inkvale"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));

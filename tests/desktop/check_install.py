@@ -126,8 +126,30 @@ def mode_install(args, tmp):
     other = tmp / "other"
     other.mkdir()
     shutil.copy2(folder / "setup-desktop.sh", other)
-    run(other / "setup-desktop.sh", "--remove", env=env, expect=1)
+    run(other / "setup-desktop.sh", "--remove", env=env)
     check(entry.is_file(), "another folder's setup removed this folder's entry")
+
+    # Two copies set up, the one the entry points at removed: the other keeps its fonts and
+    # still starts; then it removes itself, although the entry was not its own.
+    second = tmp / "second copy"
+    run("cmake", "--install", args.build, "--prefix", second, "--strip")
+    run(second / "setup-desktop.sh", env=env)
+    removed = run(second / "setup-desktop.sh", "--remove", env=env).stdout
+    check(str(folder.resolve()) in removed, f"--remove does not name the other copy:\n{removed}")
+    fonts = sorted(p.name for p in (data / "fonts/inkvale").glob("*.ttf"))
+    check(len(fonts) == 15, f"removing one copy took the other's fonts: {fonts}")
+    faces = run("fc-list", ":", "family", env=env).stdout
+    check("Halwen疾风草书" in faces, "fontconfig no longer finds the style fonts")
+    start_briefly([exe], env, folder)
+    run(folder / "setup-desktop.sh", env=env)
+    run(second / "setup-desktop.sh", env=env)
+    run(folder / "setup-desktop.sh", "--remove", env=env)
+    check(desktop_value(entry, "TryExec") == str(second.resolve() / "inkvale"),
+          "a copy removed the entry of another")
+    run(second / "setup-desktop.sh", "--remove", env=env)
+    check(not entry.exists() and not (data / "fonts/inkvale").exists(),
+          "the last copy's removal left its entry or fonts")
+    run(folder / "setup-desktop.sh", env=env)
 
     # A folder whose name the launcher entry could not quote is refused, not half installed.
     odd = tmp / "cost$5"
@@ -160,6 +182,36 @@ def mode_archive(args, tmp):
     check_program_folder(folder, args, args.fonts)
     sections = run("readelf", "-S", "-W", folder / "inkvale").stdout
     check(".symtab" not in sections and ".debug_info" not in sections, "program not stripped")
+    for name in ["inkvale-render", "README.txt", "FONT-LICENSES.txt", "qt.conf"]:
+        check((folder / name).is_file(), f"no {name} in the archive")
+    check("SIL OPEN FONT LICENSE" in (folder / "FONT-LICENSES.txt").read_text("utf-8"),
+          "the fonts' licence text is missing")
+
+    # Every Qt library, for the programs and the plugins alike, resolves inside the folder.
+    inside = str(folder.resolve())
+    objects = [folder / "inkvale", folder / "inkvale-render"] + list((folder / "plugins").rglob("*.so"))
+    for obj in objects:
+        ldd = run("ldd", obj).stdout
+        for line in ldd.splitlines():
+            if "libQt6" in line or "not found" in line:
+                check(inside in line, f"{obj.name}: {line.strip()}")
+    # Started, the loader takes no Qt library from the system, and Qt no plugin.
+    home = tmp / "home"
+    env = dict(os.environ, HOME=str(home), XDG_DATA_HOME=str(home / "data"),
+               XDG_RUNTIME_DIR=str(tmp / "runtime"), QT_QPA_PLATFORM="offscreen",
+               LD_DEBUG="libs", LD_DEBUG_OUTPUT=str(tmp / "ld"))
+    (tmp / "runtime").mkdir(mode=0o700)
+    start_briefly([folder / "inkvale"], env, folder)
+    render = run(folder / "inkvale-render", "--style", "0", "--name", "李娜", "-o", tmp / "r.png",
+                 "--fonts-from-executable", env=env)
+    loaded = [line.split("calling init:")[1].strip()
+              for log in tmp.glob("ld.*") for line in log.read_text().splitlines()
+              if "calling init:" in line]
+    qt = [path for path in loaded if "libQt6" in path or "/plugins/" in path or "qt6" in path]
+    check(any("platforms/libqoffscreen.so" in path for path in qt), f"no platform plugin: {qt}")
+    outside = [path for path in qt if not os.path.realpath(path).startswith(inside)]
+    check(not outside, f"loaded from the system: {outside}")
+    check((tmp / "r.png").is_file(), f"inkvale-render drew nothing: {render.stderr}")
 
 
 def main():

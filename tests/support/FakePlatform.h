@@ -48,6 +48,7 @@ public:
     int runModal(QDialog& dialog) override;
     bool openInShell(const QString& target, ShellWindow window) override;
     [[nodiscard]] QString programFolder() const override { return folder; }
+    [[nodiscard]] std::optional<QString> signatureFolder() const override { return signatures; }
     [[nodiscard]] QByteArrayView embeddedResource(const QString& type, int id) const override;
     [[nodiscard]] std::optional<FileRange> embeddedResourceFile(const QString& type,
                                                                 int id) const override {
@@ -107,6 +108,8 @@ public:
     bool holdFetches = false;
     bool shellSucceeds = true;
     QString folder = QStringLiteral("/tmp/inkvale-fake");
+    /// Where signatures are saved, as an installed copy saves them; none: into `folder`.
+    std::optional<QString> signatures;
     QDateTime clock;
     /// Installed font faces: every style font, unless a test says otherwise.
     QStringList fonts = allStyleFaces();
