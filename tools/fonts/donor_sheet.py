@@ -92,8 +92,8 @@ def candidates(args):
     level1 = [cp for n, cp in tgh if n <= build.TGH_LEVELS[0][1]]
     os.makedirs(args.out, exist_ok=True)
     donors = []
-    for spec in args.donor:
-        ident, _, path = spec.partition('=')
+    for arg in args.donor:
+        ident, _, path = arg.partition("=")
         path, _, index = path.partition('#')
         donors.append((ident, path, int(index or 0)))
     width = PAD * 2 + CELL * (len(COMMON) + len(NAMES)) + CELL // 2
