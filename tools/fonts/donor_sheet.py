@@ -27,6 +27,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, HERE)
 import build  # noqa: E402  (the harmonisation the build itself uses)
+import contact_sheet  # noqa: E402  (the same caption font)
 
 COMMON = '永和明书法王李张'
 NAMES = '喆堃昇彧赟翀垚犇晞玥珺瑄旻璟湉'
@@ -48,12 +49,16 @@ def stroke_thickness(glyphset, names, transform=None):
     return sum(total) / len(total)
 
 
+# (path, index) of the captions' font: set in main() from the fonts folder
+LABEL_FONT = None
+
+
 def label_font(size):
+    """The captions name the source fonts, some in Chinese or Japanese: a CJK sans as
+    contact_sheet.py picks it (the system's, or the style font M=5)."""
     from PIL import ImageFont
-    for path in ('/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf',):
-        if os.path.isfile(path):
-            return ImageFont.truetype(path, size)
-    return ImageFont.load_default()
+    path, index = LABEL_FONT
+    return ImageFont.truetype(path, size, index=index, layout_engine=ImageFont.Layout.BASIC)
 
 
 def row_image(font_bytes, text, caption, width):
@@ -194,6 +199,8 @@ def main():
         import PIL  # noqa: F401
     except ImportError:
         sys.exit('donor_sheet.py: Pillow is missing: apt-get install python3-pil')
+    global LABEL_FONT
+    LABEL_FONT = contact_sheet.label_font_file(args.fonts)
     candidates(args) if args.cmd == 'candidates' else result(args)
 
 
