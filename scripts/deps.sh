@@ -7,7 +7,7 @@ inkvale_run_packages=(
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n qt6-tools-dev qt6-l10n-tools
     libgl-dev libfontconfig-dev libpng-dev libxcb1-dev
     python3 python3-fonttools python3-brotli unicode-data fontconfig npm
-    fonts-noto-cjk fonts-dejavu-core
+    fonts-noto-cjk fonts-hanazono fonts-babelstone-han fonts-dejavu-core
 )
 # What making the Debian package and the portable archive adds (scripts/package).
 inkvale_package_packages=(dpkg-dev patchelf xz-utils)

@@ -104,6 +104,8 @@ private slots:
     void noDisplayWhateverTheEnvironmentSays();
     void progressOnlyOnATerminal();
     void missingFacesAreNamed();
+    void rareCharactersAreTheStylesWhereverTheFontsAre_data();
+    void rareCharactersAreTheStylesWhereverTheFontsAre();
     void badInput_data();
     void badInput();
 
@@ -255,7 +257,12 @@ void TestRenderCli::formatsOpenWithRealReaders() {
     QFETCH(bool, transparent);
 
     const Run run = render(options + QStringList{file, QStringLiteral("--fonts-from-executable")});
-    QCOMPARE(run.err, QString());
+    // Nothing but the notes on the Latin styles of a sheet, which draw no Chinese of their own.
+    for (const QString& line : run.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        QVERIFY2(line.contains(QStringLiteral(") lacks ")) &&
+                     line.endsWith(QStringLiteral(", drawn in Noto Serif CJK SC")),
+                 qPrintable(line));
+    }
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(listing(m_work->path()), QStringList{file});
 
@@ -602,6 +609,71 @@ void TestRenderCli::missingFacesAreNamed() {
                   QStringLiteral("s.png")});
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.err.count(QStringLiteral("warning: the font")), kStyleCount);
+}
+
+void TestRenderCli::rareCharactersAreTheStylesWhereverTheFontsAre_data() {
+    QTest::addColumn<QString>("style");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("note"); // what standard error says of the name; empty: nothing
+
+    // Characters of the third level of the common-use table, which names draw on.
+    QTest::newRow("brush, a borrowed character")
+        << "疾风草书"
+        << "王喆"
+        << "style 12 (疾风草书) draws 喆 with glyphs borrowed from";
+    QTest::newRow("heavy sans, two borrowed") << "方正喵呜体"
+                                              << "林晞 垚"
+                                              << "style 3 (方正喵呜体) draws 晞 垚 with glyphs";
+    QTest::newRow("regular script, all its own") << "Ostrid手写字体"
+                                                 << "张彧 玥"
+                                                 << "";
+    QTest::newRow("Latin style, Chinese in the fixed chain")
+        << "Blazed"
+        << "晞 Ann"
+        << "style 8 (Blazed) lacks 晞, drawn in Noto Serif CJK SC";
+}
+
+void TestRenderCli::rareCharactersAreTheStylesWhereverTheFontsAre() {
+    QFETCH(QString, style);
+    QFETCH(QString, name);
+    QFETCH(QString, note);
+    const QStringList common{QStringLiteral("--style"), style, QStringLiteral("--name"), name};
+
+    // The fonts carried inside the program, nothing installed.
+    const Run carried =
+        render(common + QStringList{QStringLiteral("-o"), QStringLiteral("carried.png"),
+                                    QStringLiteral("--fonts-from-executable")});
+    QCOMPARE(carried.exitCode, 0);
+    if (note.isEmpty()) {
+        QCOMPARE(carried.err, QString());
+    } else {
+        QVERIFY2(carried.err.startsWith(QStringLiteral("inkvale-render: note: ") + note),
+                 qPrintable(carried.err));
+    }
+
+    // The same fonts installed in the user's own font folder, as scripts/run installs them.
+    const QString dataHome = path(QStringLiteral("data"));
+    const QString cacheHome = path(QStringLiteral("cache"));
+    QVERIFY(QDir().mkpath(dataHome + QStringLiteral("/fonts/inkvale")));
+    for (const QString& file : QDir(kFontsDir).entryList({QStringLiteral("*.ttf")})) {
+        QVERIFY(QFile::copy(QDir(kFontsDir).filePath(file),
+                            dataHome + QStringLiteral("/fonts/inkvale/") + file));
+    }
+    const auto userFonts = [&](QProcessEnvironment& environment) {
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), cacheHome);
+    };
+    const Run installed = render(
+        common + QStringList{QStringLiteral("-o"), QStringLiteral("installed.png")}, userFonts);
+    QCOMPARE(installed.exitCode, 0);
+    QCOMPARE(installed.err, carried.err);
+
+    const auto bytesOf = [this](const QString& file) {
+        QFile read(path(file));
+        return read.open(QIODevice::ReadOnly) ? read.readAll() : QByteArray();
+    };
+    QVERIFY(!bytesOf(QStringLiteral("carried.png")).isEmpty());
+    QCOMPARE(bytesOf(QStringLiteral("installed.png")), bytesOf(QStringLiteral("carried.png")));
 }
 
 void TestRenderCli::badInput_data() {

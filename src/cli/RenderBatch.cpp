@@ -113,6 +113,11 @@ int runBatch(const RenderRequest& request, SignatureDrawer& drawer, Reporter& re
             if (!problems.at(posted).isEmpty()) {
                 writers.settle(posted, {problems.at(posted), {}});
             } else {
+                for (const QString& note : drawer.notes(list.names.at(posted))) {
+                    reporter.say(QStringLiteral("note: line %1, the name %2: %3")
+                                     .arg(list.lines.at(posted))
+                                     .arg(quotedName(list.names.at(posted)), note));
+                }
                 DrawnSignature drawn =
                     drawer.draw(list.names.at(posted), folder.filePath(files.at(posted)));
                 if (drawn.problem.isEmpty()) {

@@ -41,6 +41,9 @@ int reportWrite(const Outcome& outcome, const QString& path, const Reporter& rep
 
 /// The single signature of -o.
 int single(const RenderRequest& request, SignatureDrawer& drawer, const Reporter& reporter) {
+    for (const QString& note : drawer.notes(request.name)) {
+        reporter.say(QStringLiteral("note: ") + note);
+    }
     const DrawnSignature drawn = drawer.draw(request.name, request.output);
     if (!drawn.problem.isEmpty()) {
         return reporter.fail(
@@ -51,6 +54,12 @@ int single(const RenderRequest& request, SignatureDrawer& drawer, const Reporter
 
 /// The contact sheet of --sheet.
 int sheet(const RenderRequest& request, SignatureRenderer& renderer, const Reporter& reporter) {
+    for (int slot = 0; slot < kStyleCount; ++slot) {
+        const GlyphOriginFinder origins(styleSlot(slot).faceName.toString());
+        for (const QString& note : glyphNotes(slot, origins.of(request.name))) {
+            reporter.say(QStringLiteral("note: ") + note);
+        }
+    }
     const QString& path = request.output;
     Outcome outcome;
     if (QFileInfo(path).isDir()) {
@@ -70,6 +79,45 @@ int sheet(const RenderRequest& request, SignatureRenderer& renderer, const Repor
 }
 
 } // namespace
+
+namespace {
+
+/// "王 喆": the characters apart, so that each can be read.
+QString apart(const QString& characters) {
+    QStringList each;
+    for (const char32_t c : characters.toUcs4()) {
+        each.append(QString::fromUcs4(&c, 1));
+    }
+    return each.join(QLatin1Char(' '));
+}
+
+} // namespace
+
+QStringList glyphNotes(int slot, const GlyphOrigins& origins) {
+    const QString style =
+        QStringLiteral("style %1 (%2)").arg(slot).arg(styleSlot(slot).caption.toString());
+    QStringList notes;
+    for (auto donor = origins.fromDonor.begin(); donor != origins.fromDonor.end(); ++donor) {
+        notes.append(QStringLiteral("%1 draws %2 with glyphs borrowed from %3")
+                         .arg(style, apart(donor.value()), donor.key()));
+    }
+    for (auto face = origins.fromChain.begin(); face != origins.fromChain.end(); ++face) {
+        notes.append(
+            QStringLiteral("%1 lacks %2, drawn in %3").arg(style, apart(face.value()), face.key()));
+    }
+    if (!origins.undrawn.isEmpty()) {
+        notes.append(QStringLiteral("no font of %1 draws %2").arg(style, apart(origins.undrawn)));
+    }
+    return notes;
+}
+
+QStringList SignatureDrawer::notes(const QString& name) {
+    if (!m_origins) {
+        m_origins =
+            std::make_unique<GlyphOriginFinder>(styleSlot(m_request.slot).faceName.toString());
+    }
+    return glyphNotes(m_request.slot, m_origins->of(name));
+}
 
 DrawnSignature SignatureDrawer::draw(const QString& name, const QString& path) {
     if (QFileInfo(path).isDir()) {

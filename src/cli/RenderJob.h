@@ -2,12 +2,14 @@
 
 #include "cli/RenderOptions.h"
 #include "core/EmbeddedFonts.h"
+#include "core/FaceChain.h"
 #include "platform/files/AtomicFile.h"
 
 #include <QImage>
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 namespace inkvale {
 
@@ -38,11 +40,20 @@ public:
     /// as it asks; the write is left to the caller.
     [[nodiscard]] DrawnSignature draw(const QString& name, const QString& path);
 
+    /// What to tell the user about the characters of `name` that the style does not draw in
+    /// its own hand: those borrowed from a donor font, those drawn by a later face of the
+    /// style's chain, those nothing draws. Empty when the style draws all of them itself.
+    [[nodiscard]] QStringList notes(const QString& name);
+
 private:
     const RenderRequest& m_request;
     SignatureRenderer& m_renderer;
+    std::unique_ptr<GlyphOriginFinder> m_origins; ///< made when first asked
     QImage m_blank; ///< the blank canvas trimming measures ink against, once drawn
 };
+
+/// The notes for the characters of a name in style `slot` that `origins` tells of, one a line.
+[[nodiscard]] QStringList glyphNotes(int slot, const GlyphOrigins& origins);
 
 /// Carries out a checked request: the fonts, the background, then one signature, a batch or a
 /// contact sheet. Returns the exit status; every failure has been reported through `reporter`.

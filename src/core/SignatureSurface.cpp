@@ -1,5 +1,6 @@
 #include "core/SignatureSurface.h"
 
+#include "core/FaceChain.h"
 #include "core/Twips.h"
 
 #include <QFontMetricsF>
@@ -28,6 +29,9 @@ SignatureSurface::~SignatureSurface() = default;
 
 QFont SignatureSurface::font() const {
     QFont f(m_fontName);
+    // A style's characters come from its own face and a fixed chain after it, never from
+    // whatever face the system would pick.
+    f.setFamilies(faceChain(m_fontName));
     f.setPointSizeF(static_cast<qreal>(m_fontSize));
     f.setWeight(QFont::Normal);
     f.setItalic(false);

@@ -34,8 +34,10 @@ import importlib
 import io
 import json
 import logging
+import math
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import tarfile
@@ -46,6 +48,7 @@ import unicodedata
 HERE = os.path.dirname(os.path.abspath(__file__))
 MANIFEST = os.path.join(HERE, 'manifest.json')
 UNIHAN_VARIANTS = '/usr/share/unicode/Unihan_Variants.txt.bz2'
+UNIHAN_MAPPINGS = '/usr/share/unicode/Unihan_OtherMappings.txt.bz2'
 FETCH_HINT = 'run tools/fonts/fetch.sh first'
 
 SURNAMES = ('王李张刘陈杨黄赵吴周徐孙马朱胡郭何高林罗郑梁谢宋唐许韩冯邓曹彭曾肖田董'
@@ -53,6 +56,15 @@ SURNAMES = ('王李张刘陈杨黄赵吴周徐孙马朱胡郭何高林罗郑梁�
 LATIN_LETTERS = 'ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz'
 MIN_LEVEL1 = 3300
 KNOWN_TRANSFORMS = {'merge', 'alias-traditional'}
+KINDS = ('brush', 'running', 'regular', 'heavy-sans', 'rounded', 'serif', 'sans')
+# Sizes of the three levels of the Table of General Standard Chinese Characters
+# (通用规范汉字表, 2013): numbers 1-3500, 3501-6500 and 6501-8105 in Unihan's kTGH.
+TGH_LEVELS = ((1, 3500), (3501, 6500), (6501, 8105))
+DONOR_TABLE_TAG = 'Ikvd'
+DONOR_TABLE_VERSION = 1
+# Common characters whose ink boxes set a donor's scale and position: the first
+# HARMONY_SAMPLE level-1 characters (kTGH order) that both the style and the donor draw.
+HARMONY_SAMPLE = 600
 
 # Name records written for licences whose source font carries none (IDs 13 and 14).
 LICENCE_RECORDS = {
@@ -114,6 +126,25 @@ def gb2312_all():
     return gb2312_hanzi(0xF7)
 
 
+def tgh_numbered():
+    """[(number, code point)] of the 8,105 characters of the 通用规范汉字表 in the table's
+    own order (Unihan kTGH, '2013:NNNN'); the number gives the level (TGH_LEVELS)."""
+    out = []
+    with bz2.open(UNIHAN_MAPPINGS, 'rt', encoding='utf-8') as f:
+        for line in f:
+            if '\tkTGH\t' in line and not line.startswith('#'):
+                cp, _, value = line.rstrip('\n').split('\t')
+                out.append((int(value.split(':')[1]), int(cp[2:], 16)))
+    out.sort()
+    if [n for n, _ in out] != list(range(1, TGH_LEVELS[-1][1] + 1)):
+        raise BuildError(f'{UNIHAN_MAPPINGS}: kTGH does not number 1..{TGH_LEVELS[-1][1]} once each')
+    return out
+
+
+def tgh_level(number):
+    return next(level for level, (lo, hi) in enumerate(TGH_LEVELS, 1) if lo <= number <= hi)
+
+
 # ----------------------------------------------------------------------------- manifest
 
 def load_manifest():
@@ -137,7 +168,26 @@ def load_manifest():
             raise BuildError(f"M={e['m']}: ttc_index must be a number")
         if e['original']['licence'] not in LICENCE_RECORDS:
             raise BuildError(f"M={e['m']}: unknown licence {e['original']['licence']}")
+        if e['script'] == 'chinese':
+            c = e.get('complete')
+            if not c or c.get('kind') not in KINDS or not c.get('donors'):
+                raise BuildError(f"M={e['m']}: a Chinese style needs \"complete\": kind and donors")
+            unknown = [d for d in c['donors'] if d not in data.get('donors', {})]
+            if unknown or len(set(c['donors'])) != len(c['donors']):
+                raise BuildError(f"M={e['m']}: donors {c['donors']} name unknown or repeated donors")
+    for ident, d in data.get('donors', {}).items():
+        d['id'] = ident
+        if d['kind'] not in KINDS or d['original']['licence'] not in LICENCE_RECORDS:
+            raise BuildError(f'donor {ident}: unknown kind or licence')
+        if len(d['files']) != 1 or not d['original'].get('credit', '').isascii():
+            raise BuildError(f'donor {ident}: needs exactly one file and an ASCII credit')
     return raw, data
+
+
+def used_donors(data):
+    """The donors that some style draws from, in manifest order."""
+    wanted = {d for e in data['fonts'] for d in e.get('complete', {}).get('donors', [])}
+    return [d for ident, d in data.get('donors', {}).items() if ident in wanted]
 
 
 def keep_codepoints(data):
@@ -156,6 +206,7 @@ def cache_key(manifest_raw):
     h.update(b'fonttools\0' + fontTools.version.encode())
     h.update(b'python\0' + sys.version.split()[0].encode())  # unicodedata's version
     h.update(b'unihan\0' + sha256_file(UNIHAN_VARIANTS).encode())
+    h.update(b'unihan-tgh\0' + sha256_file(UNIHAN_MAPPINGS).encode())
     return h.hexdigest()[:24]
 
 
@@ -168,7 +219,7 @@ def source_path(entry):
 def check_sources(data):
     """Every archive is present with the pinned sha256, or a clear error says what to do."""
     seen, missing, wrong = set(), [], []
-    for e in data['fonts']:
+    for e in data['fonts'] + used_donors(data):
         src = e['source']
         if src['archive'] in seen:
             continue
@@ -182,6 +233,10 @@ def check_sources(data):
         lines = [f'  missing: {p}' for p in missing] + [f'  sha256 mismatch: {p}' for p in wrong]
         raise BuildError('font sources are missing or do not match their pinned sha256:\n' + '\n'.join(lines) +
                          f'\n{FETCH_HINT} (bash tools/fonts/fetch.sh)')
+
+
+def label(entry):
+    return f"M={entry['m']}" if 'm' in entry else f"donor {entry['id']}"
 
 
 def read_members(entry):
@@ -208,10 +263,10 @@ def read_members(entry):
                 if m.isfile() and wanted(m.name):
                     found[m.name] = tar.extractfile(m).read()
     else:
-        raise BuildError(f"M={entry['m']}: unknown source kind {src['kind']}")
+        raise BuildError(f"{label(entry)}: unknown source kind {src['kind']}")
     for p in patterns:
         if not any(fnmatch.fnmatchcase(n, p) for n in found):
-            raise BuildError(f"M={entry['m']}: nothing in {src['archive']} matches {p}")
+            raise BuildError(f"{label(entry)}: nothing in {src['archive']} matches {p}")
     return dict(sorted(found.items()))
 
 
@@ -378,25 +433,269 @@ def rename(font, entry):
         top.FullName = ps.split('-')[0]
 
 
+# ----------------------------------------------------------------------------- completion
+
+def extract_donors(donors, dest):
+    """Write each donor's font file to dest/<id>.<ext>, reading every archive once.
+    Returns {donor id: path}."""
+    by_archive = {}
+    for d in donors:
+        by_archive.setdefault(d['source']['archive'], []).append(d)
+    paths = {}
+    for archive in sorted(by_archive):
+        group = by_archive[archive]
+        merged = dict(group[0], files=sorted({p for d in group for p in d['files']}))
+        members = read_members(merged)
+        for d in group:
+            names = [n for n in members if fnmatch.fnmatchcase(n, d['files'][0])]
+            if len(names) != 1:
+                raise BuildError(f"{label(d)}: {len(names)} files match {d['files'][0]}")
+            path = os.path.join(dest, d['id'] + os.path.splitext(names[0])[1])
+            with open(path, 'wb') as f:
+                f.write(members[names[0]])
+            paths[d['id']] = path
+    return paths
+
+
+def ink_box(glyphset, name):
+    from fontTools.pens.boundsPen import BoundsPen
+    pen = BoundsPen(glyphset)
+    glyphset[name].draw(pen)
+    return pen.bounds
+
+
+def ink_stats(font, cmap, cps):
+    """Mean ink box of the glyphs of cps: width, height, centre (x from the middle of the
+    advance, y from the baseline), and the median advance."""
+    gs = font.getGlyphSet()
+    hmtx = font['hmtx']
+    rows = []
+    for cp in cps:
+        box = ink_box(gs, cmap[cp])
+        if box is None:
+            continue
+        x0, y0, x1, y1 = box
+        adv = hmtx[cmap[cp]][0]
+        rows.append((x1 - x0, y1 - y0, (x0 + x1 - adv) / 2, (y0 + y1) / 2, adv))
+    if not rows:
+        raise BuildError('no common characters to measure a donor against')
+    n = len(rows)
+    mean = [sum(r[i] for r in rows) / n for i in range(4)]
+    return dict(w=mean[0], h=mean[1], cx=mean[2], cy=mean[3],
+                adv=sorted(r[4] for r in rows)[n // 2], n=n)
+
+
+def harmony(own, donor, skew):
+    """Scale, shift and skew that put a donor's mean ink box on the style's: the style's
+    box width is measured upright (its slant taken out), each scale stays within 25 % of
+    their geometric mean (a condensed style gets condensed donor glyphs, none squashed
+    further), and the donor is slanted like the style. Returns the scales, the skew and the
+    two boxes' centres and the style's advance, as transform_for takes them."""
+    k = math.tan(math.radians(skew))
+    sx = max(own['w'] - abs(k) * own['h'], 1) / donor['w']
+    sy = own['h'] / donor['h']
+    s = math.sqrt(sx * sy)
+    sx, sy = min(max(sx, s / 1.25), s * 1.25), min(max(sy, s / 1.25), s * 1.25)
+    return dict(sx=sx, sy=sy, k=k, adv=own['adv'], ocx=own['cx'], ocy=own['cy'],
+                dcx=donor['cx'], dcy=donor['cy'])
+
+
+def transform_for(h, donor_advance):
+    """The affine map (TransformPen order) of one donor glyph with the given advance."""
+    sx, sy, k = h['sx'], h['sy'], h['k']
+    dx = h['adv'] / 2 + h['ocx'] - sx * (donor_advance / 2 + h['dcx']) - k * sy * h['dcy']
+    dy = h['ocy'] - sy * h['dcy']
+    return (sx, 0, k * sy, sy, dx, dy)
+
+
+def donor_glyph(glyphset, name, transform, cubic):
+    """A TrueType glyph drawn from a donor glyph through transform (cubic outlines are
+    turned into quadratic ones, and their direction into TrueType's)."""
+    from fontTools.pens.ttGlyphPen import TTGlyphPen
+    from fontTools.pens.transformPen import TransformPen
+    from fontTools.pens.cu2quPen import Cu2QuPen
+    pen = TTGlyphPen(None)
+    target = TransformPen(pen, transform)
+    if cubic:
+        target = Cu2QuPen(target, max_err=1.0, reverse_direction=True)
+    glyphset[name].draw(target)
+    glyph = pen.glyph()
+    glyph.coordinates.toInt()
+    return glyph
+
+
+def map_codepoints(font, mapping):
+    """Add {code point: glyph name} to every Unicode subtable that can hold it, with a
+    format-12 subtable when a code point lies beyond the BMP."""
+    from fontTools.ttLib.tables._c_m_a_p import CmapSubtable
+    cmap = font['cmap']
+    if any(cp > 0xFFFF for cp in mapping) and not any(
+            t.format == 12 and t.isUnicode() for t in cmap.tables):
+        full = CmapSubtable.newSubtable(12)
+        full.platformID, full.platEncID, full.language = 3, 10, 0
+        full.cmap = dict(font.getBestCmap())
+        cmap.tables.append(full)
+        cmap.tables.sort(key=lambda t: (t.platformID, t.platEncID, t.language, t.format))
+    for table in unicode_subtables(font):
+        table.cmap.update({c: g for c, g in mapping.items() if table.format == 12 or c <= 0xFFFF})
+
+
+def donor_table(own_glyphs, records):
+    """The Ikvd table (layout in docs/fonts.md): which code points came from which donor."""
+    out = struct.pack('>HHHH', DONOR_TABLE_VERSION, len(records), own_glyphs, 0)
+    for family, kind, source, cps in records:
+        ranges = []
+        for cp in sorted(cps):
+            if ranges and ranges[-1][1] == cp - 1:
+                ranges[-1][1] = cp
+            else:
+                ranges.append([cp, cp])
+        for text in (family, kind, source):
+            b = text.encode('utf-8')
+            out += struct.pack('>H', len(b)) + b
+        out += struct.pack('>I', len(ranges))
+        out += b''.join(struct.pack('>II', a, b) for a, b in ranges)
+    return out
+
+
+def read_donor_table(data):
+    """[(family, kind, source, [code points])] from an Ikvd table, and the own glyph count."""
+    version, count, own, _ = struct.unpack_from('>HHHH', data, 0)
+    if version != DONOR_TABLE_VERSION:
+        raise ValueError(f'Ikvd version {version}')
+    pos, records = 8, []
+    for _ in range(count):
+        texts = []
+        for _ in range(3):
+            (n,) = struct.unpack_from('>H', data, pos)
+            texts.append(data[pos + 2:pos + 2 + n].decode('utf-8'))
+            pos += 2 + n
+        (nranges,) = struct.unpack_from('>I', data, pos)
+        pos += 4
+        cps = []
+        for _ in range(nranges):
+            a, b = struct.unpack_from('>II', data, pos)
+            cps.extend(range(a, b + 1))
+            pos += 8
+        records.append((*texts, cps))
+    if pos != len(data):
+        raise ValueError('Ikvd has trailing bytes')
+    return own, records
+
+
+def donor_source_text(d):
+    s = d['source']
+    return f"{s['kind']} {s['package']}={s['version']} {os.path.basename(d['files'][0])}"
+
+
+def complete(font, entry, donors, donor_paths, tgh):
+    """Give the style a glyph for every kTGH character it does not draw, from its donors in
+    order, harmonised with its own glyphs. Returns [(donor, [code points])]."""
+    from fontTools.ttLib import TTFont, newTable
+    from fontTools.misc.roundTools import otRound as otround
+    best = font.getBestCmap()
+    inked = inked_glyphs(font, set(best.values()))
+    drawn = {c: g for c, g in best.items() if g in inked}
+    missing = [cp for _, cp in tgh if cp not in drawn]
+    common = [cp for n, cp in tgh if n <= TGH_LEVELS[0][1] and cp in drawn]
+    skew = entry['complete'].get('skew_deg', 0)
+    glyf, hmtx = font['glyf'], font['hmtx']
+    vmtx = font['vmtx'] if 'vmtx' in font else None
+    order = list(font.getGlyphOrder())
+    own_glyphs = len(order)
+    own_gs = font.getGlyphSet()
+    if vmtx is not None:  # the vertical origin: top side bearing + top of the ink
+        tops = sorted(vmtx[best[cp]][1] + ink_box(own_gs, best[cp])[3] for cp in common[:HARMONY_SAMPLE])
+        v_adv, v_origin = sorted(vmtx[best[cp]][0] for cp in common[:HARMONY_SAMPLE])[len(tops) // 2], tops[len(tops) // 2]
+    used, mapping = [], {}
+    for ident in entry['complete']['donors']:
+        if not missing:
+            break
+        d = donors[ident]
+        dfont = TTFont(donor_paths[ident], fontNumber=d.get('ttc_index', 0), lazy=True)
+        dcmap = dfont.getBestCmap()
+        dinked = inked_glyphs(dfont, {dcmap[cp] for cp in set(missing) | set(common) if cp in dcmap})
+        take = [cp for cp in missing if dcmap.get(cp) in dinked]
+        if not take:
+            continue
+        sample = [cp for cp in common if dcmap.get(cp) in dinked][:HARMONY_SAMPLE]
+        h = harmony(ink_stats(font, best, sample), ink_stats(dfont, dcmap, sample), skew)
+        dgs = dfont.getGlyphSet()
+        cubic = 'glyf' not in dfont
+        for cp in take:
+            dname = dcmap[cp]
+            glyph = donor_glyph(dgs, dname, transform_for(h, dfont['hmtx'][dname][0]), cubic)
+            name = f'ikvd{cp:05X}'
+            glyph.recalcBounds(glyf)
+            glyf.glyphs[name] = glyph
+            hmtx.metrics[name] = (otround(h['adv']), glyph.xMin)
+            if vmtx is not None:
+                vmtx.metrics[name] = (v_adv, otround(v_origin - glyph.yMax))
+            order.append(name)
+            mapping[cp] = name
+        used.append((d, take))
+        taken = set(take)
+        missing = [cp for cp in missing if cp not in taken]
+        dfont.close()
+    font.setGlyphOrder(order)
+    glyf.setGlyphOrder(order)
+    map_codepoints(font, mapping)
+    table = newTable(DONOR_TABLE_TAG)
+    table.data = donor_table(own_glyphs, [(d['original']['name'], d['kind'], donor_source_text(d), cps)
+                                          for d, cps in used])
+    font[DONOR_TABLE_TAG] = table
+    return used
+
+
+def credit_donors(font, entry, used):
+    """Credit every donor in the copyright (0) and licence (13, 14) records."""
+    if not used:
+        return
+    name = font['name']
+    credits = [f"Glyphs for {len(cps)} characters: {d['original']['credit']}" for d, cps in used]
+    licences = {d['original']['licence'] for d, _ in used}
+    note = ' '.join(f'{c}.' for c in credits)
+    if 'OFL-1.1' in licences:
+        if entry['original']['licence'] == 'OFL-1.1':
+            note += ' These glyphs are also licensed under the SIL Open Font License, Version 1.1.'
+        else:
+            note += (' Those glyphs are licensed under the SIL Open Font License, Version 1.1, '
+                     'and so is this font as a whole (https://openfontlicense.org).')
+    for rec in name.names:
+        if rec.nameID == 0:
+            rec.string = rec.toUnicode() + ' ' + ' '.join(f'{c}.' for c in credits)
+        elif rec.nameID == 13:
+            rec.string = rec.toUnicode() + ' ' + note
+    if 'OFL-1.1' in licences and name.getDebugName(14) in (None, ''):
+        name.setName(LICENCE_RECORDS['OFL-1.1'][1], 14, 3, 1, 0x409)
+
+
 # ----------------------------------------------------------------------------- checks
 
-def coverage(font):
+def coverage(font, tgh):
     best = font.getBestCmap()
     inked = inked_glyphs(font, set(best.values()))
     drawn = {c for c, g in best.items() if g in inked}
     count = lambda chars: sum(1 for ch in chars if ord(ch) in drawn)
+    levels = [0, 0, 0]
+    for n, cp in tgh:
+        levels[tgh_level(n) - 1] += cp in drawn
     return dict(l1=count(gb2312_level1()), gb2312=count(gb2312_all()),
                 surnames=count(SURNAMES), letters=count(LATIN_LETTERS),
                 missing_surnames=''.join(ch for ch in SURNAMES if ord(ch) not in drawn),
+                tgh=levels, tgh_missing=[cp for _, cp in tgh if cp not in drawn],
                 glyphs=font['maxp'].numGlyphs)
 
 
-def check_font(path, entry):
+def check_font(path, entry, tgh):
     from fontTools.ttLib import TTFont
     font = TTFont(path)
-    cov = coverage(font)
+    cov = coverage(font, tgh)
     problems = []
     if entry['script'] == 'chinese':
+        if cov['tgh_missing']:
+            shown = ''.join(chr(c) for c in cov['tgh_missing'][:20])
+            problems.append(f"{len(cov['tgh_missing'])} kTGH characters not drawn ({shown}...)")
         if cov['missing_surnames']:
             problems.append(f"surnames not drawn: {cov['missing_surnames']}")
         if cov['l1'] < MIN_LEVEL1:
@@ -421,29 +720,36 @@ def check_font(path, entry):
 
 # ----------------------------------------------------------------------------- build
 
-def build_one(entry, keep, dest):
+def build_one(entry, keep, dest, donors, donor_paths):
     t0 = time.monotonic()
+    tgh = tgh_numbered()
     font = load_font(entry)
     notes = []
     if 'alias-traditional' in entry['transforms']:
         notes.append(f'{alias_traditional(font)} traditional aliases')
     notes.append(f'{unmap_blank(font)} blank mappings removed')
     subset(font, keep)
+    used = complete(font, entry, donors, donor_paths, tgh) if 'complete' in entry else []
     rename(font, entry)
+    credit_donors(font, entry, used)
     path = os.path.join(dest, f"{entry['m']}.ttf")
     font.save(path, reorderTables=True)
-    cov = check_font(path, entry)
+    cov = check_font(path, entry, tgh)
+    cov['donated'] = ' '.join(f"{d['id']}={len(cps)}" for d, cps in used)
     cov['notes'] = ', '.join(notes)
     cov['seconds'] = time.monotonic() - t0
     return entry['m'], cov
 
 
 def write_report(dest, data, results):
-    lines = ['m\tfamily\tsize\tglyphs\tl1\tgb2312\tsurnames\tletters\tnotes']
+    lines = ['m\tfamily\tsize\tglyphs\tl1\tgb2312\tsurnames\tletters\t'
+             'tgh1\ttgh2\ttgh3\ttgh\tdonated\tnotes']
     for e in data['fonts']:
         r = results[e['m']]
+        t = r['tgh']
         lines.append(f"{e['m']}\t{e['family']}\t{r['size']}\t{r['glyphs']}\t{r['l1']}\t"
-                     f"{r['gb2312']}\t{r['surnames']}\t{r['letters']}\t{r['notes']}")
+                     f"{r['gb2312']}\t{r['surnames']}\t{r['letters']}\t{t[0]}\t{t[1]}\t{t[2]}\t"
+                     f"{sum(t)}\t{r['donated'] or '-'}\t{r['notes']}")
     with open(os.path.join(dest, 'report.tsv'), 'w', encoding='utf-8') as f:
         f.write('\n'.join(lines) + '\n')
 
@@ -477,18 +783,13 @@ def build_all(data, target, jobs):
         order = sorted(data['fonts'],
                        key=lambda e: ('merge' not in e['transforms'], e['script'] != 'chinese', e['m']))
         results = {}
-        with concurrent.futures.ProcessPoolExecutor(max_workers=jobs) as pool:
-            futures = [pool.submit(build_one, e, keep, tmp) for e in order]
-            try:
-                for fut in concurrent.futures.as_completed(futures):
-                    m, cov = fut.result()
-                    results[m] = cov
-                    print(f"  built {m:2}.ttf  {cov['size'] / 1e6:5.2f} MB  {cov['seconds']:5.1f} s",
-                          flush=True)
-            except BaseException:
-                for fut in futures:
-                    fut.cancel()
-                raise
+        donors = {d['id']: d for d in used_donors(data)}
+        donor_dir = tempfile.mkdtemp(prefix='.donors-', dir=os.path.dirname(target))
+        try:
+            donor_paths = extract_donors(list(donors.values()), donor_dir)
+            build_each(order, keep, tmp, donors, donor_paths, jobs, results)
+        finally:
+            shutil.rmtree(donor_dir, ignore_errors=True)
         write_report(tmp, data, results)
         write_sums(tmp)
         if os.path.isdir(target):
@@ -499,6 +800,21 @@ def build_all(data, target, jobs):
         raise
 
 
+def build_each(order, keep, tmp, donors, donor_paths, jobs, results):
+    with concurrent.futures.ProcessPoolExecutor(max_workers=jobs) as pool:
+        futures = [pool.submit(build_one, e, keep, tmp, donors, donor_paths) for e in order]
+        try:
+            for fut in concurrent.futures.as_completed(futures):
+                m, cov = fut.result()
+                results[m] = cov
+                print(f"  built {m:2}.ttf  {cov['size'] / 1e6:5.2f} MB  {cov['seconds']:5.1f} s",
+                      flush=True)
+        except BaseException:
+            for fut in futures:
+                fut.cancel()
+            raise
+
+
 def prune_cache(keep_dir, keep=3):
     """Keep the `keep` most recently used builds; drop stale half-finished ones."""
     root = os.path.dirname(keep_dir)
@@ -506,7 +822,7 @@ def prune_cache(keep_dir, keep=3):
     builds = []
     for name in os.listdir(root):
         path = os.path.join(root, name)
-        if name.startswith('.building-'):
+        if name.startswith(('.building-', '.donors-')):
             if now - os.path.getmtime(path) > 6 * 3600:
                 shutil.rmtree(path, ignore_errors=True)
         elif path != keep_dir and os.path.isfile(os.path.join(path, 'SHA256SUMS')):

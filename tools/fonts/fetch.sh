@@ -30,7 +30,8 @@ ensure_tools() {
     local missing=()
     /usr/bin/python3 -c 'import fontTools' 2>/dev/null || missing+=(python3-fonttools)
     /usr/bin/python3 -c 'import brotli' 2>/dev/null || missing+=(python3-brotli)
-    [ -f /usr/share/unicode/Unihan_Variants.txt.bz2 ] || missing+=(unicode-data)
+    [ -f /usr/share/unicode/Unihan_Variants.txt.bz2 ] && [ -f /usr/share/unicode/Unihan_OtherMappings.txt.bz2 ] ||
+        missing+=(unicode-data)
     command -v fc-scan >/dev/null 2>&1 || missing+=(fontconfig)
     command -v npm >/dev/null 2>&1 || missing+=(npm)
     [ ${#missing[@]} -eq 0 ] && return 0
@@ -51,11 +52,13 @@ ensure_tools
 
 sha_of() { sha256sum "$1" | cut -d' ' -f1; }
 
-# one line per distinct archive: kind, package, version, archive file name, sha256
+# one line per distinct archive (the styles' sources and their donors):
+# kind, package, version, archive file name, sha256
 sources=$(/usr/bin/python3 - "$manifest" <<'EOF'
 import json, sys
 seen = {}
-for e in json.load(open(sys.argv[1], encoding='utf-8'))['fonts']:
+data = json.load(open(sys.argv[1], encoding='utf-8'))
+for e in data['fonts'] + list(data.get('donors', {}).values()):
     s = e['source']
     key = (s['kind'], s['package'], s['version'], s['archive'], s['sha256'])
     if s['archive'] in seen and seen[s['archive']] != key:

@@ -1,0 +1,190 @@
+#include "core/FaceChain.h"
+
+#include "core/StyleCatalogue.h"
+
+#include <QFont>
+#include <QRawFont>
+#include <QtEndian>
+
+#include <algorithm>
+#include <optional>
+
+namespace inkvale {
+
+namespace {
+
+/// Deployment numbers of the styles whose chain is of sans faces: the heavy and rounded sans
+/// styles. The hands, and the Latin styles, whose Chinese is drawn by the chain alone, take a
+/// serif: the sans is the face of the window's own texts, and of the contact sheet's captions.
+constexpr std::array kSansStyles{4, 10, 14};
+
+/// After the kind's own CJK face, faces of Debian's fonts-hanazono and fonts-babelstone-han,
+/// which carry the CJK extensions that names sometimes use.
+const QStringList& extensionFaces() {
+    static const QStringList faces{QStringLiteral("HanaMinA"), QStringLiteral("HanaMinB"),
+                                   QStringLiteral("BabelStone Han")};
+    return faces;
+}
+
+std::optional<int> fontNumberOf(const QString& faceName) {
+    for (const StyleSlot& slot : styleCatalogue()) {
+        if (slot.isStyle() && slot.faceName == faceName) {
+            return slot.fontNumber;
+        }
+    }
+    return std::nullopt;
+}
+
+/// A big-endian reader over a table that stops, rather than reads past, at the table's end.
+class TableReader final {
+public:
+    explicit TableReader(const QByteArray& bytes)
+        : m_bytes(bytes) {}
+
+    [[nodiscard]] bool ok() const { return m_ok; }
+
+    quint16 u16() { return read<quint16>(); }
+    quint32 u32() { return read<quint32>(); }
+    QString text() {
+        const quint16 size = u16();
+        if (!m_ok || m_at + size > m_bytes.size()) {
+            m_ok = false;
+            return {};
+        }
+        const QString value = QString::fromUtf8(m_bytes.constData() + m_at, size);
+        m_at += size;
+        return value;
+    }
+
+private:
+    template <typename T>
+    T read() {
+        if (!m_ok || m_at + qsizetype(sizeof(T)) > m_bytes.size()) {
+            m_ok = false;
+            return 0;
+        }
+        const T value = qFromBigEndian<T>(m_bytes.constData() + m_at);
+        m_at += qsizetype(sizeof(T));
+        return value;
+    }
+
+    const QByteArray& m_bytes;
+    qsizetype m_at = 0;
+    bool m_ok = true;
+};
+
+QRawFont rawFontOf(const QString& face) {
+    QFont font(face);
+    font.setPixelSize(32);
+    const QRawFont raw = QRawFont::fromFont(font);
+    // The system may answer a missing family with another face: only the face itself counts.
+    return raw.isValid() && raw.familyName() == face ? raw : QRawFont();
+}
+
+void addOnce(QString& characters, char32_t c) {
+    const QString text = QString::fromUcs4(&c, 1);
+    if (!characters.contains(text)) {
+        characters += text;
+    }
+}
+
+} // namespace
+
+QStringList faceChain(const QString& faceName) {
+    const std::optional<int> number = fontNumberOf(faceName);
+    if (!number) {
+        return {faceName};
+    }
+    const bool sans =
+        std::find(kSansStyles.begin(), kSansStyles.end(), *number) != kSansStyles.end();
+    QStringList chain{faceName, sans ? QStringLiteral("Noto Sans CJK SC")
+                                     : QStringLiteral("Noto Serif CJK SC")};
+    chain += extensionFaces();
+    return chain;
+}
+
+QList<DonorRecord> parseDonorTable(const QByteArray& table) {
+    TableReader reader(table);
+    const quint16 version = reader.u16();
+    const quint16 donors = reader.u16();
+    reader.u16(); // the count of the style's own glyphs
+    reader.u16();
+    if (!reader.ok() || version != 1) {
+        return {};
+    }
+    QList<DonorRecord> records;
+    for (quint16 i = 0; i < donors; ++i) {
+        DonorRecord record;
+        record.family = reader.text();
+        reader.text(); // kind
+        reader.text(); // source
+        const quint32 count = reader.u32();
+        for (quint32 r = 0; r < count && reader.ok(); ++r) {
+            const char32_t first = reader.u32();
+            const char32_t last = reader.u32();
+            record.ranges.append({first, last});
+        }
+        if (!reader.ok()) {
+            return {};
+        }
+        records.append(record);
+    }
+    return records;
+}
+
+struct GlyphOriginFinder::Fonts {
+    QStringList chain;
+    QList<QRawFont> raw; ///< by chain face; invalid where the face is missing
+    QList<DonorRecord> donors;
+};
+
+GlyphOriginFinder::GlyphOriginFinder(const QString& faceName)
+    : m_fonts(std::make_unique<Fonts>()) {
+    m_fonts->chain = faceChain(faceName);
+    for (const QString& face : m_fonts->chain) {
+        m_fonts->raw.append(rawFontOf(face));
+    }
+    if (m_fonts->raw.constFirst().isValid()) {
+        m_fonts->donors = parseDonorTable(m_fonts->raw.constFirst().fontTable("Ikvd"));
+    }
+}
+
+GlyphOriginFinder::~GlyphOriginFinder() = default;
+
+GlyphOrigins GlyphOriginFinder::of(const QString& name) const {
+    GlyphOrigins origins;
+    if (!m_fonts->raw.constFirst().isValid()) {
+        return origins;
+    }
+    for (const char32_t c : name.toUcs4()) {
+        // Blanks, and the format characters that draw nothing in any face.
+        if (QChar::isSpace(c) || QChar::category(c) == QChar::Other_Format) {
+            continue;
+        }
+        qsizetype drawnBy = -1;
+        for (qsizetype i = 0; i < m_fonts->raw.size() && drawnBy < 0; ++i) {
+            if (m_fonts->raw.at(i).isValid() && m_fonts->raw.at(i).supportsCharacter(c)) {
+                drawnBy = i;
+            }
+        }
+        if (drawnBy < 0) {
+            addOnce(origins.undrawn, c);
+        } else if (drawnBy > 0) {
+            addOnce(origins.fromChain[m_fonts->chain.at(drawnBy)], c);
+        } else {
+            for (const DonorRecord& donor : m_fonts->donors) {
+                const bool given =
+                    std::any_of(donor.ranges.begin(), donor.ranges.end(), [c](const auto& range) {
+                        return c >= range.first && c <= range.second;
+                    });
+                if (given) {
+                    addOnce(origins.fromDonor[donor.family], c);
+                    break;
+                }
+            }
+        }
+    }
+    return origins;
+}
+
+} // namespace inkvale
