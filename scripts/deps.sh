@@ -57,6 +57,8 @@ inkvale_fetch_fonts() {
 inkvale_cmake_args=()
 if command -v ccache >/dev/null 2>&1; then
     inkvale_cmake_args+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    # Paths inside the checkout count relative to it, so that another clone hits the cache too.
+    export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}"
 fi
 
 # Run as root in a checkout that belongs to a user (sudo scripts/run), a script installs the
