@@ -70,5 +70,7 @@ sed -e "s|\${shlibs:Depends}|$shlibs|" -e "s|\${installed-size}|$size|" \
 chmod 644 "$root/DEBIAN/control" "$root/DEBIAN/md5sums"
 
 mkdir -p "$(dirname "$output")"
-dpkg-deb --root-owner-group -Zxz --build "$root" "$output" >/dev/null
+# The style fonts travel inside both programs as well as in the font folder: xz at its fastest
+# level packs them within a few per cent of its slowest, in a fraction of the time.
+dpkg-deb --root-owner-group -Zxz -z1 --build "$root" "$output" >/dev/null
 echo "Made $output"
