@@ -2,6 +2,7 @@
 
 #include "cli/RenderOptions.h"
 #include "core/EmbeddedFonts.h"
+#include "core/SignatureExport.h"
 #include "platform/files/AtomicFile.h"
 
 #include <QImage>
@@ -32,7 +33,7 @@ public:
     /// `renderer` draws at the request's look; both must outlive the drawer.
     SignatureDrawer(const RenderRequest& request, SignatureRenderer& renderer)
         : m_request(request)
-        , m_renderer(renderer) {}
+        , m_export(renderer) {}
 
     /// `name` drawn and encoded for the file at `path`, in the request's style and format, trimmed
     /// as it asks; the write is left to the caller.
@@ -40,8 +41,7 @@ public:
 
 private:
     const RenderRequest& m_request;
-    SignatureRenderer& m_renderer;
-    QImage m_blank; ///< the blank canvas trimming measures ink against, once drawn
+    SignatureExport m_export; ///< the window's export draws with the same code
 };
 
 /// Carries out a checked request: the fonts, the background, then one signature, a batch or a
