@@ -8,7 +8,7 @@ inkvale_packages=(
     libbenchmark-dev
     python3 python3-fonttools python3-brotli unicode-data fontconfig npm
     fonts-noto-cjk fonts-dejavu-core
-    xvfb xauth xdotool python3-xlib imagemagick valgrind bc
+    xvfb xauth xdotool xclip poppler-utils python3-xlib imagemagick valgrind bc
     clang-14 libclang-rt-14-dev util-linux
     desktop-file-utils appstream libxcb1-dev
 )
