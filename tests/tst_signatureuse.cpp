@@ -15,6 +15,7 @@
 
 #include <QAccessible>
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QFile>
@@ -121,6 +122,9 @@ private slots:
 
     void actionsFollowTheSaveButton();
     void menuItemsHaveChineseAccessibleNames();
+    void menuKeysOpenTheCanvasMenuButTheNameBoxKeepsItsOwn_data();
+    void menuKeysOpenTheCanvasMenuButTheNameBoxKeepsItsOwn();
+    void ctrlCInTheNameBoxCopiesItsText();
     void copyGivesTransparentTrimmedPngSvgAndImage_data();
     void copyGivesTransparentTrimmedPngSvgAndImage();
     void dragAddsAPngFileInAFolderOfItsOwn();
@@ -214,6 +218,45 @@ void TestSignatureUse::menuItemsHaveChineseAccessibleNames() {
     menu->hide();
     QCOMPARE(names, (QStringList{QStringLiteral("复制签名"), QStringLiteral("导出签名…"),
                                  QStringLiteral("打印签名…"), QStringLiteral("生成练习字帖…")}));
+}
+
+void TestSignatureUse::menuKeysOpenTheCanvasMenuButTheNameBoxKeepsItsOwn_data() {
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::newRow("menu key") << QKeySequence(Qt::Key_Menu);
+    QTest::newRow("Shift+F10") << QKeySequence(Qt::SHIFT | Qt::Key_F10);
+}
+
+void TestSignatureUse::menuKeysOpenTheCanvasMenuButTheNameBoxKeepsItsOwn() {
+    QFETCH(QKeySequence, keys);
+    design(3, QStringLiteral("李雷"));
+    QMenu* menu = m_form->signatureUse()->menu();
+
+    m_form->command1()->setFocus();
+    QTest::keySequence(m_form.get(), keys);
+    QTRY_VERIFY(menu->isVisible());
+    menu->close();
+    QTRY_VERIFY(QApplication::activePopupWidget() == nullptr);
+
+    m_form->text1()->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), m_form->text1());
+    QTest::keySequence(m_form.get(), keys);
+    QTRY_VERIFY(QApplication::activePopupWidget() != nullptr);
+    QWidget* popup = QApplication::activePopupWidget();
+    QVERIFY(popup != menu);
+    QVERIFY(!menu->isVisible());
+    popup->close();
+}
+
+void TestSignatureUse::ctrlCInTheNameBoxCopiesItsText() {
+    design(3, QStringLiteral("李雷"));
+    m_form->text1()->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), m_form->text1());
+    m_form->text1()->selectAll();
+    QTest::keyClick(m_form->text1(), Qt::Key_C, Qt::ControlModifier);
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    QVERIFY(data != nullptr);
+    QCOMPARE(data->text(), QStringLiteral("李雷"));
+    QVERIFY(!data->hasImage());
 }
 
 void TestSignatureUse::copyGivesTransparentTrimmedPngSvgAndImage_data() {

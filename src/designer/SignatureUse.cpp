@@ -10,9 +10,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QDrag>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -148,8 +150,17 @@ SignatureUse::SignatureUse(Platform& platform, QWidget& window, SignatureCanvas&
     m_menuKey->setShortcuts({QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT | Qt::Key_F10)});
     m_menuKey->setShortcutContext(Qt::WindowShortcut);
     window.addAction(m_menuKey);
-    connect(m_menuKey, &QAction::triggered, this,
-            [this] { popUpAt(m_canvas.mapToGlobal(m_canvas.rect().center())); });
+    connect(m_menuKey, &QAction::triggered, this, [this] {
+        // A text box keeps its own menu (cut, copy, paste) on these keys.
+        QWidget* focused = QApplication::focusWidget();
+        if (qobject_cast<QLineEdit*>(focused) != nullptr) {
+            const QPoint at = focused->rect().center();
+            QContextMenuEvent request(QContextMenuEvent::Keyboard, at, focused->mapToGlobal(at));
+            QCoreApplication::sendEvent(focused, &request);
+            return;
+        }
+        popUpAt(m_canvas.mapToGlobal(m_canvas.rect().center()));
+    });
 
     m_canvas.setContextMenuPolicy(Qt::CustomContextMenu);
     connect(&m_canvas, &QWidget::customContextMenuRequested, this,
