@@ -35,6 +35,7 @@
 #include <QUrl>
 
 #include <memory>
+#include <unistd.h>
 
 using namespace inkvale;
 using inkvale::test::FakePlatform;
@@ -131,6 +132,7 @@ private slots:
     void exportEqualsInkvaleRender_data();
     void exportEqualsInkvaleRender();
     void failedExportIsToldAndLeavesNothing();
+    void exportIntoAFolderWithoutPermission();
     void printsAtRealSizeToAPdfFile();
     void systemPrintingWritesAPdfWithNoPrinter();
     void practiceSheet_data();
@@ -416,32 +418,48 @@ void TestSignatureUse::exportEqualsInkvaleRender() {
 
 void TestSignatureUse::failedExportIsToldAndLeavesNothing() {
     design(2, QStringLiteral("王"));
-    QVERIFY(QDir(m_folder->path()).mkdir(QStringLiteral("locked")));
-    const QString locked = path(QStringLiteral("locked"));
-    QVERIFY(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner));
-    const bool root = QFileInfo(locked).isWritable();
+    QVERIFY(QDir(m_folder->path()).mkdir(QStringLiteral("taken.svg")));
     m_platform->saveAnswers.push_back({path(QStringLiteral("missing/x.png")), 0, 1, true});
-    m_platform->saveAnswers.push_back({path(QStringLiteral("locked/x.svg")), 2, 1, true});
+    m_platform->saveAnswers.push_back({path(QStringLiteral("taken.svg")), 2, 1, true});
     m_form->signatureUse()->exportSignature();
     m_form->signatureUse()->exportSignature();
-    QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QCOMPARE(m_platform->messages.size(), 2);
-    const FakePlatform::Message& missing = m_platform->messages.at(0);
-    QCOMPARE(missing.style, MessageStyle::Warning);
-    QVERIFY(missing.text.startsWith(QStringLiteral("签名图片保存失败!\r\n")));
-    QVERIFY(missing.text.contains(QStringLiteral("文件夹不存在")));
-    if (!root) {
-        QCOMPARE(m_platform->messages.at(1).style, MessageStyle::Warning);
-        QVERIFY(m_platform->messages.at(1).text.contains(QStringLiteral("没有权限")));
-        QCOMPARE(QDir(locked).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                 QStringList());
+    for (const FakePlatform::Message& message : std::as_const(m_platform->messages)) {
+        QCOMPARE(message.style, MessageStyle::Warning);
+        QVERIFY(message.text.startsWith(QStringLiteral("签名图片保存失败!\r\n")));
     }
+    QVERIFY(m_platform->messages.at(0).text.contains(QStringLiteral("文件夹不存在")));
+    QVERIFY2(m_platform->messages.at(1).text.contains(QStringLiteral("是一个文件夹")),
+             qPrintable(m_platform->messages.at(1).text));
+    QVERIFY(!QFileInfo::exists(path(QStringLiteral("missing"))));
     // A name of blanks leaves no ink to trim to: told, nothing written.
     design(2, QStringLiteral("   "));
     m_platform->saveAnswers.push_back({path(QStringLiteral("blank.png")), 0, 1, true});
     m_form->signatureUse()->exportSignature();
     QVERIFY(m_platform->messages.last().text.contains(QStringLiteral("裁剪到笔迹")));
     QVERIFY(!QFileInfo::exists(path(QStringLiteral("blank.png"))));
+    // Nothing half-written anywhere: only what the test made.
+    QCOMPARE(
+        QDir(m_folder->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        QStringList{QStringLiteral("taken.svg")});
+}
+
+void TestSignatureUse::exportIntoAFolderWithoutPermission() {
+    if (geteuid() == 0) {
+        QSKIP("root writes anywhere; the unprivileged run checks this");
+    }
+    design(2, QStringLiteral("王"));
+    QVERIFY(QDir(m_folder->path()).mkdir(QStringLiteral("locked")));
+    const QString locked = path(QStringLiteral("locked"));
+    QVERIFY(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner));
+    m_platform->saveAnswers.push_back({path(QStringLiteral("locked/x.svg")), 2, 1, true});
+    m_form->signatureUse()->exportSignature();
+    QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QCOMPARE(m_platform->messages.size(), 1);
+    QCOMPARE(m_platform->messages.first().style, MessageStyle::Warning);
+    QVERIFY(m_platform->messages.first().text.contains(QStringLiteral("没有权限")));
+    QCOMPARE(QDir(locked).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
 }
 
 void TestSignatureUse::printsAtRealSizeToAPdfFile() {

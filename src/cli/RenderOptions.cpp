@@ -431,7 +431,8 @@ ParsedCommandLine parseRenderCommandLine(const QStringList& arguments) {
                       int(p.isSet(Opt::PracticeSheet));
     if (modes == 0) {
         return BadCommandLine{QStringLiteral(
-            "say where to write: -o FILE, --names-file FILE with --out-dir DIR, or --sheet FILE")};
+            "say where to write: -o FILE, --names-file FILE with --out-dir DIR, --sheet FILE or "
+            "--practice-sheet FILE.pdf")};
     }
     if (modes > 1) {
         return BadCommandLine{p.isSet(Opt::PracticeSheet)

@@ -294,6 +294,10 @@ void SignatureUse::exportSignature() {
 void SignatureUse::writeChosenFile(const QString& path, const QByteArray& bytes,
                                    const Outcome& drawn) {
     Outcome result = drawn;
+    // The writer would meet the folder only when it puts the finished file in its place.
+    if (result.ok() && QFileInfo(path).isDir()) {
+        result = Outcome::failed(Cause::IsFolder);
+    }
     if (result.ok()) {
         result =
             bytes.isEmpty() ? Outcome::failed(Cause::NotEncoded) : writeOutputFile(path, bytes);
