@@ -91,7 +91,8 @@ BENCHMARK(BM_DrawOnly300)->Unit(benchmark::kMillisecond);
 /// The PNG encoding alone, of the copied picture.
 void BM_EncodeOnly(benchmark::State& state) {
     const QImage picture = copiedPicture();
-    state.SetLabel(QStringLiteral("%1x%2").arg(picture.width()).arg(picture.height()).toStdString());
+    state.SetLabel(
+        QStringLiteral("%1x%2").arg(picture.width()).arg(picture.height()).toStdString());
     for (auto _ : state) {
         benchmark::DoNotOptimize(encodeRaster(picture, OutputFormat::Png).size());
     }
