@@ -14,7 +14,7 @@ inkvale_package_packages=(dpkg-dev patchelf xz-utils)
 # What the tests add (scripts/test).
 inkvale_test_packages=(
     "${inkvale_package_packages[@]}"
-    libbenchmark-dev xvfb xauth xdotool xclip python3-xlib imagemagick valgrind bc
+    libbenchmark-dev xvfb xauth xdotool xclip poppler-utils python3-xlib imagemagick valgrind bc
     clang-14 libclang-rt-14-dev util-linux desktop-file-utils appstream
     lintian man-db bash-completion dbus-x11
 )

@@ -1,6 +1,7 @@
 # cmake -DEXECUTABLE=inkvale-render -P CheckRenderLinks.cmake
-# Fails when inkvale-render links a library of the window program: widgets, the network, D-Bus or
-# the X window system among its own links, or widgets and the network anywhere ldd finds them.
+# Fails when inkvale-render links a library of the window program: widgets, the network, printing,
+# D-Bus or the X window system among its own links, or widgets, the network and printing anywhere
+# ldd finds them.
 execute_process(COMMAND readelf -d ${EXECUTABLE} OUTPUT_VARIABLE dynamic RESULT_VARIABLE failed)
 if(failed)
     message(FATAL_ERROR "readelf could not read ${EXECUTABLE}")
@@ -10,7 +11,7 @@ if(NOT needed)
     message(FATAL_ERROR "readelf lists no libraries for ${EXECUTABLE}")
 endif()
 foreach(line ${needed})
-    if(line MATCHES "Qt6Widgets|Qt6Network|Qt6DBus|libxcb|libX11")
+    if(line MATCHES "Qt6Widgets|Qt6Network|Qt6PrintSupport|Qt6DBus|libxcb|libX11")
         message(FATAL_ERROR "inkvale-render links ${line}")
     endif()
 endforeach()
@@ -18,7 +19,7 @@ execute_process(COMMAND ldd ${EXECUTABLE} OUTPUT_VARIABLE loaded RESULT_VARIABLE
 if(failed OR NOT loaded MATCHES "libQt6Gui")
     message(FATAL_ERROR "ldd could not list what ${EXECUTABLE} loads:\n${loaded}")
 endif()
-if(loaded MATCHES "(libQt6Widgets|libQt6Network)[^\n]*")
+if(loaded MATCHES "(libQt6Widgets|libQt6Network|libQt6PrintSupport)[^\n]*")
     message(FATAL_ERROR "inkvale-render loads ${CMAKE_MATCH_0}")
 endif()
 message(STATUS "inkvale-render links:\n${needed}")

@@ -704,7 +704,7 @@ void TestRenderCli::badInput_data() {
     // Every option's value given empty, as an unset shell variable gives it.
     for (const char* option :
          {"--style", "-o", "--size", "--color", "--background", "--canvas", "--dpi", "--trim",
-          "--names-file", "--out-dir", "--format", "--sheet"}) {
+          "--names-file", "--out-dir", "--format", "--sheet", "--practice-sheet"}) {
         QStringList arguments = args("--style|1|--name|Ann|-o|a.png");
         arguments << QString::fromLatin1(option) << QString();
         const QString name = QString::fromLatin1(option) == QLatin1String("-o")
@@ -754,6 +754,17 @@ void TestRenderCli::badInput_data() {
         << args("--style|1|--name|Ann|--sheet|s.png") << 2 << "leave out --style";
     QTest::newRow("trimmed sheet") << args("--name|Ann|--sheet|s.png|--trim|4") << 2
                                    << "--trim is for single signatures and batches";
+    QTest::newRow("practice sheet not a PDF")
+        << args("--style|1|--name|Ann|--practice-sheet|p.png") << 2
+        << "a practice sheet is a PDF: end 'p.png' in .pdf";
+    QTest::newRow("practice sheet and -o")
+        << args("--style|1|--name|Ann|--practice-sheet|p.pdf|-o|a.png") << 2
+        << "--practice-sheet excludes -o, --out-dir and --sheet";
+    QTest::newRow("practice sheet without style")
+        << args("--name|Ann|--practice-sheet|p.pdf") << 2 << "choose a style";
+    QTest::newRow("trimmed practice sheet")
+        << args("--style|1|--name|Ann|--practice-sheet|p.pdf|--trim|4") << 2
+        << "--trim is for single signatures and batches";
     QTest::newRow("format for one file")
         << args("--style|1|--name|Ann|-o|a.png|--format|svg") << 2 << "--format is for batches";
     QTest::newRow("unknown batch format")
@@ -793,6 +804,9 @@ void TestRenderCli::badInput_data() {
         << args("--style|1|--name|Ann|-o|nowhere/a.png") << 1 << "cannot write nowhere/a.png";
     QTest::newRow("output is a folder") << args("--style|1|--name|Ann|-o|folder.png") << 1
                                         << "cannot write folder.png: it is a folder";
+    QTest::newRow("practice sheet into a missing folder")
+        << args("--style|1|--name|Ann|--practice-sheet|nowhere/p.pdf") << 1
+        << "cannot write nowhere/p.pdf";
     QTest::newRow("sheet into a missing folder")
         << args("--name|Ann|--sheet|nowhere/s.pdf") << 1 << "cannot write nowhere/s.pdf";
     QTest::newRow("out folder is a file")

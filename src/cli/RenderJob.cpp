@@ -5,6 +5,7 @@
 #include "core/ContactSheet.h"
 #include "core/OutputFormat.h"
 #include "core/PictureDecoding.h"
+#include "core/PracticeSheet.h"
 #include "core/StyleCatalogue.h"
 #include "core/VectorPicture.h"
 #include "platform/files/Terminal.h"
@@ -78,6 +79,21 @@ int sheet(const RenderRequest& request, SignatureRenderer& renderer, const Repor
     return reportWrite(outcome, path, reporter);
 }
 
+/// The practice sheet of --practice-sheet.
+int practice(const RenderRequest& request, const Reporter& reporter) {
+    const QString& path = request.output;
+    if (QFileInfo(path).isDir()) {
+        return reportWrite(Outcome::failed(Cause::IsFolder), path, reporter);
+    }
+    const QByteArray sheet = practiceSheetPdf(request.look, request.slot, request.name, {});
+    if (sheet.isEmpty()) {
+        return reportWrite(
+            Outcome::failed(Cause::Other, QStringLiteral("the PDF could not be made")), path,
+            reporter);
+    }
+    return reportWrite(writeOutputFile(path, sheet, kOutputWriteMode), path, reporter);
+}
+
 } // namespace
 
 namespace {
@@ -123,50 +139,19 @@ DrawnSignature SignatureDrawer::draw(const QString& name, const QString& path) {
     if (QFileInfo(path).isDir()) {
         return {{}, QStringLiteral("it is a folder")};
     }
-    static const QString noInk = QStringLiteral("the name leaves no ink on the canvas to trim to");
-    const OutputFormat format = m_request.format;
-    if (isRaster(format)) {
-        QImage image = m_renderer.image(m_request.slot, name);
-        if (m_request.trim) {
-            if (m_blank.isNull()) {
-                m_blank = m_renderer.blankImage();
-            }
-            const QRect ink = inkRect(image, m_blank);
-            if (ink.isEmpty()) {
-                return {{}, noInk};
-            }
-            image = cropToInk(image, ink, *m_request.trim);
-        }
-        const PngContent content =
-            m_request.look.background.isNull() ? PngContent::Drawing : PngContent::Picture;
-        return {[image, format, content, path] {
-                    return writeRaster(image, path, format, content, kOutputWriteMode);
-                },
-                {}};
+    ExportDrawing drawing = m_export.draw({m_request.slot, name, m_request.format, m_request.trim});
+    if (drawing.noInk) {
+        return {{}, drawing.problem().detail};
     }
-    VectorPicture picture = m_renderer.outlines(m_request.slot, name);
-    if (m_request.trim) {
-        if (picture.ink.isEmpty()) {
-            return {{}, noInk};
-        }
-        picture = cropToInk(std::move(picture), *m_request.trim);
-    }
-    // Both documents are made here, the PDF because its writer paints; only the write waits.
-    if (format == OutputFormat::Svg) {
-        return {[bytes = svgDocument(picture, name), path] {
-                    return writeOutputFile(path, bytes, kOutputWriteMode);
-                },
-                {}};
-    }
-    const QByteArray document = pdfDocument(picture, name);
-    if (document.isEmpty()) {
-        return {[] {
-                    return Outcome::failed(Cause::Other,
-                                           QStringLiteral("the PDF could not be made"));
-                },
-                {}};
-    }
-    return {[document, path] { return writeOutputFile(path, document, kOutputWriteMode); }, {}};
+    // Raster pictures are encoded where they are written, on the writers' threads.
+    return {[drawing = std::move(drawing), path] {
+                const QByteArray bytes = drawing.bytes();
+                if (bytes.isEmpty()) {
+                    return drawing.notMade ? drawing.problem() : Outcome::failed(Cause::NotEncoded);
+                }
+                return writeOutputFile(path, bytes, kOutputWriteMode);
+            },
+            {}};
 }
 
 int runRenderJob(RenderRequest request, const CustomResources& resources, Reporter& reporter) {
@@ -207,6 +192,8 @@ int runRenderJob(RenderRequest request, const CustomResources& resources, Report
         return runBatch(request, drawer, reporter);
     case RenderMode::Sheet:
         return sheet(request, renderer, reporter);
+    case RenderMode::Practice:
+        return practice(request, reporter);
     }
     return kRenderFailed;
 }

@@ -3,6 +3,7 @@
 #include "cli/RenderOptions.h"
 #include "core/EmbeddedFonts.h"
 #include "core/FaceChain.h"
+#include "core/SignatureExport.h"
 #include "platform/files/AtomicFile.h"
 
 #include <QImage>
@@ -34,7 +35,7 @@ public:
     /// `renderer` draws at the request's look; both must outlive the drawer.
     SignatureDrawer(const RenderRequest& request, SignatureRenderer& renderer)
         : m_request(request)
-        , m_renderer(renderer) {}
+        , m_export(renderer) {}
 
     /// `name` drawn and encoded for the file at `path`, in the request's style and format, trimmed
     /// as it asks; the write is left to the caller.
@@ -47,9 +48,8 @@ public:
 
 private:
     const RenderRequest& m_request;
-    SignatureRenderer& m_renderer;
+    SignatureExport m_export; ///< the window's export draws with the same code
     std::unique_ptr<GlyphOriginFinder> m_origins; ///< made when first asked
-    QImage m_blank; ///< the blank canvas trimming measures ink against, once drawn
 };
 
 /// The notes for the characters of a name in style `slot` that `origins` tells of, one a line.

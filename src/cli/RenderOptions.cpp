@@ -41,6 +41,7 @@ enum class Opt {
     Format,
     Force,
     Sheet,
+    PracticeSheet,
     EmbeddedFonts,
     Help,
     Version,
@@ -136,6 +137,14 @@ std::optional<QString> checkFormat(const Given& given, RenderRequest& request) {
         return QStringLiteral("--format is for batches; -o and --sheet take the format from the "
                               "file's extension");
     }
+    if (request.mode == RenderMode::Practice) {
+        if (formatOfFileName(request.output) != OutputFormat::Pdf) {
+            return QStringLiteral("a practice sheet is a PDF: end '%1' in .pdf")
+                .arg(request.output);
+        }
+        request.format = OutputFormat::Pdf;
+        return std::nullopt;
+    }
     const std::optional<OutputFormat> format = formatOfFileName(request.output);
     if (!format) {
         return QStringLiteral("cannot tell the format of '%1': end it in .bmp, .png, .svg or .pdf")
@@ -215,7 +224,7 @@ std::optional<QString> checkTrim(const Given& given, RenderRequest& request) {
     if (!given.isSet) {
         return std::nullopt;
     }
-    if (request.mode == RenderMode::Sheet) {
+    if (request.mode == RenderMode::Sheet || request.mode == RenderMode::Practice) {
         return QStringLiteral("--trim is for single signatures and batches");
     }
     bool isNumber = false;
@@ -272,6 +281,13 @@ std::optional<QString> takeSheet(const Given& given, RenderRequest& request) {
     return std::nullopt;
 }
 
+std::optional<QString> takePracticeSheet(const Given& given, RenderRequest& request) {
+    if (request.mode == RenderMode::Practice) {
+        request.output = given.value;
+    }
+    return std::nullopt;
+}
+
 // clang-format off
 const std::array<OptionRow, kOptionCount>& optionTable() {
     static const std::array<OptionRow, kOptionCount> table{{
@@ -322,6 +338,10 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
         {Opt::Sheet, {QStringLiteral("sheet")},
          QStringLiteral("Write a contact sheet of the name in all fifteen styles to FILE."),
          QStringLiteral("FILE"), {}, &takeSheet},
+        {Opt::PracticeSheet, {QStringLiteral("practice-sheet")},
+         QStringLiteral("Write a practice sheet of the name to FILE.pdf (A4): a model row, rows "
+                        "to trace, fainter row by row, and rows with writing guides only."),
+         QStringLiteral("FILE"), {}, &takePracticeSheet},
         {Opt::EmbeddedFonts, {QStringLiteral("fonts-from-executable")},
          QStringLiteral("Use the style fonts inside this program; nothing is installed."), {}, {},
          &takeEmbeddedFonts},
@@ -338,9 +358,9 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
 /// looks, and the format before the options that depend on it, so that the first fault is the
 /// one reported.
 constexpr std::array kCheckOrder{
-    Opt::Style, Opt::Name,   Opt::Output,     Opt::Sheet,         Opt::NamesFile, Opt::OutDir,
-    Opt::Force, Opt::Format, Opt::Size,       Opt::Colour,        Opt::Canvas,    Opt::Transparent,
-    Opt::Dpi,   Opt::Trim,   Opt::Background, Opt::EmbeddedFonts,
+    Opt::Style,       Opt::Name,  Opt::Output, Opt::Sheet,      Opt::PracticeSheet, Opt::NamesFile,
+    Opt::OutDir,      Opt::Force, Opt::Format, Opt::Size,       Opt::Colour,        Opt::Canvas,
+    Opt::Transparent, Opt::Dpi,   Opt::Trim,   Opt::Background, Opt::EmbeddedFonts,
 };
 
 const OptionRow& row(Opt id) {
@@ -407,20 +427,26 @@ ParsedCommandLine parseRenderCommandLine(const QStringList& arguments) {
     // What is written where decides which of the other options apply.
     RenderRequest request;
     const bool batch = p.isSet(Opt::OutDir) || p.isSet(Opt::NamesFile);
-    const int modes = int(p.isSet(Opt::Output)) + int(batch) + int(p.isSet(Opt::Sheet));
+    const int modes = int(p.isSet(Opt::Output)) + int(batch) + int(p.isSet(Opt::Sheet)) +
+                      int(p.isSet(Opt::PracticeSheet));
     if (modes == 0) {
         return BadCommandLine{QStringLiteral(
-            "say where to write: -o FILE, --names-file FILE with --out-dir DIR, or --sheet FILE")};
+            "say where to write: -o FILE, --names-file FILE with --out-dir DIR, --sheet FILE or "
+            "--practice-sheet FILE.pdf")};
     }
     if (modes > 1) {
-        return BadCommandLine{QStringLiteral("-o, --out-dir and --sheet exclude each other")};
+        return BadCommandLine{p.isSet(Opt::PracticeSheet)
+                                  ? QStringLiteral("--practice-sheet excludes -o, --out-dir and "
+                                                   "--sheet")
+                                  : QStringLiteral("-o, --out-dir and --sheet exclude each other")};
     }
     if (p.isSet(Opt::OutDir) != p.isSet(Opt::NamesFile)) {
         return BadCommandLine{QStringLiteral("--names-file and --out-dir go together")};
     }
-    request.mode = p.isSet(Opt::Output)  ? RenderMode::Single
-                   : p.isSet(Opt::Sheet) ? RenderMode::Sheet
-                                         : RenderMode::Batch;
+    request.mode = p.isSet(Opt::Output)          ? RenderMode::Single
+                   : p.isSet(Opt::Sheet)         ? RenderMode::Sheet
+                   : p.isSet(Opt::PracticeSheet) ? RenderMode::Practice
+                                                 : RenderMode::Batch;
 
     for (const Opt id : kCheckOrder) {
         if (const std::optional<QString> fault = row(id).check(p.given(id), request)) {
@@ -438,12 +464,14 @@ ParsedCommandLine parseRenderCommandLine(const QStringList& arguments) {
 
 QString renderHelpText() {
     const Parser p;
-    QString text = QStringLiteral("Usage:\n"
-                                  "  %1 --style N --name TEXT -o FILE [options]\n"
-                                  "  %1 --style N --names-file FILE --out-dir DIR [options]\n"
-                                  "  %1 --name TEXT --sheet FILE [options]\n\n"
-                                  "Draws artistic signatures as the Inkvale designer does.\n")
-                       .arg(kProgram);
+    QString text =
+        QStringLiteral("Usage:\n"
+                       "  %1 --style N --name TEXT -o FILE [options]\n"
+                       "  %1 --style N --names-file FILE --out-dir DIR [options]\n"
+                       "  %1 --name TEXT --sheet FILE [options]\n"
+                       "  %1 --style N --name TEXT --practice-sheet FILE.pdf [options]\n\n"
+                       "Draws artistic signatures as the Inkvale designer does.\n")
+            .arg(kProgram);
     // The option list of Qt's own help, without its usage line.
     const QString options = p.parser.helpText();
     text += options.mid(options.indexOf(QStringLiteral("\nOptions:")));

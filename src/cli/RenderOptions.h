@@ -13,9 +13,10 @@ namespace inkvale {
 
 /// What a run of inkvale-render draws.
 enum class RenderMode {
-    Single, ///< one name into the file of -o
-    Batch,  ///< one file per name of --names-file, into --out-dir
-    Sheet,  ///< the name in all fifteen styles on one sheet, into the file of --sheet
+    Single,   ///< one name into the file of -o
+    Batch,    ///< one file per name of --names-file, into --out-dir
+    Sheet,    ///< the name in all fifteen styles on one sheet, into the file of --sheet
+    Practice, ///< a practice sheet of the name, into the PDF of --practice-sheet
 };
 
 /// What the command line asks for, checked.
@@ -23,7 +24,7 @@ struct RenderRequest {
     RenderMode mode = RenderMode::Single;
     int slot = 0;
     QString name;
-    QString output; ///< the file of -o or --sheet
+    QString output; ///< the file of -o, --sheet or --practice-sheet
     OutputFormat format = OutputFormat::Png;
     QString namesFile;
     QString outDir;

@@ -6,6 +6,7 @@
 #include "designer/DesignerControls.h"
 #include "designer/FailureText.h"
 #include "designer/SignatureCanvas.h"
+#include "designer/SignatureUse.h"
 #include "designer/StatusLine.h"
 #include "online/HiddenBrowser.h"
 #include "platform/Platform.h"
@@ -162,6 +163,7 @@ void Form1::Command1_Click() {
     }
     // The canvas keeps everything it draws in its persistent image.
     drawSignature(*m_picture1, styleSlot(*style).faceName.toString(), name);
+    m_use->setDesigned({*style, name, lookOf(*m_picture1)});
     m_command2->setEnabled(true);
     m_s1->setPanelText(2, QStringLiteral("签名生成成功!"));
     m_label2->hide();

@@ -23,6 +23,7 @@ class ClickableLabel;
 class HiddenBrowser;
 class Platform;
 class SignatureCanvas;
+class SignatureUse;
 class StatusLine;
 struct UpdateVerdict;
 
@@ -84,6 +85,8 @@ public:
 
     [[nodiscard]] SignatureCanvas* picture1() const { return m_picture1; }
     [[nodiscard]] StatusLine* s1() const { return m_s1; }
+    /// The signature's menu, shortcuts and drag.
+    [[nodiscard]] SignatureUse* signatureUse() const { return m_use; }
     [[nodiscard]] QLineEdit* text1() const { return m_text1; }
     [[nodiscard]] QPushButton* command1() const { return m_command1; }
     [[nodiscard]] QPushButton* command2() const { return m_command2; }
@@ -155,6 +158,7 @@ private:
     HiddenBrowser* m_webBrowser1 = nullptr;
     HiddenBrowser* m_webBrowser2 = nullptr;
     StatusLine* m_s1 = nullptr;
+    SignatureUse* m_use = nullptr;
     QTimer* m_timer3 = nullptr;
     bool m_updateStarted = false;
     QObject* m_updateCheck = nullptr; ///< context of the running update check

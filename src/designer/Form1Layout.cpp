@@ -3,6 +3,7 @@
 #include "designer/DesignerControls.h"
 #include "designer/Form1.h"
 #include "designer/SignatureCanvas.h"
+#include "designer/SignatureUse.h"
 #include "designer/StatusLine.h"
 #include "online/HiddenBrowser.h"
 #include "platform/Platform.h"
@@ -80,6 +81,7 @@ Form1::Form1(Platform& platform, OnlineSettings online, QWidget* parent)
     m_s1->setPanelText(4, QStringLiteral("OrvekZanvi设计"));
     buildHiddenControls();
     buildKeyboardOrder();
+    m_use = new SignatureUse(m_platform, *this, *m_picture1, *m_command2);
 }
 
 void Form1::buildBanner() {

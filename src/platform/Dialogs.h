@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 #include <functional>
@@ -9,6 +10,7 @@
 
 class QDialog;
 class QObject;
+class QPagedPaintDevice;
 class QWidget;
 
 namespace inkvale {
@@ -33,6 +35,32 @@ enum class MessageAnswer : int {
 /// Title of every message box the program shows.
 inline constexpr QStringView kMessageTitle = u"OrvekZanvi提示";
 
+/// What a save dialog asks: the file, its format among `filters`, and, beside them, a
+/// resolution and a switch.
+struct SaveQuestion {
+    QString title;
+    QString folder;          ///< where the dialog opens
+    QString suggestedName;   ///< the file name it proposes, without its extension
+    QStringList filters;     ///< "描述 (*.ext)", one per format
+    int filter = 0;          ///< the one chosen first
+    QString resolutionLabel; ///< the resolution box's label; no box when empty
+    QStringList resolutions; ///< its choices
+    int resolution = 0;      ///< the one chosen first
+    QString switchLabel;     ///< the check box's text; no box when empty
+    bool switchOn = false;   ///< whether it starts checked
+};
+
+/// The answer to a SaveQuestion: the file and the choices made beside it.
+struct SaveAnswer {
+    QString path;       ///< with the extension of the chosen filter when none was typed
+    int filter = 0;     ///< index into SaveQuestion::filters
+    int resolution = 0; ///< index into SaveQuestion::resolutions
+    bool switchOn = false;
+};
+
+/// Paints a document onto a printer's pages; false when it could not.
+using PagePainter = std::function<bool(QPagedPaintDevice& pages)>;
+
 /// Message boxes and dialogs: everything that waits for the user's answer.
 class Dialogs {
 public:
@@ -49,6 +77,15 @@ public:
     /// `pattern`. Nothing when the user cancels.
     [[nodiscard]] virtual std::optional<QString>
     chooseFileToOpen(QWidget* parent, const QString& description, const QString& pattern) = 0;
+
+    /// Shows the save-file dialog that `question` describes; nothing when the user cancels.
+    [[nodiscard]] virtual std::optional<SaveAnswer>
+    chooseFileToSave(QWidget* parent, const SaveQuestion& question) = 0;
+
+    /// Shows the print dialog for a document named `documentName` and, when the user prints,
+    /// has `paint` draw it on the printer (or on the file the user prints to). False when the
+    /// user cancels or the printing fails.
+    virtual bool print(QWidget* parent, const QString& documentName, const PagePainter& paint) = 0;
 
     /// Shows `dialog` modally and returns when it has closed, with its result code.
     virtual int runModal(QDialog& dialog) = 0;

@@ -3,6 +3,8 @@
 #include "platform/ModalGate.h"
 #include "platform/Platform.h"
 
+class QPrinter;
+
 namespace inkvale {
 
 /// Turns CR LF and lone CR line breaks into the '\n' that Qt's widgets break lines on.
@@ -11,6 +13,10 @@ namespace inkvale {
 /// `text` with a zero-width space after every 60 characters that hold no space, so that a
 /// message box can wrap it to the screen's width; nothing visible changes.
 [[nodiscard]] QString breakableRuns(const QString& text);
+
+/// Has `paint` draw on `printer`, set up already (a printer, or a PDF file to print to); false
+/// when the printer could not start or the painting failed.
+bool printOn(QPrinter& printer, const PagePainter& paint);
 
 /// The platform layer of a desktop session: Qt message boxes, the desktop opener
 /// (xdg-open on Linux), the system's fonts and clock.
@@ -24,6 +30,9 @@ public:
     [[nodiscard]] std::optional<QColor> chooseColour(QWidget* parent) override;
     [[nodiscard]] std::optional<QString>
     chooseFileToOpen(QWidget* parent, const QString& description, const QString& pattern) override;
+    [[nodiscard]] std::optional<SaveAnswer> chooseFileToSave(QWidget* parent,
+                                                             const SaveQuestion& question) override;
+    bool print(QWidget* parent, const QString& documentName, const PagePainter& paint) override;
     int runModal(QDialog& dialog) override;
     bool openInShell(const QString& target, ShellWindow window) override;
     [[nodiscard]] QString programFolder() const override;

@@ -7,7 +7,7 @@ HTTP server serves the version file, and xdg-open is replaced by a script that r
 arguments.
 
   run_e2e.py --exe PATH --fonts DIR --out DIR
-             --scenario designer|keyboard|missing-font|slow-server|second-start|failed-check
+             --scenario designer|keyboard|missing-font|slow-server|second-start|failed-check|elsewhere
 """
 
 import argparse
@@ -22,6 +22,7 @@ import sys
 import tempfile
 import threading
 import time
+import urllib.parse
 from pathlib import Path
 
 from Xlib import X, display, protocol
@@ -750,6 +751,212 @@ def scenario_second_start(args, workdir, out_dir):
         server.close()
 
 
+class DropTarget:
+    """A window of its own that takes drops by the XDND protocol, as a file manager or a word
+    processor does: it accepts a copy, asks for one type of the offer, and keeps what came."""
+
+    def __init__(self, geometry, wanted):
+        self.d = display.Display()
+        self.wanted = wanted
+        self.offered = []
+        self.received = None
+        self.position = None
+        x, y, width, height = geometry
+        screen = self.d.screen()
+        self.window = screen.root.create_window(x, y, width, height, 0, screen.root_depth,
+                                                background_pixel=screen.white_pixel,
+                                                event_mask=X.PropertyChangeMask)
+        self.window.set_wm_name("drop target")
+        self.atom = self.d.intern_atom
+        self.window.change_property(self.atom("XdndAware"), self.atom("ATOM"), 32, [5])
+        self.window.map()
+        self.d.flush()
+        self.thread = threading.Thread(target=self._loop, daemon=True)
+        self.stopped = False
+        self.thread.start()
+
+    def _send(self, to, message, values):
+        window = self.d.create_resource_object("window", to)
+        event = protocol.event.ClientMessage(window=window, client_type=self.atom(message),
+                                             data=(32, values + [0] * (5 - len(values))))
+        window.send_event(event, event_mask=X.NoEventMask)
+        self.d.flush()
+
+    def _loop(self):
+        source = 0
+        while not self.stopped:
+            if not self.d.pending_events():
+                time.sleep(0.01)
+                continue
+            event = self.d.next_event()
+            if event.type == X.ClientMessage:
+                kind = self.d.get_atom_name(event.client_type)
+                data = event.data[1]
+                if kind == "XdndEnter":
+                    source = data[0]
+                    if data[1] & 1:
+                        listed = self.d.create_resource_object("window", source).get_full_property(
+                            self.atom("XdndTypeList"), X.AnyPropertyType)
+                        atoms = listed.value if listed else []
+                    else:
+                        atoms = [a for a in data[2:5] if a]
+                    self.offered = [self.d.get_atom_name(a) for a in atoms]
+                elif kind == "XdndPosition":
+                    self.position = (data[2] >> 16, data[2] & 0xFFFF)
+                    self._send(source, "XdndStatus",
+                               [self.window.id, 1, 0, 0, self.atom("XdndActionCopy")])
+                elif kind == "XdndDrop":
+                    self.window.convert_selection(self.atom("XdndSelection"),
+                                                  self.atom(self.wanted), self.atom("DROPPED"),
+                                                  data[2])
+                    self.d.flush()
+            elif event.type == X.SelectionNotify:
+                got = self.window.get_full_property(self.atom("DROPPED"), X.AnyPropertyType,
+                                                    sizehint=1 << 24)
+                value = got.value if got else b""
+                self.received = value if isinstance(value, bytes) else bytes(value)
+                self._send(source, "XdndFinished",
+                           [self.window.id, 1, self.atom("XdndActionCopy")])
+
+    def close(self):
+        self.stopped = True
+        self.thread.join(timeout=5)
+        self.window.destroy()
+        self.d.close()
+
+
+def png_chunks(data):
+    """The chunks of a PNG file, as (type, payload) pairs."""
+    check(data[:8] == b"\x89PNG\r\n\x1a\n", "not a PNG file")
+    chunks = []
+    at = 8
+    while at + 8 <= len(data):
+        length, kind = struct.unpack_from(">I4s", data, at)
+        chunks.append((kind.decode("latin-1"), data[at + 8:at + 8 + length]))
+        at += 12 + length
+    return chunks
+
+
+def check_copied_png(data, what):
+    chunks = dict(png_chunks(data))
+    width, height, depth, colour = struct.unpack_from(">IIBB", chunks["IHDR"])
+    check(colour == 6, f"{what}: the PNG has no alpha channel (colour type {colour})")
+    check("pHYs" in chunks, f"{what}: the PNG carries no resolution")
+    x_ppm, y_ppm, unit = struct.unpack(">IIB", chunks["pHYs"])
+    check(unit == 1 and x_ppm == y_ppm == 11811, f"{what}: resolution {x_ppm}/{y_ppm} unit {unit}")
+    # Printed at 300 dpi it is as large as on the 96-dpi screen: within the canvas.
+    check(50 < width * 96 / 300 <= 336 and 10 < height * 96 / 300 <= 93,
+          f"{what}: {width}x{height} pixels is not the size on screen")
+
+
+def scenario_elsewhere(args, workdir, out_dir):
+    server = VersionServer(VERSION_TEXT.encode("gbk"))
+    program, exe, env, opened = prepare(args, workdir)
+    env["INKVALE_UPDATE_URL"] = f"http://127.0.0.1:{server.port}/files/vermo.txt"
+    env["INKVALE_FORUM_URL"] = f"http://127.0.0.1:{server.port}/"
+    process = subprocess.Popen([str(exe)], env=env, cwd=workdir)
+    target = None
+    try:
+        pass_the_splash(program, out_dir)
+        main = wait_window(MAIN_TITLE)
+        wait_until("the name box to be enabled",
+                   lambda: pixel_at(main, NAME_BOX_INSIDE) == (255, 255, 255), timeout=15)
+        click(main, IMAGE1)
+        click(main, NAME_BOX)
+        xdotool("type", "--delay", "40", "Wang Lei")
+        click(main, DESIGN)
+
+        # Ctrl+C: the X clipboard offers a transparent PNG, an SVG and plain images.
+        keys("ctrl+c")
+        def targets():
+            out = subprocess.run(["xclip", "-selection", "clipboard", "-t", "TARGETS", "-o"],
+                                 capture_output=True, text=True, timeout=10).stdout.split()
+            return out if "image/png" in out else None
+        offered = wait_until("the clipboard to hold the signature", targets, timeout=10)
+        check("image/svg+xml" in offered, f"no SVG on the clipboard: {offered}")
+        png = subprocess.run(["xclip", "-selection", "clipboard", "-t", "image/png", "-o"],
+                             capture_output=True, timeout=10).stdout
+        check_copied_png(png, "the copied signature")
+        svg = subprocess.run(["xclip", "-selection", "clipboard", "-t", "image/svg+xml", "-o"],
+                             capture_output=True, timeout=10).stdout
+        check(b"<svg" in svg and b"<path" in svg, "the copied SVG has no outlines")
+
+        # The canvas's menu, by right click.
+        click_at = window_origin(main)
+        xdotool("mousemove", "--sync", click_at[0] + CANVAS[0] + 100, click_at[1] + CANVAS[1] + 30)
+        xdotool("click", "3")
+        menu_opened()
+        screenshot(out_dir, "menu")
+        keys("Escape")
+
+        # 导出签名… and 打印签名… open their dialogs; Escape closes them.
+        keys("ctrl+shift+s")
+        wait_modal("导出签名")
+        screenshot(out_dir, "export-dialog")
+        keys("Escape")
+        wait_window_gone("导出签名")
+        keys("ctrl+p")
+        wait_modal("打印签名")
+        screenshot(out_dir, "print-dialog")
+        keys("Escape")
+        wait_window_gone("打印签名")
+
+        # Shift+F10, the last item: the practice sheet, its dialog, then its file.
+        keys("shift+F10")
+        menu_opened()
+        keys("Up", "Return")
+        wait_modal("生成练习字帖")
+        screenshot(out_dir, "practice-dialog")
+        keys("Return")
+        wait_modal("保存练习字帖")
+        sheet = workdir / "sheet.pdf"
+        xdotool("key", "ctrl+a")
+        xdotool("type", "--delay", "20", str(sheet))
+        keys("Return")
+        wait_modal(BOX_TITLE)
+        keys("Return")
+        wait_window_gone(BOX_TITLE)
+        check(sheet.read_bytes().startswith(b"%PDF"), "no practice sheet was written")
+
+        # Dragging the signature out of the canvas onto a window that takes files.
+        target = DropTarget((900, 500, 300, 200), "text/uri-list")
+        time.sleep(0.5)
+        x, y = window_origin(main)
+        xdotool("mousemove", "--sync", x + CANVAS[0] + 120, y + CANVAS[1] + 30)
+        xdotool("mousedown", "1")
+        for step in range(1, 21):
+            xdotool("mousemove", "--sync", x + CANVAS[0] + 120 + step * (1000 - x - 160) // 20,
+                    y + CANVAS[1] + 30 + step * (600 - y - CANVAS[1] - 30) // 20)
+            time.sleep(0.05)
+        time.sleep(0.3)
+        xdotool("mouseup", "1")
+        wait_until("the drop to arrive", lambda: target.received, timeout=10)
+        check("image/png" in target.offered and "text/uri-list" in target.offered,
+              f"the drag offers {target.offered}")
+        uri = target.received.decode("utf-8").strip().splitlines()[0]
+        check(uri.startswith("file://") and uri.endswith(".png"), f"dropped {uri}")
+        dropped = Path(urllib.parse.unquote(uri[len("file://"):]))
+        check_copied_png(dropped.read_bytes(), "the dragged file")
+        screenshot(out_dir, "after-drop")
+
+        def ask_until_asked():
+            ask_to_close(main)
+            return wait_until_or_none(lambda: find_window(BOX_TITLE), timeout=3)
+
+        wait_until("the exit question", ask_until_asked, timeout=30, interval=0)
+        answer_no()
+        process.wait(timeout=20)
+        check(process.returncode == 0, f"exit code {process.returncode}")
+        check(not dropped.exists(), "the dragged file outlived the program")
+    finally:
+        if target is not None:
+            target.close()
+        if process.poll() is None:
+            screenshot(out_dir, "failure")
+            process.kill()
+        server.close()
+
+
 def scenario_failed_check(args, workdir, out_dir):
     """The update check fails (nothing listens): its box is answered with Return, and the
     keyboard goes back to the window, so the name can be typed and designed without the mouse."""
@@ -803,7 +1010,7 @@ def main():
     parser.add_argument("--out", required=True)
     parser.add_argument("--scenario",
                         choices=["designer", "keyboard", "missing-font", "slow-server",
-                                 "second-start", "failed-check"],
+                                 "second-start", "failed-check", "elsewhere"],
                         required=True)
     args = parser.parse_args()
     out_dir = Path(args.out) / args.scenario
@@ -815,7 +1022,8 @@ def main():
                          "missing-font": scenario_missing_font,
                          "slow-server": scenario_slow_server,
                          "second-start": scenario_second_start,
-                         "failed-check": scenario_failed_check}
+                         "failed-check": scenario_failed_check,
+                         "elsewhere": scenario_elsewhere}
             scenarios[args.scenario](args, Path(tmp), out_dir)
         except Failure as failure:
             print(f"FAIL: {failure}")

@@ -3,6 +3,7 @@
 #include "core/StyleCatalogue.h"
 
 #include <QDialog>
+#include <QPdfWriter>
 
 #include <utility>
 
@@ -59,6 +60,30 @@ std::optional<QString> FakePlatform::chooseFileToOpen(QWidget* /*parent*/,
     const QString file = filesToOpen.front();
     filesToOpen.pop_front();
     return file;
+}
+
+std::optional<SaveAnswer> FakePlatform::chooseFileToSave(QWidget* /*parent*/,
+                                                         const SaveQuestion& question) {
+    const ModalGate::Scope modal(m_modals);
+    saveQuestions.append(question);
+    if (saveAnswers.empty()) {
+        return std::nullopt;
+    }
+    const SaveAnswer answer = saveAnswers.front();
+    saveAnswers.pop_front();
+    return answer;
+}
+
+bool FakePlatform::print(QWidget* /*parent*/, const QString& documentName,
+                         const PagePainter& paint) {
+    const ModalGate::Scope modal(m_modals);
+    printedDocuments.append(documentName);
+    if (printFile.isEmpty()) {
+        return false;
+    }
+    QPdfWriter writer(printFile);
+    writer.setTitle(documentName);
+    return paint(writer);
 }
 
 int FakePlatform::runModal(QDialog& dialog) {

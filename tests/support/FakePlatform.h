@@ -43,6 +43,12 @@ public:
     [[nodiscard]] std::optional<QColor> chooseColour(QWidget* parent) override;
     [[nodiscard]] std::optional<QString>
     chooseFileToOpen(QWidget* parent, const QString& description, const QString& pattern) override;
+    /// Records the question and answers it from `saveAnswers`; none left means cancel.
+    [[nodiscard]] std::optional<SaveAnswer> chooseFileToSave(QWidget* parent,
+                                                             const SaveQuestion& question) override;
+    /// Records the document's name; with `printFile` set, prints to that PDF file as the
+    /// print dialog's "print to file" does, otherwise the user cancels.
+    bool print(QWidget* parent, const QString& documentName, const PagePainter& paint) override;
     /// Records the dialog and runs `onModal` on it while it is "open"; the result is what the
     /// dialog's done() set, or Rejected when nothing closed it.
     int runModal(QDialog& dialog) override;
@@ -84,7 +90,9 @@ public:
     QList<ShellCall> shellCalls;
     QStringList fileFilters; ///< "description|pattern" of every open-file dialog shown
     int colourDialogs = 0;
-    QList<QWidget*> modalParents; ///< the parent of every dialog run modally
+    QList<SaveQuestion> saveQuestions; ///< every save dialog shown
+    QStringList printedDocuments;      ///< the name of every document sent to the print dialog
+    QList<QWidget*> modalParents;      ///< the parent of every dialog run modally
     QMap<const QWidget*, qint32> extendedStyles;
     QList<int> alphas;                  ///< every opacity set on a layered window, in order
     int alphaOnPlainWindow = 0;         ///< opacities set on windows that were not layered
@@ -100,6 +108,9 @@ public:
     /// Answers of the colour and open-file dialogs, from the front; none left means cancel.
     std::deque<QColor> colours;
     std::deque<QString> filesToOpen;
+    std::deque<SaveAnswer> saveAnswers;
+    /// The PDF file the print dialog prints to; empty: the user cancels it.
+    QString printFile;
     /// Acts as the user of a modal dialog.
     std::function<void(QDialog&)> onModal;
     /// Runs while a message box is "open", before its scripted answer.

@@ -1,0 +1,85 @@
+#include "platform/SystemPlatform.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QRegularExpression>
+
+namespace inkvale {
+
+namespace {
+
+/// The extension a filter "描述 (*.ext)" names, without the dot.
+QString extensionOfFilter(const QString& filter) {
+    static const QRegularExpression pattern(QStringLiteral(R"(\(\*\.([^ )]+))"));
+    return pattern.match(filter).captured(1);
+}
+
+} // namespace
+
+std::optional<SaveAnswer> SystemPlatform::chooseFileToSave(QWidget* parent,
+                                                           const SaveQuestion& question) {
+    const ModalGate::Scope modal(m_modals);
+    // Qt's own dialog, which speaks the program's language and takes the options below.
+    QFileDialog dialog(parent, question.title, question.folder);
+    dialog.setOptions(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters(question.filters);
+    const QString first = question.filters.value(question.filter);
+    dialog.selectNameFilter(first);
+    dialog.selectFile(question.suggestedName + QLatin1Char('.') + extensionOfFilter(first));
+    // The file name follows the chosen format.
+    QObject::connect(
+        &dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+            const QStringList chosen = dialog.selectedFiles();
+            const QString base =
+                chosen.isEmpty() ? QString() : QFileInfo(chosen.first()).completeBaseName();
+            if (!base.isEmpty()) {
+                dialog.selectFile(base + QLatin1Char('.') + extensionOfFilter(filter));
+            }
+        });
+
+    QComboBox* resolution = nullptr;
+    QCheckBox* option = nullptr;
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+        auto* row = new QHBoxLayout;
+        if (!question.resolutionLabel.isEmpty()) {
+            auto* label = new QLabel(question.resolutionLabel, &dialog);
+            resolution = new QComboBox(&dialog);
+            resolution->addItems(question.resolutions);
+            resolution->setCurrentIndex(question.resolution);
+            resolution->setAccessibleName(question.resolutionLabel);
+            label->setBuddy(resolution);
+            row->addWidget(label);
+            row->addWidget(resolution);
+        }
+        if (!question.switchLabel.isEmpty()) {
+            option = new QCheckBox(question.switchLabel, &dialog);
+            option->setChecked(question.switchOn);
+            row->addWidget(option);
+        }
+        row->addStretch();
+        grid->addLayout(row, grid->rowCount(), 0, 1, grid->columnCount());
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    SaveAnswer answer;
+    answer.filter = std::max(0, int(question.filters.indexOf(dialog.selectedNameFilter())));
+    answer.path = dialog.selectedFiles().first();
+    const QString extension = extensionOfFilter(question.filters.value(answer.filter));
+    if (QFileInfo(answer.path).suffix().isEmpty() && !extension.isEmpty()) {
+        answer.path += QLatin1Char('.') + extension;
+    }
+    answer.resolution = resolution != nullptr ? resolution->currentIndex() : question.resolution;
+    answer.switchOn = option != nullptr ? option->isChecked() : question.switchOn;
+    return answer;
+}
+
+} // namespace inkvale
