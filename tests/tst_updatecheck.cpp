@@ -124,7 +124,28 @@ void TestUpdateCheck::verdict_data() {
     QTest::newRow("no content type") << reply(200, {}, exact) << current;
     QTest::newRow("octet stream") << reply(200, "application/octet-stream", exact) << current;
     QTest::newRow("plain text without the prefix")
-        << reply(200, "text/plain; charset=GBK", "<html>maintenance</html>") << other;
+        << reply(200, "text/plain; charset=GBK", gbk(QStringLiteral("新版本 3.0 已发布"))) << other;
+    QTest::newRow("text mentioning a tag further on")
+        << reply(200, "text/plain", "Sp3 <html> fixed") << other;
+    QTest::newRow("a tag-like word that opens no page")
+        << reply(200, "text/plain", "<base2> Sp3") << other;
+    // A portal or a plain file server sends its login page with any label.
+    const QByteArray loginPage = "\xEF\xBB\xBF\r\n  <!DOCTYPE html>\n<html><head><title>Wi-Fi "
+                                 "login</title></head><body><form></form></body></html>";
+    QTest::newRow("login page as text/plain") << reply(200, "text/plain", loginPage) << failed;
+    QTest::newRow("login page as octet stream")
+        << reply(200, "application/octet-stream", loginPage) << failed;
+    QTest::newRow("login page without a label") << reply(200, {}, loginPage) << failed;
+    QTest::newRow("page in upper case, as text/plain")
+        << reply(200, "text/plain", "<HTML>maintenance</HTML>") << failed;
+    QTest::newRow("page opening with a head tag")
+        << reply(200, "text/plain", "\t<head>\n<meta charset=gbk>") << failed;
+    QTest::newRow("page opening with a script, as bytes")
+        << reply(200, "application/octet-stream", "<script>location='/login'</script>") << failed;
+    QTest::newRow("page opening with a comment")
+        << reply(200, "text/plain", "<!-- portal -->\n<div>") << failed;
+    QTest::newRow("XHTML page as text/plain")
+        << reply(200, "text/plain", "<?xml version=\"1.0\"?><html/>") << failed;
     QTest::newRow("text/html, login page")
         << reply(200, "text/html", "<html><form>login</form></html>") << failed;
     QTest::newRow("text/html carrying the version") << reply(200, "text/html", exact) << failed;
@@ -260,10 +281,13 @@ void TestUpdateCheck::outcome_data() {
                                      "\r\n最新版本为:【Ｋelda.系列软件のInkvale Sp3】是否更新?")
                               << yesNo << false << true << true;
     QTest::newRow("plain text without the prefix, No")
-        << "serve" << 200 << QByteArray("<html>maintenance</html>") << true << MessageAnswer::No
-        << kChecking << kVersionPrefix + QStringLiteral("<html>maintenance</html>")
-        << questionQuoting(QStringLiteral("<html>maintenance</html>")) << yesNo << false << false
+        << "serve" << 200 << QByteArray("Sp3 <b>maintenance</b>") << true << MessageAnswer::No
+        << kChecking << kVersionPrefix + QStringLiteral("Sp3 <b>maintenance</b>")
+        << questionQuoting(QStringLiteral("Sp3 <b>maintenance</b>")) << yesNo << false << false
         << true;
+    QTest::newRow("login page as text/plain, 200")
+        << "serve" << 200 << QByteArray("<html><form>Wi-Fi login</form></html>") << true << none
+        << kFailed << kUnknown << kFailed << warning << true << false << false;
     QTest::newRow("login page as text/html, 200")
         << "html" << 200 << QByteArray("<html><form>Wi-Fi login</form></html>") << true << none
         << kFailed << kUnknown << kFailed << warning << true << false << false;
