@@ -5,6 +5,7 @@
 #include "support/LoopbackHttpServer.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -107,6 +108,8 @@ private slots:
     void outcomeWaitsForAnOpenDialog_data();
     void outcomeWaitsForAnOpenDialog();
     void oneCheckPerStart();
+    void keyboardGoesToTheNameBox_data();
+    void keyboardGoesToTheNameBox();
     void environmentReplacesAddresses();
 };
 
@@ -684,6 +687,52 @@ void TestUpdateCheck::outcomeWaitsForAnOpenDialog() {
         QCOMPARE(platform.messages.constLast().text, outcome);
     }
     QTEST(form.s1()->panelText(2), "panel2");
+}
+
+void TestUpdateCheck::keyboardGoesToTheNameBox_data() {
+    QTest::addColumn<QByteArray>("body");   // empty: a failed check
+    QTest::addColumn<QString>("userFocus"); // empty: the user has not moved the keyboard
+    QTest::addColumn<QString>("focusAfter");
+
+    QTest::newRow("failed, keyboard where the window put it")
+        << QByteArray() << QString() << QStringLiteral("Text1");
+    QTest::newRow("current, keyboard where the window put it")
+        << gbk(kExact) << QString() << QStringLiteral("Text1");
+    QTest::newRow("failed, user went on to the suggestion button")
+        << QByteArray() << QStringLiteral("Command3") << QStringLiteral("Command3");
+    QTest::newRow("current, user on a style option")
+        << gbk(kExact) << QStringLiteral("Option1(4)") << QStringLiteral("Option1(4)");
+}
+
+void TestUpdateCheck::keyboardGoesToTheNameBox() {
+    QFETCH(QByteArray, body);
+    QFETCH(QString, userFocus);
+
+    FakePlatform platform;
+    platform.holdFetches = true;
+    Form1 form(platform, OnlineSettings::fromEnvironment());
+    form.loadAndShow();
+    form.timer3()->stop();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    // With the name box disabled, the window gives the keyboard to "签名设定".
+    QTRY_COMPARE(QApplication::focusWidget(), form.findChild<QWidget*>(QStringLiteral("Command7")));
+    if (!userFocus.isEmpty()) {
+        form.findChild<QWidget*>(userFocus)->setFocus(Qt::TabFocusReason);
+    }
+    form.Timer3_Timer();
+    QVERIFY(
+        platform.completeFetch(body.isEmpty() ? reply(0, {}, {}) : reply(200, "text/plain", body)));
+    QTRY_VERIFY(form.text1()->isEnabled());
+    QFETCH(QString, focusAfter);
+    const auto focused = [] {
+        const QWidget* widget = QApplication::focusWidget();
+        return widget != nullptr ? widget->objectName() : QString();
+    };
+    QTRY_COMPARE(focused(), focusAfter);
+    // Typing now goes where the keyboard is.
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("ab"));
+    QCOMPARE(form.text1()->text(),
+             focusAfter == QLatin1String("Text1") ? QStringLiteral("ab") : QString());
 }
 
 void TestUpdateCheck::oneCheckPerStart() {
