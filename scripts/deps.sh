@@ -1,17 +1,26 @@
 # Shared set-up for scripts/run and scripts/test: makes sure Debian 12's packages
 # that the build and the program need are installed. Sourced, not run.
 
-inkvale_packages=(
+# What the build and the program need.
+inkvale_build_packages=(
     build-essential cmake ninja-build pkg-config ccache
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n qt6-tools-dev qt6-l10n-tools
     libgl-dev libfontconfig-dev libpng-dev
-    libbenchmark-dev
     python3 python3-fonttools python3-brotli unicode-data fontconfig npm
     fonts-noto-cjk fonts-dejavu-core
-    xvfb xauth xdotool python3-xlib imagemagick valgrind bc
-    clang-14 libclang-rt-14-dev util-linux
-    desktop-file-utils appstream libxcb1-dev
+    libxcb1-dev
 )
+# What only the tests and benchmarks need: the end-to-end runs under Xvfb (with a session bus
+# and the accessibility bus, read as a screen reader reads them), the sanitizer build, the
+# desktop files' validators.
+inkvale_test_packages=(
+    libbenchmark-dev
+    xvfb xauth xdotool python3-xlib imagemagick valgrind bc
+    dbus-daemon at-spi2-core python3-pyatspi
+    clang-14 libclang-rt-14-dev util-linux
+    desktop-file-utils appstream
+)
+inkvale_packages=("${inkvale_build_packages[@]}" "${inkvale_test_packages[@]}")
 
 inkvale_install_deps() {
     local missing=()
