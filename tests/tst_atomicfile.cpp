@@ -1,11 +1,16 @@
 #include "platform/files/AtomicFile.h"
+#include "platform/files/RegularFile.h"
+#include "support/SpecialFiles.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
+#include <chrono>
+#include <future>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -14,6 +19,9 @@
 using namespace inkvale;
 
 namespace {
+
+/// Large enough that /dev/zero would take a while to fill it.
+constexpr qint64 kMaxBytes = 64LL * 1024 * 1024;
 
 QByteArray readAll(const QString& path) {
     QFile file(path);
@@ -73,6 +81,9 @@ private slots:
     void rangeBeyondItsFileKeepsTheOldFile();
     void removeThenReplaceLeavesOpenReadersWhole();
     void readWholeFile();
+    void specialFilesAreRefusedUnopened_data();
+    void specialFilesAreRefusedUnopened();
+    void readingGoesOnOffTheAskingThread();
 };
 
 void TestAtomicFile::writesEveryByte_data() {
@@ -304,6 +315,83 @@ void TestAtomicFile::readWholeFile() {
         read = inkvale::readWholeFile(path, 70000);
         QCOMPARE(read.outcome.cause, Cause::NoPermission);
     }
+}
+
+void TestAtomicFile::specialFilesAreRefusedUnopened_data() {
+    QTest::addColumn<QString>("kind");
+    for (const QString& kind : test::SpecialFiles::kinds()) {
+        QTest::newRow(qPrintable(kind)) << kind;
+    }
+}
+
+void TestAtomicFile::specialFilesAreRefusedUnopened() {
+    QFETCH(QString, kind);
+    QTemporaryDir folder;
+    test::SpecialFiles specials(folder.path());
+    const QString path = specials.make(kind, QStringLiteral("背景.jpg"));
+    QVERIFY2(!path.isEmpty(), "the special file could not be made");
+
+    // Read on another thread, so that a read that waits fails this case instead of holding
+    // the whole run; the special files let it go afterwards.
+    auto read =
+        std::async(std::launch::async, [path] { return inkvale::readWholeFile(path, kMaxBytes); });
+    const bool returned = read.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    specials.letGo();
+    QVERIFY2(returned, "reading a special file waited");
+    const Result<QByteArray> result = read.get();
+    QVERIFY(result.value.isEmpty());
+    if (kind == QLatin1String("folder named .jpg")) {
+        QCOMPARE(result.outcome.systemError, EISDIR);
+    } else {
+        QCOMPARE(result.outcome.cause, Cause::NotARegularFile);
+        QCOMPARE(englishText(result.outcome),
+                 QStringLiteral("it is not a regular file but a pipe, a device or a socket"));
+    }
+    QCOMPARE(inkvale::openRegularFile(path).outcome.cause, result.outcome.cause);
+
+    // A regular file behind a symbolic link is a regular file.
+    const QString regular = folder.filePath(QStringLiteral("real.jpg"));
+    writeRaw(regular, "jpeg");
+    const QString link = folder.filePath(QStringLiteral("link.jpg"));
+    QVERIFY(QFile::link(regular, link));
+    QCOMPARE(inkvale::readWholeFile(link, kMaxBytes).value, QByteArray("jpeg"));
+}
+
+void TestAtomicFile::readingGoesOnOffTheAskingThread() {
+    // A read that does not come back (a mount that stopped answering) holds only its own
+    // thread; given up, its outcome never arrives.
+    QObject owner;
+    std::promise<void> answer;
+    std::shared_future<void> answered = answer.get_future().share();
+    int arrivals = 0;
+    auto stalled = std::make_unique<BackgroundFileRead>(
+        &owner,
+        [answered] {
+            answered.wait();
+            return Result<QByteArray>{QByteArray("late"), {}};
+        },
+        [&arrivals](const Result<QByteArray>& /*result*/) { ++arrivals; });
+    QVERIFY(!stalled->finished());
+    QTest::qWait(100);
+    QVERIFY(!stalled->finished());
+    stalled.reset();
+    answer.set_value();
+
+    // One that comes back reaches its owner's thread with its outcome.
+    QByteArray bytes;
+    const BackgroundFileRead quick(
+        &owner,
+        [] {
+            return Result<QByteArray>{QByteArray("picture"), {}};
+        },
+        [&bytes, &owner](const Result<QByteArray>& result) {
+            QCOMPARE(QThread::currentThread(), owner.thread());
+            bytes = result.value;
+        });
+    QTRY_VERIFY(quick.finished());
+    QCOMPARE(bytes, QByteArray("picture"));
+    QTest::qWait(50);
+    QCOMPARE(arrivals, 0);
 }
 
 QTEST_GUILESS_MAIN(TestAtomicFile)

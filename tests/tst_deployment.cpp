@@ -1,6 +1,8 @@
 #include "platform/SystemPlatform.h"
+#include "platform/files/RegularFile.h"
 #include "startup/Deployment.h"
 #include "support/FakePlatform.h"
+#include "support/SpecialFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -58,6 +61,8 @@ private slots:
     void copiesFromTheFileThatHoldsThePayloads_data();
     void copiesFromTheFileThatHoldsThePayloads();
     void openOldFileKeepsItsContent();
+    void specialFileUnderADeployedName_data();
+    void specialFileUnderADeployedName();
 
 private:
     void verifyAllDeployed(const QString& folder);
@@ -249,6 +254,31 @@ void TestDeployment::openOldFileKeepsItsContent() {
     QCOMPARE(readAll(target(u"SkinH_VB6.dll")), m_platform->resources.value(101));
     QVERIFY(QByteArrayView(reinterpret_cast<const char*>(mapped), old.size()) == old);
     QCOMPARE(held.readAll(), old);
+}
+
+void TestDeployment::specialFileUnderADeployedName_data() {
+    QTest::addColumn<QString>("kind");
+    for (const QString& kind : test::SpecialFiles::kinds()) {
+        if (kind != QLatin1String("folder named .jpg")) {
+            QTest::newRow(qPrintable(kind)) << kind;
+        }
+    }
+}
+
+void TestDeployment::specialFileUnderADeployedName() {
+    // Left under a deployed file's name, without write permission even, a FIFO, a device or a
+    // socket is no file of the user's: the start replaces it and never waits on it.
+    QFETCH(QString, kind);
+    test::SpecialFiles specials(m_folder->path());
+    const QString skin = specials.make(kind, QStringLiteral("skinh.she"));
+    QVERIFY(!skin.isEmpty());
+    if (!QFileInfo(skin).isSymLink()) { // a link's mode is its target's: /dev/zero is not ours
+        QVERIFY(::chmod(QFile::encodeName(skin).constData(), 0444) == 0);
+    }
+    DeployEmbeddedFiles(*m_platform);
+    QVERIFY(!QFileInfo(skin).isSymLink());
+    QVERIFY(!isSpecialFile(skin));
+    verifyAllDeployed(m_folder->path());
 }
 
 QTEST_GUILESS_MAIN(TestDeployment)

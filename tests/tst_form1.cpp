@@ -219,8 +219,9 @@ void TestForm1::startState() {
     m_form->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_form));
     QVERIFY(m_form->frame3()->isVisible());
-    QVERIFY(m_form->frame14()->isVisible());
-    // Page 1 covers page 2 and the "<<" button.
+    // Page 1 covers page 2 and the "<<" button, which are hidden behind it.
+    QVERIFY(!m_form->frame14()->isVisible());
+    QVERIFY(!m_form->findChild<QWidget*>(QStringLiteral("Command4"))->isVisible());
     auto* command4 = m_form->findChild<QWidget*>(QStringLiteral("Command4"));
     QCOMPARE(visibleAt(m_form, command4)->objectName(), QStringLiteral("Frame3"));
     QCOMPARE(

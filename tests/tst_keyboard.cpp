@@ -1,4 +1,5 @@
 #include "core/SignatureSurface.h"
+#include "designer/DesignerControls.h"
 #include "designer/Form1.h"
 #include "designer/StatusLine.h"
 #include "online/HiddenBrowser.h"
@@ -68,6 +69,17 @@ QStringList page2Stops() {
     return stops;
 }
 
+/// Runs `visit` on every part below `root`, at any depth.
+template <typename Visit>
+void everyPart(QAccessibleInterface* root, const Visit& visit) {
+    for (int i = 0; i < root->childCount(); ++i) {
+        if (QAccessibleInterface* part = root->child(i)) {
+            visit(part);
+            everyPart(part, visit);
+        }
+    }
+}
+
 } // namespace
 
 class TestKeyboard final : public QObject {
@@ -91,6 +103,12 @@ private slots:
     void accessibleNames();
     void everyStopIsNamed();
     void neverSeenHelpersAreNotShown();
+    void helperMetBeforeItWasKeptUnseen();
+    void coveredControlsAreNotShown_data();
+    void coveredControlsAreNotShown();
+    void optionsAreOneOfMany();
+    void arrowsChooseAsTheyMove_data();
+    void arrowsChooseAsTheyMove();
     void chosenOptionStaysChosen_data();
     void chosenOptionStaysChosen();
     void sizeDialogKeepsItsOrder();
@@ -424,6 +442,11 @@ void TestKeyboard::accessibleNames() {
     QVERIFY(QTest::qWaitForWindowExposed(host));
     auto* widget = host->findChild<QWidget*>(control);
     QVERIFY(widget);
+    // Page 2's controls are announced while page 2 shows.
+    if (window == QLatin1String("Form1") && !widget->isVisible()) {
+        m_form->Command6_Click();
+    }
+    QVERIFY(widget);
     QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
     QVERIFY(accessible);
     QTEST(accessible->text(QAccessible::Name), "name");
@@ -475,6 +498,157 @@ void TestKeyboard::neverSeenHelpersAreNotShown() {
     for (const char* covered : {"Command4", "Command5", "Option1(9)"}) {
         auto* widget = m_form->findChild<QWidget*>(QString::fromLatin1(covered));
         QVERIFY2(!QAccessible::queryAccessibleInterface(widget)->state().focusable, covered);
+    }
+    // Nothing inside a helper is announced as showing either: not a row of the font list, not
+    // a scroll bar.
+    for (QWidget* helper : helpers) {
+        QStringList shown;
+        everyPart(QAccessible::queryAccessibleInterface(helper),
+                  [&shown](QAccessibleInterface* part) {
+                      if (!part->state().invisible) {
+                          shown.append(part->text(QAccessible::Name));
+                      }
+                  });
+        QVERIFY2(shown.isEmpty(), qPrintable(helper->objectName() + QStringLiteral(": ") +
+                                             shown.join(QStringLiteral(", "))));
+    }
+    QVERIFY(m_form->findChild<QListWidget*>(QStringLiteral("List1"))->count() >= kStyleCount);
+}
+
+void TestKeyboard::helperMetBeforeItWasKeptUnseen() {
+    // A screen reader that listens from the start meets a list while it is made, rows and all.
+    QWidget window;
+    auto* list = new QListWidget(&window);
+    list->addItems({QStringLiteral("DejaVu Sans"), QStringLiteral("Blazed")});
+    QAccessibleInterface* met = QAccessible::queryAccessibleInterface(list);
+    QCOMPARE(met->childCount(), 2);
+    keepNeverSeen(*list);
+    list->addItem(QStringLiteral("迷你简花蝶"));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QAccessibleInterface* now = QAccessible::queryAccessibleInterface(list);
+    QVERIFY(now->state().invisible);
+    QStringList shown;
+    everyPart(now, [&shown](QAccessibleInterface* part) {
+        if (!part->state().invisible) {
+            shown.append(part->text(QAccessible::Name));
+        }
+    });
+    QVERIFY2(shown.isEmpty(), qPrintable(shown.join(QStringLiteral(", "))));
+}
+
+void TestKeyboard::coveredControlsAreNotShown_data() {
+    QTest::addColumn<int>("page");
+
+    QTest::newRow("page 1 at start") << 1;
+    QTest::newRow("page 2") << 2;
+    QTest::newRow("page 2, then page 1") << 3;
+}
+
+void TestKeyboard::coveredControlsAreNotShown() {
+    QFETCH(int, page);
+    showForm();
+    if (page >= 2) {
+        m_form->Command6_Click();
+    }
+    if (page == 3) {
+        m_form->Command4_Click();
+    }
+    // Every control a screen reader reports as showing is one a person sees, or a part of one
+    // that is seen (a group's caption, a cell of a seen page); a covered page, the covered "<<"
+    // and everything on them report as not showing.
+    const QGroupBox* shownPage = page == 2 ? m_form->frame14() : m_form->frame3();
+    const QGroupBox* coveredPage = page == 2 ? m_form->frame3() : m_form->frame14();
+    auto* back = m_form->findChild<QWidget*>(QStringLiteral("Command4"));
+    QList<QWidget*> covered = coveredPage->findChildren<QWidget*>();
+    covered.prepend(const_cast<QGroupBox*>(coveredPage));
+    if (page != 2) {
+        covered.append(back);
+    }
+    int options = 0;
+    for (QWidget* control : covered) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+        QVERIFY2(accessible->state().invisible, qPrintable(control->objectName()));
+        options += qobject_cast<QRadioButton*>(control) != nullptr ? 1 : 0;
+    }
+    QCOMPARE(options, 9);
+    QList<QWidget*> shown;
+    for (QRadioButton* option : shownPage->findChildren<QRadioButton*>()) {
+        shown.append(option);
+    }
+    if (page == 2) {
+        shown.append(back);
+    }
+    for (QWidget* control : shown) {
+        QVERIFY2(!QAccessible::queryAccessibleInterface(control)->state().invisible,
+                 qPrintable(control->objectName()));
+        QVERIFY2(isSeen(control), qPrintable(control->objectName()));
+    }
+}
+
+void TestKeyboard::optionsAreOneOfMany() {
+    showForm();
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        QAccessibleInterface* accessible =
+            QAccessible::queryAccessibleInterface(m_form->option1(slot));
+        QCOMPARE(accessible->role(), QAccessible::RadioButton);
+        QVERIFY(accessible->state().checkable);
+        QVERIFY(!accessible->state().checked);
+    }
+    QTest::mouseClick(m_form->option1(4), Qt::LeftButton);
+    QVERIFY(QAccessible::queryAccessibleInterface(m_form->option1(4))->state().checked);
+    QVERIFY(!QAccessible::queryAccessibleInterface(m_form->option1(0))->state().checked);
+}
+
+void TestKeyboard::arrowsChooseAsTheyMove_data() {
+    QTest::addColumn<int>("page");
+    QTest::addColumn<int>("startSlot");
+    QTest::addColumn<bool>("startChosen");
+    QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<int>("endSlot");
+
+    // Page 1 reads row by row: slots 0 1 2 / 3 4 5 / 6 7 8.
+    QTest::newRow("Right from a chosen option") << 1 << 0 << true << QList<int>{Qt::Key_Right} << 1;
+    QTest::newRow("Right from an option not chosen")
+        << 1 << 0 << false << QList<int>{Qt::Key_Right} << 1;
+    QTest::newRow("Down, Down, Left")
+        << 1 << 1 << false << QList<int>{Qt::Key_Down, Qt::Key_Down, Qt::Key_Left} << 6;
+    QTest::newRow("Up at the top stays") << 1 << 2 << true << QList<int>{Qt::Key_Up} << 2;
+    // Page 2's third row is placeholders, which are disabled: Down stops before them.
+    QTest::newRow("page 2, Down past the last styles")
+        << 2 << 12 << true << QList<int>{Qt::Key_Down} << 12;
+    QTest::newRow("page 2, Right") << 2 << 9 << false << QList<int>{Qt::Key_Right} << 13;
+}
+
+void TestKeyboard::arrowsChooseAsTheyMove() {
+    QFETCH(int, page);
+    QFETCH(int, startSlot);
+    QFETCH(bool, startChosen);
+    QFETCH(QList<int>, keys);
+    QFETCH(int, endSlot);
+
+    showForm();
+    if (page == 2) {
+        m_form->Command6_Click();
+    }
+    if (startChosen) {
+        QTest::mouseClick(m_form->option1(startSlot), Qt::LeftButton);
+    }
+    m_form->option1(startSlot)->setFocus(Qt::TabFocusReason);
+    for (int key : keys) {
+        press(static_cast<Qt::Key>(key));
+    }
+    QCOMPARE(QApplication::focusWidget(), m_form->option1(endSlot));
+    const bool moved = endSlot != startSlot;
+    QCOMPARE(m_form->option1(endSlot)->isChecked(), moved || startChosen);
+    QCOMPARE(checkedOptions(*m_form), moved || startChosen ? 1 : 0);
+    if (moved) {
+        QCOMPARE(m_form->s1()->panelText(2), statusTextFor(endSlot));
+    }
+    // The tab chain is untouched: Tab still goes on to the next option in reading order.
+    if (endSlot < 8 && page == 1) {
+        press(Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), m_form->option1(endSlot + 1));
     }
 }
 

@@ -5,6 +5,7 @@
 #include "sizedialog/Form3.h"
 #include "support/FakePlatform.h"
 #include "support/FileSizeLimit.h"
+#include "support/SpecialFiles.h"
 
 #include <QAction>
 #include <QBuffer>
@@ -20,6 +21,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <atomic>
+#include <future>
+#include <memory>
 #include <optional>
 #include <unistd.h>
 
@@ -126,10 +130,16 @@ private slots:
     void pictureRefused_data();
     void pictureRefused();
     void choosingTheCopyItself();
+    void specialFileChosen_data();
+    void specialFileChosen();
+    void stalledPictureRead_data();
+    void stalledPictureRead();
     void damageIsFoundWhateverTheLoggingRules();
 
 private:
     void design();
+    /// Waits until the chosen picture has been read and its outcome shown.
+    void waitForThePicture();
 
     QTemporaryDir* m_folder = nullptr;
     FakePlatform* m_platform = nullptr;
@@ -156,6 +166,10 @@ void TestSettings::design() {
     m_form->Image_Click(2);
     m_form->text1()->setText(QStringLiteral("HHH"));
     m_form->Command1_Click();
+}
+
+void TestSettings::waitForThePicture() {
+    QTRY_VERIFY(!m_form->pictureBeingRead());
 }
 
 void TestSettings::menuAsDesigned() {
@@ -239,6 +253,7 @@ void TestSettings::pictureChosen() {
                                         QSize(340, 95), QColor(0, 128, 0));
     m_platform->filesToOpen.push_back(chosen);
     m_form->set1()->actions().at(4)->trigger();
+    waitForThePicture();
 
     QCOMPARE(m_platform->messages.size(), 2);
     QCOMPARE(m_platform->messages.at(0).text, kAdvice);
@@ -302,6 +317,7 @@ void TestSettings::pictureRefused() {
                                          QSize(20, 20), QColor(255, 255, 0));
     m_platform->filesToOpen.push_back(earlier);
     m_form->qmtp_Click();
+    waitForThePicture();
     const QString copy = m_folder->filePath(QStringLiteral("xxx.jpg"));
     const QByteArray earlierCopy = readAll(copy);
     const QImage background = m_form->picture1()->picture();
@@ -349,6 +365,7 @@ void TestSettings::pictureRefused() {
     }
     m_platform->filesToOpen.push_back(chosen);
     m_form->qmtp_Click();
+    waitForThePicture();
     limit.reset();
     QFile::setPermissions(m_folder->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
@@ -379,9 +396,141 @@ void TestSettings::choosingTheCopyItself() {
     const QByteArray bytes = readAll(copy);
     m_platform->filesToOpen.push_back(copy);
     m_form->qmtp_Click();
+    waitForThePicture();
     QCOMPARE(readAll(copy), bytes);
     QCOMPARE(m_platform->messages.last().text, kPictureChosen);
     QCOMPARE(m_form->picture1()->picture().size(), QSize(30, 30));
+}
+
+void TestSettings::specialFileChosen_data() {
+    QTest::addColumn<QString>("kind");
+    for (const QString& kind : test::SpecialFiles::kinds()) {
+        QTest::newRow(qPrintable(kind)) << kind;
+    }
+}
+
+void TestSettings::specialFileChosen() {
+    QFETCH(QString, kind);
+    design();
+    const QImage drawn = m_form->picture1()->image().copy();
+    test::SpecialFiles specials(m_folder->path());
+    const QString chosen = specials.make(kind, QStringLiteral("背景.jpg"));
+    QVERIFY(!chosen.isEmpty());
+
+    m_platform->filesToOpen.push_back(chosen);
+    m_form->qmtp_Click();
+    // The window never waited for the file, and refuses it at once.
+    QTRY_COMPARE(m_platform->messages.size(), 2);
+    specials.letGo();
+    const QString shown =
+        QStringLiteral("“") + QDir::toNativeSeparators(chosen) + QStringLiteral("”");
+    const QString reason =
+        kind == QLatin1String("folder named .jpg")
+            ? QStringLiteral("无法读取所选图片") + shown
+            : QStringLiteral("所选的") + shown +
+                  QStringLiteral("不是普通文件(而是管道、设备或套接字),不能用作图片。");
+    QCOMPARE(m_platform->messages.at(1).style, MessageStyle::Warning);
+    QVERIFY2(m_platform->messages.at(1).text.startsWith(
+                 QStringLiteral("签名背景图片设置失败!\r\n") + reason),
+             qPrintable(m_platform->messages.at(1).text));
+    // Nothing drawn is lost, and no copy is made.
+    QCOMPARE(m_form->picture1()->image(), drawn);
+    QVERIFY(!QFile::exists(m_folder->filePath(QStringLiteral("xxx.jpg"))));
+    QVERIFY(!m_form->pictureBeingRead());
+}
+
+void TestSettings::stalledPictureRead_data() {
+    QTest::addColumn<QString>("user"); // "gives up", "waits", "closes the window"
+
+    QTest::newRow("the user gives up") << "gives up";
+    QTest::newRow("the user waits for it") << "waits";
+    QTest::newRow("the user closes the window") << "closes the window";
+}
+
+void TestSettings::stalledPictureRead() {
+    QFETCH(QString, user);
+    design();
+    const QImage drawn = m_form->picture1()->image().copy();
+    const QString chosen = writePicture(m_folder->filePath(QStringLiteral("远程.jpg")),
+                                        QSize(340, 95), QColor(0, 0, 200));
+
+    // The read stops answering, as on a network mount that has gone away, until let go.
+    struct Stall {
+        std::promise<void> answer;
+        std::shared_future<void> answered = answer.get_future().share();
+        std::atomic<bool> returned = false;
+    };
+    auto stall = std::make_shared<Stall>();
+    m_platform->reads = [stall](const QString& path) {
+        stall->answered.wait();
+        Result<QByteArray> read{readAll(path), {}};
+        stall->returned = true;
+        return read;
+    };
+    const auto letGo = [&stall] {
+        stall->answer.set_value();
+        QTRY_VERIFY(stall->returned.load());
+        QTest::qWait(20); // the reading thread hands its outcome over and ends
+    };
+    m_platform->filesToOpen.push_back(chosen);
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form));
+    m_form->qmtp_Click();
+    QVERIFY(m_form->pictureBeingRead());
+    // The advice has been answered; the next box is the question.
+    if (user == QLatin1String("gives up")) {
+        m_platform->answers = {MessageAnswer::Yes};
+    } else if (user == QLatin1String("waits")) {
+        m_platform->answers = {MessageAnswer::No};
+    }
+
+    // The window goes on: it repaints, and its controls work.
+    m_form->picture1()->repaint();
+    m_form->Command6_Click();
+    QVERIFY(m_form->frame14()->isVisible());
+    QCOMPARE(m_platform->messages.size(), 1);
+
+    if (user == QLatin1String("closes the window")) {
+        m_platform->answers = {MessageAnswer::No}; // the exit question: close, no forum
+        QVERIFY(m_form->close());
+        letGo();
+        QTest::qWait(Form1::kPictureReadPatience + 500);
+        QCOMPARE(m_platform->messages.size(), 2);
+        QCOMPARE(m_platform->messages.at(1).style, MessageStyle::InformationYesNoCancel);
+        QCOMPARE(m_form->picture1()->image(), drawn);
+        return;
+    }
+
+    // Taking too long, the read may be given up.
+    // (The fake's boxes are answered at once: the question and what follows come together.)
+    QTRY_VERIFY_WITH_TIMEOUT(m_platform->messages.size() >= 2, Form1::kPictureReadPatience + 5000);
+    const FakePlatform::Message question = m_platform->messages.at(1);
+    QCOMPARE(question.style, MessageStyle::InformationYesNo);
+    QCOMPARE(question.text,
+             QStringLiteral("读取所选图片“%1”的时间过长(它可能位于没有响应的网络位置)。\r\n"
+                            "是否放弃读取?选择“否”将继续等待。")
+                 .arg(QDir::toNativeSeparators(chosen)));
+    if (user == QLatin1String("gives up")) {
+        QCOMPARE(m_platform->messages.size(), 3);
+        QCOMPARE(m_platform->messages.at(2).text,
+                 QStringLiteral("签名背景图片设置失败!\r\n已放弃读取所选图片“%1”。")
+                     .arg(QDir::toNativeSeparators(chosen)));
+        QCOMPARE(m_platform->messages.at(2).style, MessageStyle::Warning);
+        QVERIFY(!m_form->pictureBeingRead());
+        // The bytes that come in afterwards are thrown away.
+        letGo();
+        QTest::qWait(100);
+        QCOMPARE(m_platform->messages.size(), 3);
+        QCOMPARE(m_form->picture1()->image(), drawn);
+        QVERIFY(!QFile::exists(m_folder->filePath(QStringLiteral("xxx.jpg"))));
+    } else {
+        QVERIFY(m_form->pictureBeingRead());
+        letGo();
+        waitForThePicture();
+        QCOMPARE(m_platform->messages.last().text, kPictureChosen);
+        QCOMPARE(readAll(m_folder->filePath(QStringLiteral("xxx.jpg"))), readAll(chosen));
+        QCOMPARE(m_form->picture1()->picture().size(), QSize(340, 95));
+    }
 }
 
 void TestSettings::damageIsFoundWhateverTheLoggingRules() {

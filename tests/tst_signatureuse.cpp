@@ -275,6 +275,8 @@ void TestSignatureUse::copyGivesTransparentTrimmedPngSvgAndImage() {
         QVERIFY(picture.save(path(QStringLiteral("back.jpg")), "JPG"));
         m_platform->filesToOpen.push_back(path(QStringLiteral("back.jpg")));
         m_form->qmtp_Click();
+        // The chosen picture is read off the window's thread.
+        QTRY_VERIFY(!m_form->picture1()->picture().isNull());
     }
     design(1, QStringLiteral("Ann 张"));
     QTest::keyClick(m_form.get(), Qt::Key_C, Qt::ControlModifier);

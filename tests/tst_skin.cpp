@@ -2,6 +2,7 @@
 #include "platform/SystemPlatform.h"
 #include "platform/VerifiedLibrary.h"
 #include "support/FakePlatform.h"
+#include "support/SpecialFiles.h"
 
 #include <QApplication>
 #include <QDir>
@@ -11,6 +12,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 using namespace inkvale;
 using inkvale::test::FakePlatform;
@@ -61,6 +66,8 @@ private slots:
     void onlyTheCarriedLibraryIsLoaded_data();
     void onlyTheCarriedLibraryIsLoaded();
     void nothingCarriedNothingLoaded();
+    void specialFileUnderAName_data();
+    void specialFileUnderAName();
     void ourSkinParsesAndKeepsPageTwoHidden();
 
 private:
@@ -161,6 +168,53 @@ void TestSkin::onlyTheCarriedLibraryIsLoaded() {
     QCOMPARE(qApp->styleSheet(), loaded ? sheet : QString());
     // Not a line of the stranger's code has run, not even its initialisers.
     QVERIFY(!qEnvironmentVariableIsSet(kPlantedMark));
+}
+
+void TestSkin::specialFileUnderAName_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("name");
+    for (const QString& name : {QStringLiteral("SkinH_VB6.dll"), QStringLiteral("skinh.she")}) {
+        for (const QString& kind : test::SpecialFiles::kinds()) {
+            QTest::newRow(qPrintable(kind + QStringLiteral(" as ") + name)) << kind << name;
+        }
+    }
+}
+
+void TestSkin::specialFileUnderAName() {
+    // Left under the library's or the skin's name, a FIFO, a device or a socket must not hold
+    // the start: it is no library and no skin.
+    QFETCH(QString, kind);
+    QFETCH(QString, name);
+    const QTemporaryDir folder;
+    test::SpecialFiles specials(folder.path());
+    QVERIFY(!specials.make(kind, name).isEmpty());
+    const QString library = name == QLatin1String("SkinH_VB6.dll")
+                                ? folder.filePath(name)
+                                : plant(folder, QStringLiteral("SkinH_VB6.dll"),
+                                        readAll(QStringLiteral(INKVALE_SKIN_LIBRARY)));
+    const QString skin =
+        name == QLatin1String("skinh.she")
+            ? folder.filePath(name)
+            : writeFile(folder, QStringLiteral("skinh.she"), ".SHE QLabel { color: red; }");
+
+    // Should the attachment wait on the file, a watchdog lets it go and the case fails.
+    std::atomic<bool> returned = false;
+    std::atomic<bool> waited = false;
+    std::thread watchdog([&] {
+        for (int i = 0; i < 200 && !returned; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        if (!returned) {
+            waited = true;
+            specials.letGo();
+        }
+    });
+    SystemPlatform platform;
+    platform.attachSkin(library, skin);
+    returned = true;
+    watchdog.join();
+    QVERIFY2(!waited, "the attachment waited on a special file");
+    QCOMPARE(qApp->styleSheet(), QString());
 }
 
 void TestSkin::nothingCarriedNothingLoaded() {

@@ -5,6 +5,7 @@
 #include "support/LoopbackHttpServer.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -107,6 +108,8 @@ private slots:
     void outcomeWaitsForAnOpenDialog_data();
     void outcomeWaitsForAnOpenDialog();
     void oneCheckPerStart();
+    void keyboardGoesToTheNameBox_data();
+    void keyboardGoesToTheNameBox();
     void environmentReplacesAddresses();
 };
 
@@ -124,7 +127,28 @@ void TestUpdateCheck::verdict_data() {
     QTest::newRow("no content type") << reply(200, {}, exact) << current;
     QTest::newRow("octet stream") << reply(200, "application/octet-stream", exact) << current;
     QTest::newRow("plain text without the prefix")
-        << reply(200, "text/plain; charset=GBK", "<html>maintenance</html>") << other;
+        << reply(200, "text/plain; charset=GBK", gbk(QStringLiteral("新版本 3.0 已发布"))) << other;
+    QTest::newRow("text mentioning a tag further on")
+        << reply(200, "text/plain", "Sp3 <html> fixed") << other;
+    QTest::newRow("a tag-like word that opens no page")
+        << reply(200, "text/plain", "<base2> Sp3") << other;
+    // A portal or a plain file server sends its login page with any label.
+    const QByteArray loginPage = "\xEF\xBB\xBF\r\n  <!DOCTYPE html>\n<html><head><title>Wi-Fi "
+                                 "login</title></head><body><form></form></body></html>";
+    QTest::newRow("login page as text/plain") << reply(200, "text/plain", loginPage) << failed;
+    QTest::newRow("login page as octet stream")
+        << reply(200, "application/octet-stream", loginPage) << failed;
+    QTest::newRow("login page without a label") << reply(200, {}, loginPage) << failed;
+    QTest::newRow("page in upper case, as text/plain")
+        << reply(200, "text/plain", "<HTML>maintenance</HTML>") << failed;
+    QTest::newRow("page opening with a head tag")
+        << reply(200, "text/plain", "\t<head>\n<meta charset=gbk>") << failed;
+    QTest::newRow("page opening with a script, as bytes")
+        << reply(200, "application/octet-stream", "<script>location='/login'</script>") << failed;
+    QTest::newRow("page opening with a comment")
+        << reply(200, "text/plain", "<!-- portal -->\n<div>") << failed;
+    QTest::newRow("XHTML page as text/plain")
+        << reply(200, "text/plain", "<?xml version=\"1.0\"?><html/>") << failed;
     QTest::newRow("text/html, login page")
         << reply(200, "text/html", "<html><form>login</form></html>") << failed;
     QTest::newRow("text/html carrying the version") << reply(200, "text/html", exact) << failed;
@@ -260,10 +284,13 @@ void TestUpdateCheck::outcome_data() {
                                      "\r\n最新版本为:【Ｋelda.系列软件のInkvale Sp3】是否更新?")
                               << yesNo << false << true << true;
     QTest::newRow("plain text without the prefix, No")
-        << "serve" << 200 << QByteArray("<html>maintenance</html>") << true << MessageAnswer::No
-        << kChecking << kVersionPrefix + QStringLiteral("<html>maintenance</html>")
-        << questionQuoting(QStringLiteral("<html>maintenance</html>")) << yesNo << false << false
+        << "serve" << 200 << QByteArray("Sp3 <b>maintenance</b>") << true << MessageAnswer::No
+        << kChecking << kVersionPrefix + QStringLiteral("Sp3 <b>maintenance</b>")
+        << questionQuoting(QStringLiteral("Sp3 <b>maintenance</b>")) << yesNo << false << false
         << true;
+    QTest::newRow("login page as text/plain, 200")
+        << "serve" << 200 << QByteArray("<html><form>Wi-Fi login</form></html>") << true << none
+        << kFailed << kUnknown << kFailed << warning << true << false << false;
     QTest::newRow("login page as text/html, 200")
         << "html" << 200 << QByteArray("<html><form>Wi-Fi login</form></html>") << true << none
         << kFailed << kUnknown << kFailed << warning << true << false << false;
@@ -660,6 +687,52 @@ void TestUpdateCheck::outcomeWaitsForAnOpenDialog() {
         QCOMPARE(platform.messages.constLast().text, outcome);
     }
     QTEST(form.s1()->panelText(2), "panel2");
+}
+
+void TestUpdateCheck::keyboardGoesToTheNameBox_data() {
+    QTest::addColumn<QByteArray>("body");   // empty: a failed check
+    QTest::addColumn<QString>("userFocus"); // empty: the user has not moved the keyboard
+    QTest::addColumn<QString>("focusAfter");
+
+    QTest::newRow("failed, keyboard where the window put it")
+        << QByteArray() << QString() << QStringLiteral("Text1");
+    QTest::newRow("current, keyboard where the window put it")
+        << gbk(kExact) << QString() << QStringLiteral("Text1");
+    QTest::newRow("failed, user went on to the suggestion button")
+        << QByteArray() << QStringLiteral("Command3") << QStringLiteral("Command3");
+    QTest::newRow("current, user on a style option")
+        << gbk(kExact) << QStringLiteral("Option1(4)") << QStringLiteral("Option1(4)");
+}
+
+void TestUpdateCheck::keyboardGoesToTheNameBox() {
+    QFETCH(QByteArray, body);
+    QFETCH(QString, userFocus);
+
+    FakePlatform platform;
+    platform.holdFetches = true;
+    Form1 form(platform, OnlineSettings::fromEnvironment());
+    form.loadAndShow();
+    form.timer3()->stop();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    // With the name box disabled, the window gives the keyboard to "签名设定".
+    QTRY_COMPARE(QApplication::focusWidget(), form.findChild<QWidget*>(QStringLiteral("Command7")));
+    if (!userFocus.isEmpty()) {
+        form.findChild<QWidget*>(userFocus)->setFocus(Qt::TabFocusReason);
+    }
+    form.Timer3_Timer();
+    QVERIFY(
+        platform.completeFetch(body.isEmpty() ? reply(0, {}, {}) : reply(200, "text/plain", body)));
+    QTRY_VERIFY(form.text1()->isEnabled());
+    QFETCH(QString, focusAfter);
+    const auto focused = [] {
+        const QWidget* widget = QApplication::focusWidget();
+        return widget != nullptr ? widget->objectName() : QString();
+    };
+    QTRY_COMPARE(focused(), focusAfter);
+    // Typing now goes where the keyboard is.
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("ab"));
+    QCOMPARE(form.text1()->text(),
+             focusAfter == QLatin1String("Text1") ? QStringLiteral("ab") : QString());
 }
 
 void TestUpdateCheck::oneCheckPerStart() {

@@ -12,7 +12,8 @@ program=$1
 shift
 
 if [ "$(id -u)" -ne 0 ]; then
-    echo "not root: the program's own run has run these cases"
+    echo "Skipped: not run as root. As $(id -un), $(basename "$program")'s own run has run" \
+        "these cases for real ($*); they need no other user."
     exit 77
 fi
 if ! command -v setpriv >/dev/null 2>&1; then

@@ -1,8 +1,8 @@
 <?xml version="1.0" encoding="utf-8"?>
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
-<!-- Texts of Qt's own dialogs that Qt's Chinese translation leaves out: the kinds of entry in a
-     folder's listing. -->
+<!-- Texts of Qt's own dialogs that Qt's Chinese translation leaves out (the kinds of entry in a
+     folder's listing) or words less well ("体积" for a file's size). -->
 <context>
     <name>QAbstractFileIconProvider</name>
     <message>
@@ -28,6 +28,13 @@
     <message>
         <source>Unknown</source>
         <translation>未知</translation>
+    </message>
+</context>
+<context>
+    <name>QFileSystemModel</name>
+    <message>
+        <source>Size</source>
+        <translation>大小</translation>
     </message>
 </context>
 </TS>

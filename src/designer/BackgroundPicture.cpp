@@ -2,6 +2,7 @@
 
 #include "core/PictureDecoding.h"
 #include "designer/FailureText.h"
+#include "platform/ProgramFiles.h"
 #include "platform/files/AtomicFile.h"
 
 namespace inkvale {
@@ -13,7 +14,20 @@ const QString kNotAPicture = QStringLiteral("所选文件不是可以打开的�
 } // namespace
 
 BackgroundPicture adoptBackgroundPicture(const QString& chosen, const QString& programFolder) {
-    const Result<QByteArray> read = readWholeFile(chosen, kLargestPictureFile);
+    return adoptPictureBytes(readWholeFile(chosen, kLargestPictureFile), chosen, programFolder);
+}
+
+ChosenPictureRead::ChosenPictureRead(const ProgramFiles& files, QString chosen,
+                                     QString programFolder, QObject* parent, Done done)
+    : QObject(parent)
+    , m_chosen(std::move(chosen))
+    , m_read(
+          this, [&files, path = m_chosen] { return files.readFile(path, kLargestPictureFile); },
+          [path = m_chosen, folder = std::move(programFolder), done = std::move(done)](
+              const Result<QByteArray>& read) { done(adoptPictureBytes(read, path, folder)); }) {}
+
+BackgroundPicture adoptPictureBytes(const Result<QByteArray>& read, const QString& chosen,
+                                    const QString& programFolder) {
     if (!read.ok()) {
         return {QImage(), pictureReadFailureText(read.outcome, chosen)};
     }

@@ -2,8 +2,12 @@
 
 #include "core/Twips.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QApplication>
 #include <QBitmap>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
@@ -43,8 +47,62 @@ void ClickableLabel::keyPressEvent(QKeyEvent* event) {
     QLabel::keyPressEvent(event);
 }
 
+bool paintLineWhole(QLabel& label) {
+    const QString text = label.text();
+    const QRect box = label.contentsRect();
+    const QFontMetrics metrics(label.font());
+    const Qt::Alignment alignment = label.alignment();
+    if (text.isEmpty() || !label.pixmap().isNull() || label.wordWrap() || label.frameWidth() != 0 ||
+        text.contains(QLatin1Char('\n')) || (alignment & Qt::AlignVCenter) == 0 ||
+        metrics.height() <= box.height()) {
+        return false;
+    }
+    // The ink of this text, from its baseline: centred in the box, it shows whole wherever the
+    // box is at least as high as the characters themselves.
+    const QRect ink = metrics.tightBoundingRect(text);
+    const int baseline = box.top() + (box.height() - ink.height()) / 2 - ink.top();
+    const int advance = metrics.horizontalAdvance(text);
+    int left = box.left();
+    if ((alignment & Qt::AlignHCenter) != 0) {
+        left += (box.width() - advance) / 2;
+    } else if ((alignment & Qt::AlignRight) != 0) {
+        left = box.right() + 1 - advance;
+    }
+    QPainter painter(&label);
+    painter.setFont(label.font());
+    painter.setPen(label.palette().color(label.isEnabled() ? QPalette::Normal : QPalette::Disabled,
+                                         label.foregroundRole()));
+    painter.drawText(QPoint(left, baseline), text);
+    return true;
+}
+
+void keepTypedTextWhole(QLineEdit& edit) {
+    // A line box centred in the box puts the characters' ink below the middle: East Asian
+    // characters and Latin descenders reach further down than capitals reach up. Where the
+    // box is lower than the line, the text area reaches up by twice the difference (and a
+    // pixel more for rounding), which centres the ink instead.
+    const QFontMetrics metrics(edit.font());
+    const QRect ink = metrics.tightBoundingRect(QStringLiteral("国Jgjy"));
+    const int lineMiddle = (metrics.descent() - metrics.ascent()) / 2;
+    const int shift = ink.center().y() - lineMiddle;
+    if (shift > 0) {
+        edit.setTextMargins(0, -2 * shift - 1, 0, 0);
+    }
+}
+
+LineLabel::LineLabel(const QString& text, QWidget* parent)
+    : QLabel(text, parent) {}
+
+void LineLabel::paintEvent(QPaintEvent* event) {
+    if (!paintLineWhole(*this)) {
+        QLabel::paintEvent(event);
+    }
+}
+
 void ClickableLabel::paintEvent(QPaintEvent* event) {
-    QLabel::paintEvent(event);
+    if (!paintLineWhole(*this)) {
+        QLabel::paintEvent(event);
+    }
     if (hasFocus()) {
         QPainter painter(this);
         QStyleOptionFocusRect option;
@@ -56,12 +114,39 @@ void ClickableLabel::paintEvent(QPaintEvent* event) {
 
 OptionButton::OptionButton(const QString& caption, QWidget* parent)
     : QRadioButton(caption, parent) {
-    setAutoExclusive(false);
+    // Exclusive among the options of its page: that is what makes it a radio button to a
+    // screen reader, and what moves the arrow keys through the page's options.
+    setAutoExclusive(true);
 }
 
-void OptionButton::nextCheckState() {
-    if (!isChecked()) {
-        setChecked(true);
+void OptionButton::clear() {
+    setAutoExclusive(false);
+    setChecked(false);
+    setAutoExclusive(true);
+}
+
+void OptionButton::focusInEvent(QFocusEvent* event) {
+    // The button's own handler would take the group's other options out of the tab chain;
+    // each option is a stop of its own.
+    QWidget::focusInEvent(event);
+}
+
+void OptionButton::keyPressEvent(QKeyEvent* event) {
+    QRadioButton::keyPressEvent(event);
+    switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        break;
+    default:
+        return;
+    }
+    // The group moves the keyboard but chooses only when the option left was chosen; a
+    // one-of-many group chooses as it moves.
+    auto* reached = qobject_cast<OptionButton*>(QApplication::focusWidget());
+    if (reached != nullptr && reached != this && !reached->isChecked()) {
+        reached->click();
     }
 }
 
@@ -100,6 +185,43 @@ void setCovered(QWidget& root, bool covered) {
             control->setFocusPolicy(static_cast<Qt::FocusPolicy>(designed.toInt()));
             control->setProperty(kDesignedFocus, QVariant());
         }
+    }
+}
+
+namespace {
+
+constexpr const char* kNeverSeen = "inkvaleNeverSeen";
+
+/// The plain widget interface: no rows or items of its own, invisible while hidden.
+class NeverSeenInterface final : public QAccessibleWidget {
+public:
+    using QAccessibleWidget::QAccessibleWidget;
+};
+
+QAccessibleInterface* neverSeenInterface(const QString& /*className*/, QObject* object) {
+    auto* widget = qobject_cast<QWidget*>(object);
+    if (widget == nullptr || !widget->property(kNeverSeen).toBool()) {
+        return nullptr;
+    }
+    return new NeverSeenInterface(widget);
+}
+
+} // namespace
+
+void keepNeverSeen(QWidget& widget) {
+    static const bool installed = [] {
+        QAccessible::installFactory(&neverSeenInterface);
+        return true;
+    }();
+    Q_UNUSED(installed);
+    widget.setProperty(kNeverSeen, true);
+    widget.setFocusPolicy(Qt::NoFocus);
+    widget.hide();
+    // With a screen reader listening, the widget may have announced itself while it was made
+    // (a list announces its rows): that interface goes, and the plain one takes its place.
+    QAccessibleInterface* met = QAccessible::queryAccessibleInterface(&widget);
+    if (met != nullptr && dynamic_cast<NeverSeenInterface*>(met) == nullptr) {
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(met));
     }
 }
 

@@ -61,6 +61,9 @@ QString pictureReadFailureText(const Outcome& result, const QString& path) {
         return QStringLiteral("所选图片%1不存在。").arg(what);
     case Cause::FileTooLarge:
         return QStringLiteral("所选文件%1太大,不是可用的背景图片。").arg(what);
+    case Cause::NotARegularFile:
+        return QStringLiteral("所选的%1不是普通文件(而是管道、设备或套接字),不能用作图片。")
+            .arg(what);
     default:
         break;
     }

@@ -12,11 +12,13 @@
 #include "platform/Platform.h"
 #include "sizedialog/Form3.h"
 
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -99,12 +101,10 @@ void Form1::showPage(int page) {
     const bool focusOnPages =
         focused != nullptr && (m_frame3->isAncestorOf(focused) ||
                                m_frame14->isAncestorOf(focused) || focused == m_command4);
-    m_frame3->setVisible(page == 1);
-    m_frame14->setVisible(page == 2);
     coverHiddenControls(page);
     // Clearing an option raises no click, so the status panels keep their texts.
-    for (int i = 0; i < kStyleCount; ++i) {
-        m_option1.at(static_cast<std::size_t>(i))->setChecked(false);
+    for (OptionButton* option : m_option1) {
+        option->clear();
     }
     // A page button pressed from the keyboard leaves the focus on the way back.
     if (focusOnPages) {
@@ -113,15 +113,19 @@ void Form1::showPage(int page) {
 }
 
 void Form1::coverHiddenControls(int shownPage) {
+    // Covered is hidden too: a control that is not hidden is announced as showing.
+    m_frame3->setVisible(shownPage == 1);
+    m_frame14->setVisible(shownPage == 2);
+    m_command4->setVisible(shownPage == 2);
     setCovered(*m_frame3, shownPage != 1);
     setCovered(*m_frame14, shownPage != 2);
     setCovered(*m_command4, shownPage != 2);
 }
 
 void Form1::keepOnlyOption(int slot) {
-    for (QRadioButton* option : m_option1) {
+    for (OptionButton* option : m_option1) {
         if (option != m_option1.at(static_cast<std::size_t>(slot))) {
-            option->setChecked(false);
+            option->clear();
         }
     }
 }
@@ -215,7 +219,56 @@ void Form1::qmtp_Click() {
     if (!chosen) {
         return;
     }
-    const BackgroundPicture picture = adoptBackgroundPicture(*chosen, m_platform.programFolder());
+    // The latest choice counts: a read still running for an earlier one is given up.
+    giveUpPictureRead();
+    auto* read =
+        new ChosenPictureRead(m_platform, *chosen, m_platform.programFolder(), this,
+                              [this](const BackgroundPicture& picture) {
+                                  // A box the user is busy with (the question below) is answered
+                                  // first.
+                                  m_platform.whenNoModalOpen(m_pictureRead, [this, picture] {
+                                      giveUpPictureRead();
+                                      showPictureOutcome(picture);
+                                  });
+                              });
+    m_pictureRead = read;
+    QTimer::singleShot(kPictureReadPatience, read, [this] { offerToGiveUpPictureRead(); });
+}
+
+void Form1::offerToGiveUpPictureRead() {
+    const QPointer<ChosenPictureRead> read = m_pictureRead;
+    if (read.isNull() || read->finished()) {
+        return;
+    }
+    const QString chosen = read->chosen();
+    const MessageAnswer answer = m_platform.showMessage(
+        this,
+        QStringLiteral("读取所选图片“%1”的时间过长(它可能位于没有响应的网络位置)。\r\n"
+                       "是否放弃读取?选择“否”将继续等待。")
+            .arg(QDir::toNativeSeparators(chosen)),
+        MessageStyle::InformationYesNo);
+    // Meanwhile the bytes may have come in, or the window may have gone on without them.
+    if (read.isNull() || read->finished()) {
+        return;
+    }
+    if (answer != MessageAnswer::Yes) {
+        QTimer::singleShot(kPictureReadPatience, read.data(),
+                           [this] { offerToGiveUpPictureRead(); });
+        return;
+    }
+    giveUpPictureRead();
+    m_platform.showMessage(this,
+                           QStringLiteral("签名背景图片设置失败!\r\n已放弃读取所选图片“%1”。")
+                               .arg(QDir::toNativeSeparators(chosen)),
+                           MessageStyle::Warning);
+}
+
+void Form1::giveUpPictureRead() {
+    delete m_pictureRead;
+    m_pictureRead = nullptr;
+}
+
+void Form1::showPictureOutcome(const BackgroundPicture& picture) {
     if (picture.image.isNull()) {
         m_platform.showMessage(this, QStringLiteral("签名背景图片设置失败!\r\n") + picture.error,
                                MessageStyle::Warning);

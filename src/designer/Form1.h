@@ -19,12 +19,15 @@ class QTimer;
 
 namespace inkvale {
 
+class ChosenPictureRead;
 class ClickableLabel;
 class HiddenBrowser;
+class OptionButton;
 class Platform;
 class SignatureCanvas;
 class SignatureUse;
 class StatusLine;
+struct BackgroundPicture;
 struct UpdateVerdict;
 
 /// The main window: the name box, the signature canvas with its buttons, the two pages of style
@@ -68,6 +71,9 @@ public:
     void qmdz_Click();
     void qmtp_Click();
 
+    /// How long a chosen picture may take to read before the user is offered to give it up.
+    static constexpr int kPictureReadPatience = 3000;
+
     /// The update check, run once about a second after loading. It starts the fetch and
     /// returns: the window keeps working, and the outcome follows when the reply is in.
     void Timer3_Timer();
@@ -101,6 +107,8 @@ public:
     [[nodiscard]] HiddenBrowser* webBrowser1() const { return m_webBrowser1; }
     [[nodiscard]] HiddenBrowser* webBrowser2() const { return m_webBrowser2; }
 
+    /// Whether a chosen background picture is being read.
+    [[nodiscard]] bool pictureBeingRead() const { return m_pictureRead != nullptr; }
     /// Selection state of every Option1 button, by slot.
     [[nodiscard]] std::array<bool, kSlotCount> optionStates() const;
 
@@ -123,13 +131,24 @@ private:
     /// folders and ends the program (returning false).
     bool CheckStyleFonts();
     void showPage(int page);
-    /// Takes the page that is not shown, and "<<" while page 1 covers it, out of the tab chain.
+    /// Hides the page that is not shown, and "<<" while page 1 covers it, and takes them out of
+    /// the tab chain: neither the keyboard nor a screen reader meets what cannot be seen.
     void coverHiddenControls(int shownPage);
     /// Clears every option but `slot`'s: one style at most is selected, across both pages.
     void keepOnlyOption(int slot);
     void setLinkColour(const QColor& colour);
+    /// Enables the name box and the design button; the keyboard goes to the name box when it is
+    /// still where the window put it at start.
     void enableDesigning();
+    /// The control that takes the keyboard when the window is activated: the first enabled,
+    /// shown tab stop.
+    [[nodiscard]] QWidget* firstEnabledStop() const;
     void showUpdateOutcome(const UpdateVerdict& verdict);
+    /// Asks whether to give up a chosen picture that is taking long to read.
+    void offerToGiveUpPictureRead();
+    /// Gives up the chosen picture being read, if any: nothing of it arrives later.
+    void giveUpPictureRead();
+    void showPictureOutcome(const BackgroundPicture& picture);
     void abandonUpdateCheck();
 
     Platform& m_platform;
@@ -161,10 +180,11 @@ private:
     SignatureUse* m_use = nullptr;
     QTimer* m_timer3 = nullptr;
     bool m_updateStarted = false;
-    QObject* m_updateCheck = nullptr; ///< context of the running update check
+    QObject* m_updateCheck = nullptr;           ///< context of the running update check
+    ChosenPictureRead* m_pictureRead = nullptr; ///< the chosen picture being read
     QListWidget* m_list1 = nullptr;
     std::array<QLineEdit*, kStyleCount> m_faceNameBoxes{};
-    std::array<QRadioButton*, kSlotCount> m_option1{};
+    std::array<OptionButton*, kSlotCount> m_option1{};
 };
 
 } // namespace inkvale

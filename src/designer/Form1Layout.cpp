@@ -48,7 +48,7 @@ QGroupBox* frame(QWidget* parent, const QString& name, const QString& caption, Q
 }
 
 QLabel* label(QWidget* parent, const QString& name, const QString& caption, QRect geometry) {
-    return place(new QLabel(caption, parent), name, geometry);
+    return place(new LineLabel(caption, parent), name, geometry);
 }
 
 QString artwork(QStringView name) {
@@ -102,6 +102,7 @@ void Form1::buildNameArea() {
     m_text1 =
         place(new QLineEdit(m_frame2), QStringLiteral("Text1"), twipsRect(840, 480, 3735, 270));
     m_text1->setEnabled(false);
+    keepTypedTextWhole(*m_text1);
     // Return in the name box designs, as the button beside it would.
     connect(m_text1, &QLineEdit::returnPressed, this, [this] {
         if (m_command1->isEnabled()) {
@@ -177,7 +178,7 @@ void Form1::buildPages() {
     // The chat-link browser lies behind both pages and is never seen.
     m_webBrowser2 = place(new HiddenBrowser(m_platform, this), QStringLiteral("WebBrowser2"),
                           twipsRect(12120, 2760, 255, 255));
-    m_webBrowser2->hide();
+    keepNeverSeen(*m_webBrowser2);
 
     m_frame14 = frame(this, QStringLiteral("Frame14"), QStringLiteral("样式预览[第二页]"),
                       twipsRect(5520, 1440, 7935, 5055));
@@ -192,13 +193,13 @@ void Form1::buildPages() {
     // The forum browser lies behind the cell Frame5 and is never seen.
     m_webBrowser1 = place(new HiddenBrowser(m_platform, m_frame3), QStringLiteral("WebBrowser1"),
                           twipsRect(4560, 1320, 255, 255));
-    m_webBrowser1->hide();
+    keepNeverSeen(*m_webBrowser1);
 
     for (const StyleSlot& slot : styleCatalogue()) {
         buildStyleCell(slot, slot.page == 1 ? m_frame3 : m_frame14);
     }
     // Options go in front of the cells they overlap.
-    for (QRadioButton* option : m_option1) {
+    for (OptionButton* option : m_option1) {
         option->raise();
     }
 
@@ -267,8 +268,7 @@ void Form1::buildHiddenControls() {
     // Hidden and out of the tab chain, so neither the keyboard nor a screen reader meets them.
     m_list1 =
         place(new QListWidget(this), QStringLiteral("List1"), twipsRect(14640, 600, 2175, 4020));
-    m_list1->setFocusPolicy(Qt::NoFocus);
-    m_list1->hide();
+    keepNeverSeen(*m_list1);
     const auto faceNames = faceNamesInBoxOrder();
     for (int i = 0; i < kStyleCount; ++i) {
         const int box = i + 2;
@@ -277,8 +277,7 @@ void Form1::buildHiddenControls() {
         auto* text = place(new QLineEdit(faceNames.at(static_cast<std::size_t>(i)), this),
                            QStringLiteral("Text%1").arg(box),
                            twipsRect(14160 + column * 3120, 600 + row * 375, 2895, 270));
-        text->setFocusPolicy(Qt::NoFocus);
-        text->hide();
+        keepNeverSeen(*text);
         m_faceNameBoxes.at(static_cast<std::size_t>(i)) = text;
     }
 

@@ -18,8 +18,26 @@
 namespace inkvale {
 
 void Form1::enableDesigning() {
+    // Until now the name box could not take the keyboard, so the window gave it to the first
+    // control that could. Left there, the user's typing would go nowhere: it moves to the name
+    // box, unless the user has put it somewhere else meanwhile.
+    QWidget* focused = focusWidget();
+    const bool whereTheWindowPutIt = focused == nullptr || focused == firstEnabledStop();
     m_text1->setEnabled(true);
     m_command1->setEnabled(true);
+    if (whereTheWindowPutIt) {
+        m_text1->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+QWidget* Form1::firstEnabledStop() const {
+    for (QWidget* next = nextInFocusChain(); next != this; next = next->nextInFocusChain()) {
+        if (next->isEnabled() && (next->focusPolicy() & Qt::TabFocus) != 0 &&
+            next->isVisibleTo(this)) {
+            return next;
+        }
+    }
+    return nullptr;
 }
 
 void Form1::Timer3_Timer() {
@@ -133,8 +151,9 @@ void Form1::closeEvent(QCloseEvent* event) {
     if (cancel) {
         event->ignore();
     } else {
-        // The window is going: a reply that comes later has nobody to tell.
+        // The window is going: a reply or a picture that comes later has nobody to tell.
         abandonUpdateCheck();
+        giveUpPictureRead();
         event->accept();
     }
 }

@@ -2,6 +2,9 @@
 
 #include <QStringDecoder>
 
+#include <array>
+#include <string_view>
+
 namespace inkvale {
 
 namespace {
@@ -23,7 +26,42 @@ bool isLineBreak(QChar c) {
     }
 }
 
+/// The tags a web page opens with, as browsers recognise one whatever its label; each must be
+/// followed by a blank or ">" ("<b" is not "<base").
+constexpr std::array<std::string_view, 25> kPageOpenings = {
+    "<!doctype html", "<html",  "<head", "<body",   "<script",   "<iframe",   "<h1",  "<div",
+    "<font",          "<table", "<a",    "<style",  "<title",    "<b",        "<br",  "<p",
+    "<meta",          "<form",  "<link", "<center", "<noscript", "<frameset", "<!--", "<?xml",
+    "<frame",
+};
+
+bool endsTag(char c) {
+    return c == ' ' || c == '>' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
 } // namespace
+
+bool looksLikeWebPage(const QByteArray& body) {
+    QByteArrayView rest(body);
+    if (rest.startsWith("\xEF\xBB\xBF")) {
+        rest = rest.sliced(3);
+    }
+    rest = rest.trimmed();
+    for (const std::string_view opening : kPageOpenings) {
+        const auto length = static_cast<qsizetype>(opening.size());
+        if (rest.size() < length ||
+            rest.first(length).compare(QByteArrayView(opening.data(), length),
+                                       Qt::CaseInsensitive) != 0) {
+            continue;
+        }
+        // A comment or a declaration stands alone; a tag needs its end.
+        if (opening == "<!--" || opening == "<?xml" || rest.size() == length ||
+            endsTag(rest.at(length))) {
+            return true;
+        }
+    }
+    return false;
+}
 
 QString decodeVersionText(const QByteArray& bytes) {
     QStringDecoder gbk("GBK");
@@ -45,7 +83,8 @@ bool labelsWebPage(const QByteArray& contentType) {
 
 UpdateVerdict judgeUpdateReply(const HttpReply& reply) {
     UpdateVerdict verdict;
-    if (!reply.succeeded() || reply.body.isEmpty() || labelsWebPage(reply.contentType)) {
+    if (!reply.succeeded() || reply.body.isEmpty() || labelsWebPage(reply.contentType) ||
+        looksLikeWebPage(reply.body)) {
         return verdict;
     }
     // Without a final address the reply came straight from where it was asked for.

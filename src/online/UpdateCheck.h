@@ -39,10 +39,17 @@ struct UpdateVerdict {
 /// Whether a Content-Type header labels a web page (HTML or XHTML), whatever its parameters.
 [[nodiscard]] bool labelsWebPage(const QByteArray& contentType);
 
+/// Whether `body` is plainly a web page: after an optional byte order mark and blanks it opens
+/// with a markup declaration or one of the tags a page starts with ("<!DOCTYPE html", "<html",
+/// "<head", "<body", "<script", "<!--", "<?xml"...), letter case ignored. A version file never
+/// starts with "<".
+[[nodiscard]] bool looksLikeWebPage(const QByteArray& body);
+
 /// Judges a fetched version file; depends on nothing but `reply`. The check failed when the
-/// fetch failed, the status is not 2xx, the body is empty or oversized, the server labels the
-/// body as a web page (a login or error page of a network in between, not a version file), or
-/// redirects led to another host than the one asked.
+/// fetch failed, the status is not 2xx, the body is empty or oversized, the body is a web page
+/// (a login or error page of a network in between, not a version file), whether the server
+/// labels it as one or as plain text or bytes, or redirects led to another host than the one
+/// asked.
 [[nodiscard]] UpdateVerdict judgeUpdateReply(const HttpReply& reply);
 
 /// Panel 3's text for a known network version label, on one line: every line break in the

@@ -9,4 +9,8 @@ std::optional<FileRange> ProgramFiles::embeddedResourceFile(const QString& /*typ
     return std::nullopt;
 }
 
+Result<QByteArray> ProgramFiles::readFile(const QString& path, qint64 maxBytes) const {
+    return readWholeFile(path, maxBytes);
+}
+
 } // namespace inkvale

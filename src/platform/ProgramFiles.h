@@ -33,6 +33,11 @@ public:
     [[nodiscard]] virtual std::optional<FileRange> embeddedResourceFile(const QString& type,
                                                                         int id) const;
 
+    /// Reads the whole file at `path` as readWholeFile does: anything but a regular file is
+    /// refused unopened, a file larger than `maxBytes` unread. Safe to call from any thread; a
+    /// file that stops answering (a network mount gone away) holds only the thread that asked.
+    [[nodiscard]] virtual Result<QByteArray> readFile(const QString& path, qint64 maxBytes) const;
+
     /// Loads the skin library at `libraryPath` and asks it to apply `skinFile` to the running
     /// program. The library is loaded only when the file's bytes are exactly those of the
     /// embedded resource kSkinLibraryResource, and only from that exact path. A missing or

@@ -1,3 +1,4 @@
+#include "platform/FileDialogDetails.h"
 #include "platform/SystemPlatform.h"
 
 #include <QColorDialog>
@@ -122,14 +123,16 @@ std::optional<QColor> SystemPlatform::chooseColour(QWidget* parent) {
 std::optional<QString> SystemPlatform::chooseFileToOpen(QWidget* parent, const QString& description,
                                                         const QString& pattern) {
     const ModalGate::Scope modal(m_modals);
-    const QString file = QFileDialog::getOpenFileName(
-        parent, QString(), QString(),
-        description + QStringLiteral(" (") + pattern + QLatin1Char(')'), nullptr,
-        QFileDialog::HideNameFilterDetails | QFileDialog::DontUseNativeDialog);
-    if (file.isEmpty()) {
+    QFileDialog dialog(parent, QString(), QString(),
+                       description + QStringLiteral(" (") + pattern + QLatin1Char(')'));
+    dialog.setOptions(QFileDialog::HideNameFilterDetails | QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    showDetailsInChinese(dialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
-    return file;
+    return dialog.selectedFiles().constFirst();
 }
 
 int SystemPlatform::runModal(QDialog& dialog) {

@@ -1,5 +1,7 @@
 #include "platform/VerifiedLibrary.h"
 
+#include "platform/files/RegularFile.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -74,7 +76,9 @@ QFunctionPointer resolveVerifiedLibrary(const QString& path, QByteArrayView expe
     if (expected.isEmpty() || !QDir::isAbsolutePath(path)) {
         return nullptr;
     }
-    const FileDescriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
+    // A FIFO left under the library's name is refused unopened: it would hold the start.
+    const Result<int> opened = openRegularFile(path);
+    const FileDescriptor file(opened.ok() ? opened.value : -1);
     if (file.get() < 0 || !holdsExactly(file.get(), expected)) {
         return nullptr;
     }

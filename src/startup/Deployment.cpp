@@ -2,6 +2,7 @@
 
 #include "platform/ProgramFiles.h"
 #include "platform/files/AtomicFile.h"
+#include "platform/files/RegularFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,8 +12,12 @@ namespace inkvale {
 
 namespace {
 
-/// A file that exists without any write permission is the user's to keep, whoever we are.
+/// A file that exists without any write permission is the user's to keep, whoever we are. A
+/// FIFO, a device or a socket left under the name is no such file: it is replaced, unopened.
 bool isReadOnly(const QFileInfo& target) {
+    if (isSpecialFile(target.filePath())) {
+        return false;
+    }
     // The mode bits, not "writable by us": an administrator could write anything.
     constexpr QFile::Permissions kAnyWrite =
         QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;

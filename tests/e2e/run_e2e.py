@@ -6,8 +6,12 @@ the executable, the style fonts are installed into a font folder of the test's o
 HTTP server serves the version file, and xdg-open is replaced by a script that records its
 arguments.
 
-  run_e2e.py --exe PATH --fonts DIR --out DIR
-             --scenario designer|keyboard|missing-font|slow-server|second-start|failed-check|elsewhere
+  run_e2e.py --exe PATH --fonts DIR --out DIR [--xvfb WxHxD] [--readme-picture PNG]
+             --scenario designer|keyboard|missing-font|slow-server|second-start|failed-check|
+                        elsewhere|special-files|screen-reader
+
+With --xvfb it starts its own Xvfb of that screen, on a display number the server picks itself
+(-displayfd), so that runs side by side never take each other's display.
 """
 
 import argparse
@@ -335,6 +339,12 @@ def scenario_designer(args, workdir, out_dir):
         xdotool("type", "--delay", "60", "张伟")
         click(main, DESIGN)
         screenshot(out_dir, "main")
+        if args.readme_picture:
+            # The README's picture is the window as this run shows it, never an old one.
+            time.sleep(0.3)
+            result = subprocess.run(["import", "-window", str(main), args.readme_picture],
+                                    capture_output=True)
+            check(result.returncode == 0, f"the README picture was not taken: {result.stderr}")
 
         click(main, SAVE)
         wait_modal(BOX_TITLE)
@@ -399,9 +409,9 @@ def scenario_keyboard(args, workdir, out_dir):
                    lambda: pixel_at(main, NAME_BOX_INSIDE) == (255, 255, 255), timeout=15)
         check(find_window(BOX_TITLE) is None, "the update check showed a message box")
 
-        # The focus starts on the first enabled stop after the name box and its two buttons:
-        # 签名设定, then 建议提交, the forum link and page 1's ">>".
-        keys("Tab", "Tab", "Tab", "Return")
+        # The update check has put the keyboard on the name box; on past 设计签名 (保存签名 is
+        # disabled), 签名设定, 建议提交 and the forum link to page 1's ">>".
+        keys("Tab", "Tab", "Tab", "Tab", "Tab", "Return")
         screenshot(out_dir, "page-2")
         # Page 2 shows with the focus on "<<"; then its ">>", then its first option (slot 9).
         keys("Tab", "Tab", "space")
@@ -984,9 +994,8 @@ def scenario_failed_check(args, workdir, out_dir):
         wait_until("the name box to be enabled",
                    lambda: pixel_at(main, NAME_BOX_INSIDE) == (255, 255, 255), timeout=15)
 
-        # The focus waits on 签名设定; back past 设计签名 (保存签名 is disabled) to the name box.
+        # The keyboard went on to the name box when the check enabled it: typing lands there.
         name_before = region(main, NAME_FIELD)
-        keys("shift+Tab", "shift+Tab")
         xdotool("type", "--delay", "60", "Ann")
         wait_until("the typed name", lambda: region(main, NAME_FIELD) != name_before, timeout=5)
         # On through 设计签名, 签名设定, 建议提交, the forum link and ">>" to the first style.
@@ -1003,6 +1012,276 @@ def scenario_failed_check(args, workdir, out_dir):
             process.wait()
 
 
+SPECIAL_FILES = ["fifo.jpg", "fifo-link.jpg", "silent-fifo.jpg", "socket.jpg", "device.jpg",
+                 "folder.jpg"]
+
+
+def make_special_files(folder):
+    """The files that are no regular files, named like pictures; returns what keeps them open."""
+    folder.mkdir()
+    os.mkfifo(folder / "fifo.jpg")
+    os.mkfifo(folder / "target.fifo")
+    os.symlink(folder / "target.fifo", folder / "fifo-link.jpg")
+    # A FIFO that a writer holds open and never writes to: a reader would wait for ever.
+    os.mkfifo(folder / "silent-fifo.jpg")
+    held = [os.open(folder / "silent-fifo.jpg", os.O_RDWR | os.O_NONBLOCK)]
+    listener = socket.socket(socket.AF_UNIX)
+    listener.bind(str(folder / "socket.jpg"))
+    held.append(listener)
+    os.symlink("/dev/zero", folder / "device.jpg")
+    (folder / "folder.jpg").mkdir()
+    return held
+
+
+def let_go(folder, held):
+    """Lets a reader that should never have opened one of the FIFOs go."""
+    for name in ("fifo.jpg", "target.fifo", "silent-fifo.jpg"):
+        try:
+            os.close(os.open(folder / name, os.O_WRONLY | os.O_NONBLOCK))
+        except OSError:
+            pass
+    for thing in held:
+        if isinstance(thing, int):
+            os.close(thing)
+        else:
+            thing.close()
+
+
+def open_picture_dialog(main):
+    """签名设定, its third item, past the advice: the open-file dialog's title."""
+    click(main, SETTINGS)
+    menu_opened()
+    keys("Down", "Down", "Down", "Return")
+    wait_modal(BOX_TITLE)
+    keys("Return")
+    wait_window_gone(BOX_TITLE)
+    title = wait_until("the open-file dialog", lambda: find_window_like(OPEN_TITLES))
+    time.sleep(0.5)
+    return title
+
+
+def scenario_special_files(args, workdir, out_dir):
+    """A FIFO, a FIFO through a link, a FIFO that never answers, a socket, a device and a folder,
+    all named like pictures, chosen in the real file dialog: each is refused with a box, the
+    window never stops answering, the drawn name stays, and a close request ends the program.
+    A FIFO under the skin library's name does not hold the start either."""
+    server = VersionServer(VERSION_TEXT.encode("gbk"))
+    program, exe, env, opened = prepare(args, workdir)
+    env["INKVALE_UPDATE_URL"] = f"http://127.0.0.1:{server.port}/files/vermo.txt"
+    env["INKVALE_FORUM_URL"] = f"http://127.0.0.1:{server.port}/"
+    # Left read-only under the library's name, the deployment keeps nothing of it: the start
+    # goes on.
+    os.mkfifo(program / "SkinH_VB6.dll", 0o444)
+    pictures = workdir / "pictures"
+    held = make_special_files(pictures)
+    process = subprocess.Popen([str(exe)], env=env, cwd=workdir)
+    try:
+        pass_the_splash(program, out_dir)
+        main = wait_window(MAIN_TITLE)
+        wait_until("the name box to be enabled",
+                   lambda: pixel_at(main, NAME_BOX_INSIDE) == (255, 255, 255), timeout=15)
+        click(main, IMAGE1)
+        click(main, NAME_BOX)
+        xdotool("type", "--delay", "40", "Ann")
+        click(main, DESIGN)
+        drawn = region(main, CANVAS)
+
+        for name in SPECIAL_FILES:
+            dialog = open_picture_dialog(main)
+            # The file name box has the keyboard: the path, then Return.
+            xdotool("type", "--delay", "20", str(pictures / name))
+            keys("Return")
+            if name == "folder.jpg":
+                # The dialog opens a folder rather than choosing it.
+                time.sleep(1.0)
+                check(find_window(dialog) is not None, "the dialog chose a folder")
+                check(find_window(BOX_TITLE) is None, "a folder reached the program")
+                # Escape closes the name box's completion first, then the dialog.
+                for _ in range(3):
+                    keys("Escape")
+                    if wait_until_or_none(lambda: find_window(dialog) is None, timeout=2):
+                        break
+                wait_until("the open-file dialog to close", lambda: find_window(dialog) is None)
+                continue
+            box = wait_until_or_none(lambda: find_window(BOX_TITLE), timeout=10)
+            if box is None:
+                screenshot(out_dir, f"held-{name}")
+                let_go(pictures, held)
+                raise Failure(f"choosing {name} held the window")
+            time.sleep(0.5)
+            screenshot(out_dir, f"refused-{name}")
+            keys("Return")
+            wait_window_gone(BOX_TITLE)
+            check(region(main, CANVAS) == drawn, f"the drawn name changed after {name}")
+        check(not (program / "xxx.jpg").exists(), "a special file was copied as the background")
+
+        # A person's close request, as a window manager's close button sends it.
+        def ask_until_asked():
+            ask_to_close(main)
+            return wait_until_or_none(lambda: find_window(BOX_TITLE), timeout=3)
+
+        wait_until("the exit question", ask_until_asked, timeout=30, interval=0)
+        time.sleep(0.5)
+        answer_no()
+        process.wait(timeout=20)
+        check(process.returncode == 0, f"exit code {process.returncode}")
+    finally:
+        if process.poll() is None:
+            screenshot(out_dir, "failure-special-files")
+            let_go(pictures, held)
+            process.kill()
+            process.wait()
+        else:
+            let_go(pictures, held)
+        server.close()
+
+
+def start_accessibility_bus(workdir, env):
+    """A session bus of the run's own, and the accessibility bus on it, as a desktop has them.
+    Returns the processes to end."""
+    bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1",
+                            "--nopidfile"], stdout=subprocess.PIPE, text=True)
+    address = bus.stdout.readline().strip()
+    check(address, "the session bus did not start")
+    env["DBUS_SESSION_BUS_ADDRESS"] = address
+    os.environ["DBUS_SESSION_BUS_ADDRESS"] = address
+    launcher = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
+                                env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return [launcher, bus]
+
+
+ATSPI_READER = r"""
+import json, sys, time
+import pyatspi
+
+def walk(node, out, depth=0):
+    if node is None or depth > 40:
+        return
+    try:
+        states = node.getState()
+        out.append({"name": node.name, "role": node.getRoleName(),
+                    "description": node.description,
+                    "showing": states.contains(pyatspi.STATE_SHOWING),
+                    "visible": states.contains(pyatspi.STATE_VISIBLE),
+                    "checked": states.contains(pyatspi.STATE_CHECKED),
+                    "depth": depth})
+        for i in range(node.childCount):
+            walk(node.getChildAtIndex(i), out, depth + 1)
+    except Exception as error:
+        out.append({"error": str(error)})
+
+desktop = pyatspi.Registry.getDesktop(0)
+nodes = []
+for i in range(desktop.childCount):
+    app = desktop.getChildAtIndex(i)
+    if app is not None and app.name == sys.argv[1]:
+        walk(app, nodes)
+print(json.dumps(nodes))
+"""
+
+
+def screen_reader_view(env):
+    """Every accessible node of the program, as a screen reader reads it over AT-SPI."""
+    result = subprocess.run(["/usr/bin/python3", "-c", ATSPI_READER, "Inkvale"], env=env,
+                            capture_output=True, text=True, timeout=60)
+    check(result.returncode == 0, f"reading AT-SPI failed: {result.stderr[-2000:]}")
+    import json
+    return json.loads(result.stdout or "[]")
+
+
+def scenario_screen_reader(args, workdir, out_dir):
+    """What a screen reader hears over AT-SPI: the style options are radio buttons, one chosen
+    at a time; nothing hidden or covered is showing; the page switch turns that around."""
+    server = VersionServer(VERSION_TEXT.encode("gbk"))
+    program, exe, env, opened = prepare(args, workdir)
+    env["INKVALE_UPDATE_URL"] = f"http://127.0.0.1:{server.port}/files/vermo.txt"
+    env["INKVALE_FORUM_URL"] = f"http://127.0.0.1:{server.port}/"
+    env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
+    helpers = start_accessibility_bus(workdir, env)
+    process = subprocess.Popen([str(exe)], env=env, cwd=workdir)
+    try:
+        pass_the_splash(program, out_dir)
+        main = wait_window(MAIN_TITLE)
+        wait_until("the name box to be enabled",
+                   lambda: pixel_at(main, NAME_BOX_INSIDE) == (255, 255, 255), timeout=15)
+        click(main, IMAGE1)
+        time.sleep(0.5)
+
+        def options(nodes):
+            return [n for n in nodes if n.get("name") == "使用此签名"]
+
+        nodes = wait_until("the window over AT-SPI",
+                           lambda: (lambda n: n if len(options(n)) == 18 else None)(
+                               screen_reader_view(env)), timeout=30, interval=1)
+        found = options(nodes)
+        roles = {n["role"] for n in found}
+        check(roles == {"radio button"}, f"the style options are announced as {roles}")
+        checked = [n["description"] for n in found if n["checked"]]
+        check(checked == ["章草字体"], f"chosen options: {checked}")
+        showing = [n["description"] for n in found if n["showing"]]
+        check(len(showing) == 9 and "章草字体" in showing and "Halwen圆趣卡通体" not in showing,
+              f"showing options on page 1: {showing}")
+        # The covered "<<", the hidden helpers and their parts: none is showing.
+        names = {n.get("name") for n in nodes if n.get("showing")}
+        check("上一页" not in names, "the covered \"<<\" is announced as showing")
+        faces = [n for n in nodes if n.get("showing") and n.get("role") in
+                 ("list item", "table cell", "list")]
+        check(not faces, f"hidden helpers announced as showing: {faces[:5]}")
+        check(not any(n.get("showing") and n.get("name") == "Halwen钢笔行书简体" and
+                      n.get("role") == "text" for n in nodes),
+              "a hidden face-name box is announced as showing")
+
+        # Page 2: its options and "<<" show, page 1's do not.
+        click(main, NEXT_PAGE)
+        time.sleep(0.5)
+        found = options(screen_reader_view(env))
+        showing = [n["description"] for n in found if n["showing"]]
+        check("Halwen圆趣卡通体" in showing and "章草字体" not in showing,
+              f"showing options on page 2: {showing}")
+        nodes = screen_reader_view(env)
+        check(any(n.get("showing") and n.get("name") == "上一页" for n in nodes),
+              "\"<<\" is not announced on page 2")
+        screenshot(out_dir, "screen-reader-page-2")
+
+        def ask_until_asked():
+            ask_to_close(main)
+            return wait_until_or_none(lambda: find_window(BOX_TITLE), timeout=3)
+
+        wait_until("the exit question", ask_until_asked, timeout=30, interval=0)
+        time.sleep(0.5)
+        answer_no()
+        process.wait(timeout=20)
+        check(process.returncode == 0, f"exit code {process.returncode}")
+    finally:
+        if process.poll() is None:
+            screenshot(out_dir, "failure-screen-reader")
+            process.kill()
+            process.wait()
+        for helper in helpers:
+            helper.terminate()
+            helper.wait(timeout=10)
+        server.close()
+
+
+def start_xvfb(screen):
+    """An Xvfb of `screen` on a display number it picks itself; sets DISPLAY."""
+    read_end, write_end = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", screen,
+                             "-nolisten", "tcp"], pass_fds=(write_end,),
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    number = b""
+    with os.fdopen(read_end, "rb") as pipe:
+        while not number.endswith(b"\n"):
+            chunk = pipe.read(1)
+            if not chunk:
+                xvfb.kill()
+                raise Failure("Xvfb did not start")
+            number += chunk
+    os.environ["DISPLAY"] = f":{int(number)}"
+    return xvfb
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True)
@@ -1010,9 +1289,22 @@ def main():
     parser.add_argument("--out", required=True)
     parser.add_argument("--scenario",
                         choices=["designer", "keyboard", "missing-font", "slow-server",
-                                 "second-start", "failed-check", "elsewhere"],
+                                 "second-start", "failed-check", "elsewhere",
+                                 "special-files", "screen-reader"],
                         required=True)
+    parser.add_argument("--xvfb", metavar="WxHxD")
+    parser.add_argument("--readme-picture")
     args = parser.parse_args()
+    xvfb = start_xvfb(args.xvfb) if args.xvfb else None
+    try:
+        return run(args)
+    finally:
+        if xvfb is not None:
+            xvfb.terminate()
+            xvfb.wait(timeout=10)
+
+
+def run(args):
     out_dir = Path(args.out) / args.scenario
     shutil.rmtree(out_dir, ignore_errors=True)
     out_dir.mkdir(parents=True)
@@ -1023,7 +1315,9 @@ def main():
                          "slow-server": scenario_slow_server,
                          "second-start": scenario_second_start,
                          "failed-check": scenario_failed_check,
-                         "elsewhere": scenario_elsewhere}
+                         "elsewhere": scenario_elsewhere,
+                         "special-files": scenario_special_files,
+                         "screen-reader": scenario_screen_reader}
             scenarios[args.scenario](args, Path(tmp), out_dir)
         except Failure as failure:
             print(f"FAIL: {failure}")

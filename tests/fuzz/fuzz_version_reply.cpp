@@ -34,10 +34,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const inkvale::UpdateVerdict verdict = inkvale::judgeUpdateReply(reply);
     const bool webPage = reply.contentType.toLower().startsWith("text/html") ||
                          reply.contentType.startsWith("application/xhtml");
+    // A body that opens as a page is one, whatever its label; looksLikeWebPage has its own table
+    // of cases, and here it must at least know a page that opens with its html tag.
+    const bool pageBody = inkvale::looksLikeWebPage(reply.body);
+    const QByteArray opening =
+        (reply.body.startsWith("\xEF\xBB\xBF") ? reply.body.mid(3) : reply.body).trimmed();
+    if (opening.toLower().startsWith("<html>")) {
+        FUZZ_CHECK(pageBody);
+    }
+    if (!opening.startsWith('<')) {
+        FUZZ_CHECK(!pageBody);
+    }
     const bool otherHost = reply.finalUrl.host() == QStringLiteral("portal.example");
     const bool usable = reply.answered && reply.complete && !reply.tooLarge &&
                         reply.statusCode >= 200 && reply.statusCode < 300 &&
-                        !reply.body.isEmpty() && !webPage && !otherHost;
+                        !reply.body.isEmpty() && !webPage && !pageBody && !otherHost;
     if (!usable) {
         // A failed, refused, partial or oversized reply, a web page or a reply from another
         // host never names a version.

@@ -9,6 +9,7 @@
 #include <QFontDatabase>
 #include <QLineEdit>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 namespace inkvale::test {
@@ -30,6 +31,8 @@ QImage designerSignature(const DesignerChoice& choice) {
     if (!choice.backgroundFile.isEmpty()) {
         platform.filesToOpen.push_back(choice.backgroundFile);
         form.qmtp_Click();
+        // The picture is read off the window's thread; its outcome follows from the event loop.
+        (void)QTest::qWaitFor([&form] { return !form.pictureBeingRead(); }, 10000);
     }
     // The size dialog sets the canvas's size in exactly this way.
     form.picture1()->setFontSize(choice.points);

@@ -63,6 +63,11 @@ public:
                    : std::nullopt;
     }
     [[nodiscard]] QString userFontFolder() const override { return fontFolder; }
+    /// Reads for real, or through `reads` when a test sets it (to hold a read, as a stalled
+    /// mount would).
+    [[nodiscard]] Result<QByteArray> readFile(const QString& path, qint64 maxBytes) const override {
+        return reads ? reads(path) : Platform::readFile(path, maxBytes);
+    }
     void attachSkin(const QString& libraryPath, const QString& skinFile) override {
         skinAttachments.append({libraryPath, skinFile});
     }
@@ -111,6 +116,8 @@ public:
     std::deque<SaveAnswer> saveAnswers;
     /// The PDF file the print dialog prints to; empty: the user cancels it.
     QString printFile;
+    /// Reads files in place of the file system, on the reading thread; unset reads for real.
+    std::function<Result<QByteArray>(const QString&)> reads;
     /// Acts as the user of a modal dialog.
     std::function<void(QDialog&)> onModal;
     /// Runs while a message box is "open", before its scripted answer.

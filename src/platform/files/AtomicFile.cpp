@@ -1,5 +1,7 @@
 #include "platform/files/AtomicFile.h"
 
+#include "platform/files/RegularFile.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -209,13 +211,15 @@ Result<QByteArray> readWholeFile(const QString& path, qint64 maxBytes) {
     const auto failedRead = [](int systemError) {
         return Result<QByteArray>{{}, Outcome::ofSystemError(systemError, Access::Read)};
     };
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return failedRead(errno);
+    // A FIFO, a device or a socket is refused unopened: reading one may wait for ever.
+    const Result<int> opened = openRegularFile(path);
+    if (!opened.ok()) {
+        return {{}, opened.outcome};
     }
+    const int fd = opened.value;
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-        const int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
+    if (::fstat(fd, &info) != 0) {
+        const int error = errno;
         ::close(fd);
         return failedRead(error);
     }

@@ -51,7 +51,8 @@ struct FileRange {
                                           WriteMode mode = WriteMode::ReplaceDurably);
 
 /// Reads the whole file at `path`, with the system's reason when it cannot. A file larger than
-/// `maxBytes` fails with Cause::FileTooLarge before anything is read.
+/// `maxBytes` fails with Cause::FileTooLarge before anything is read; anything but a regular
+/// file is refused unopened, as openRegularFile does.
 [[nodiscard]] Result<QByteArray> readWholeFile(const QString& path, qint64 maxBytes);
 
 } // namespace inkvale

@@ -18,7 +18,7 @@ struct CauseText {
     QStringView englishReading; ///< empty: as when writing
 };
 
-constexpr std::array<CauseText, 12> kTexts{{
+constexpr std::array<CauseText, 13> kTexts{{
     {Cause::NoPermission, u"没有权限", u"permission denied: this user may not write there",
      u"permission denied: this user may not read it"},
     {Cause::NoSpace, u"磁盘空间不足", u"the disk is full", {}},
@@ -32,6 +32,10 @@ constexpr std::array<CauseText, 12> kTexts{{
     {Cause::NoSuchFile, u"文件或文件夹不存在", u"its folder does not exist", u"no such file"},
     {Cause::NameTaken, u"文件名已被占用", u"a file of that name exists already", {}},
     {Cause::IsFolder, u"这是一个文件夹", u"it is a folder", {}},
+    {Cause::NotARegularFile,
+     u"这不是普通文件(而是管道、设备或套接字)",
+     u"it is not a regular file but a pipe, a device or a socket",
+     {}},
     {Cause::NotAPicture,
      u"不是可以打开的图片",
      u"it is not a picture in a format this program reads (%1)",

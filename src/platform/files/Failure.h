@@ -17,6 +17,7 @@ enum class Cause {
     NoSuchFile,         ///< the file, or the folder it was to go into, does not exist
     NameTaken,          ///< the name exists already and was not to be replaced
     IsFolder,           ///< a folder stands where a file was meant
+    NotARegularFile,    ///< a FIFO, a device or a socket stands where a file was meant
     NotAPicture,        ///< no image format recognises it; detail: the formats that are read
     PictureTooLarge,    ///< beyond the pixel limit; detail: the limit in millions of pixels
     DamagedPicture,     ///< recognised, but cut short or with errors in its data

@@ -5,6 +5,12 @@
 #include <QApplication>
 #include <QFile>
 
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 constexpr qint64 kLargestSkin = 1 << 20;
@@ -15,6 +21,30 @@ enum AttachResult : int {
     Unreadable = 2,
     NotASkin = 3,
 };
+
+/// Opens `path` into `file` only when it is a regular file; a FIFO, a device or a socket under
+/// the skin's name is refused without waiting for it, so it cannot hold the program's start.
+bool openRegularFile(const char* path, QFile& file) {
+#ifdef Q_OS_UNIX
+    struct stat info {};
+    if (::stat(path, &info) != 0 || !S_ISREG(info.st_mode)) {
+        return false;
+    }
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        return false;
+    }
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
+#else
+    file.setFileName(QString::fromLocal8Bit(path));
+    return file.open(QIODevice::ReadOnly);
+#endif
+}
 
 } // namespace
 
@@ -27,8 +57,8 @@ extern "C" Q_DECL_EXPORT int SkinH_AttachEx(const char* skinFile, const char* pa
     if (application == nullptr || skinFile == nullptr) {
         return NoApplication;
     }
-    QFile file(QString::fromLocal8Bit(skinFile));
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kLargestSkin) {
+    QFile file;
+    if (!openRegularFile(skinFile, file) || file.size() > kLargestSkin) {
         return Unreadable;
     }
     const QByteArray bytes = file.readAll();
