@@ -59,6 +59,7 @@ private slots:
     void cutWhereAPersonSeesACharacterEnd_data();
     void cutWhereAPersonSeesACharacterEnd();
     void numberingManyAlikeNames();
+    void numberedLongNamesKeepTheLimit();
     void pngKeepsPixelsResolutionAndAlpha_data();
     void pngKeepsPixelsResolutionAndAlpha();
 };
@@ -262,6 +263,21 @@ void TestBatchNames::numberingManyAlikeNames() {
     QCOMPARE(files.at(7), QStringLiteral("Ann (8).png")); // 7 was taken by the name "Ann (7)"
     QCOMPARE(files.at(names.size() - 2), QStringLiteral("ANN (20001).png"));
     QCOMPARE(files.back(), QStringLiteral("Ann (3) (2).png"));
+}
+
+void TestBatchNames::numberedLongNamesKeepTheLimit() {
+    // A name as long as a base name may be, ending in an emoji (a surrogate pair): the counter
+    // takes the emoji's room, never half of it.
+    const QString filler(kLongestBaseName - 4, QLatin1Char('a'));
+    const QString name = filler + QStringLiteral("👍");
+    QCOMPARE(utf8Size(name), kLongestBaseName);
+    const QStringList files = batchFileNames({name, name, name.toUpper()}, QStringLiteral("png"));
+    const QStringList expected{name + QStringLiteral(".png"), filler + QStringLiteral(" (2).png"),
+                               filler.toUpper() + QStringLiteral(" (3).png")};
+    QCOMPARE(files, expected);
+    for (const QString& file : files) {
+        QVERIFY(utf8Size(file.chopped(4)) <= kLongestBaseName);
+    }
 }
 
 void TestBatchNames::pngKeepsPixelsResolutionAndAlpha_data() {

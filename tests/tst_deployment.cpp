@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -41,6 +43,21 @@ QMap<int, QByteArray> payloads() {
     return map;
 }
 
+/// Every entry in `folder` and below it, hidden ones too, relative to `folder`, sorted.
+QStringList everythingIn(const QString& folder) {
+    QStringList entries;
+    const QDir::Filters all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+    for (const QFileInfo& entry : QDir(folder).entryInfoList(all, QDir::Name)) {
+        entries.append(entry.fileName());
+        if (entry.isDir() && !entry.isSymLink()) {
+            for (const QString& inner : everythingIn(entry.filePath())) {
+                entries.append(entry.fileName() + QLatin1Char('/') + inner);
+            }
+        }
+    }
+    return entries;
+}
+
 } // namespace
 
 class TestDeployment final : public QObject {
@@ -63,6 +80,8 @@ private slots:
     void openOldFileKeepsItsContent();
     void specialFileUnderADeployedName_data();
     void specialFileUnderADeployedName();
+    void nextStartAfterAKill_data();
+    void nextStartAfterAKill();
 
 private:
     void verifyAllDeployed(const QString& folder);
@@ -281,5 +300,131 @@ void TestDeployment::specialFileUnderADeployedName() {
     verifyAllDeployed(m_folder->path());
 }
 
-QTEST_GUILESS_MAIN(TestDeployment)
+void TestDeployment::nextStartAfterAKill_data() {
+    // Where the deployment is when it is killed: writing the file at index `waitingAt`, which
+    // waits for its payload there (a FIFO nobody writes) with its temporary file made; or, with
+    // waitingAt -1, deploying large files over and over, killed after `afterMs`.
+    QTest::addColumn<int>("waitingAt");
+    QTest::addColumn<int>("afterMs");
+    const int last = int(kDeployedFiles.size()) - 1;
+    const int firstFont = int(kFirstFontFile);
+    QTest::newRow("writing the first file") << 0 << 0;
+    QTest::newRow("writing the last file beside the program") << firstFont - 1 << 0;
+    QTest::newRow("writing the first font") << firstFont << 0;
+    QTest::newRow("writing the last font") << last << 0;
+    QTest::newRow("copying, after 5 ms") << -1 << 5;
+    QTest::newRow("copying, after 30 ms") << -1 << 30;
+    QTest::newRow("copying, after 120 ms") << -1 << 120;
+}
+
+void TestDeployment::nextStartAfterAKill() {
+    QFETCH(int, waitingAt);
+    QFETCH(int, afterMs);
+    // What a clean run leaves, measured on a folder of its own.
+    QStringList clean;
+    {
+        QTemporaryDir other;
+        FakePlatform platform;
+        platform.folder = other.path();
+        platform.resources = m_platform->resources;
+        DeployEmbeddedFiles(platform);
+        clean = everythingIn(other.path());
+    }
+    // Files of the user's own that only look like ours, and must stay.
+    DeployEmbeddedFiles(*m_platform);
+    const QStringList lookalikes{
+        QStringLiteral(".skinh.she.part"),          QStringLiteral(".skinh.she.x1y2.part.bak"),
+        QStringLiteral(".skinh.she.ABC.part"),      QStringLiteral(".skinh.she.a-b.part"),
+        QStringLiteral("skinh.she.abc.part"),       QStringLiteral(".notes.txt.abc.part"),
+        QStringLiteral("fonts/.mine.ttf.k3j4.part")};
+    for (const QString& name : lookalikes) {
+        writeAll(target(name), "the user's");
+    }
+    QVERIFY(QDir().mkdir(target(u".MSINET.OCX.q7.part"))); // a folder, not a file
+    QVERIFY(QFile::link(target(u"skinh.she"), target(u".COMDLG32.OCX.zz9.part")));
+
+    QTemporaryDir elsewhere;
+    const QString fifo = elsewhere.filePath(QStringLiteral("payload"));
+    if (waitingAt >= 0) {
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    }
+    const QStringList before = everythingIn(m_folder->path());
+
+    const DeployedFile& file = kDeployedFiles.at(std::size_t(std::max(waitingAt, 0)));
+    const QFileInfo waiting(target(file.target));
+    const QRegularExpression temporary(QStringLiteral("^\\.%1\\.[0-9a-z]+\\.part$")
+                                           .arg(QRegularExpression::escape(waiting.fileName())));
+    // Counted, as a link of the user's may have such a name already.
+    const auto temporaries = [&] {
+        return waiting.dir().entryList(QDir::Files | QDir::Hidden).filter(temporary).size();
+    };
+    const qsizetype already = waitingAt >= 0 ? temporaries() : 0;
+    // The test program itself deploys, as a process of its own that can be killed.
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("INKVALE_TEST_DEPLOY_INTO"), m_folder->path());
+    environment.insert(QStringLiteral("INKVALE_TEST_DEPLOY_WAIT_AT"), QString::number(waitingAt));
+    environment.insert(QStringLiteral("INKVALE_TEST_DEPLOY_FIFO"), fifo);
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(), {});
+    QVERIFY(child.waitForStarted());
+    if (waitingAt >= 0) {
+        // Its temporary file is made; the child waits for the payload's first byte.
+        QTRY_VERIFY(temporaries() > already);
+    } else {
+        // Deploying, then some way into it.
+        QTRY_VERIFY(everythingIn(m_folder->path()) != before);
+        QTest::qWait(afterMs);
+    }
+    child.kill();
+    QVERIFY(child.waitForFinished());
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+    if (waitingAt >= 0) {
+        QVERIFY2(everythingIn(m_folder->path()).size() == before.size() + 1,
+                 "the kill left nothing to clean");
+    }
+
+    // The next start.
+    DeployEmbeddedFiles(*m_platform);
+    verifyAllDeployed(m_folder->path());
+    QStringList expected = clean + lookalikes;
+    expected << QStringLiteral(".MSINET.OCX.q7.part") << QStringLiteral(".COMDLG32.OCX.zz9.part");
+    expected.sort();
+    QStringList found = everythingIn(m_folder->path());
+    found.sort();
+    QCOMPARE(found, expected);
+}
+
+/// The deployment nextStartAfterAKill kills: into INKVALE_TEST_DEPLOY_INTO, waiting at the file
+/// of index INKVALE_TEST_DEPLOY_WAIT_AT for the FIFO INKVALE_TEST_DEPLOY_FIFO, or with large
+/// payloads over and over when that index is -1.
+int deployUntilKilled() {
+    FakePlatform platform;
+    platform.folder = qEnvironmentVariable("INKVALE_TEST_DEPLOY_INTO");
+    platform.resources = payloads();
+    const int waitingAt = qEnvironmentVariableIntValue("INKVALE_TEST_DEPLOY_WAIT_AT");
+    if (waitingAt >= 0) {
+        const DeployedFile& file = kDeployedFiles.at(std::size_t(waitingAt));
+        platform.resourceFiles.insert(
+            file.resourceId, FileRange{qEnvironmentVariable("INKVALE_TEST_DEPLOY_FIFO"), 0, 100});
+    } else {
+        for (auto it = platform.resources.begin(); it != platform.resources.end(); ++it) {
+            it.value() = it.value().repeated(500);
+        }
+    }
+    do {
+        DeployEmbeddedFiles(platform);
+    } while (waitingAt < 0);
+    return 0;
+}
+
+int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsSet("INKVALE_TEST_DEPLOY_INTO")) {
+        return deployUntilKilled();
+    }
+    QCoreApplication application(argc, argv);
+    TestDeployment test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_deployment.moc"

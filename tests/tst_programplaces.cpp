@@ -2,8 +2,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cstring>
+#include <elf.h>
 
 using namespace inkvale;
 
@@ -19,6 +23,8 @@ private slots:
     void places();
     void stateFolderOnlyWhenAbsolute_data();
     void stateFolderOnlyWhenAbsolute();
+    void folderOfTheExecutableHoweverStarted_data();
+    void folderOfTheExecutableHoweverStarted();
 
 private:
     void touch(const QString& path);
@@ -116,6 +122,91 @@ void TestProgramPlaces::stateFolderOnlyWhenAbsolute() {
             QFile::encodeName(stateHome.replace(QStringLiteral("%1"), m_dir->path())));
     const ProgramPlaces places(m_dir->filePath(QStringLiteral("prefix/bin")));
     QCOMPARE(places.workFolder(), m_dir->filePath(work));
+}
+
+namespace {
+
+/// The dynamic loader named in the program headers of the executable at `path`; empty when it
+/// names none.
+QString interpreterOf(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    const QByteArray elf = file.readAll();
+    Elf64_Ehdr header{};
+    if (elf.size() < qsizetype(sizeof header) || !elf.startsWith(ELFMAG) ||
+        elf.at(EI_CLASS) != ELFCLASS64) {
+        return {};
+    }
+    std::memcpy(&header, elf.constData(), sizeof header);
+    for (int i = 0; i < header.e_phnum; ++i) {
+        Elf64_Phdr segment{};
+        const qsizetype at = qsizetype(header.e_phoff) + qsizetype(i) * header.e_phentsize;
+        if (at + qsizetype(sizeof segment) > elf.size()) {
+            return {};
+        }
+        std::memcpy(&segment, elf.constData() + at, sizeof segment);
+        if (segment.p_type == PT_INTERP) {
+            return QString::fromLocal8Bit(
+                elf.mid(qsizetype(segment.p_offset), qsizetype(segment.p_filesz)).chopped(1));
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+void TestProgramPlaces::folderOfTheExecutableHoweverStarted_data() {
+    // %copy is the copy's folder, %link a symbolic link to the program in another folder.
+    QTest::addColumn<bool>("throughLoader");
+    QTest::addColumn<QString>("program"); // as given to the system or the loader
+    QTest::addColumn<QString>("workingFolder");
+
+    const QString name = QStringLiteral("print-program-folder");
+    QTest::newRow("directly") << false << "%copy/" + name << "%copy";
+    QTest::newRow("by a link") << false << "%link"
+                               << "%copy";
+    QTest::newRow("loader, absolute path") << true << "%copy/" + name << "%other";
+    QTest::newRow("loader, from its folder") << true << "./" + name << "%copy";
+    QTest::newRow("loader, from another folder") << true << "../portable copy/" + name << "%other";
+    QTest::newRow("loader, by a link") << true << "%link"
+                                       << "%other";
+}
+
+void TestProgramPlaces::folderOfTheExecutableHoweverStarted() {
+    QFETCH(bool, throughLoader);
+    QFETCH(QString, program);
+    QFETCH(QString, workingFolder);
+    const QString source = QString::fromLocal8Bit(INKVALE_PRINT_PROGRAM_FOLDER);
+    // A portable copy in a folder whose name has a space, started from elsewhere.
+    const QString copy = QDir(m_dir->path()).canonicalPath() + QStringLiteral("/portable copy");
+    const QString other = m_dir->filePath(QStringLiteral("other"));
+    const QString link = other + QStringLiteral("/link");
+    QVERIFY(QDir().mkpath(copy) && QDir().mkpath(other));
+    QVERIFY(QFile::copy(source, copy + QStringLiteral("/print-program-folder")));
+    QVERIFY(QFile::link(copy + QStringLiteral("/print-program-folder"), link));
+    const auto place = [&](QString text) {
+        return text.replace(QStringLiteral("%copy"), copy)
+            .replace(QStringLiteral("%link"), link)
+            .replace(QStringLiteral("%other"), other);
+    };
+
+    QProcess process;
+    process.setWorkingDirectory(place(workingFolder));
+    if (throughLoader) {
+        const QString loader = interpreterOf(source);
+        if (loader.isEmpty()) {
+            QSKIP("the program names no dynamic loader");
+        }
+        process.start(loader, {place(program)});
+    } else {
+        process.start(place(program), {});
+    }
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+    QCOMPARE(QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed(), copy);
 }
 
 QTEST_GUILESS_MAIN(TestProgramPlaces)

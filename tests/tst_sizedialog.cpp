@@ -26,6 +26,8 @@ private slots:
     void entries();
     void numericTest_data();
     void numericTest();
+    void groupsBySpaces_data();
+    void groupsBySpaces();
     void leadingNumber_data();
     void leadingNumber();
     void caption_data();
@@ -164,6 +166,38 @@ void TestSizeDialog::numericTest_data() {
 void TestSizeDialog::numericTest() {
     QFETCH(QString, text);
     QTEST(isNumericEntry(text, QLatin1Char(',')), "numeric");
+}
+
+void TestSizeDialog::groupsBySpaces_data() {
+    // Locales that group digits by a space: any space people type for it separates groups; a
+    // tab, form feed or line break between digits makes no number.
+    QTest::addColumn<QString>("separator");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("numeric");
+    const QString nbsp = QStringLiteral("\u00a0");
+    const QString narrow = QStringLiteral("\u202f");
+    for (const QString& separator : {QStringLiteral(" "), nbsp, narrow}) {
+        const QString name = separator == nbsp     ? QStringLiteral("no-break")
+                             : separator == narrow ? QStringLiteral("narrow")
+                                                   : QStringLiteral("space");
+        const auto row = [&](const char* what) {
+            return &QTest::newRow(
+                qPrintable(name + QStringLiteral(", ") + QString::fromLatin1(what)));
+        };
+        *row("as the locale writes it") << separator << "1" + separator + "234" << true;
+        *row("plain space") << separator << "1 234" << true;
+        *row("no-break space") << separator << "1\u00a0234.5" << true;
+        *row("tab") << separator << "1\t234" << false;
+        *row("form feed") << separator << "1\f234" << false;
+        *row("line break") << separator << "1\n234" << false;
+        *row("tab around") << separator << "\t1 234\f" << true;
+    }
+}
+
+void TestSizeDialog::groupsBySpaces() {
+    QFETCH(QString, separator);
+    QFETCH(QString, text);
+    QTEST(isNumericEntry(text, separator.front()), "numeric");
 }
 
 void TestSizeDialog::leadingNumber_data() {

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,10 +14,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStringEncoder>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <memory>
+#include <sys/stat.h>
 
 using namespace inkvale;
 using inkvale::test::FakePlatform;
@@ -243,7 +246,9 @@ void TestUpdateCheck::panelOnOneLine() {
 
 void TestUpdateCheck::outcome_data() {
     // "serve", "cut", "stall", "nobody", "mute", "slow bytes" (one byte every 5 ms), "trickle"
-    // (one byte every 150 ms, past the deadline), "html", "redirect away", "redirect here"
+    // (one byte every 150 ms, past the deadline), "html", "redirect away", "redirect here",
+    // "file" (a file:// address of a file holding the body), "fifo" (of a FIFO), "data" (a data:
+    // address of the body)
     QTest::addColumn<QString>("server");
     QTest::addColumn<int>("status");
     QTest::addColumn<QByteArray>("body");
@@ -341,6 +346,16 @@ void TestUpdateCheck::outcome_data() {
     QTest::newRow("server never answers")
         << "mute" << 0 << QByteArray() << true << none << kFailed << kUnknown << kFailed << warning
         << true << false << false;
+    // Addresses that are not http: a failed check at once, whatever they would hold.
+    QTest::newRow("file address holding the version")
+        << "file" << 0 << gbk(kExact) << true << none << kFailed << kUnknown << kFailed << warning
+        << true << false << false;
+    QTest::newRow("file address of a FIFO nobody writes")
+        << "fifo" << 0 << QByteArray() << true << none << kFailed << kUnknown << kFailed << warning
+        << true << false << false;
+    QTest::newRow("data address holding the version")
+        << "data" << 0 << gbk(kExact) << true << none << kFailed << kUnknown << kFailed << warning
+        << true << false << false;
 }
 
 void TestUpdateCheck::outcome() {
@@ -360,6 +375,7 @@ void TestUpdateCheck::outcome() {
     LoopbackHttpServer elsewhere(QHostAddress(QStringLiteral("127.0.0.2")));
     elsewhere.serve(status, body, announceLength);
     LoopbackHttpServer redirecting;
+    const QTemporaryDir files;
     if (server == QLatin1String("mute")) {
         http.stayMute();
     } else if (server == QLatin1String("cut") || server == QLatin1String("stall")) {
@@ -378,6 +394,18 @@ void TestUpdateCheck::outcome() {
     } else if (server == QLatin1String("redirect here")) {
         redirecting.redirectTo(http.url());
         online.update = redirecting.url(QStringLiteral("/old/vermo.txt"));
+    } else if (server == QLatin1String("file") || server == QLatin1String("fifo")) {
+        const QString path = files.filePath(QStringLiteral("vermo.txt"));
+        if (server == QLatin1String("file")) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(body) == body.size());
+        } else {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        }
+        online.update = QUrl::fromLocalFile(path);
+    } else if (server == QLatin1String("data")) {
+        online.update =
+            QUrl(QStringLiteral("data:text/plain;base64,") + QString::fromLatin1(body.toBase64()));
     } else if (server == QLatin1String("nobody")) {
         // A port that was just free and is closed again.
         QTcpServer probe;

@@ -85,6 +85,11 @@ QString cutAtGrapheme(const QString& text, qsizetype bytes) {
     qsizetype kept = 0;
     qsizetype keptBytes = 0;
     for (qsizetype next = finder.toNextBoundary(); next > 0; next = finder.toNextBoundary()) {
+        // Never between the halves of a surrogate pair, whatever the finder says.
+        if (next < text.size() && text.at(next - 1).isHighSurrogate() &&
+            text.at(next).isLowSurrogate()) {
+            continue;
+        }
         keptBytes += QStringView(text).sliced(kept, next - kept).toUtf8().size();
         if (keptBytes > bytes) {
             break;
@@ -249,7 +254,13 @@ QStringList batchFileNames(const QStringList& names, const QString& extension) {
             int& number = nextNumber[base.toCaseFolded()];
             number = std::max(number, 2);
             do {
-                file = QStringLiteral("%1 (%2)").arg(base).arg(number++) + dotExtension;
+                // The counter fits within the longest base name: the base gives way to it.
+                const QString counter = QStringLiteral(" (%1)").arg(number++);
+                QString stem = base;
+                if (stem.toUtf8().size() + counter.size() > kLongestBaseName) {
+                    stem = cutAtGrapheme(stem, kLongestBaseName - counter.size());
+                }
+                file = stem + counter + dotExtension;
             } while (taken.contains(file.toCaseFolded()));
         }
         taken.insert(file.toCaseFolded());

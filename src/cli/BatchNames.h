@@ -40,8 +40,8 @@ struct NameList {
 /// that names its cause.
 [[nodiscard]] NameList readNamesFile(const QString& path);
 
-/// The longest base name safeFileName() gives, in UTF-8 bytes: room is left for a counter and
-/// an extension within the 255 bytes most file systems allow.
+/// The longest base name safeFileName() and batchFileNames() give (counter included), in UTF-8
+/// bytes: room is left for an extension within the 255 bytes most file systems allow.
 inline constexpr int kLongestBaseName = 200;
 
 /// A file base name (without extension) that stands for `name` in any folder of Linux, macOS
@@ -61,7 +61,8 @@ inline constexpr int kLongestBaseName = 200;
 [[nodiscard]] QString safeFileName(QStringView name);
 
 /// One file name per name, in order: safeFileName() plus "." and `extension`, the second and
-/// later names that would share a file (letter case ignored) getting " (2)", " (3)", ... Takes
+/// later names that would share a file (letter case ignored) getting " (2)", " (3)", ..., the
+/// base cut as safeFileName() cuts it where the counter would take it past kLongestBaseName. Takes
 /// time in proportion to the number of names, however many of them are alike.
 [[nodiscard]] QStringList batchFileNames(const QStringList& names, const QString& extension);
 

@@ -11,60 +11,6 @@ namespace inkvale {
 
 namespace {
 
-/// Whether a JPEG stream runs to its end-of-image marker: a file cut short lacks it, and the
-/// decoder would fill the missing rows with grey instead of failing. Segments are walked by
-/// their lengths, so a marker inside an embedded thumbnail is not taken for the end.
-bool jpegRunsToItsEnd(const QByteArray& bytes) {
-    const auto at = [&bytes](qsizetype i) {
-        return static_cast<unsigned char>(bytes.at(i));
-    };
-    const qsizetype n = bytes.size();
-    if (n < 4 || at(0) != 0xFF || at(1) != 0xD8) {
-        return false;
-    }
-    qsizetype i = 2;
-    while (i < n) {
-        if (at(i) != 0xFF) {
-            return false; // not at a marker: the stream is broken
-        }
-        while (i < n && at(i) == 0xFF) {
-            ++i; // fill bytes
-        }
-        if (i >= n) {
-            return false;
-        }
-        const unsigned char marker = at(i++);
-        if (marker == 0xD9) {
-            return true;
-        }
-        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
-            continue; // markers without a segment
-        }
-        if (i + 2 > n) {
-            return false;
-        }
-        const qsizetype length = (qsizetype(at(i)) << 8) | at(i + 1);
-        if (length < 2 || i + length > n) {
-            return false;
-        }
-        i += length;
-        if (marker == 0xDA) {
-            // Entropy-coded data follows the scan header, up to the next real marker.
-            while (i < n) {
-                if (at(i) == 0xFF && i + 1 < n && at(i + 1) != 0x00 && at(i + 1) != 0xFF &&
-                    !(at(i + 1) >= 0xD0 && at(i + 1) <= 0xD7)) {
-                    break;
-                }
-                ++i;
-            }
-            if (i + 1 >= n) {
-                return false;
-            }
-        }
-    }
-    return false;
-}
-
 constexpr char kDecoderCategories[] = "qt.gui.imageio";
 
 bool isDecoderCategory(const char* name) {
@@ -117,6 +63,57 @@ private:
 };
 
 } // namespace
+
+bool jpegRunsToItsEnd(const QByteArray& bytes) {
+    const auto at = [&bytes](qsizetype i) {
+        return static_cast<unsigned char>(bytes.at(i));
+    };
+    const qsizetype n = bytes.size();
+    if (n < 4 || at(0) != 0xFF || at(1) != 0xD8) {
+        return false;
+    }
+    qsizetype i = 2;
+    while (i < n) {
+        if (at(i) != 0xFF) {
+            return false; // not at a marker: the stream is broken
+        }
+        while (i < n && at(i) == 0xFF) {
+            ++i; // fill bytes
+        }
+        if (i >= n) {
+            return false;
+        }
+        const unsigned char marker = at(i++);
+        if (marker == 0xD9) {
+            return true;
+        }
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+            continue; // markers without a segment
+        }
+        if (i + 2 > n) {
+            return false;
+        }
+        const qsizetype length = (qsizetype(at(i)) << 8) | at(i + 1);
+        if (length < 2 || i + length > n) {
+            return false;
+        }
+        i += length;
+        if (marker == 0xDA) {
+            // Entropy-coded data follows the scan header, up to the next real marker.
+            while (i < n) {
+                if (at(i) == 0xFF && i + 1 < n && at(i + 1) != 0x00 && at(i + 1) != 0xFF &&
+                    !(at(i + 1) >= 0xD0 && at(i + 1) <= 0xD7)) {
+                    break;
+                }
+                ++i;
+            }
+            if (i + 1 >= n) {
+                return false;
+            }
+        }
+    }
+    return false;
+}
 
 bool exceedsPixelLimit(QSize size) {
     return size.isValid() && qint64(size.width()) * size.height() > kLargestBackgroundPixels;

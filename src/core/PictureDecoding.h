@@ -17,6 +17,12 @@ inline constexpr qint64 kLargestBackgroundPixels = 100'000'000;
 /// them.
 inline constexpr qint64 kLargestPictureFile = 512LL * 1024 * 1024;
 
+/// Whether `bytes` are a JPEG stream that runs to its end-of-image marker: a file cut short
+/// lacks it, and the decoder would fill the missing rows with grey instead of failing. Segments
+/// are walked by their lengths, so a marker inside an embedded thumbnail is not taken for the
+/// end.
+[[nodiscard]] bool jpegRunsToItsEnd(const QByteArray& bytes);
+
 /// Whether a picture of `size` is beyond kLargestBackgroundPixels.
 [[nodiscard]] bool exceedsPixelLimit(QSize size);
 

@@ -55,6 +55,21 @@ bool isBelowOne(std::string_view number) {
     return power + exponent < 0;
 }
 
+/// A space that locales group digits by, or that people type for one.
+bool isGroupingSpace(QChar c) {
+    return c == QLatin1Char(' ') || c == QChar(0x00A0) || c == QChar(0x202F) || c == QChar(0x3000);
+}
+
+/// Whether `typed`, as typed, separates digit groups where the locale's separator is
+/// `separator`: the separator itself, or, where the locale groups by a space, any such space.
+/// Never a tab, a form feed or a line break: those are not written between digits.
+bool isGroupSeparator(QChar typed, QChar separator) {
+    if (separator.isNull() || separator == QLatin1Char('.')) {
+        return false;
+    }
+    return typed == separator || (isGroupingSpace(separator) && isGroupingSpace(typed));
+}
+
 } // namespace
 
 QString halfWidthEntry(const QString& text) {
@@ -81,15 +96,26 @@ QString halfWidthEntry(const QString& text) {
 }
 
 bool isNumericEntry(const QString& text, QChar groupSeparator) {
-    const QString entry = halfWidthEntry(text).trimmed();
+    // halfWidthEntry changes characters one for one, so `typed` keeps what stood where.
+    QString entry = halfWidthEntry(text);
+    qsizetype start = 0;
+    qsizetype end = entry.size();
+    while (start < end && isBlank(entry.at(start))) {
+        ++start;
+    }
+    while (end > start && isBlank(entry.at(end - 1))) {
+        --end;
+    }
+    entry = entry.mid(start, end - start);
+    const QString typed = text.mid(start, end - start);
     qsizetype i = 0;
     const qsizetype n = entry.size();
     if (i < n && isSign(entry.at(i))) {
         ++i;
     }
     int digits = 0;
-    while (i < n && (isDigit(entry.at(i)) || (digits > 0 && entry.at(i) == groupSeparator &&
-                                              groupSeparator != QLatin1Char('.')))) {
+    while (i < n && (isDigit(entry.at(i)) ||
+                     (digits > 0 && isGroupSeparator(typed.at(i), groupSeparator)))) {
         digits += isDigit(entry.at(i)) ? 1 : 0;
         ++i;
     }

@@ -15,7 +15,9 @@ namespace inkvale {
 
 /// Whether `text` reads as one number: apart from leading and trailing blanks, an optional sign,
 /// digits with at most one decimal point, and an optional exponent (E, an optional sign, digits).
-/// `groupSeparator` (the locale's digit-group separator) may stand between integer digits.
+/// `groupSeparator` (the locale's digit-group separator) may stand between integer digits; where
+/// it is a space, any of the spaces people type for it does (a plain, no-break, narrow no-break or
+/// ideographic space), but never a tab, form feed or line break.
 [[nodiscard]] bool isNumericEntry(const QString& text, QChar groupSeparator);
 
 /// The number at the start of `text` (read through halfWidthEntry, as isNumericEntry reads it):

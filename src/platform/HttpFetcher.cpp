@@ -12,8 +12,29 @@ HttpFetcher::HttpFetcher() {
     m_manager.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
 }
 
+namespace {
+
+/// Whether `url` is fetched over HTTP: Qt Network reads file:, data: and qrc: addresses too, which
+/// have no status, no deadline of their own and may never end (a FIFO, a device).
+bool isHttp(const QUrl& url) {
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && !url.host().isEmpty() &&
+           (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
+
+} // namespace
+
 void HttpFetcher::get(const QUrl& url, std::chrono::milliseconds deadline, qint64 maxBytes,
                       QObject* context, FetchDone done) {
+    if (!isHttp(url)) {
+        auto refused = std::make_shared<HttpReply>();
+        refused->requestedUrl = url;
+        refused->error = QStringLiteral("not an http or https address");
+        // Like every outcome, from the event loop and only while `context` lives.
+        QMetaObject::invokeMethod(
+            context, [refused, done] { done(*refused); }, Qt::QueuedConnection);
+        return;
+    }
     QNetworkReply* reply = m_manager.get(QNetworkRequest(url));
     auto result = std::make_shared<HttpReply>();
     result->requestedUrl = url;
@@ -78,6 +99,9 @@ void HttpFetcher::get(const QUrl& url, std::chrono::milliseconds deadline, qint6
 }
 
 void HttpFetcher::getAndDiscard(const QUrl& url) {
+    if (!isHttp(url)) {
+        return;
+    }
     QNetworkReply* reply = m_manager.get(QNetworkRequest(url));
     QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply] { reply->readAll(); });
     QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);

@@ -40,12 +40,14 @@ public:
     /// Starts a GET of `url` and returns at once. `done` runs later from the event loop, once,
     /// when the reply is complete, has failed, has grown beyond `maxBytes` or `deadline` has
     /// passed since the request, however slowly the bytes keep coming. Redirects are followed
-    /// unless they lead from https to http. When `context` is destroyed first, the request is
+    /// unless they lead from https to http. An address that is not http or https fails at once
+    /// (still from the event loop). When `context` is destroyed first, the request is
     /// abandoned and `done` never runs.
     void get(const QUrl& url, std::chrono::milliseconds deadline, qint64 maxBytes, QObject* context,
              FetchDone done);
 
-    /// Starts a GET of `url` whose page is loaded and thrown away; failures are ignored.
+    /// Starts a GET of `url` whose page is loaded and thrown away; failures are ignored, and so
+    /// is an address that is not http or https.
     void getAndDiscard(const QUrl& url);
 
 private:

@@ -5,6 +5,12 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#ifdef Q_OS_LINUX
+#include <QFile>
+
+#include <sys/auxv.h>
+#endif
+
 namespace inkvale {
 
 namespace {
@@ -29,7 +35,75 @@ QString userStateFolder() {
     return QDir::homePath() + QStringLiteral("/.local/state");
 }
 
+#ifdef Q_OS_LINUX
+/// The path of the file mapped at `address` in this process, as the kernel names it (absolute,
+/// links resolved); empty when no file is mapped there.
+QString fileMappedAt(quintptr address) {
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    if (!maps.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    // Each line: start-end perms offset dev inode [path], the path taking the rest of the line.
+    while (!maps.atEnd()) {
+        const QByteArray line = maps.readLine();
+        const qsizetype dash = line.indexOf('-');
+        const qsizetype space = line.indexOf(' ');
+        if (dash <= 0 || space <= dash) {
+            continue;
+        }
+        bool ok = false;
+        const quintptr start = line.left(dash).toULongLong(&ok, 16);
+        bool okEnd = false;
+        const quintptr end = line.mid(dash + 1, space - dash - 1).toULongLong(&okEnd, 16);
+        if (!ok || !okEnd || address < start || address >= end) {
+            continue;
+        }
+        const qsizetype slash = line.indexOf('/');
+        if (slash < 0) {
+            return {};
+        }
+        QByteArray path = line.mid(slash);
+        if (path.endsWith('\n')) {
+            path.chop(1);
+        }
+        // The executable's file was replaced or removed since: its folder is still its own.
+        const QByteArray deleted = " (deleted)";
+        if (path.endsWith(deleted)) {
+            path.chop(deleted.size());
+        }
+        return QFile::decodeName(path);
+    }
+    return {};
+}
+#endif
+
+/// The running executable's file. Not /proc/self/exe, nor Qt's application path taken from it:
+/// started through the dynamic loader (`ld-linux-x86-64.so.2 ./inkvale`, the way round a noexec
+/// mount), that is the loader. The auxiliary vector tells where the program's headers lie in
+/// memory, and the loader corrects it when it started the program itself: the file mapped there
+/// is the executable. Its AT_EXECFN, the path the program was started by, is the fallback.
+QString executableFile() {
+#ifdef Q_OS_LINUX
+    const QString mapped = fileMappedAt(static_cast<quintptr>(getauxval(AT_PHDR)));
+    if (!mapped.isEmpty()) {
+        return mapped;
+    }
+    if (const auto* named = reinterpret_cast<const char*>(getauxval(AT_EXECFN))) {
+        // Relative to the folder the program started in, which it has not left yet.
+        const QFileInfo file(QFile::decodeName(named));
+        const QString canonical = file.canonicalFilePath();
+        return canonical.isEmpty() ? file.absoluteFilePath() : canonical;
+    }
+#endif
+    return QCoreApplication::applicationFilePath();
+}
+
 } // namespace
+
+QString ProgramPlaces::executableFolder() {
+    static const QString folder = QFileInfo(executableFile()).absolutePath();
+    return folder;
+}
 
 ProgramPlaces::ProgramPlaces(const QString& executableFolder)
     : m_installation(installationOf(QDir(executableFolder))) {
@@ -40,7 +114,7 @@ ProgramPlaces::ProgramPlaces(const QString& executableFolder)
 
 const ProgramPlaces& ProgramPlaces::ofThisProgram() {
     static const ProgramPlaces places = [] {
-        ProgramPlaces made(QCoreApplication::applicationDirPath());
+        ProgramPlaces made(executableFolder());
         QDir().mkpath(made.m_workFolder);
         return made;
     }();

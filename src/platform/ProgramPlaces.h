@@ -35,7 +35,12 @@ public:
     /// settings name it).
     explicit ProgramPlaces(const QString& executableFolder);
 
-    /// The places of the running program. Made once; the folder it writes into is created then.
+    /// The folder of the running program's executable file, however it was started: directly,
+    /// through a symbolic link, or through the dynamic loader (whose folder it never is).
+    [[nodiscard]] static QString executableFolder();
+
+    /// The places of the running program, whose executable lies in executableFolder(). Made
+    /// once; the folder it writes into is created then.
     [[nodiscard]] static const ProgramPlaces& ofThisProgram();
 
     /// How the copy was installed.

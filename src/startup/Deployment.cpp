@@ -52,6 +52,11 @@ void writeFile(const QString& path, const ProgramFiles& platform, int resourceId
 
 void DeployEmbeddedFiles(const ProgramFiles& platform) {
     const QDir folder(platform.programFolder());
+    // A start that was stopped mid-way (killed, logged out, the power lost) left the temporary
+    // files it was writing; this start leaves the folder as one that had ended would have.
+    for (const DeployedFile& file : kDeployedFiles) {
+        removeLeftoverTemporaries(folder.filePath(file.target.toString()));
+    }
     for (std::size_t i = 0; i < kDeployedFiles.size(); ++i) {
         if (i == kFirstFontFile && !folder.exists(QStringLiteral("fonts"))) {
             folder.mkdir(QStringLiteral("fonts"));

@@ -12,7 +12,9 @@ class ProgramFiles;
 /// then removed and the new file takes it, so a target always equals its payload and is never
 /// seen half-written (for an instant it may be missing). Nothing waits for the disk: the files
 /// are written again at every start. A target without write permission is left as it is.
-/// Nothing is reported: a file that cannot be written is passed over.
+/// Nothing is reported: a file that cannot be written is passed over. The temporary files of
+/// these targets that an earlier deployment left when it was stopped are removed first; those of
+/// a deployment still under way are not.
 void DeployEmbeddedFiles(const ProgramFiles& platform);
 
 } // namespace inkvale

@@ -42,10 +42,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
 
-    // A number without group separators reads as the C library reads it, rounding included.
+    // Tabs, form feeds and line breaks may stand around a number, never inside one.
     const QString entry = text.trimmed();
+    for (const QChar c : entry) {
+        FUZZ_CHECK(!(c.isSpace() && c.unicode() < 0x20));
+    }
+
+    // A number without group separators or blanks reads as the C library reads it, rounding
+    // included.
     QByteArray ascii;
-    if (!entry.contains(separator) && asAscii(entry, ascii)) {
+    if (!entry.contains(separator) && !entry.contains(QLatin1Char(' ')) && asAscii(entry, ascii)) {
         FUZZ_CHECK(value == std::strtod(ascii.constData(), nullptr));
     }
 

@@ -11,9 +11,11 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <functional>
 #include <mutex>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -134,11 +136,44 @@ void syncFolderOf(const QByteArray& path) {
     }
 }
 
+/// A lock on the folder of a file: shared by every write in it, so that
+/// removeLeftoverTemporaries, which takes it alone, never removes the temporary file of a write
+/// under way; the system lets go of it however the process ends.
+class FolderLock final {
+public:
+    /// Waits for `operation` (LOCK_SH or LOCK_EX, perhaps with LOCK_NB) on `path`'s folder.
+    FolderLock(const QByteArray& path, int operation) {
+        const qsizetype slash = path.lastIndexOf('/');
+        const QByteArray folder =
+            slash < 0 ? QByteArrayLiteral(".") : path.left(std::max<qsizetype>(slash, 1));
+        m_fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        while (m_fd >= 0 && ::flock(m_fd, operation) != 0) {
+            if (errno != EINTR) {
+                ::close(m_fd);
+                m_fd = -1;
+            }
+        }
+    }
+    ~FolderLock() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+    [[nodiscard]] bool held() const { return m_fd >= 0; }
+
+private:
+    int m_fd = -1;
+};
+
 /// The one way every file is written: `fill` writes the content to the temporary file and
 /// returns 0 or the system's error number.
 Outcome writeThrough(const QString& path, WriteMode mode, const std::function<int(int)>& fill) {
     ignoreFileSizeSignal();
     const QByteArray target = QFile::encodeName(path);
+    const FolderLock writing(target, LOCK_SH);
     QByteArray temporary;
     const int fd = createTemporaryBeside(target, temporary);
     if (fd < 0) {
@@ -205,6 +240,47 @@ Outcome writeFileAtomically(const QString& path, QByteArrayView bytes, WriteMode
 
 Outcome writeFileAtomically(const QString& path, const FileRange& source, WriteMode mode) {
     return writeThrough(path, mode, [&source](int fd) { return copyRange(fd, source); });
+}
+
+void removeLeftoverTemporaries(const QString& path) {
+    const QByteArray target = QFile::encodeName(path);
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArrayLiteral(".") : target.left(slash + 1);
+    // The name createTemporaryBeside gives: "." name "." random number in base 36 ".part".
+    const QByteArray prefix = '.' + (slash < 0 ? target : target.mid(slash + 1)) + '.';
+    const QByteArray suffix = QByteArrayLiteral(".part");
+    const auto isOurs = [&prefix, &suffix](const QByteArray& name) {
+        if (name.size() <= prefix.size() + suffix.size() || !name.startsWith(prefix) ||
+            !name.endsWith(suffix)) {
+            return false;
+        }
+        const QByteArray number =
+            name.mid(prefix.size(), name.size() - prefix.size() - suffix.size());
+        constexpr qsizetype kLongestNumber = 13; // 2^64 - 1 in base 36
+        return !number.isEmpty() && number.size() <= kLongestNumber &&
+               std::all_of(number.begin(), number.end(),
+                           [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); });
+    };
+    // Only while no write is under way in the folder: its temporary file is no leftover.
+    const FolderLock alone(target, LOCK_EX | LOCK_NB);
+    if (!alone.held()) {
+        return;
+    }
+    DIR* dir = ::opendir(folder.constData());
+    if (dir == nullptr) {
+        return;
+    }
+    const int folderFd = ::dirfd(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        struct stat info {};
+        // A folder or a link with such a name is not a file we made.
+        if (isOurs(name) && ::fstatat(folderFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(info.st_mode)) {
+            ::unlinkat(folderFd, entry->d_name, 0);
+        }
+    }
+    ::closedir(dir);
 }
 
 Result<QByteArray> readWholeFile(const QString& path, qint64 maxBytes) {

@@ -50,6 +50,13 @@ struct FileRange {
 [[nodiscard]] Outcome writeFileAtomically(const QString& path, const FileRange& source,
                                           WriteMode mode = WriteMode::ReplaceDurably);
 
+/// Removes the temporary files that writes of `path` left in its folder when they were stopped
+/// before they ended (the process killed, the power lost): the regular files named as
+/// writeFileAtomically names a temporary file for `path`, and nothing else, so that no file of
+/// anyone else's is ever touched. While any write is under way in the folder (in this or another
+/// process; each holds a lock on the folder that ends with its process) nothing is removed.
+void removeLeftoverTemporaries(const QString& path);
+
 /// Reads the whole file at `path`, with the system's reason when it cannot. A file larger than
 /// `maxBytes` fails with Cause::FileTooLarge before anything is read; anything but a regular
 /// file is refused unopened, as openRegularFile does.
