@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QXmlStreamReader>
 
+#include <cmath>
 #include <functional>
 
 using namespace inkvale;
@@ -211,7 +212,7 @@ void TestRenderCli::formatsOpenWithRealReaders_data() {
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("file");
     QTest::addColumn<QByteArray>("format"); // a Qt image reader's, or "svg", "pdf"
-    QTest::addColumn<QSize>("size");        // pixels, or the view box or page in points
+    QTest::addColumn<QSize>("size");        // pixels: of the picture, the view box or the page
     QTest::addColumn<int>("dotsPerMetre");
     QTest::addColumn<bool>("transparent");
 
@@ -239,7 +240,7 @@ void TestRenderCli::formatsOpenWithRealReaders_data() {
     QTest::newRow("upper-case extension")
         << output << "A.PNG" << QByteArray("png") << QSize(336, 93) << 3780 << false;
     QTest::newRow("svg") << output << "a.svg" << QByteArray("svg") << QSize(336, 93) << 0 << false;
-    QTest::newRow("pdf") << output << "a.pdf" << QByteArray("pdf") << QSize(252, 70) << 0 << false;
+    QTest::newRow("pdf") << output << "a.pdf" << QByteArray("pdf") << QSize(336, 93) << 0 << false;
     QTest::newRow("sheet, png") << sheet << "s.png" << QByteArray("png") << QSize(1072, 691) << 3780
                                 << false;
     QTest::newRow("sheet, svg") << sheet << "s.svg" << QByteArray("svg") << QSize(1072, 691) << 0
@@ -281,10 +282,13 @@ void TestRenderCli::formatsOpenWithRealReaders() {
         QVERIFY(pdf.open(QIODevice::ReadOnly));
         const QByteArray bytes = pdf.readAll();
         QVERIFY(bytes.startsWith("%PDF-"));
-        QVERIFY(bytes.contains(QStringLiteral("/MediaBox [0 0 %1.000000 %2.000000]")
-                                   .arg(size.width())
-                                   .arg(size.height())
-                                   .toLatin1()));
+        // 336 x 93 pixels are 252 x 69.75 points, not rounded up to whole points.
+        QVERIFY2(bytes.contains(QStringLiteral("/MediaBox [0 %1 %2 %3]")
+                                    .arg(std::ceil(size.height() * 0.75) - size.height() * 0.75)
+                                    .arg(size.width() * 0.75)
+                                    .arg(std::ceil(size.height() * 0.75))
+                                    .toLatin1()),
+                 bytes.constData());
         QVERIFY(!bytes.contains("/BaseFont"));
         return;
     }

@@ -11,6 +11,8 @@
 
 #include <QFileInfo>
 
+#include <new>
+
 namespace inkvale {
 
 namespace {
@@ -29,6 +31,35 @@ Result<QImage> loadBackground(const QString& path) {
     const StandardErrorSilenced quiet;
     const DecodedPicture picture = decodeIntactPicture(read.value);
     return {picture.image, picture.outcome};
+}
+
+const QString& notEnoughMemory() {
+    static const QString text = englishText(Outcome::failed(Cause::NoMemory));
+    return text;
+}
+
+/// `write`, with memory that runs out while it encodes or writes reported as such.
+template <typename Write>
+std::function<Outcome()> guarded(Write write) {
+    return [write = std::move(write)]() -> Outcome {
+        try {
+            return write();
+        } catch (const std::bad_alloc&) {
+            return Outcome::failed(Cause::NoMemory);
+        }
+    };
+}
+
+/// The title a vector document carries for `name`: the name, its first thousand characters
+/// when it is longer, so that a file's size follows what it shows.
+QString documentTitle(const QString& name) {
+    constexpr qsizetype kLongestTitle = 1000;
+    if (name.size() <= kLongestTitle) {
+        return name;
+    }
+    const qsizetype cut =
+        name.at(kLongestTitle - 1).isHighSurrogate() ? kLongestTitle - 1 : kLongestTitle;
+    return name.left(cut) + QChar(0x2026);
 }
 
 /// "cannot write PATH: why", or nothing when `outcome` is a success.
@@ -56,6 +87,7 @@ int sheet(const RenderRequest& request, SignatureRenderer& renderer, const Repor
     if (QFileInfo(path).isDir()) {
         outcome = Outcome::failed(Cause::IsFolder);
     } else if (isRaster(request.format)) {
+        // A null sheet (no memory for it) is reported as such by the writer.
         outcome = writeRaster(renderContactSheet(renderer, request.name), path, request.format,
                               request.look.background.isNull() ? PngContent::Drawing
                                                                : PngContent::Picture,
@@ -63,11 +95,14 @@ int sheet(const RenderRequest& request, SignatureRenderer& renderer, const Repor
     } else {
         const VectorPicture picture = outlineContactSheet(renderer, request.name);
         outcome = request.format == OutputFormat::Svg
-                      ? writeOutputFile(path, svgDocument(picture, request.name), kOutputWriteMode)
-                      : writePdf(picture, path, request.name, kOutputWriteMode);
+                      ? writeOutputFile(path, svgDocument(picture, documentTitle(request.name)),
+                                        kOutputWriteMode)
+                      : writePdf(picture, path, documentTitle(request.name), kOutputWriteMode);
     }
     return reportWrite(outcome, path, reporter);
 }
+
+int runUnguarded(RenderRequest request, const CustomResources& resources, Reporter& reporter);
 
 } // namespace
 
@@ -75,25 +110,42 @@ DrawnSignature SignatureDrawer::draw(const QString& name, const QString& path) {
     if (QFileInfo(path).isDir()) {
         return {{}, QStringLiteral("it is a folder")};
     }
+    try {
+        return drawUnguarded(name, path);
+    } catch (const std::bad_alloc&) {
+        return {{}, notEnoughMemory()};
+    }
+}
+
+DrawnSignature SignatureDrawer::drawUnguarded(const QString& name, const QString& path) {
     static const QString noInk = QStringLiteral("the name leaves no ink on the canvas to trim to");
     const OutputFormat format = m_request.format;
     if (isRaster(format)) {
         QImage image = m_renderer.image(m_request.slot, name);
+        if (image.isNull()) {
+            return {{}, notEnoughMemory()};
+        }
         if (m_request.trim) {
             if (m_blank.isNull()) {
                 m_blank = m_renderer.blankImage();
+            }
+            if (m_blank.isNull()) {
+                return {{}, notEnoughMemory()};
             }
             const QRect ink = inkRect(image, m_blank);
             if (ink.isEmpty()) {
                 return {{}, noInk};
             }
             image = cropToInk(image, ink, *m_request.trim);
+            if (image.isNull()) {
+                return {{}, notEnoughMemory()};
+            }
         }
         const PngContent content =
             m_request.look.background.isNull() ? PngContent::Drawing : PngContent::Picture;
-        return {[image, format, content, path] {
-                    return writeRaster(image, path, format, content, kOutputWriteMode);
-                },
+        return {guarded([image, format, content, path, mode = m_writeMode] {
+                    return writeRaster(image, path, format, content, mode);
+                }),
                 {}};
     }
     VectorPicture picture = m_renderer.outlines(m_request.slot, name);
@@ -105,12 +157,11 @@ DrawnSignature SignatureDrawer::draw(const QString& name, const QString& path) {
     }
     // Both documents are made here, the PDF because its writer paints; only the write waits.
     if (format == OutputFormat::Svg) {
-        return {[bytes = svgDocument(picture, name), path] {
-                    return writeOutputFile(path, bytes, kOutputWriteMode);
-                },
+        return {guarded([bytes = svgDocument(picture, documentTitle(name)), path,
+                         mode = m_writeMode] { return writeOutputFile(path, bytes, mode); }),
                 {}};
     }
-    const QByteArray document = pdfDocument(picture, name);
+    const QByteArray document = pdfDocument(picture, documentTitle(name));
     if (document.isEmpty()) {
         return {[] {
                     return Outcome::failed(Cause::Other,
@@ -118,10 +169,24 @@ DrawnSignature SignatureDrawer::draw(const QString& name, const QString& path) {
                 },
                 {}};
     }
-    return {[document, path] { return writeOutputFile(path, document, kOutputWriteMode); }, {}};
+    return {guarded([document, path, mode = m_writeMode] {
+                return writeOutputFile(path, document, mode);
+            }),
+            {}};
 }
 
 int runRenderJob(RenderRequest request, const CustomResources& resources, Reporter& reporter) {
+    try {
+        return runUnguarded(std::move(request), resources, reporter);
+    } catch (const std::bad_alloc&) {
+        // Whatever ran out (a document's buffer, a names file's list), nothing was written.
+        return reporter.fail(notEnoughMemory());
+    }
+}
+
+namespace {
+
+int runUnguarded(RenderRequest request, const CustomResources& resources, Reporter& reporter) {
     QList<int> styles{request.slot};
     if (request.mode == RenderMode::Sheet) {
         styles.clear();
@@ -162,5 +227,7 @@ int runRenderJob(RenderRequest request, const CustomResources& resources, Report
     }
     return kRenderFailed;
 }
+
+} // namespace
 
 } // namespace inkvale

@@ -3,6 +3,7 @@
 #include "core/OutputFormat.h"
 
 #include <QBuffer>
+#include <QDateTime>
 #include <QList>
 #include <QPageSize>
 #include <QPainter>
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 namespace inkvale {
@@ -96,6 +98,66 @@ void writeRectAttributes(QXmlStreamWriter& xml, const QRectF& rect) {
     xml.writeAttribute(QStringLiteral("y"), number(rect.y()));
     xml.writeAttribute(QStringLiteral("width"), number(rect.width()));
     xml.writeAttribute(QStringLiteral("height"), number(rect.height()));
+}
+
+/// The date a PDF carries: SOURCE_DATE_EPOCH's, so that builds and scripts that set it get the
+/// same file at every run; none without it, for the same reason.
+std::optional<QDateTime> documentDate() {
+    bool isNumber = false;
+    const qint64 seconds = qEnvironmentVariable("SOURCE_DATE_EPOCH").toLongLong(&isNumber);
+    if (!isNumber || seconds < 0) {
+        return std::nullopt;
+    }
+    return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
+}
+
+/// `document` with the creation date the PDF writer stamps (the time of the run) replaced by
+/// documentDate(), or blanked out. The text keeps its length, so that the cross-reference
+/// table's offsets stay right; spaces between a dictionary's entries are allowed anywhere.
+void replaceCreationDate(QByteArray& document) {
+    static const QByteArray key("/CreationDate (D:");
+    const qsizetype start = document.indexOf(key);
+    if (start < 0) {
+        return;
+    }
+    const qsizetype end = document.indexOf(')', start);
+    if (end < 0) {
+        return;
+    }
+    const qsizetype length = end + 1 - start;
+    QByteArray replacement(length, ' ');
+    if (const std::optional<QDateTime> date = documentDate()) {
+        const QByteArray stamp =
+            key + date->toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1() + "Z)";
+        if (stamp.size() <= length) {
+            replacement.replace(0, stamp.size(), stamp);
+        }
+    }
+    document.replace(start, length, replacement);
+}
+
+/// `document` with its page cut to `points` exactly: the PDF writer's pages are whole points, so
+/// it draws on a page rounded up, with the drawing at its top left, and here the page's box is
+/// brought in to the drawing from the bottom and the right. The text keeps its length, as in
+/// replaceCreationDate().
+void fitPageBox(QByteArray& document, QSizeF points) {
+    static const QByteArray key("/MediaBox [");
+    const qsizetype start = document.indexOf(key);
+    const qsizetype end = start < 0 ? -1 : document.indexOf(']', start);
+    if (end < 0) {
+        return;
+    }
+    const qreal roundedHeight = std::ceil(points.height());
+    const QByteArray box =
+        key +
+        (number(0) + QLatin1Char(' ') + number(roundedHeight - points.height()) + QLatin1Char(' ') +
+         number(points.width()) + QLatin1Char(' ') + number(roundedHeight))
+            .toLatin1() +
+        ']';
+    const qsizetype length = end + 1 - start;
+    if (box.size() <= length) {
+        document.replace(start, length, box + QByteArray(length - box.size(), ' '));
+    }
 }
 
 } // namespace
@@ -283,6 +345,9 @@ QByteArray svgDocument(const VectorPicture& picture, const QString& title) {
 }
 
 QByteArray pdfDocument(const VectorPicture& picture, const QString& title) {
+    // The page is the drawing's exact size: 336 x 93 pixels are 252 x 69.75 points.
+    const QSizeF points(picture.viewport.width() * kPointsPerPixel,
+                        picture.viewport.height() * kPointsPerPixel);
     QByteArray document;
     QBuffer buffer(&document);
     buffer.open(QIODevice::WriteOnly);
@@ -290,10 +355,9 @@ QByteArray pdfDocument(const VectorPicture& picture, const QString& title) {
         QPdfWriter writer(&buffer);
         writer.setTitle(title);
         writer.setCreator(QStringLiteral("inkvale-render"));
-        // Pages are whole points; the drawing keeps its exact size at the top left.
-        const QSizeF points(std::ceil(picture.viewport.width() * kPointsPerPixel),
-                            std::ceil(picture.viewport.height() * kPointsPerPixel));
-        writer.setPageSize(QPageSize(points, QPageSize::Point, QString(), QPageSize::ExactMatch));
+        // The writer's pages are whole points; fitPageBox() cuts the page to the drawing.
+        const QSizeF rounded(std::ceil(points.width()), std::ceil(points.height()));
+        writer.setPageSize(QPageSize(rounded, QPageSize::Point, QString(), QPageSize::ExactMatch));
         writer.setPageMargins(QMarginsF(0, 0, 0, 0));
         writer.setResolution(96);
         QPainter painter;
@@ -306,6 +370,8 @@ QByteArray pdfDocument(const VectorPicture& picture, const QString& title) {
             return {};
         }
     }
+    replaceCreationDate(document);
+    fitPageBox(document, points);
     return document;
 }
 

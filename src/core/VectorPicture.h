@@ -52,9 +52,10 @@ void paintVectorPicture(QPainter& painter, const VectorPicture& picture);
 /// often it is drawn.
 [[nodiscard]] QByteArray svgDocument(const VectorPicture& picture, const QString& title);
 
-/// `picture` as a one-page PDF document: the page is the viewport (in points, rounded up to
-/// whole points), outlines are filled paths, no font is embedded, and each picture's visible
-/// part is embedded once and losslessly. Empty if the PDF could not be made.
+/// `picture` as a one-page PDF document: the page is the viewport (in points, to the hundredth
+/// of a point), outlines are filled paths, no font is embedded, and each picture's visible
+/// part is embedded once and losslessly. Its creation date is SOURCE_DATE_EPOCH's, and there is
+/// none without it, so the same drawing gives the same bytes. Empty if the PDF could not be made.
 [[nodiscard]] QByteArray pdfDocument(const VectorPicture& picture, const QString& title);
 
 /// Writes svgDocument() to `path` with writeOutputFile().

@@ -1,6 +1,7 @@
 // inkvale-render: draws signatures from the command line as the designer draws them.
 
 #include "cli/RenderCommand.h"
+#include "platform/files/AtomicFile.h"
 #include "platform/files/EmbeddedResource.h"
 #include "platform/files/Terminal.h"
 
@@ -30,6 +31,8 @@ int main(int argc, char* argv[]) {
     qInstallMessageHandler(dropQtMessages);
     inkvale::reportFileSizeLimitAsError();
     inkvale::keepFreedMemoryInProcess();
+    // Stopped by Ctrl+C or a batch system's kill, a run leaves no half-written hidden file.
+    inkvale::removeTemporaryFilesOnSignals();
     // Pictures are drawn offscreen and no window is ever shown, so no display is needed,
     // whatever platform the environment asks for (a desktop session exporting xcb or wayland,
     // reached over ssh without its display).
