@@ -644,11 +644,30 @@ void TestRenderCli::badInput_data() {
                                  : QString::fromLatin1(option);
         QTest::addRow("empty %s", option) << arguments << 2 << name + " is empty";
     }
-    for (const char* size : {"0", "-3", "1001", "big", "nan"}) {
+    for (const char* size : {"0", "-3", "1001", "1e9"}) {
         QTest::addRow("size %s", size)
             << (so + QStringLiteral("--size|") + QLatin1String(size)).split(QLatin1Char('|')) << 2
             << "is out of range: give points";
     }
+    // What is no number at all is not called out of range.
+    for (const char* option : {"--size", "--dpi", "--trim"}) {
+        for (const char* value : {"big", "nan", "inf", "0x10", "1,5"}) {
+            QTest::addRow("%s %s", option, value)
+                << (so + QLatin1String(option) + QLatin1Char('|') + QLatin1String(value))
+                       .split(QLatin1Char('|'))
+                << 2
+                << QLatin1String(option) + QLatin1Char(' ') + QLatin1String(value) +
+                       QStringLiteral(" is not a number: give ");
+        }
+    }
+    // An option given twice is refused, not settled by its last value.
+    QTest::newRow("size twice") << args("--style|1|--name|Ann|-o|a.png|--size|30|--size|40") << 2
+                                << "--size is given 2 times: give it once";
+    QTest::newRow("output twice, short and long")
+        << args("--style|1|--name|Ann|-o|a.png|--output|b.png") << 2
+        << "--output is given 2 times: give it once";
+    QTest::newRow("switch twice") << args("--style|1|--name|Ann|-o|a.png|--force|--force") << 2
+                                  << "--force is given 2 times";
     for (const char* colour : {"red", "#fff", "#12345g", "1f3a93"}) {
         QTest::addRow("colour %s", colour)
             << (so + QStringLiteral("--color|") + QLatin1String(colour)).split(QLatin1Char('|'))

@@ -68,6 +68,8 @@ private slots:
     void fileTheUserMayNotWrite();
     void vectorsHoldWhatShows();
     void pdfIsReproducible();
+    void argumentsThatAreNotText_data();
+    void argumentsThatAreNotText();
 
 private:
     /// Starts the program in the work folder with `arguments`, through `sh -c` with `limits`
@@ -258,7 +260,8 @@ void TestRenderPressure::signalMidBatchLeavesNoTemporaryFile() {
     QVERIFY(process.waitForFinished(60000));
     QCOMPARE(process.exitStatus(), QProcess::CrashExit);
     QVERIFY2(out.entryList(QDir::Files).size() < 400, "the batch ended before the signal");
-    QCOMPARE(hiddenEntries(out.path()), QStringList());
+    const QStringList left = hiddenEntries(out.path());
+    QVERIFY2(left.isEmpty(), qPrintable(left.join(QLatin1Char(' '))));
 }
 
 void TestRenderPressure::outputPathThatIsALink_data() {
@@ -402,6 +405,42 @@ void TestRenderPressure::pdfIsReproducible() {
     const QByteArray c = bytesOf(path(QStringLiteral("c.pdf")));
     QVERIFY2(c.contains("/CreationDate (D:20231114221320Z)"), c.constData());
     QCOMPARE(c.size(), a.size());
+}
+
+void TestRenderPressure::argumentsThatAreNotText_data() {
+    QTest::addColumn<QString>("arguments"); // for sh; $BAD is a Latin-1 "café", not UTF-8
+    QTest::addColumn<int>("position");
+
+    QTest::newRow("name") << "--style 1 --name \"$BAD\" -o a.png" << 4;
+    QTest::newRow("output") << "--style 1 --name Ann -o \"$BAD.png\"" << 6;
+    QTest::newRow("background") << "--style 1 --name Ann -o a.png --background \"$BAD\"" << 8;
+    QTest::newRow("names file") << "--style 1 --names-file \"$BAD\" --out-dir out" << 4;
+    QTest::newRow("out folder") << "--style 1 --names-file names.txt --out-dir \"$BAD\"" << 6;
+    QTest::newRow("colour") << "--style 1 --name Ann -o a.png --color \"$BAD\"" << 8;
+    QTest::newRow("sheet") << "--name Ann --sheet \"$BAD.svg\"" << 4;
+}
+
+void TestRenderPressure::argumentsThatAreNotText() {
+    QFETCH(QString, arguments);
+    QFETCH(int, position);
+    writeFile(QStringLiteral("names.txt"), "Ann\n");
+    const QStringList before = QDir(m_work->path()).entryList(QDir::AllEntries | QDir::Hidden);
+
+    QProcess process;
+    process.setWorkingDirectory(m_work->path());
+    process.start(QStringLiteral("/bin/sh"),
+                  {QStringLiteral("-c"),
+                   QStringLiteral("BAD=$(printf 'caf\\351'); exec \"$0\" %1").arg(arguments),
+                   kProgram});
+    QVERIFY(process.waitForFinished(60000));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QCOMPARE(process.exitCode(), 2);
+    // Named, with the byte that is not text written out rather than sent to the terminal.
+    QVERIFY2(
+        err.startsWith(QStringLiteral("inkvale-render: argument %1, \"caf\\xE9").arg(position)),
+        qPrintable(err));
+    QVERIFY2(err.contains(QStringLiteral("is not UTF-8 text")), qPrintable(err));
+    QCOMPARE(QDir(m_work->path()).entryList(QDir::AllEntries | QDir::Hidden), before);
 }
 
 QTEST_MAIN(TestRenderPressure)

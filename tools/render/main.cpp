@@ -47,10 +47,16 @@ int main(int argc, char* argv[]) {
     }
     // Qt would take some of our options for its own (--style, --session, --reverse), so it
     // sees only the program's name and the command line is read here, whole.
-    QStringList arguments;
+    QList<QByteArray> rawArguments;
     for (int i = 0; i < argc; ++i) {
-        arguments.append(QString::fromLocal8Bit(argv[i]));
+        rawArguments.append(QByteArray(argv[i]));
     }
+    const auto decoded = inkvale::decodeRenderArguments(rawArguments);
+    if (const auto* problem = std::get_if<QString>(&decoded)) {
+        writeTo(stderr, inkvale::badCommandLineText(*problem));
+        inkvale::endCommandLineProcess(inkvale::kRenderBadCommandLine);
+    }
+    const QStringList& arguments = std::get<QStringList>(decoded);
     int qtArgc = 1;
     QGuiApplication app(qtArgc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("inkvale-render"));

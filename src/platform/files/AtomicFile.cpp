@@ -133,14 +133,19 @@ public:
         }
     }
 
-    /// Removes every file still recorded: async-signal-safe.
+    /// Removes every file still recorded: async-signal-safe. Other threads run on until the
+    /// process ends, so from now on a writer removes the file it has just made itself.
     void removeAll() {
+        m_ending.store(true);
         for (Slot& slot : m_slots) {
             if (slot.ready.load()) {
                 ::unlink(slot.path.data());
             }
         }
     }
+
+    /// Whether the process is ending on a signal.
+    [[nodiscard]] bool ending() const { return m_ending.load(); }
 
 private:
     struct Slot {
@@ -149,6 +154,7 @@ private:
         std::array<char, PATH_MAX> path{};
     };
     std::array<Slot, 64> m_slots;
+    std::atomic<bool> m_ending{false};
 };
 
 TemporaryFiles& temporaryFiles() {
@@ -183,7 +189,7 @@ QByteArray cutName(const QByteArray& name, qsizetype limit) {
 
 /// Creates a fresh file beside `target` that nobody else can have opened; -1 with errno set
 /// when the folder does not let us.
-int createTemporaryBeside(const QByteArray& target, QByteArray& temporaryPath) {
+int createTemporaryBeside(const QByteArray& target, QByteArray& temporaryPath, int& slot) {
     const qsizetype slash = target.lastIndexOf('/');
     const QByteArray folder = slash < 0 ? QByteArray() : target.left(slash + 1);
     const QByteArray name =
@@ -192,10 +198,26 @@ int createTemporaryBeside(const QByteArray& target, QByteArray& temporaryPath) {
         temporaryPath = folder + '.' + name + '.' +
                         QByteArray::number(QRandomGenerator::global()->generate64(), 36) + ".part";
         // 0666 so that the umask decides, as for any new file.
+        // Known before it exists, so that a signal at any moment finds it.
+        slot = temporaryFiles().remember(temporaryPath);
         const int fd = ::open(temporaryPath.constData(),
                               O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (fd >= 0 || errno != EEXIST) {
+        if (fd >= 0 && temporaryFiles().ending()) {
+            // Made after the signal's handler looked: the process ends now anyway.
+            ::unlink(temporaryPath.constData());
+            ::close(fd);
+            errno = EINTR;
+            return -1;
+        }
+        if (fd >= 0) {
             return fd;
+        }
+        const int error = errno;
+        temporaryFiles().forget(slot);
+        slot = -1;
+        if (error != EEXIST) {
+            errno = error;
+            return -1;
         }
     }
     errno = EEXIST;
@@ -260,11 +282,11 @@ Outcome writeThrough(const QString& path, WriteMode mode, const std::function<in
         target = named.value;
     }
     QByteArray temporary;
-    const int fd = createTemporaryBeside(target, temporary);
+    int slot = -1;
+    const int fd = createTemporaryBeside(target, temporary, slot);
     if (fd < 0) {
         return failed(errno);
     }
-    const int slot = temporaryFiles().remember(temporary);
     const auto abandon = [&temporary, slot](int systemError) {
         ::unlink(temporary.constData());
         temporaryFiles().forget(slot);
