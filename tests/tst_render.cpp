@@ -668,12 +668,18 @@ void TestRender::pdfHasOnePageOfOutlinesAndNoFonts() {
     QVERIFY(pdf.trimmed().endsWith("%%EOF"));
     static const QRegularExpression page(QStringLiteral("/Type\\s*/Page[^s]"));
     QCOMPARE(QString::fromLatin1(pdf).count(page), 1);
-    static const QRegularExpression mediaBox(
-        QStringLiteral("/MediaBox\\s*\\[\\s*0\\s+0\\s+([0-9.]+)\\s+([0-9.]+)\\s*\\]"));
+    // The page is the drawing's exact size, not rounded to whole points.
+    static const QRegularExpression mediaBox(QStringLiteral(
+        "/MediaBox\\s*\\[\\s*([0-9.]+)\\s+([0-9.]+)\\s+([0-9.]+)\\s+([0-9.]+)\\s*\\]"));
     const QRegularExpressionMatch box = mediaBox.match(QString::fromLatin1(pdf));
     QVERIFY(box.hasMatch());
-    QCOMPARE(box.captured(1).toDouble(), std::ceil(picture.viewport.width() * 0.75));
-    QCOMPARE(box.captured(2).toDouble(), std::ceil(picture.viewport.height() * 0.75));
+    QCOMPARE(box.captured(3).toDouble() - box.captured(1).toDouble(),
+             picture.viewport.width() * 0.75);
+    QCOMPARE(box.captured(4).toDouble() - box.captured(2).toDouble(),
+             picture.viewport.height() * 0.75);
+    // The drawing's top left is the page's: PDF pages are measured from the bottom.
+    QCOMPARE(box.captured(1).toDouble(), 0.0);
+    QCOMPARE(box.captured(4).toDouble(), std::ceil(picture.viewport.height() * 0.75));
     for (const char* font : {"/BaseFont", "/FontFile", "/FontDescriptor", "/Subtype /Type0"}) {
         QVERIFY2(!pdf.contains(font), font);
     }

@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QXmlStreamReader>
 
+#include <cmath>
 #include <functional>
 
 using namespace inkvale;
@@ -213,7 +214,7 @@ void TestRenderCli::formatsOpenWithRealReaders_data() {
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("file");
     QTest::addColumn<QByteArray>("format"); // a Qt image reader's, or "svg", "pdf"
-    QTest::addColumn<QSize>("size");        // pixels, or the view box or page in points
+    QTest::addColumn<QSize>("size");        // pixels: of the picture, the view box or the page
     QTest::addColumn<int>("dotsPerMetre");
     QTest::addColumn<bool>("transparent");
 
@@ -241,7 +242,7 @@ void TestRenderCli::formatsOpenWithRealReaders_data() {
     QTest::newRow("upper-case extension")
         << output << "A.PNG" << QByteArray("png") << QSize(336, 93) << 3780 << false;
     QTest::newRow("svg") << output << "a.svg" << QByteArray("svg") << QSize(336, 93) << 0 << false;
-    QTest::newRow("pdf") << output << "a.pdf" << QByteArray("pdf") << QSize(252, 70) << 0 << false;
+    QTest::newRow("pdf") << output << "a.pdf" << QByteArray("pdf") << QSize(336, 93) << 0 << false;
     QTest::newRow("sheet, png") << sheet << "s.png" << QByteArray("png") << QSize(1072, 691) << 3780
                                 << false;
     QTest::newRow("sheet, svg") << sheet << "s.svg" << QByteArray("svg") << QSize(1072, 691) << 0
@@ -288,10 +289,13 @@ void TestRenderCli::formatsOpenWithRealReaders() {
         QVERIFY(pdf.open(QIODevice::ReadOnly));
         const QByteArray bytes = pdf.readAll();
         QVERIFY(bytes.startsWith("%PDF-"));
-        QVERIFY(bytes.contains(QStringLiteral("/MediaBox [0 0 %1.000000 %2.000000]")
-                                   .arg(size.width())
-                                   .arg(size.height())
-                                   .toLatin1()));
+        // 336 x 93 pixels are 252 x 69.75 points, not rounded up to whole points.
+        QVERIFY2(bytes.contains(QStringLiteral("/MediaBox [0 %1 %2 %3]")
+                                    .arg(std::ceil(size.height() * 0.75) - size.height() * 0.75)
+                                    .arg(size.width() * 0.75)
+                                    .arg(std::ceil(size.height() * 0.75))
+                                    .toLatin1()),
+                 bytes.constData());
         QVERIFY(!bytes.contains("/BaseFont"));
         return;
     }
@@ -712,11 +716,30 @@ void TestRenderCli::badInput_data() {
                                  : QString::fromLatin1(option);
         QTest::addRow("empty %s", option) << arguments << 2 << name + " is empty";
     }
-    for (const char* size : {"0", "-3", "1001", "big", "nan"}) {
+    for (const char* size : {"0", "-3", "1001", "1e9"}) {
         QTest::addRow("size %s", size)
             << (so + QStringLiteral("--size|") + QLatin1String(size)).split(QLatin1Char('|')) << 2
             << "is out of range: give points";
     }
+    // What is no number at all is not called out of range.
+    for (const char* option : {"--size", "--dpi", "--trim"}) {
+        for (const char* value : {"big", "nan", "inf", "0x10", "1,5"}) {
+            QTest::addRow("%s %s", option, value)
+                << (so + QLatin1String(option) + QLatin1Char('|') + QLatin1String(value))
+                       .split(QLatin1Char('|'))
+                << 2
+                << QLatin1String(option) + QLatin1Char(' ') + QLatin1String(value) +
+                       QStringLiteral(" is not a number: give ");
+        }
+    }
+    // An option given twice is refused, not settled by its last value.
+    QTest::newRow("size twice") << args("--style|1|--name|Ann|-o|a.png|--size|30|--size|40") << 2
+                                << "--size is given 2 times: give it once";
+    QTest::newRow("output twice, short and long")
+        << args("--style|1|--name|Ann|-o|a.png|--output|b.png") << 2
+        << "--output is given 2 times: give it once";
+    QTest::newRow("switch twice") << args("--style|1|--name|Ann|-o|a.png|--force|--force") << 2
+                                  << "--force is given 2 times";
     for (const char* colour : {"red", "#fff", "#12345g", "1f3a93"}) {
         QTest::addRow("colour %s", colour)
             << (so + QStringLiteral("--color|") + QLatin1String(colour)).split(QLatin1Char('|'))

@@ -8,13 +8,52 @@
 
 namespace inkvale {
 
+namespace {
+
+/// `bytes` with every byte but printable ASCII written \xHH: safe on any terminal.
+QString escapedBytes(const QByteArray& bytes) {
+    QString text;
+    for (const char byte : bytes) {
+        const auto value = static_cast<unsigned char>(byte);
+        if (value >= 0x20 && value < 0x7F && value != '\\') {
+            text += QLatin1Char(byte);
+        } else {
+            text += QStringLiteral("\\x") +
+                    QString::number(value, 16).toUpper().rightJustified(2, QLatin1Char('0'));
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+std::variant<QStringList, QString> decodeRenderArguments(const QList<QByteArray>& arguments) {
+    QStringList decoded;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString text = QString::fromUtf8(arguments.at(i));
+        if (i > 0 && text.toUtf8() != arguments.at(i)) {
+            return QStringLiteral("argument %1, \"%2\", is not UTF-8 text: give names, file names "
+                                  "and colours in UTF-8 (a file named in another encoding can be "
+                                  "renamed with convmv)")
+                .arg(i)
+                .arg(escapedBytes(arguments.at(i)));
+        }
+        decoded.append(text);
+    }
+    return decoded;
+}
+
+QString badCommandLineText(const QString& message) {
+    const QString program = QStringLiteral("inkvale-render");
+    return QStringLiteral("%1: %2\nTry '%1 --help' for more.\n").arg(program, message);
+}
+
 int runRenderCommand(const QStringList& arguments, const CustomResources& resources,
                      const RenderConsole& console) {
     const QString program = QStringLiteral("inkvale-render");
     const ParsedCommandLine parsed = parseRenderCommandLine(arguments);
     if (const auto* bad = std::get_if<BadCommandLine>(&parsed)) {
-        console.err(
-            QStringLiteral("%1: %2\nTry '%1 --help' for more.\n").arg(program, bad->message));
+        console.err(badCommandLineText(bad->message));
         return kRenderBadCommandLine;
     }
     if (std::holds_alternative<ShowHelp>(parsed)) {

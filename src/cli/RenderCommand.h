@@ -2,10 +2,13 @@
 
 #include "core/EmbeddedFonts.h"
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <variant>
 
 namespace inkvale {
 
@@ -25,6 +28,17 @@ struct RenderConsole {
     std::function<void(const QString&)> err; ///< standard error: errors, warnings, progress
     bool progress = false; ///< show the progress of batches (standard error is a terminal)
 };
+
+/// The command line as text, each argument decoded as UTF-8 (the only encoding Qt's file names
+/// and this program's names take); or the message for an argument that is not UTF-8 text,
+/// which would otherwise be changed silently: a name drawn with U+FFFD, a file name read or
+/// written as another.
+[[nodiscard]] std::variant<QStringList, QString>
+decodeRenderArguments(const QList<QByteArray>& arguments);
+
+/// The text that reports a bad command line with `message`: a line of its own, then a pointer
+/// to --help.
+[[nodiscard]] QString badCommandLineText(const QString& message);
 
 /// Runs inkvale-render on `arguments` (the program's name first): draws one signature, a batch
 /// of them or a contact sheet as the command line asks, and returns the exit status. Fonts come

@@ -12,6 +12,8 @@
 
 #include <QFileInfo>
 
+#include <new>
+
 namespace inkvale {
 
 namespace {
@@ -30,6 +32,23 @@ Result<QImage> loadBackground(const QString& path) {
     const StandardErrorSilenced quiet;
     const DecodedPicture picture = decodeIntactPicture(read.value);
     return {picture.image, picture.outcome};
+}
+
+const QString& notEnoughMemory() {
+    static const QString text = englishText(Outcome::failed(Cause::NoMemory));
+    return text;
+}
+
+/// `write`, with memory that runs out while it encodes or writes reported as such.
+template <typename Write>
+std::function<Outcome()> guarded(Write write) {
+    return [write = std::move(write)]() -> Outcome {
+        try {
+            return write();
+        } catch (const std::bad_alloc&) {
+            return Outcome::failed(Cause::NoMemory);
+        }
+    };
 }
 
 /// "cannot write PATH: why", or nothing when `outcome` is a success.
@@ -66,6 +85,7 @@ int sheet(const RenderRequest& request, SignatureRenderer& renderer, const Repor
     if (QFileInfo(path).isDir()) {
         outcome = Outcome::failed(Cause::IsFolder);
     } else if (isRaster(request.format)) {
+        // A null sheet (no memory for it) is reported as such by the writer.
         outcome = writeRaster(renderContactSheet(renderer, request.name), path, request.format,
                               request.look.background.isNull() ? PngContent::Drawing
                                                                : PngContent::Picture,
@@ -73,8 +93,9 @@ int sheet(const RenderRequest& request, SignatureRenderer& renderer, const Repor
     } else {
         const VectorPicture picture = outlineContactSheet(renderer, request.name);
         outcome = request.format == OutputFormat::Svg
-                      ? writeOutputFile(path, svgDocument(picture, request.name), kOutputWriteMode)
-                      : writePdf(picture, path, request.name, kOutputWriteMode);
+                      ? writeOutputFile(path, svgDocument(picture, documentTitle(request.name)),
+                                        kOutputWriteMode)
+                      : writePdf(picture, path, documentTitle(request.name), kOutputWriteMode);
     }
     return reportWrite(outcome, path, reporter);
 }
@@ -93,6 +114,8 @@ int practice(const RenderRequest& request, const Reporter& reporter) {
     }
     return reportWrite(writeOutputFile(path, sheet, kOutputWriteMode), path, reporter);
 }
+
+int runUnguarded(RenderRequest request, const CustomResources& resources, Reporter& reporter);
 
 } // namespace
 
@@ -139,22 +162,41 @@ DrawnSignature SignatureDrawer::draw(const QString& name, const QString& path) {
     if (QFileInfo(path).isDir()) {
         return {{}, QStringLiteral("it is a folder")};
     }
+    try {
+        return drawUnguarded(name, path);
+    } catch (const std::bad_alloc&) {
+        return {{}, notEnoughMemory()};
+    }
+}
+
+DrawnSignature SignatureDrawer::drawUnguarded(const QString& name, const QString& path) {
     ExportDrawing drawing = m_export.draw({m_request.slot, name, m_request.format, m_request.trim});
-    if (drawing.noInk) {
-        return {{}, drawing.problem().detail};
+    if (drawing.noInk || drawing.noMemory) {
+        return {{}, englishText(drawing.problem())};
     }
     // Raster pictures are encoded where they are written, on the writers' threads.
-    return {[drawing = std::move(drawing), path] {
+    return {guarded([drawing = std::move(drawing), path, mode = m_writeMode] {
                 const QByteArray bytes = drawing.bytes();
                 if (bytes.isEmpty()) {
                     return drawing.notMade ? drawing.problem() : Outcome::failed(Cause::NotEncoded);
                 }
-                return writeOutputFile(path, bytes, kOutputWriteMode);
-            },
+                return writeOutputFile(path, bytes, mode);
+            }),
             {}};
 }
 
 int runRenderJob(RenderRequest request, const CustomResources& resources, Reporter& reporter) {
+    try {
+        return runUnguarded(std::move(request), resources, reporter);
+    } catch (const std::bad_alloc&) {
+        // Whatever ran out (a document's buffer, a names file's list), nothing was written.
+        return reporter.fail(notEnoughMemory());
+    }
+}
+
+namespace {
+
+int runUnguarded(RenderRequest request, const CustomResources& resources, Reporter& reporter) {
     QList<int> styles{request.slot};
     if (request.mode == RenderMode::Sheet) {
         styles.clear();
@@ -197,5 +239,7 @@ int runRenderJob(RenderRequest request, const CustomResources& resources, Report
     }
     return kRenderFailed;
 }
+
+} // namespace
 
 } // namespace inkvale

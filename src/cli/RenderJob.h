@@ -19,8 +19,16 @@ class Reporter;
 /// Output files are not waited onto the disk, as no drawing tool does: in a batch that would
 /// cost more than drawing and encoding each file, and a single file would wait as long again
 /// as it takes to draw. A reader still never sees a torn file, and a failed write never
-/// replaces an earlier one.
-inline constexpr WriteMode kOutputWriteMode = WriteMode::ReplaceQuickly;
+/// replaces an earlier one. A file the user named is replaced as `cp` would replace it: through
+/// a symbolic link, never against its own permission, keeping its owner.
+inline constexpr WriteMode kOutputWriteMode = WriteMode::ReplaceNamedFile;
+
+/// How a batch's files take their names: without --force each name is claimed only when it is
+/// free, in one step, so that a batch run at the same time into the same folder cannot have
+/// its files overwritten.
+[[nodiscard]] constexpr WriteMode batchWriteMode(bool force) {
+    return force ? kOutputWriteMode : WriteMode::ClaimNewNameQuickly;
+}
 
 /// What drawing one name gave: the finished file still to be written, or why there is none.
 struct DrawnSignature {
@@ -35,10 +43,13 @@ public:
     /// `renderer` draws at the request's look; both must outlive the drawer.
     SignatureDrawer(const RenderRequest& request, SignatureRenderer& renderer)
         : m_request(request)
-        , m_export(renderer) {}
+        , m_export(renderer)
+        , m_writeMode(request.mode == RenderMode::Batch ? batchWriteMode(request.force)
+                                                        : kOutputWriteMode) {}
 
     /// `name` drawn and encoded for the file at `path`, in the request's style and format, trimmed
-    /// as it asks; the write is left to the caller.
+    /// as it asks; the write is left to the caller. Memory that runs out while drawing or later
+    /// while writing is reported as "not enough memory", never as a wrong picture.
     [[nodiscard]] DrawnSignature draw(const QString& name, const QString& path);
 
     /// What to tell the user about the characters of `name` that the style does not draw in
@@ -47,8 +58,11 @@ public:
     [[nodiscard]] QStringList notes(const QString& name);
 
 private:
+    [[nodiscard]] DrawnSignature drawUnguarded(const QString& name, const QString& path);
+
     const RenderRequest& m_request;
     SignatureExport m_export; ///< the window's export draws with the same code
+    WriteMode m_writeMode = kOutputWriteMode;
     std::unique_ptr<GlyphOriginFinder> m_origins; ///< made when first asked
 };
 

@@ -154,7 +154,25 @@ std::optional<QString> checkFormat(const Given& given, RenderRequest& request) {
     return std::nullopt;
 }
 
+/// "--OPTION VALUE is not a number: RANGE", for a value that is no number at all.
+QString notANumber(const char* option, const QString& value, const QString& range) {
+    return QStringLiteral("--%1 %2 is not a number: %3").arg(QLatin1String(option), value, range);
+}
+
+/// Whether `text` reads as a number: digits with an optional sign, decimal point and exponent,
+/// so that "nan", "inf" and hexadecimal are not taken for numbers.
+bool looksNumeric(const QString& text) {
+    static const QRegularExpression number(
+        QStringLiteral("^[-+]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][-+]?[0-9]+)?$"));
+    return number.match(text).hasMatch();
+}
+
 std::optional<QString> checkSize(const Given& given, RenderRequest& request) {
+    if (!looksNumeric(given.value)) {
+        return notANumber(
+            "size", given.value,
+            QStringLiteral("give points above 0 and at most %1").arg(double(kLargestFontSize)));
+    }
     bool isNumber = false;
     const double points = given.value.toDouble(&isNumber);
     const std::optional<float> size = isNumber ? usableFontSize(points) : std::nullopt;
@@ -208,6 +226,10 @@ std::optional<QString> checkDpi(const Given& given, RenderRequest& request) {
         return QStringLiteral(
             "--dpi is for .bmp and .png; .svg and .pdf are outlines and print sharp at any size");
     }
+    if (!looksNumeric(given.value)) {
+        return notANumber("dpi", given.value,
+                          QStringLiteral("give %1 to %2").arg(kLowestDpi).arg(kHighestDpi));
+    }
     bool isNumber = false;
     const double dpi = given.value.toDouble(&isNumber);
     if (!isNumber || !(dpi >= kLowestDpi && dpi <= kHighestDpi)) {
@@ -226,6 +248,11 @@ std::optional<QString> checkTrim(const Given& given, RenderRequest& request) {
     }
     if (request.mode == RenderMode::Sheet || request.mode == RenderMode::Practice) {
         return QStringLiteral("--trim is for single signatures and batches");
+    }
+    static const QRegularExpression integer(QStringLiteral("^[-+]?[0-9]+$"));
+    if (!integer.match(given.value).hasMatch()) {
+        return notANumber("trim", given.value,
+                          QStringLiteral("give 0 to %1 pixels").arg(kLargestPadding));
     }
     bool isNumber = false;
     const int padding = given.value.toInt(&isNumber);
@@ -419,6 +446,21 @@ ParsedCommandLine parseRenderCommandLine(const QStringList& arguments) {
                     .arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name)};
         }
     }
+    // The last of two values would otherwise win silently, though the user may mean the other.
+    const QStringList given = p.parser.optionNames();
+    for (const OptionRow& entry : optionTable()) {
+        qsizetype times = 0;
+        for (const QString& name : entry.names) {
+            times += given.count(name);
+        }
+        if (times > 1) {
+            const QString name = entry.names.constLast();
+            return BadCommandLine{
+                QStringLiteral("%1%2 is given %3 times: give it once")
+                    .arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name)
+                    .arg(times)};
+        }
+    }
     if (!p.parser.positionalArguments().isEmpty()) {
         return BadCommandLine{
             QStringLiteral("unexpected argument '%1'").arg(p.parser.positionalArguments().first())};
@@ -484,8 +526,15 @@ QString renderHelpText() {
         }
     }
     text += QStringLiteral(
-        "\nExit status: 0 done; 1 a file could not be read or written, or a name could not be "
-        "drawn (a batch skips such names and writes the others); 2 a bad command line.\n");
+        "\nFiles: -o replaces a file as cp does, through a symbolic link and keeping its "
+        "permissions and owner; a file you may not write, or one with other hard links, is "
+        "refused. A batch without --force never overwrites a file, not even one that another run "
+        "writes meanwhile. .svg and .pdf need no picture of the canvas, whatever its size. PDFs "
+        "carry no date, or the date of SOURCE_DATE_EPOCH. Arguments are UTF-8 text.\n");
+    text += QStringLiteral(
+        "\nExit status: 0 done; 1 a file could not be read or written, a name could not be "
+        "drawn (a batch skips such names and writes the others), or there was not enough "
+        "memory; 2 a bad command line.\n");
     return text;
 }
 

@@ -66,6 +66,9 @@ QImage renderContactSheet(SignatureRenderer& renderer, const QString& name) {
     // Composed in device pixels, so that every canvas is copied pixel for pixel.
     QImage sheet((QSizeF(layout.size()) * ratio).toSize(),
                  transparent ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    if (sheet.isNull()) {
+        return {};
+    }
     sheet.fill(transparent ? QColor(Qt::transparent) : QColor(Qt::white));
     QImage canvas;
     {
@@ -75,6 +78,9 @@ QImage renderContactSheet(SignatureRenderer& renderer, const QString& name) {
         painter.setPen(QColor::fromRgb(kCaptionColour));
         for (int slot = 0; slot < kStyleCount; ++slot) {
             canvas = renderer.image(slot, name);
+            if (canvas.isNull()) {
+                return {};
+            }
             canvas.setDevicePixelRatio(1.0);
             painter.drawImage(scaled(layout.canvasRect(slot), ratio).topLeft(), canvas);
             // A caption's descenders stay in its band: the canvas below is copied exactly.

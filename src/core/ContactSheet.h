@@ -38,7 +38,8 @@ private:
 };
 
 /// `name` in all fifteen styles on one sheet, drawn by `renderer` at its look and resolution.
-/// Transparent looks leave the sheet's white background out too.
+/// Transparent looks leave the sheet's white background out too. Null when there is not
+/// enough memory for it.
 [[nodiscard]] QImage renderContactSheet(SignatureRenderer& renderer, const QString& name);
 
 /// The same sheet as outlines, captions included.

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 namespace inkvale {
 
@@ -134,18 +135,26 @@ QList<DonorRecord> parseDonorTable(const QByteArray& table) {
 
 struct GlyphOriginFinder::Fonts {
     QStringList chain;
-    QList<QRawFont> raw; ///< by chain face; invalid where the face is missing
+    /// By chain face, each looked up when a character first needs it: the later faces are large
+    /// and most names never reach them. Invalid where the face is missing.
+    std::vector<std::optional<QRawFont>> raw;
     QList<DonorRecord> donors;
+
+    const QRawFont& face(qsizetype i) {
+        std::optional<QRawFont>& slot = raw.at(std::size_t(i));
+        if (!slot) {
+            slot = rawFontOf(chain.at(i));
+        }
+        return *slot;
+    }
 };
 
 GlyphOriginFinder::GlyphOriginFinder(const QString& faceName)
     : m_fonts(std::make_unique<Fonts>()) {
     m_fonts->chain = faceChain(faceName);
-    for (const QString& face : m_fonts->chain) {
-        m_fonts->raw.append(rawFontOf(face));
-    }
-    if (m_fonts->raw.constFirst().isValid()) {
-        m_fonts->donors = parseDonorTable(m_fonts->raw.constFirst().fontTable("Ikvd"));
+    m_fonts->raw.resize(std::size_t(m_fonts->chain.size()));
+    if (m_fonts->face(0).isValid()) {
+        m_fonts->donors = parseDonorTable(m_fonts->face(0).fontTable("Ikvd"));
     }
 }
 
@@ -153,7 +162,7 @@ GlyphOriginFinder::~GlyphOriginFinder() = default;
 
 GlyphOrigins GlyphOriginFinder::of(const QString& name) const {
     GlyphOrigins origins;
-    if (!m_fonts->raw.constFirst().isValid()) {
+    if (!m_fonts->face(0).isValid()) {
         return origins;
     }
     for (const char32_t c : name.toUcs4()) {
@@ -162,8 +171,8 @@ GlyphOrigins GlyphOriginFinder::of(const QString& name) const {
             continue;
         }
         qsizetype drawnBy = -1;
-        for (qsizetype i = 0; i < m_fonts->raw.size() && drawnBy < 0; ++i) {
-            if (m_fonts->raw.at(i).isValid() && m_fonts->raw.at(i).supportsCharacter(c)) {
+        for (qsizetype i = 0; i < m_fonts->chain.size() && drawnBy < 0; ++i) {
+            if (m_fonts->face(i).isValid() && m_fonts->face(i).supportsCharacter(c)) {
                 drawnBy = i;
             }
         }

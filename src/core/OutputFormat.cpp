@@ -58,6 +58,9 @@ Outcome writeOutputFile(const QString& path, const QByteArray& bytes, WriteMode 
 
 Outcome writeRaster(const QImage& image, const QString& path, OutputFormat format,
                     PngContent content, WriteMode mode) {
+    if (image.isNull()) {
+        return Outcome::failed(Cause::NoMemory); // the picture itself could not be allocated
+    }
     const QByteArray bytes = encodeRaster(image, format, content);
     if (bytes.isEmpty()) {
         return Outcome::failed(Cause::NotEncoded);

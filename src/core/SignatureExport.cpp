@@ -2,15 +2,15 @@
 
 #include "core/VectorPicture.h"
 
-#include <QCryptographicHash>
 #include <QPagedPaintDevice>
 #include <QPainter>
-#include <QRegularExpression>
+
+#include <new>
 
 namespace inkvale {
 
 QByteArray ExportDrawing::bytes() const {
-    if (noInk || notMade) {
+    if (noInk || notMade || noMemory) {
         return {};
     }
     return isRaster(format) ? encodeRaster(image, format, content) : document;
@@ -24,17 +24,40 @@ Outcome ExportDrawing::problem() const {
     if (notMade) {
         return Outcome::failed(Cause::Other, QStringLiteral("the PDF could not be made"));
     }
+    if (noMemory) {
+        return Outcome::failed(Cause::NoMemory);
+    }
     return {};
 }
 
 ExportDrawing SignatureExport::draw(const ExportChoice& choice) {
+    try {
+        return compose(choice);
+    } catch (const std::bad_alloc&) {
+        ExportDrawing drawing;
+        drawing.format = choice.format;
+        drawing.noMemory = true;
+        return drawing;
+    }
+}
+
+ExportDrawing SignatureExport::compose(const ExportChoice& choice) {
     ExportDrawing drawing;
     drawing.format = choice.format;
     if (isRaster(choice.format)) {
+        // A null picture is one there was no memory for.
         QImage image = m_renderer.image(choice.slot, choice.name);
+        if (image.isNull()) {
+            drawing.noMemory = true;
+            return drawing;
+        }
         if (choice.trim) {
             if (m_blank.isNull()) {
                 m_blank = m_renderer.blankImage();
+            }
+            if (m_blank.isNull()) {
+                drawing.noMemory = true;
+                return drawing;
             }
             const QRect ink = inkRect(image, m_blank);
             if (ink.isEmpty()) {
@@ -42,6 +65,10 @@ ExportDrawing SignatureExport::draw(const ExportChoice& choice) {
                 return drawing;
             }
             image = cropToInk(image, ink, *choice.trim);
+            if (image.isNull()) {
+                drawing.noMemory = true;
+                return drawing;
+            }
         }
         drawing.image = std::move(image);
         drawing.content =
@@ -58,12 +85,22 @@ ExportDrawing SignatureExport::draw(const ExportChoice& choice) {
     }
     // Both documents are made here, the PDF because its writer paints.
     if (choice.format == OutputFormat::Svg) {
-        drawing.document = svgDocument(picture, choice.name);
+        drawing.document = svgDocument(picture, documentTitle(choice.name));
     } else {
-        drawing.document = reproduciblePdf(pdfDocument(picture, choice.name));
+        drawing.document = pdfDocument(picture, documentTitle(choice.name));
         drawing.notMade = drawing.document.isEmpty();
     }
     return drawing;
+}
+
+QString documentTitle(const QString& name) {
+    constexpr qsizetype kLongestTitle = 1000;
+    if (name.size() <= kLongestTitle) {
+        return name;
+    }
+    const qsizetype cut =
+        name.at(kLongestTitle - 1).isHighSurrogate() ? kLongestTitle - 1 : kLongestTitle;
+    return name.left(cut) + QChar(0x2026);
 }
 
 bool paintAtRealSize(QPagedPaintDevice& pages, const VectorPicture& picture) {
@@ -78,39 +115,6 @@ bool paintAtRealSize(QPagedPaintDevice& pages, const VectorPicture& picture) {
     painter.setClipRect(picture.viewport);
     paintVectorPicture(painter, picture);
     return painter.end();
-}
-
-QByteArray reproduciblePdf(QByteArray document) {
-    if (document.isEmpty()) {
-        return document;
-    }
-    // The creation date: a fixed moment, its length kept ("Z" or "+HH'mm'" after the digits).
-    static const QRegularExpression date(QStringLiteral(R"(/CreationDate \(D:(\d{14})([^)]*)\))"));
-    const QString latin = QString::fromLatin1(document);
-    for (auto it = date.globalMatch(latin); it.hasNext();) {
-        const QRegularExpressionMatch match = it.next();
-        QByteArray fixed = QByteArrayLiteral("20000101000000");
-        const QString zone = match.captured(2);
-        fixed += zone.size() == 7 ? QByteArrayLiteral("+00'00'") : zone.toLatin1();
-        document.replace(match.capturedStart(1), fixed.size(), fixed);
-    }
-    // The identifier: from a hash of everything else, so equal documents get equal ones.
-    static const QRegularExpression id(
-        QStringLiteral(R"(/ID\s*\[\s*<([0-9A-Fa-f]+)>\s*<([0-9A-Fa-f]+)>)"));
-    const QRegularExpressionMatch match = id.match(latin);
-    if (match.hasMatch()) {
-        for (int group = 1; group <= 2; ++group) {
-            document.replace(match.capturedStart(group), match.capturedLength(group),
-                             QByteArray(match.capturedLength(group), '0'));
-        }
-        const QByteArray hash =
-            QCryptographicHash::hash(document, QCryptographicHash::Sha256).toHex();
-        for (int group = 1; group <= 2; ++group) {
-            const qsizetype length = std::min(match.capturedLength(group), hash.size());
-            document.replace(match.capturedStart(group), length, hash.left(length));
-        }
-    }
-    return document;
 }
 
 } // namespace inkvale

@@ -27,9 +27,10 @@ struct ExportDrawing {
     OutputFormat format = OutputFormat::Png;
     QImage image; ///< the picture of a raster format
     PngContent content = PngContent::Drawing;
-    QByteArray document;  ///< the SVG or PDF document
-    bool noInk = false;   ///< trimming was asked for, but the name leaves no ink to trim to
-    bool notMade = false; ///< the document could not be made
+    QByteArray document;   ///< the SVG or PDF document
+    bool noInk = false;    ///< trimming was asked for, but the name leaves no ink to trim to
+    bool notMade = false;  ///< the document could not be made
+    bool noMemory = false; ///< there was not enough memory to draw the picture
 
     /// The finished file's bytes; empty when there is none. Safe on any thread.
     [[nodiscard]] QByteArray bytes() const;
@@ -48,21 +49,23 @@ public:
         : m_renderer(renderer) {}
 
     /// `choice` drawn at the renderer's look: a vector document finished, a raster picture
-    /// still to encode with bytes().
+    /// still to encode with bytes(). Memory that runs out while drawing gives a drawing that
+    /// says so (noMemory), never a wrong picture.
     [[nodiscard]] ExportDrawing draw(const ExportChoice& choice);
 
 private:
+    [[nodiscard]] ExportDrawing compose(const ExportChoice& choice);
+
     SignatureRenderer& m_renderer;
     QImage m_blank; ///< the blank canvas trimming measures ink against, once drawn
 };
 
+/// The title a vector document carries for `name`: the name, its first thousand characters
+/// and an ellipsis when it is longer, so that a file's size follows what it shows.
+[[nodiscard]] QString documentTitle(const QString& name);
+
 /// Paints `picture` on the page of `pages` at its real size, 96 of its pixels to the inch, at
 /// the top left of the page's printable area; false when the painting could not start or end.
 bool paintAtRealSize(QPagedPaintDevice& pages, const VectorPicture& picture);
-
-/// `document`, a PDF that QPdfWriter made, with its creation date and its identifier made from
-/// its other bytes: the same drawing gives the same file whenever it is written. Offsets do not
-/// move, since every replacement keeps its length.
-[[nodiscard]] QByteArray reproduciblePdf(QByteArray document);
 
 } // namespace inkvale

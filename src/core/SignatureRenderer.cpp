@@ -5,8 +5,13 @@
 
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QTextBoundaryFinder>
+#include <QTextLayout>
 
+#include <algorithm>
 #include <cmath>
+#include <new>
+#include <utility>
 
 namespace inkvale {
 
@@ -17,9 +22,93 @@ constexpr qreal kMetresPerInch = 0.0254;
 constexpr qreal kPointsPerInch = 72.0;
 /// The largest glyphs, in device pixels, that Qt's raster engine draws from its glyph cache.
 constexpr qreal kLargestCachedGlyphPixels = 64.0;
+/// 96 dpi, as the canvas's image has: the points of its font are the canvas's points.
+constexpr int kCanvasDotsPerMetre = 3780;
+/// The canvas of the measuring surface: large enough for an image at the lowest resolution.
+constexpr QSize kMeasuringCanvas{68, 68};
+/// How many bytes a strip of the canvas takes at most while outlines() looks for the ink.
+constexpr qint64 kStripBytes = 8 << 20;
+/// How far past its glyphs' own box a drawn glyph may ink (antialiasing, hinting), in device
+/// pixels.
+constexpr int kInkSlack = 4;
+/// Below this many pixels a font engine gives boxes instead of glyphs, so smaller outlines are
+/// made larger and scaled down.
+constexpr qreal kSmallestOutlinedPixels = 2.0;
 
 QString faceOf(int slot) {
     return styleSlot(slot).faceName.toString();
+}
+
+/// Whether `name` holds a character that can turn the line's order around.
+bool mayRunRightToLeft(const QString& name) {
+    for (const char32_t c : name.toUcs4()) {
+        switch (QChar::direction(c)) {
+        case QChar::DirR:
+        case QChar::DirAL:
+        case QChar::DirRLE:
+        case QChar::DirRLO:
+        case QChar::DirRLI:
+        case QChar::DirFSI:
+            return true;
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
+/// The part [first, last) of `name`, on grapheme boundaries, whose glyphs can show between
+/// `left` and `right` when it is printed from `x`, with a margin of several line heights for
+/// glyphs that reach far past their advance (script faces' swashes). The whole name when it
+/// may run right to left, where logical and visual order part.
+std::pair<qsizetype, qsizetype> showingPart(const QString& name, const QFont& font,
+                                            const QPaintDevice* device, qreal x, qreal left,
+                                            qreal right) {
+    const std::pair<qsizetype, qsizetype> whole{0, name.size()};
+    if (mayRunRightToLeft(name)) {
+        return whole;
+    }
+    const qreal margin = 4 * QFontMetricsF(font, device).height();
+    QTextLayout layout(name, font, device);
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(right - left);
+    layout.endLayout();
+    qsizetype first = line.xToCursor(left - margin - x, QTextLine::CursorBetweenCharacters);
+    qsizetype last = line.xToCursor(right + margin - x, QTextLine::CursorBetweenCharacters);
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, name);
+    graphemes.setPosition(first);
+    if (!graphemes.isAtBoundary()) {
+        first = std::max<qsizetype>(graphemes.toPreviousBoundary(), 0);
+    }
+    graphemes.setPosition(last);
+    if (!graphemes.isAtBoundary()) {
+        last = graphemes.toNextBoundary();
+        last = last < 0 ? name.size() : last;
+    }
+    if (first >= last) {
+        return {0, 0};
+    }
+    return {first, last};
+}
+
+/// The outline of `text` printed from `baseline` in `font`; fonts too small for a font engine
+/// to outline are outlined larger and scaled down.
+QPainterPath textOutline(QPointF baseline, const QFont& font, const QString& text) {
+    QPainterPath path;
+    const qreal pixels = font.pointSizeF() * kCanvasDotsPerInch / kPointsPerInch;
+    if (pixels >= kSmallestOutlinedPixels || pixels <= 0) {
+        path.addText(baseline, font, text);
+        return path;
+    }
+    const qreal scale = std::ceil(kSmallestOutlinedPixels * 8 / pixels);
+    QFont larger = font;
+    larger.setPointSizeF(font.pointSizeF() * scale);
+    path.addText(baseline * scale, larger, text);
+    return QTransform::fromScale(1 / scale, 1 / scale).map(path);
 }
 
 } // namespace
@@ -50,15 +139,12 @@ struct SignatureRenderer::Placement {
 
 SignatureRenderer::SignatureRenderer(const SignatureLook& look)
     : m_look(look)
-    , m_surface(std::make_unique<Surface>(look.canvas, look.dotsPerInch / kCanvasDotsPerInch)) {
+    , m_surface(
+          std::make_unique<Surface>(kMeasuringCanvas, look.dotsPerInch / kCanvasDotsPerInch)) {
     m_surface->setFontSize(look.points);
     if (look.colour) {
         m_surface->setForeColor(*look.colour);
     }
-    if (!look.background.isNull()) {
-        m_surface->setPicture(look.background);
-    }
-    m_blank = drawBlank();
 }
 
 SignatureRenderer::~SignatureRenderer() = default;
@@ -68,7 +154,8 @@ qreal SignatureRenderer::pixelRatio() const {
 }
 
 QSize SignatureRenderer::innerPixels() const {
-    return m_surface->innerPixels();
+    const int border = SignatureSurface::kDesignedBorderPixels;
+    return m_look.canvas - QSize(2 * border, 2 * border);
 }
 
 QSize SignatureRenderer::deviceSize() const {
@@ -78,7 +165,13 @@ QSize SignatureRenderer::deviceSize() const {
 
 QImage SignatureRenderer::image(int slot, const QString& name) {
     const Placement placement = place(slot, name);
+    if (blank().isNull()) {
+        return {};
+    }
     QImage image = m_blank.copy();
+    if (image.isNull()) {
+        return {};
+    }
     image.setDevicePixelRatio(m_blank.devicePixelRatio());
     {
         // What the canvas's print() does, on whichever background this look has.
@@ -92,28 +185,85 @@ QImage SignatureRenderer::image(int slot, const QString& name) {
 }
 
 QImage SignatureRenderer::blankImage() const {
-    return withResolution(m_blank);
+    return blank().isNull() ? QImage() : withResolution(m_blank);
 }
 
-QImage SignatureRenderer::drawBlank() const {
-    if (!m_look.transparent) {
-        m_surface->cls();
-        return m_surface->image();
+const QImage& SignatureRenderer::blank() const {
+    if (m_blank.isNull()) {
+        // As the canvas's own image (device pixel ratio, 96 dpi for the font's points), clear
+        // where the canvas has its background colour when the look is transparent.
+        QImage image(deviceSize(), m_look.transparent ? QImage::Format_ARGB32_Premultiplied
+                                                      : QImage::Format_RGB32);
+        if (!image.isNull()) {
+            image.setDevicePixelRatio(pixelRatio());
+            image.setDotsPerMeterX(kCanvasDotsPerMetre);
+            image.setDotsPerMeterY(kCanvasDotsPerMetre);
+            paintBlank(image, QPoint());
+            m_blank = image;
+        }
     }
-    // Like the canvas's own image (device pixel ratio, 96 dpi for the font's points), but
-    // clear where the canvas has its background colour.
-    const QImage& canvas = m_surface->image();
-    QImage image(canvas.size(), QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(canvas.devicePixelRatio());
-    image.setDotsPerMeterX(canvas.dotsPerMeterX());
-    image.setDotsPerMeterY(canvas.dotsPerMeterY());
-    image.fill(Qt::transparent);
+    return m_blank;
+}
+
+void SignatureRenderer::paintBlank(QImage& image, QPoint origin) const {
+    if (m_look.transparent) {
+        image.fill(Qt::transparent);
+    } else {
+        image.fill(m_surface->backColor());
+    }
     if (!m_look.background.isNull()) {
         QPainter painter(&image);
+        if (!origin.isNull()) {
+            painter.translate(-QPointF(origin) / pixelRatio());
+        }
+        // Natural size: one picture pixel per canvas pixel.
         painter.drawImage(QRectF(QPointF(0, 0), QSizeF(m_look.background.size())),
                           m_look.background);
     }
-    return image;
+}
+
+QRect SignatureRenderer::inkInStrips(const Placement& placement, const QString& name,
+                                     const QRect& bounds) const {
+    if (bounds.isEmpty()) {
+        return {};
+    }
+    const qreal ratio = pixelRatio();
+    const QImage::Format format =
+        m_look.transparent ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+    const int rows =
+        int(std::clamp<qint64>(kStripBytes / (qint64(bounds.width()) * 4), 1, bounds.height()));
+    QRect ink;
+    for (int top = bounds.top(); top <= bounds.bottom(); top += rows) {
+        const QRect strip(bounds.left(), top, bounds.width(),
+                          std::min(rows, bounds.bottom() + 1 - top));
+        QImage blankStrip(strip.size(), format);
+        if (blankStrip.isNull()) {
+            throw std::bad_alloc();
+        }
+        blankStrip.setDevicePixelRatio(ratio);
+        blankStrip.setDotsPerMeterX(kCanvasDotsPerMetre);
+        blankStrip.setDotsPerMeterY(kCanvasDotsPerMetre);
+        paintBlank(blankStrip, strip.topLeft());
+        QImage drawn = blankStrip.copy();
+        if (drawn.isNull()) {
+            throw std::bad_alloc();
+        }
+        drawn.setDevicePixelRatio(ratio);
+        {
+            // What image() draws, seen through this strip.
+            QPainter painter(&drawn);
+            painter.translate(-QPointF(strip.topLeft()) / ratio);
+            painter.setRenderHint(QPainter::TextAntialiasing);
+            painter.setFont(placement.font);
+            painter.setPen(m_surface->foreColor());
+            painter.drawText(placement.baseline, name);
+        }
+        const QRect found = inkRect(drawn, blankStrip);
+        if (!found.isEmpty()) {
+            ink |= found.translated(strip.topLeft());
+        }
+    }
+    return ink;
 }
 
 VectorPicture SignatureRenderer::outlines(int slot, const QString& name) {
@@ -131,14 +281,37 @@ VectorPicture SignatureRenderer::outlines(int slot, const QString& name) {
         picture.picture(m_look.background, QRectF(QPointF(0, 0), QSizeF(m_look.background.size())),
                         canvas);
     }
-    // Outlines come from the same shaping as drawText, substitute fonts included.
+    // Outlines come from the same shaping as drawText, substitute fonts included; glyphs that
+    // cannot reach the canvas are left out.
+    const QImage* device = &m_surface->image();
+    const QFont font(placement.font, device);
+    const auto [first, last] =
+        showingPart(name, font, device, placement.baseline.x(), canvas.left(), canvas.right());
     QPainterPath text;
-    text.addText(placement.baseline, QFont(placement.font, &m_blank), name);
+    if (first == 0 && last == name.size()) {
+        text = textOutline(placement.baseline, font, name);
+    } else if (first < last) {
+        QTextLayout layout(name, font, device);
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        line.setLineWidth(canvas.width());
+        layout.endLayout();
+        text = textOutline(placement.baseline + QPointF(line.cursorToX(int(first)), 0), font,
+                           name.mid(first, last - first));
+    }
     // Glyph contours may overlap; the rasteriser fills them by winding, and so must the outline.
     text.setFillRule(Qt::WindingFill);
+    // Trimmed outlines keep what a trimmed raster keeps: the canvas pixels the drawing inks,
+    // which lie within the reach of the outlines' glyphs.
+    const qreal ratio = pixelRatio();
+    const QRect reach =
+        QRectF(text.boundingRect().topLeft() * ratio, text.boundingRect().bottomRight() * ratio)
+            .toAlignedRect()
+            .adjusted(-kInkSlack, -kInkSlack, kInkSlack, kInkSlack)
+            .intersected(QRect(QPoint(0, 0), deviceSize()));
+    picture.ink =
+        canvasPixelsOf(text.isEmpty() ? QRect() : inkInStrips(placement, name, reach), ratio);
     picture.fill(text, m_surface->foreColor(), canvas);
-    // Trimmed outlines keep what a trimmed raster keeps: the canvas pixels the drawing inks.
-    picture.ink = canvasPixelsOf(inkRect(image(slot, name), m_blank), pixelRatio());
     return picture;
 }
 
@@ -146,7 +319,10 @@ SignatureRenderer::Placement SignatureRenderer::place(int slot, const QString& n
     // The steps of drawSignature() and print(), short of drawing.
     m_surface->setFontName(faceOf(slot));
     const QSizeF textSize(m_surface->textWidth(name), m_surface->textHeight(name));
-    const QPointF topLeft = centredPrintPosition(m_surface->outerSize(), textSize) / kTwipsPerPixel;
+    // The outer size as the canvas gives it, border included.
+    const QSizeF outer(static_cast<qreal>(m_look.canvas.width() * kTwipsPerPixel),
+                       static_cast<qreal>(m_look.canvas.height() * kTwipsPerPixel));
+    const QPointF topLeft = centredPrintPosition(outer, textSize) / kTwipsPerPixel;
     const QFont font = m_surface->font();
     const QFontMetricsF metrics(font, &m_surface->image());
     qreal baseline = topLeft.y() + metrics.ascent();

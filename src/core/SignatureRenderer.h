@@ -34,6 +34,10 @@ inline constexpr qint64 kLargestRenderPixels = 64'000'000;
 /// Every output is one drawing: the name's font and place are worked out once, in canvas
 /// pixels at 96 dpi, and only then drawn at the look's resolution, on a clear or an opaque
 /// background, or turned into outlines.
+///
+/// Only rasters cost a raster: the blank canvas is drawn the first time image() or blankImage()
+/// needs it, and outlines() finds the ink in strips of a few megabytes, whatever the canvas. When
+/// memory runs out, image() and blankImage() give a null image.
 class SignatureRenderer final {
 public:
     explicit SignatureRenderer(const SignatureLook& look);
@@ -51,13 +55,16 @@ public:
 
     /// `name` in the style of catalogue slot `slot` (0 to 14): the drawing area at pixelRatio()
     /// device pixels per canvas pixel, its resolution set to the look's. Transparent looks give
-    /// an image with an alpha channel.
+    /// an image with an alpha channel. Null when there is not enough memory for it.
     [[nodiscard]] QImage image(int slot, const QString& name);
-    /// What image() draws before the name is printed: background colour and picture.
+    /// What image() draws before the name is printed: background colour and picture. Null when
+    /// there is not enough memory for it.
     [[nodiscard]] QImage blankImage() const;
     /// The same drawing with the text turned into outlines, placed where image() prints it, at
     /// 96 dpi whatever the look's resolution. Its ink is the canvas pixels that image() inks,
-    /// so that trimmed outlines keep what a trimmed image keeps.
+    /// so that trimmed outlines keep what a trimmed image keeps. Only the glyphs that can show
+    /// on the canvas are kept: a name far longer than the canvas is wide costs no more than one
+    /// that fills it. Throws std::bad_alloc when memory runs out.
     [[nodiscard]] VectorPicture outlines(int slot, const QString& name);
 
 private:
@@ -65,14 +72,22 @@ private:
     struct Placement;
 
     [[nodiscard]] Placement place(int slot, const QString& name);
-    [[nodiscard]] QImage drawBlank() const;
+    /// The blank canvas, drawn on first use; null when there is no memory for it.
+    [[nodiscard]] const QImage& blank() const;
+    /// Paints the blank canvas's device pixels from `origin` on into `image`.
+    void paintBlank(QImage& image, QPoint origin) const;
+    /// The device pixels where image() would ink `name`, found a strip at a time within
+    /// `bounds`, the device pixels the text can reach.
+    [[nodiscard]] QRect inkInStrips(const Placement& placement, const QString& name,
+                                    const QRect& bounds) const;
     [[nodiscard]] QImage withResolution(QImage image) const;
 
     SignatureLook m_look;
+    /// Measures text as the canvas does; its own image is a few pixels, not the canvas.
     std::unique_ptr<Surface> m_surface;
     /// The background at the look's device pixel ratio and 96 dpi, so that points are the
     /// canvas's points; the look's resolution is set on copies only, when they are handed out.
-    QImage m_blank;
+    mutable QImage m_blank;
 };
 
 /// The smallest rectangle of device pixels that holds every pixel where `drawn` differs from

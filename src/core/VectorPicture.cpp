@@ -3,14 +3,20 @@
 #include "core/OutputFormat.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QList>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRegularExpression>
 #include <QXmlStreamWriter>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <new>
+#include <optional>
 #include <vector>
 
 namespace inkvale {
@@ -98,7 +104,92 @@ void writeRectAttributes(QXmlStreamWriter& xml, const QRectF& rect) {
     xml.writeAttribute(QStringLiteral("height"), number(rect.height()));
 }
 
+/// The date a PDF carries: SOURCE_DATE_EPOCH's, so that builds and scripts that set it get the
+/// same file at every run; none without it, for the same reason.
+std::optional<QDateTime> documentDate() {
+    bool isNumber = false;
+    const qint64 seconds = qEnvironmentVariable("SOURCE_DATE_EPOCH").toLongLong(&isNumber);
+    if (!isNumber || seconds < 0) {
+        return std::nullopt;
+    }
+    return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
+}
+
+/// `document` with the creation date the PDF writer stamps (the time of the run) replaced by
+/// documentDate(), or blanked out. The text keeps its length, so that the cross-reference
+/// table's offsets stay right; spaces between a dictionary's entries are allowed anywhere.
+void replaceCreationDate(QByteArray& document) {
+    static const QByteArray key("/CreationDate (D:");
+    const qsizetype start = document.indexOf(key);
+    if (start < 0) {
+        return;
+    }
+    const qsizetype end = document.indexOf(')', start);
+    if (end < 0) {
+        return;
+    }
+    const qsizetype length = end + 1 - start;
+    QByteArray replacement(length, ' ');
+    if (const std::optional<QDateTime> date = documentDate()) {
+        const QByteArray stamp =
+            key + date->toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1() + "Z)";
+        if (stamp.size() <= length) {
+            replacement.replace(0, stamp.size(), stamp);
+        }
+    }
+    document.replace(start, length, replacement);
+}
+
+/// `document` with its page cut to `points` exactly: the PDF writer's pages are whole points, so
+/// it draws on a page rounded up, with the drawing at its top left, and here the page's box is
+/// brought in to the drawing from the bottom and the right. The text keeps its length, as in
+/// replaceCreationDate().
+void fitPageBox(QByteArray& document, QSizeF points) {
+    static const QByteArray key("/MediaBox [");
+    const qsizetype start = document.indexOf(key);
+    const qsizetype end = start < 0 ? -1 : document.indexOf(']', start);
+    if (end < 0) {
+        return;
+    }
+    const qreal roundedHeight = std::ceil(points.height());
+    const QByteArray box =
+        key +
+        (number(0) + QLatin1Char(' ') + number(roundedHeight - points.height()) + QLatin1Char(' ') +
+         number(points.width()) + QLatin1Char(' ') + number(roundedHeight))
+            .toLatin1() +
+        ']';
+    const qsizetype length = end + 1 - start;
+    if (box.size() <= length) {
+        document.replace(start, length, box + QByteArray(length - box.size(), ' '));
+    }
+}
+
 } // namespace
+
+QByteArray reproduciblePdf(QByteArray document) {
+    if (document.isEmpty()) {
+        return document;
+    }
+    replaceCreationDate(document);
+    const QString latin = QString::fromLatin1(document);
+    // The identifier: from a hash of everything else, so equal documents get equal ones.
+    static const QRegularExpression id(
+        QStringLiteral(R"(/ID\s*\[\s*<([0-9A-Fa-f]+)>\s*<([0-9A-Fa-f]+)>)"));
+    const QRegularExpressionMatch match = id.match(latin);
+    if (match.hasMatch()) {
+        for (int group = 1; group <= 2; ++group) {
+            document.replace(match.capturedStart(group), match.capturedLength(group),
+                             QByteArray(match.capturedLength(group), '0'));
+        }
+        const QByteArray hash =
+            QCryptographicHash::hash(document, QCryptographicHash::Sha256).toHex();
+        for (int group = 1; group <= 2; ++group) {
+            const qsizetype length = std::min(match.capturedLength(group), hash.size());
+            document.replace(match.capturedStart(group), length, hash.left(length));
+        }
+    }
+    return document;
+}
 
 void VectorPicture::fill(const QPainterPath& path, const QColor& colour, const QRectF& clip) {
     items.push_back({path, colour, QImage(), QRectF(), clip});
@@ -283,30 +374,41 @@ QByteArray svgDocument(const VectorPicture& picture, const QString& title) {
 }
 
 QByteArray pdfDocument(const VectorPicture& picture, const QString& title) {
+    // The page is the drawing's exact size: 336 x 93 pixels are 252 x 69.75 points.
+    const QSizeF points(picture.viewport.width() * kPointsPerPixel,
+                        picture.viewport.height() * kPointsPerPixel);
     QByteArray document;
     QBuffer buffer(&document);
     buffer.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter writer(&buffer);
-        writer.setTitle(title);
-        writer.setCreator(QStringLiteral("inkvale-render"));
-        // Pages are whole points; the drawing keeps its exact size at the top left.
-        const QSizeF points(std::ceil(picture.viewport.width() * kPointsPerPixel),
-                            std::ceil(picture.viewport.height() * kPointsPerPixel));
-        writer.setPageSize(QPageSize(points, QPageSize::Point, QString(), QPageSize::ExactMatch));
-        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-        writer.setResolution(96);
-        QPainter painter;
-        if (!painter.begin(&writer)) {
+    auto writer = std::make_unique<QPdfWriter>(&buffer);
+    auto painter = std::make_unique<QPainter>();
+    try {
+        writer->setTitle(title);
+        writer->setCreator(QStringLiteral("inkvale-render"));
+        // The writer's pages are whole points; fitPageBox() cuts the page to the drawing.
+        const QSizeF rounded(std::ceil(points.width()), std::ceil(points.height()));
+        writer->setPageSize(QPageSize(rounded, QPageSize::Point, QString(), QPageSize::ExactMatch));
+        writer->setPageMargins(QMarginsF(0, 0, 0, 0));
+        writer->setResolution(96);
+        if (!painter->begin(writer.get())) {
             return {};
         }
-        painter.translate(-picture.viewport.topLeft());
-        paintVectorPicture(painter, visiblePart(picture));
-        if (!painter.end()) {
+        painter->translate(-picture.viewport.topLeft());
+        paintVectorPicture(*painter, visiblePart(picture));
+        if (!painter->end()) {
             return {};
         }
+    } catch (const std::bad_alloc&) {
+        // A painter that failed to end tries again when destroyed, and would throw out of its
+        // destructor: both are left behind, so that the caller hears of the missing memory.
+        [[maybe_unused]] QPainter* const unfinished = painter.release();
+        [[maybe_unused]] QPdfWriter* const writing = writer.release();
+        throw;
     }
-    return document;
+    painter.reset();
+    writer.reset();
+    fitPageBox(document, points);
+    return reproduciblePdf(std::move(document));
 }
 
 Outcome writeSvg(const VectorPicture& picture, const QString& path, const QString& title,

@@ -52,10 +52,17 @@ void paintVectorPicture(QPainter& painter, const VectorPicture& picture);
 /// often it is drawn.
 [[nodiscard]] QByteArray svgDocument(const VectorPicture& picture, const QString& title);
 
-/// `picture` as a one-page PDF document: the page is the viewport (in points, rounded up to
-/// whole points), outlines are filled paths, no font is embedded, and each picture's visible
-/// part is embedded once and losslessly. Empty if the PDF could not be made.
+/// `picture` as a one-page PDF document: the page is the viewport (in points, to the hundredth
+/// of a point), outlines are filled paths, no font is embedded, and each picture's visible
+/// part is embedded once and losslessly, made reproducible by reproduciblePdf(). Empty if the PDF
+/// could not be made.
 [[nodiscard]] QByteArray pdfDocument(const VectorPicture& picture, const QString& title);
+
+/// `document`, a PDF that QPdfWriter made, as the same drawing gives it at every run: the
+/// creation date it stamps (the time of the run) replaced by SOURCE_DATE_EPOCH's, or blanked
+/// out without it, and its identifier made from a hash of its other bytes. Offsets do not move,
+/// since every replacement keeps its length.
+[[nodiscard]] QByteArray reproduciblePdf(QByteArray document);
 
 /// Writes svgDocument() to `path` with writeOutputFile().
 [[nodiscard]] Outcome writeSvg(const VectorPicture& picture, const QString& path,

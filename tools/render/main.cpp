@@ -1,6 +1,7 @@
 // inkvale-render: draws signatures from the command line as the designer draws them.
 
 #include "cli/RenderCommand.h"
+#include "platform/files/AtomicFile.h"
 #include "platform/files/EmbeddedResource.h"
 #include "platform/files/Terminal.h"
 
@@ -30,6 +31,8 @@ int main(int argc, char* argv[]) {
     qInstallMessageHandler(dropQtMessages);
     inkvale::reportFileSizeLimitAsError();
     inkvale::keepFreedMemoryInProcess();
+    // Stopped by Ctrl+C or a batch system's kill, a run leaves no half-written hidden file.
+    inkvale::removeTemporaryFilesOnSignals();
     // Pictures are drawn offscreen and no window is ever shown, so no display is needed,
     // whatever platform the environment asks for (a desktop session exporting xcb or wayland,
     // reached over ssh without its display).
@@ -44,10 +47,16 @@ int main(int argc, char* argv[]) {
     }
     // Qt would take some of our options for its own (--style, --session, --reverse), so it
     // sees only the program's name and the command line is read here, whole.
-    QStringList arguments;
+    QList<QByteArray> rawArguments;
     for (int i = 0; i < argc; ++i) {
-        arguments.append(QString::fromLocal8Bit(argv[i]));
+        rawArguments.append(QByteArray(argv[i]));
     }
+    const auto decoded = inkvale::decodeRenderArguments(rawArguments);
+    if (const auto* problem = std::get_if<QString>(&decoded)) {
+        writeTo(stderr, inkvale::badCommandLineText(*problem));
+        inkvale::endCommandLineProcess(inkvale::kRenderBadCommandLine);
+    }
+    const QStringList& arguments = std::get<QStringList>(decoded);
     int qtArgc = 1;
     QGuiApplication app(qtArgc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("inkvale-render"));

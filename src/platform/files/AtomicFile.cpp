@@ -7,10 +7,15 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <functional>
@@ -104,20 +109,148 @@ int copyRange(int fd, const FileRange& source) {
     return error;
 }
 
+/// The temporary files being written, so that a signal handler can remove them: a fixed table
+/// of slots, since a handler may neither allocate nor lock.
+class TemporaryFiles final {
+public:
+    /// Records `path`; the slot to forget it by, or -1 when the table is full or the path too
+    /// long (the file is then only left behind by a signal, as before).
+    int remember(const QByteArray& path) {
+        if (path.size() >= PATH_MAX) {
+            return -1;
+        }
+        for (int i = 0; i < int(m_slots.size()); ++i) {
+            bool expected = false;
+            if (m_slots[i].taken.compare_exchange_strong(expected, true)) {
+                std::memcpy(m_slots[i].path.data(), path.constData(), std::size_t(path.size()));
+                m_slots[i].path[std::size_t(path.size())] = '\0';
+                m_slots[i].ready.store(true);
+                return i;
+            }
+        }
+        return -1;
+    }
+
+    void forget(int slot) {
+        if (slot >= 0) {
+            m_slots[slot].ready.store(false);
+            m_slots[slot].taken.store(false);
+        }
+    }
+
+    /// Called around making a temporary file: between the two, the handler waits before it
+    /// removes, so that a file made in that moment is never left behind. False when the
+    /// process is ending already: then no file may be made.
+    [[nodiscard]] bool beginMaking() {
+        m_making.fetch_add(1);
+        if (m_ending.load()) {
+            m_making.fetch_sub(1);
+            return false;
+        }
+        return true;
+    }
+    void endMaking() { m_making.fetch_sub(1); }
+
+    /// Removes every file still recorded: async-signal-safe. Other threads run on until the
+    /// process ends, so from now on a writer removes the file it has just made itself, and no
+    /// writer makes a new one.
+    void removeAll() {
+        m_ending.store(true);
+        // A writer between beginMaking() and endMaking() finishes its open() first; on its own
+        // thread the handler cannot wait for it, so the wait is bounded.
+        constexpr int kWaitSteps = 200;
+        const timespec step{0, 1'000'000};
+        for (int i = 0; i < kWaitSteps && m_making.load() > 0; ++i) {
+            ::nanosleep(&step, nullptr);
+        }
+        for (Slot& slot : m_slots) {
+            if (slot.ready.load()) {
+                ::unlink(slot.path.data());
+            }
+        }
+    }
+
+    /// Whether the process is ending on a signal.
+    [[nodiscard]] bool ending() const { return m_ending.load(); }
+
+private:
+    struct Slot {
+        std::atomic<bool> taken{false};
+        std::atomic<bool> ready{false};
+        std::array<char, PATH_MAX> path{};
+    };
+    std::array<Slot, 64> m_slots;
+    std::atomic<bool> m_ending{false};
+    std::atomic<int> m_making{0};
+};
+
+TemporaryFiles& temporaryFiles() {
+    static TemporaryFiles files;
+    return files;
+}
+
+constexpr std::array kCleanedSignals{SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+void removeTemporariesThenDie(int signalNumber) {
+    temporaryFiles().removeAll();
+    std::signal(signalNumber, SIG_DFL);
+    std::raise(signalNumber);
+}
+
+/// The longest part of a target's name that its temporary file's name repeats: with the dot
+/// before it and the random tail after it, the temporary name stays within the 255 bytes a
+/// name may have wherever the target's own name fits.
+constexpr qsizetype kLongestRepeatedName = 200;
+
+/// `name` cut to at most `limit` bytes, at the start of a UTF-8 character.
+QByteArray cutName(const QByteArray& name, qsizetype limit) {
+    if (name.size() <= limit) {
+        return name;
+    }
+    qsizetype end = limit;
+    while (end > 0 && (static_cast<unsigned char>(name.at(end)) & 0xC0) == 0x80) {
+        --end;
+    }
+    return name.left(end);
+}
+
 /// Creates a fresh file beside `target` that nobody else can have opened; -1 with errno set
 /// when the folder does not let us.
-int createTemporaryBeside(const QByteArray& target, QByteArray& temporaryPath) {
+int createTemporaryBeside(const QByteArray& target, QByteArray& temporaryPath, int& slot) {
     const qsizetype slash = target.lastIndexOf('/');
     const QByteArray folder = slash < 0 ? QByteArray() : target.left(slash + 1);
-    const QByteArray name = slash < 0 ? target : target.mid(slash + 1);
+    const QByteArray name =
+        cutName(slash < 0 ? target : target.mid(slash + 1), kLongestRepeatedName);
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporaryPath = folder + '.' + name + '.' +
                         QByteArray::number(QRandomGenerator::global()->generate64(), 36) + ".part";
+        if (!temporaryFiles().beginMaking()) {
+            errno = EINTR; // the process is ending on a signal
+            return -1;
+        }
+        // Known before it exists, so that a signal at any moment finds it.
+        slot = temporaryFiles().remember(temporaryPath);
         // 0666 so that the umask decides, as for any new file.
         const int fd = ::open(temporaryPath.constData(),
                               O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (fd >= 0 || errno != EEXIST) {
+        const bool ending = temporaryFiles().ending();
+        temporaryFiles().endMaking();
+        if (fd >= 0 && ending) {
+            // Made after the signal's handler looked: the process ends now anyway.
+            ::unlink(temporaryPath.constData());
+            ::close(fd);
+            errno = EINTR;
+            return -1;
+        }
+        if (fd >= 0) {
             return fd;
+        }
+        const int error = errno;
+        temporaryFiles().forget(slot);
+        slot = -1;
+        if (error != EEXIST) {
+            errno = error;
+            return -1;
         }
     }
     errno = EEXIST;
@@ -170,25 +303,75 @@ private:
 
 /// The one way every file is written: `fill` writes the content to the temporary file and
 /// returns 0 or the system's error number.
+/// Where a write of ReplaceNamedFile goes: `target`, or the file its symbolic link points
+/// at; the failure when the file there may not be replaced.
+Result<QByteArray> namedFileTarget(const QByteArray& target) {
+    struct stat link {};
+    if (::lstat(target.constData(), &link) != 0) {
+        return {target, {}}; // a new file, or a folder that is missing: the write says which
+    }
+    QByteArray real = target;
+    if (S_ISLNK(link.st_mode)) {
+        char* resolved = ::realpath(target.constData(), nullptr);
+        if (resolved == nullptr) {
+            return {{},
+                    Outcome::failed(Cause::Other,
+                                    QStringLiteral("it is a symbolic link to a file that cannot "
+                                                   "be reached"))};
+        }
+        real = QByteArray(resolved);
+        std::free(resolved);
+    }
+    struct stat existing {};
+    if (::stat(real.constData(), &existing) != 0 || !S_ISREG(existing.st_mode)) {
+        return {real, {}};
+    }
+    // The rename would replace the file through the folder's permission, not the file's.
+    if (::faccessat(AT_FDCWD, real.constData(), W_OK, AT_EACCESS) != 0) {
+        return {{}, failed(errno)};
+    }
+    if (existing.st_nlink > 1) {
+        return {{}, Outcome::failed(Cause::HardLinked)};
+    }
+    return {real, {}};
+}
+
 Outcome writeThrough(const QString& path, WriteMode mode, const std::function<int(int)>& fill) {
     ignoreFileSizeSignal();
-    const QByteArray target = QFile::encodeName(path);
+    QByteArray target = QFile::encodeName(path);
+    if (mode == WriteMode::ReplaceNamedFile) {
+        Result<QByteArray> named = namedFileTarget(target);
+        if (!named.ok()) {
+            return named.outcome;
+        }
+        target = named.value;
+    }
     const FolderLock writing(target, LOCK_SH);
     QByteArray temporary;
-    const int fd = createTemporaryBeside(target, temporary);
+    int slot = -1;
+    const int fd = createTemporaryBeside(target, temporary, slot);
     if (fd < 0) {
         return failed(errno);
     }
-    const auto abandon = [&temporary](int systemError) {
+    const auto abandon = [&temporary, slot](int systemError) {
         ::unlink(temporary.constData());
+        temporaryFiles().forget(slot);
         return failed(systemError);
     };
     const bool durable = mode == WriteMode::ReplaceDurably || mode == WriteMode::ClaimNewName;
 
-    if (mode != WriteMode::ClaimNewName) {
+    const bool claim = mode == WriteMode::ClaimNewName || mode == WriteMode::ClaimNewNameQuickly;
+    if (!claim) {
         // A replaced file keeps its permissions, as it would when written in place.
         struct stat existing {};
         if (::stat(target.constData(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+            if (mode == WriteMode::ReplaceNamedFile &&
+                (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid())) {
+                // And its owner and group, where the system lets us (root, or a group of ours).
+                if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
+                    [[maybe_unused]] const int ignored = ::fchown(fd, uid_t(-1), existing.st_gid);
+                }
+            }
             ::fchmod(fd, existing.st_mode & 07777);
         }
     }
@@ -204,7 +387,7 @@ Outcome writeThrough(const QString& path, WriteMode mode, const std::function<in
         return abandon(error);
     }
 
-    if (mode == WriteMode::ClaimNewName) {
+    if (claim) {
         // The check and the claim are one step: the rename fails when the name exists.
         if (::renameat2(AT_FDCWD, temporary.constData(), AT_FDCWD, target.constData(),
                         RENAME_NOREPLACE) != 0) {
@@ -226,6 +409,7 @@ Outcome writeThrough(const QString& path, WriteMode mode, const std::function<in
             return abandon(errno);
         }
     }
+    temporaryFiles().forget(slot);
     if (durable) {
         syncFolderOf(target);
     }
@@ -247,7 +431,8 @@ void removeLeftoverTemporaries(const QString& path) {
     const qsizetype slash = target.lastIndexOf('/');
     const QByteArray folder = slash < 0 ? QByteArrayLiteral(".") : target.left(slash + 1);
     // The name createTemporaryBeside gives: "." name "." random number in base 36 ".part".
-    const QByteArray prefix = '.' + (slash < 0 ? target : target.mid(slash + 1)) + '.';
+    const QByteArray prefix =
+        '.' + cutName(slash < 0 ? target : target.mid(slash + 1), kLongestRepeatedName) + '.';
     const QByteArray suffix = QByteArrayLiteral(".part");
     const auto isOurs = [&prefix, &suffix](const QByteArray& name) {
         if (name.size() <= prefix.size() + suffix.size() || !name.startsWith(prefix) ||
@@ -281,6 +466,19 @@ void removeLeftoverTemporaries(const QString& path) {
         }
     }
     ::closedir(dir);
+}
+
+void removeTemporaryFilesOnSignals() {
+    temporaryFiles(); // made now, not first in a handler
+    for (const int signalNumber : kCleanedSignals) {
+        struct sigaction current {};
+        if (::sigaction(signalNumber, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
+            struct sigaction handler {};
+            handler.sa_handler = &removeTemporariesThenDie;
+            sigemptyset(&handler.sa_mask);
+            ::sigaction(signalNumber, &handler, nullptr);
+        }
+    }
 }
 
 Result<QByteArray> readWholeFile(const QString& path, qint64 maxBytes) {

@@ -20,12 +20,21 @@ enum class WriteMode {
     /// believe they own it; fails with Cause::NameTaken otherwise. Durable like
     /// ReplaceDurably.
     ClaimNewName,
+    /// Like ClaimNewName, without waiting for the disk: for the many files of a batch.
+    ClaimNewNameQuickly,
     /// Like ReplaceQuickly, but the old file's name is removed just before the complete file
     /// takes it: some file systems (ext4) push a file's data to the disk when it replaces
     /// another by rename, and a file that takes a free name is not held up that way. A reader
     /// may, for an instant, find no file at all; it never finds a torn one. Processes that have
     /// the old file open or mapped keep it whole.
     RemoveThenReplace,
+    /// Like ReplaceQuickly, for a file a user named on the command line, as `cp` treats it: a
+    /// symbolic link is followed and the file it points at is replaced (the link stays a link);
+    /// a file this user may not write is refused (Cause::NoPermission) rather than replaced
+    /// through the folder's permission; a file with other hard links is refused
+    /// (Cause::HardLinked), since a new file would leave the other names on the old picture;
+    /// a replaced file keeps its owner and group where the system lets us, and its permissions.
+    ReplaceNamedFile,
 };
 
 /// A run of bytes inside another file: where a payload lies in the program's own executable.
@@ -61,5 +70,10 @@ void removeLeftoverTemporaries(const QString& path);
 /// `maxBytes` fails with Cause::FileTooLarge before anything is read; anything but a regular
 /// file is refused unopened, as openRegularFile does.
 [[nodiscard]] Result<QByteArray> readWholeFile(const QString& path, qint64 maxBytes);
+
+/// From now on, an interrupt, hang-up, quit or termination signal first removes the temporary
+/// files of the writes under way, then ends the process as the signal would have. Signals the
+/// process ignores (as under `nohup`) stay ignored. For command-line programs.
+void removeTemporaryFilesOnSignals();
 
 } // namespace inkvale

@@ -18,7 +18,7 @@ struct CauseText {
     QStringView englishReading; ///< empty: as when writing
 };
 
-constexpr std::array<CauseText, 13> kTexts{{
+constexpr std::array<CauseText, 16> kTexts{{
     {Cause::NoPermission, u"没有权限", u"permission denied: this user may not write there",
      u"permission denied: this user may not read it"},
     {Cause::NoSpace, u"磁盘空间不足", u"the disk is full", {}},
@@ -46,6 +46,12 @@ constexpr std::array<CauseText, 13> kTexts{{
      u"the picture is damaged: it is cut short or has errors in its data",
      {}},
     {Cause::NotEncoded, u"图片无法编码", u"the picture could not be encoded", {}},
+    {Cause::NoMemory, u"内存不足", u"not enough memory", {}},
+    {Cause::HardLinked,
+     u"文件有其他硬链接",
+     u"it has other hard links, which would keep the old file: remove it first or write "
+     u"another name",
+     {}},
     {Cause::Other, u"%1", u"%1", {}},
 }};
 
@@ -82,6 +88,9 @@ Outcome Outcome::ofSystemError(int systemError, Access access) {
         break;
     case EFBIG:
         cause = Cause::FileTooLarge;
+        break;
+    case ENOMEM:
+        cause = Cause::NoMemory;
         break;
     case ENOENT:
     case ENOTDIR:

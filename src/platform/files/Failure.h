@@ -22,6 +22,8 @@ enum class Cause {
     PictureTooLarge,    ///< beyond the pixel limit; detail: the limit in millions of pixels
     DamagedPicture,     ///< recognised, but cut short or with errors in its data
     NotEncoded,         ///< the picture or document could not be made
+    NoMemory,           ///< there was not enough memory to make it
+    HardLinked,         ///< the file has other hard links that a new file would split off
     Other,              ///< anything else: see Outcome::detail
 };
 
