@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
 #include <QVariant>
@@ -18,6 +19,18 @@
 #include <string_view>
 
 namespace inkvale {
+
+namespace {
+
+/// The pixels `text` inks in `font`, from its baseline: the bounds of its outlines, fallback
+/// faces included, which the font metrics' tight bounds do not always reach.
+QRect inkOf(const QFont& font, const QString& text) {
+    QPainterPath path;
+    path.addText(0, 0, font, text);
+    return path.boundingRect().toAlignedRect();
+}
+
+} // namespace
 
 ClickableLabel::ClickableLabel(QWidget* parent)
     : QLabel(parent) {}
@@ -59,7 +72,7 @@ bool paintLineWhole(QLabel& label) {
     }
     // The ink of this text, from its baseline: centred in the box, it shows whole wherever the
     // box is at least as high as the characters themselves.
-    const QRect ink = metrics.tightBoundingRect(text);
+    const QRect ink = inkOf(label.font(), text);
     const int baseline = box.top() + (box.height() - ink.height()) / 2 - ink.top();
     const int advance = metrics.horizontalAdvance(text);
     int left = box.left();
@@ -82,7 +95,7 @@ void keepTypedTextWhole(QLineEdit& edit) {
     // box is lower than the line, the text area reaches up by twice the difference (and a
     // pixel more for rounding), which centres the ink instead.
     const QFontMetrics metrics(edit.font());
-    const QRect ink = metrics.tightBoundingRect(QStringLiteral("国Jgjy"));
+    const QRect ink = inkOf(edit.font(), QStringLiteral("国Jgjy"));
     const int lineMiddle = (metrics.descent() - metrics.ascent()) / 2;
     const int shift = ink.center().y() - lineMiddle;
     if (shift > 0) {
