@@ -86,7 +86,8 @@ void BM_InkvaleRenderBatch(benchmark::State& state) {
     const inkvale::CustomResources resources = [](int) {
         return QByteArrayView();
     };
-    const inkvale::RenderConsole console{[](const QString&) {}, [](const QString&) {}, false};
+    const inkvale::RenderConsole console{[](QByteArrayView) { return inkvale::Outcome{}; },
+                                         [](const QString&) {}, false};
     const QStringList arguments{QStringLiteral("inkvale-render"),
                                 QStringLiteral("--style"),
                                 QString::number(kSlot),

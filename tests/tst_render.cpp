@@ -783,7 +783,11 @@ void TestRender::stylesByNumberCaptionOrFace_data() {
     QTest::newRow("last") << QStringLiteral("14") << 14;
     QTest::newRow("placeholder") << QStringLiteral("15") << -1;
     QTest::newRow("negative") << QStringLiteral("-1") << -1;
-    QTest::newRow("leading zero") << QStringLiteral("07") << -1;
+    QTest::newRow("leading zero") << QStringLiteral("07") << 7;
+    QTest::newRow("leading zeros") << QStringLiteral("0014") << 14;
+    QTest::newRow("leading zeros, placeholder") << QStringLiteral("0015") << -1;
+    QTest::newRow("zeros") << QStringLiteral("000") << 0;
+    QTest::newRow("long number") << QStringLiteral("100000000000000000007") << -1;
     QTest::newRow("blank around") << QStringLiteral(" 3") << -1;
     QTest::newRow("full-width digit") << QStringLiteral("３") << -1;
     QTest::newRow("caption") << QStringLiteral("疾风草书") << 12;
@@ -792,7 +796,8 @@ void TestRender::stylesByNumberCaptionOrFace_data() {
     QTest::newRow("its face") << QStringLiteral("vantrel") << 4;
     QTest::newRow("face with a blank") << QStringLiteral("Corvan草书 繁") << 10;
     QTest::newRow("status label is not a name") << QStringLiteral("PALS Script") << -1;
-    QTest::newRow("other case") << QStringLiteral("blazed") << -1;
+    QTest::newRow("other case") << QStringLiteral("blazed") << 8;
+    QTest::newRow("other case, face") << QStringLiteral("HALWEN疾风草书") << 12;
     QTest::newRow("placeholder caption") << QStringLiteral("待添加") << -1;
     QTest::newRow("empty") << QString() << -1;
 }
@@ -1188,8 +1193,8 @@ void TestRender::vectorFilesCarryOnlyTheVisiblePicture() {
 
 void TestRender::failedWriteKeepsTheEarlierFile_data() {
     QTest::addColumn<OutputFormat>("format");
-    for (const OutputFormat format :
-         {OutputFormat::Bitmap, OutputFormat::Png, OutputFormat::Svg, OutputFormat::Pdf}) {
+    for (const OutputFormat format : {OutputFormat::Bitmap, OutputFormat::Png, OutputFormat::Jpeg,
+                                      OutputFormat::Svg, OutputFormat::Pdf}) {
         QTest::newRow(qPrintable(extensionOf(format))) << format;
     }
 }
@@ -1220,6 +1225,7 @@ void TestRender::failedWriteKeepsTheEarlierFile() {
             switch (format) {
             case OutputFormat::Bitmap:
             case OutputFormat::Png:
+            case OutputFormat::Jpeg:
                 return writeRaster(image, path, format);
             case OutputFormat::Svg:
                 return writeSvg(picture, path, kTableName);

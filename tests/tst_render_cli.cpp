@@ -109,6 +109,8 @@ private slots:
     void rareCharactersAreTheStylesWhereverTheFontsAre();
     void badInput_data();
     void badInput();
+    void inAShell_data();
+    void inAShell();
 
 private:
     /// Runs the program in the work folder, with no display and no Qt platform chosen;
@@ -117,6 +119,9 @@ private:
     Run render(const QStringList& arguments,
                const std::function<void(QProcessEnvironment&)>& adjust = {},
                bool fileSizeLimit = false) const;
+    /// Runs `script` with /bin/sh in the work folder, the program's path in $R and `r` a shell
+    /// function that runs it with the style fonts from the executable.
+    Run shell(const QString& script) const;
     [[nodiscard]] QString path(const QString& name) const { return m_work->filePath(name); }
     void writeFile(const QString& name, const QByteArray& bytes) const;
 
@@ -164,6 +169,24 @@ Run TestRenderCli::render(const QStringList& arguments,
     } else {
         process.start(kProgram, arguments);
     }
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
+        return {};
+    }
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+Run TestRenderCli::shell(const QString& script) const {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
+    environment.insert(QStringLiteral("R"), kProgram);
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(m_work->path());
+    process.start(QStringLiteral("/bin/sh"),
+                  {QStringLiteral("-c"),
+                   QStringLiteral("r() { \"$R\" --fonts-from-executable \"$@\"; }\n") + script});
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
         return {};
     }
@@ -241,6 +264,12 @@ void TestRenderCli::formatsOpenWithRealReaders_data() {
                                 << "a.png" << QByteArray("png") << QSize(496, 196) << 3780 << false;
     QTest::newRow("upper-case extension")
         << output << "A.PNG" << QByteArray("png") << QSize(336, 93) << 3780 << false;
+    QTest::newRow("jpeg at 200 dpi")
+        << QStringList{QStringLiteral("--dpi"), QStringLiteral("200")} + output << "a.jpeg"
+        << QByteArray("jpeg") << QSize(700, 194) << 7874 << false;
+    // JPEG keeps whole dots per inch: 96 reads back as 3779 dots a metre.
+    QTest::newRow("jpg, sheet") << sheet << "s.jpg" << QByteArray("jpeg") << QSize(1072, 691)
+                                << 3779 << false;
     QTest::newRow("svg") << output << "a.svg" << QByteArray("svg") << QSize(336, 93) << 0 << false;
     QTest::newRow("pdf") << output << "a.pdf" << QByteArray("pdf") << QSize(336, 93) << 0 << false;
     QTest::newRow("sheet, png") << sheet << "s.png" << QByteArray("png") << QSize(1072, 691) << 3780
@@ -740,10 +769,11 @@ void TestRenderCli::badInput_data() {
         << "--output is given 2 times: give it once";
     QTest::newRow("switch twice") << args("--style|1|--name|Ann|-o|a.png|--force|--force") << 2
                                   << "--force is given 2 times";
-    for (const char* colour : {"red", "#fff", "#12345g", "1f3a93"}) {
+    for (const char* colour :
+         {"#12345g", "1f3a93", "#12345", "#1234567", "transparent", "red;", "#ff00ff00ff"}) {
         QTest::addRow("colour %s", colour)
             << (so + QStringLiteral("--color|") + QLatin1String(colour)).split(QLatin1Char('|'))
-            << 2 << "is not a colour written #RRGGBB";
+            << 2 << "is not a colour: give #RGB, #RRGGBB, #RRGGBBAA";
     }
     for (const char* canvas : {"4x97", "340", "340x", "10001x97", "-340x97"}) {
         QTest::addRow("canvas %s", canvas)
@@ -752,8 +782,8 @@ void TestRenderCli::badInput_data() {
     }
     QTest::newRow("dpi too low") << args("--style|1|--name|Ann|-o|a.png|--dpi|10") << 2
                                  << "--dpi 10 is out of range";
-    QTest::newRow("dpi for outlines")
-        << args("--style|1|--name|Ann|-o|a.svg|--dpi|300") << 2 << "--dpi is for .bmp and .png";
+    QTest::newRow("dpi for outlines") << args("--style|1|--name|Ann|-o|a.svg|--dpi|300") << 2
+                                      << "--dpi is for .bmp, .png and .jpg";
     QTest::newRow("picture too large")
         << args("--style|1|--name|Ann|-o|a.png|--dpi|2400|--canvas|2000x2000") << 2
         << "more than 64 million pixels";
@@ -763,6 +793,22 @@ void TestRenderCli::badInput_data() {
         << args("--style|1|--name|Ann|-o|a.gif") << 2 << "cannot tell the format of 'a.gif'";
     QTest::newRow("no extension") << args("--style|1|--name|Ann|-o|signature") << 2
                                   << "cannot tell the format";
+    QTest::newRow("canvas colour and transparent")
+        << args("--style|1|--name|Ann|-o|a.png|--transparent|--canvas-color|ivory") << 2
+        << "--canvas-color and --transparent exclude each other";
+    QTest::newRow("canvas colour not opaque")
+        << args("--style|1|--name|Ann|-o|a.png|--canvas-color|#ffffff80") << 2
+        << "--canvas-color #ffffff80 is not opaque";
+    QTest::newRow("transparent JPEG") << args("--style|1|--name|Ann|-o|a.jpg|--transparent") << 2
+                                      << "a JPEG cannot be transparent";
+    QTest::newRow("file names without a placeholder")
+        << args("--style|1|--names-file|names.txt|--out-dir|out|--file-names|sig") << 2
+        << "--file-names sig has neither {name} nor {n}";
+    QTest::newRow("file names for one file")
+        << args("--style|1|--name|Ann|-o|a.png|--file-names|{name}") << 2
+        << "--file-names is for batches";
+    QTest::newRow("no format for standard output")
+        << args("--style|1|--name|Ann|-o|-") << 2 << "say which format to write to standard output";
     QTest::newRow("transparent bitmap") << args("--style|1|--name|Ann|-o|a.bmp|--transparent") << 2
                                         << "a bitmap cannot be transparent";
     QTest::newRow("nowhere to write") << args("--style|1|--name|Ann") << 2 << "say where to write";
@@ -788,8 +834,8 @@ void TestRenderCli::badInput_data() {
     QTest::newRow("trimmed practice sheet")
         << args("--style|1|--name|Ann|--practice-sheet|p.pdf|--trim|4") << 2
         << "--trim is for single signatures and batches";
-    QTest::newRow("format for one file")
-        << args("--style|1|--name|Ann|-o|a.png|--format|svg") << 2 << "--format is for batches";
+    QTest::newRow("format for one file") << args("--style|1|--name|Ann|-o|a.png|--format|svg") << 2
+                                         << "'a.png' ends in .png, but --format says svg";
     QTest::newRow("unknown batch format")
         << args("--style|1|--names-file|names.txt|--out-dir|out|--format|gif") << 2
         << "unknown format 'gif'";
@@ -836,8 +882,8 @@ void TestRenderCli::badInput_data() {
         << args("--style|1|--names-file|names.txt|--out-dir|names.txt") << 1
         << "the output folder names.txt is not a folder";
     QTest::newRow("out folder cannot be made")
-        << args("--style|1|--names-file|names.txt|--out-dir|nowhere/out") << 1
-        << "cannot create the output folder nowhere/out: No such file or directory";
+        << args("--style|1|--names-file|names.txt|--out-dir|names.txt/out") << 1
+        << "cannot create the output folder names.txt/out: Not a directory";
     QTest::newRow("nothing to trim to")
         << args("--style|1|--name|\u200b|-o|a.png|--trim|0") << 1
         << "cannot write a.png: the name leaves no ink on the canvas to trim to";
@@ -872,6 +918,87 @@ void TestRenderCli::badInput() {
     QCOMPARE(run.out, QString());
     // Nothing written, not even a temporary file.
     QCOMPARE(listing(m_work->path()), before);
+}
+
+void TestRenderCli::inAShell_data() {
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("files"); // everything in the work folder afterwards
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err"); // what standard error holds; empty: nothing
+
+    QTest::newRow("standard output gets the file's bytes")
+        << "r --style 12 --name 张伟 -o a.png && r --style 12 --name 张伟 --format png -o - > "
+           "b.png "
+           "&& cmp a.png b.png"
+        << 0 << QStringList{"a.png", "b.png"} << QString() << QString();
+    QTest::newRow("an SVG through a pipe, the format in any case")
+        << "r --style 7 --name Ann -o a.svg && r --style 7 --name Ann -o - --format SVG | "
+           "cmp a.svg -"
+        << 0 << QStringList{"a.svg"} << QString() << QString();
+    QTest::newRow("a contact sheet on standard output")
+        << "r --name Ann --sheet - --format pdf 2>/dev/null | head -c 5" << 0 << QStringList()
+        << "%PDF-" << QString();
+    QTest::newRow("names from standard input, named by pattern, each file listed")
+        << "printf 'Ann\\n\\nBo\\n' | r --style 1 --names-file - --out-dir a/b --file-names "
+           "'{n}-{name}' --verbose"
+        << 0 << QStringList{"a", "a/b", "a/b/1-Ann.png", "a/b/2-Bo.png"}
+        << "a/b/1-Ann.png\na/b/2-Bo.png\n"
+        << QString();
+    QTest::newRow("a batch that writes nothing leaves no folder of its own")
+        << "mkdir keep && printf 'a\\001b\\n' | r --style 1 --names-file - --out-dir keep/a/b" << 1
+        << QStringList{"keep"} << QString() << "skipped the name \"a<U+0001>b\" on line 1";
+    QTest::newRow("help to a full disk")
+        << "\"$R\" --help > /dev/full" << 1 << QStringList() << QString()
+        << "cannot write to standard output: the disk is full";
+    QTest::newRow("a picture to a full disk")
+        << "r --style 1 --name Ann --format png -o - > /dev/full" << 1 << QStringList() << QString()
+        << "cannot write to standard output: the disk is full";
+    // Without the style fonts a warning, and a note for the character no font draws.
+    QTest::newRow("quiet") << "\"$R\" --style 1 --name 'Ann 䶵' -o a.png --quiet" << 0
+                           << QStringList{"a.png"} << QString() << QString();
+    QTest::newRow("short and named colours")
+        << "r --style 1 --name Ann --color '#c00' -o a.png && r --style 1 --name Ann --color "
+           "'#CC0000' -o b.png && cmp a.png b.png && r --style 1 --name Ann --color DarkBlue -o "
+           "c.png && r --style 1 --name Ann --color '#00008b' -o d.png && cmp c.png d.png"
+        << 0 << QStringList{"a.png", "b.png", "c.png", "d.png"} << QString() << QString();
+    QTest::newRow("text opacity and canvas colour")
+        << "r --style 1 --name Ann --color '#1f3a9380' --canvas-color ivory -o a.svg && grep -q "
+           "'fill=\"#1f3a93\" fill-opacity=\"0.5' a.svg && grep -q 'fill=\"#fffff0\"' a.svg"
+        << 0 << QStringList{"a.svg"} << QString() << QString();
+    QTest::newRow("a names file in UTF-16")
+        << "printf '\\377\\376A\\000n\\000' > n.txt && r --style 1 --names-file n.txt --out-dir "
+           "out"
+        << 1 << QStringList{"n.txt"} << QString()
+        << "it is UTF-16 text, not UTF-8: save it as UTF-8";
+    QTest::newRow("the styles for scripts")
+        << "\"$R\" --list-styles | head -n 1 && \"$R\" --list-styles | wc -l" << 0 << QStringList()
+        << "0\t章草字体\t章草\n15\n"
+        << QString();
+    QTest::newRow("an escape sequence is shown, not obeyed")
+        << "r --style 1 --name Ann -o a.png --color \"$(printf '\\033[2J')\"" << 2 << QStringList()
+        << QString() << "--color <U+001B>[2J is not a colour";
+    QTest::newRow("standard output holds the picture alone")
+        << "r --style 1 --name Ann --format png -o - --verbose" << 2 << QStringList() << QString()
+        << "--verbose would mix its lines into the file on standard output";
+}
+
+void TestRenderCli::inAShell() {
+    QFETCH(QString, script);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, files);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    const Run run = shell(script);
+    if (err.isEmpty()) {
+        QCOMPARE(run.err, QString());
+    } else {
+        QVERIFY2(run.err.contains(err), qPrintable(run.err));
+    }
+    QVERIFY2(!run.err.contains(QChar(0x1B)), "an escape character reached the terminal");
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(run.out, out);
+    QCOMPARE(listing(m_work->path()), files);
 }
 
 QTEST_MAIN(TestRenderCli)

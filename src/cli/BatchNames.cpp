@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <string_view>
 
 namespace inkvale {
@@ -128,20 +129,26 @@ QString nameProblem(QStringView name) {
     return problem;
 }
 
-QString quotedName(QStringView name) {
-    constexpr qsizetype kLongest = 80;
-    qsizetype kept = std::min(name.size(), kLongest);
-    if (kept < name.size() && name.at(kept - 1).isHighSurrogate()) {
-        --kept; // never half a character
-    }
+QString terminalSafe(QStringView text) {
     QString shown;
-    forEachCodePoint(name.left(kept), [&shown](char32_t c) {
+    shown.reserve(text.size());
+    forEachCodePoint(text, [&shown](char32_t c) {
         if (doesNotShow(c)) {
             shown += QLatin1Char('<') + hexOf(c) + QLatin1Char('>');
         } else {
             shown += QString::fromUcs4(&c, 1);
         }
     });
+    return shown;
+}
+
+QString quotedName(QStringView name) {
+    constexpr qsizetype kLongest = 80;
+    qsizetype kept = std::min(name.size(), kLongest);
+    if (kept < name.size() && name.at(kept - 1).isHighSurrogate()) {
+        --kept; // never half a character
+    }
+    QString shown = terminalSafe(name.left(kept));
     if (kept < name.size()) {
         shown += QStringLiteral("...");
     }
@@ -151,6 +158,16 @@ QString quotedName(QStringView name) {
 NameList parseNames(QByteArrayView text) {
     if (text.startsWith("\xEF\xBB\xBF")) {
         text = text.sliced(3);
+    }
+    // Windows' editors save "Unicode" as UTF-16: its byte order mark, or a zero byte beside
+    // every ASCII character, tells it from UTF-8, which never has either.
+    const bool utf16 = text.startsWith("\xFF\xFE") || text.startsWith("\xFE\xFF") ||
+                       (text.size() >= 2 && (text.at(0) == '\0' || text.at(1) == '\0'));
+    if (utf16) {
+        return {{},
+                {},
+                QStringLiteral("it is UTF-16 text, not UTF-8: save it as UTF-8 (in Notepad: Save "
+                               "as, Encoding UTF-8), or convert it with iconv -f UTF-16 -t UTF-8")};
     }
     NameList list;
     int lineNumber = 0;
@@ -186,8 +203,11 @@ NameList parseNames(QByteArrayView text) {
 }
 
 NameList readNamesFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    const bool opened = path == QLatin1String("-")
+                            ? file.open(stdin, QIODevice::ReadOnly)
+                            : (file.setFileName(path), file.open(QIODevice::ReadOnly));
+    if (!opened) {
         return {{}, {}, file.errorString()};
     }
     const QByteArray text = file.readAll();

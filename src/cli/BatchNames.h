@@ -25,6 +25,11 @@ struct NameList {
 /// a surrogate pair. Such characters draw as boxes in some formats and as nothing in others.
 [[nodiscard]] QString nameProblem(QStringView name);
 
+/// `text` fit for a terminal: characters that do not show (control, format and direction
+/// characters, separators other than the space) are written as <U+XXXX>, so that no escape
+/// sequence or reordering reaches the terminal. Every message of the program goes through it.
+[[nodiscard]] QString terminalSafe(QStringView text);
+
 /// `name` in double quotes, fit for a message: characters that do not show (control, format
 /// and direction characters, separators other than the space) are written as <U+XXXX>, and a
 /// long name is shortened with "...".
@@ -36,8 +41,8 @@ struct NameList {
 /// that cannot be drawn (see nameProblem()) are kept: the batch reports and skips them.
 [[nodiscard]] NameList parseNames(QByteArrayView text);
 
-/// The names in the file at `path`, as parseNames() reads them; an unreadable file is an error
-/// that names its cause.
+/// The names in the file at `path`, or on standard input for "-", as parseNames() reads them;
+/// an unreadable file is an error that names its cause.
 [[nodiscard]] NameList readNamesFile(const QString& path);
 
 /// The longest base name safeFileName() and batchFileNames() give (counter included), in UTF-8

@@ -23,6 +23,45 @@ struct NameOutcome {
     Outcome written; ///< how the write went
 };
 
+/// The file name stems of `names` after `pattern`: {name} the name, {n} its number among the
+/// names (from 1, zero-padded to the width of the last number). Empty `pattern`: the names.
+QStringList patterned(const QStringList& names, const QList<qsizetype>& numbers,
+                      const QString& pattern, qsizetype total) {
+    if (pattern.isEmpty()) {
+        return names;
+    }
+    const int width = int(QString::number(total).size());
+    QStringList stems;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        QString stem = pattern;
+        stem.replace(QLatin1String("{n}"),
+                     QStringLiteral("%1").arg(numbers.at(i), width, 10, QLatin1Char('0')));
+        stem.replace(QLatin1String("{name}"), names.at(i));
+        stems.append(stem);
+    }
+    return stems;
+}
+
+/// Makes `folder` with the folders above it that are missing; the highest one made, to remove
+/// when nothing is written into it, or nothing when the folder was there.
+Result<QString> makeFolder(const QString& folder) {
+    QString highest;
+    for (QFileInfo missing(QDir::cleanPath(QDir(folder).absolutePath())); !missing.exists();
+         missing = QFileInfo(missing.path())) {
+        highest = missing.filePath();
+    }
+    if (highest.isEmpty()) {
+        return {{}, {}};
+    }
+    std::error_code error;
+    std::filesystem::create_directories(
+        std::filesystem::path(QFile::encodeName(folder).toStdString()), error);
+    if (error) {
+        return {{}, Outcome::failed(Cause::Other, QString::fromStdString(error.message()))};
+    }
+    return {highest, {}};
+}
+
 } // namespace
 
 int runBatch(const RenderRequest& request, SignatureDrawer& drawer, Reporter& reporter) {
@@ -37,13 +76,16 @@ int runBatch(const RenderRequest& request, SignatureDrawer& drawer, Reporter& re
     // Names that cannot be drawn get no file, so that they take no number from the others.
     QStringList problems;
     QStringList drawable;
+    QList<qsizetype> numbers;
     for (const QString& name : list.names) {
         problems.append(nameProblem(name));
         if (problems.back().isEmpty()) {
             drawable.append(name);
+            numbers.append(problems.size());
         }
     }
-    const QStringList drawableFiles = batchFileNames(drawable, extensionOf(request.format));
+    const QStringList drawableFiles = batchFileNames(
+        patterned(drawable, numbers, request.fileNamePattern, total), extensionOf(request.format));
     QStringList files;
     for (qsizetype i = 0, next = 0; i < total; ++i) {
         files.append(problems.at(i).isEmpty() ? drawableFiles.at(next++) : QString());
@@ -71,15 +113,10 @@ int runBatch(const RenderRequest& request, SignatureDrawer& drawer, Reporter& re
                                              : QString()));
         }
     }
-    const bool created = !folderInfo.exists();
-    if (created) {
-        std::error_code error;
-        std::filesystem::create_directory(
-            std::filesystem::path(QFile::encodeName(request.outDir).toStdString()), error);
-        if (error) {
-            return reporter.fail(QStringLiteral("cannot create the output folder %1: %2")
-                                     .arg(request.outDir, QString::fromStdString(error.message())));
-        }
+    const Result<QString> made = makeFolder(request.outDir);
+    if (!made.ok()) {
+        return reporter.fail(QStringLiteral("cannot create the output folder %1: %2")
+                                 .arg(request.outDir, englishText(made.outcome)));
     }
 
     qsizetype reported = 0;
@@ -100,6 +137,7 @@ int runBatch(const RenderRequest& request, SignatureDrawer& drawer, Reporter& re
                                  .arg(outcome.result->problem));
             } else if (outcome.result->written.ok()) {
                 ++written;
+                reporter.wrote(folder.filePath(files.at(index)));
             } else if (stopped.isEmpty()) {
                 stopped = QStringLiteral("cannot write %1: %2")
                               .arg(folder.filePath(files.at(index)),
@@ -114,9 +152,9 @@ int runBatch(const RenderRequest& request, SignatureDrawer& drawer, Reporter& re
                 writers.settle(posted, {problems.at(posted), {}});
             } else {
                 for (const QString& note : drawer.notes(list.names.at(posted))) {
-                    reporter.say(QStringLiteral("note: line %1, the name %2: %3")
-                                     .arg(list.lines.at(posted))
-                                     .arg(quotedName(list.names.at(posted)), note));
+                    reporter.note(QStringLiteral("line %1, the name %2: %3")
+                                      .arg(list.lines.at(posted))
+                                      .arg(quotedName(list.names.at(posted)), note));
                 }
                 DrawnSignature drawn =
                     drawer.draw(list.names.at(posted), folder.filePath(files.at(posted)));
@@ -138,8 +176,13 @@ int runBatch(const RenderRequest& request, SignatureDrawer& drawer, Reporter& re
         }
     }
     reporter.endProgress();
-    if (created && written == 0) {
-        QDir().rmdir(request.outDir);
+    if (!made.value.isEmpty() && written == 0) {
+        // The folders this run made, from the output folder up, as they were before it.
+        const QString highest = made.value;
+        for (QString folderPath = QDir::cleanPath(QDir(request.outDir).absolutePath());
+             folderPath.size() >= highest.size() && QDir().rmdir(folderPath);
+             folderPath = QFileInfo(folderPath).path()) {
+        }
     }
     if (!stopped.isEmpty()) {
         return reporter.fail(QStringLiteral("%1; the batch stopped, %2 of %3 names were written")

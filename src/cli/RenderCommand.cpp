@@ -1,5 +1,6 @@
 #include "cli/RenderCommand.h"
 
+#include "cli/BatchNames.h"
 #include "cli/RenderJob.h"
 #include "cli/RenderOptions.h"
 #include "cli/Reporter.h"
@@ -45,7 +46,8 @@ std::variant<QStringList, QString> decodeRenderArguments(const QList<QByteArray>
 
 QString badCommandLineText(const QString& message) {
     const QString program = QStringLiteral("inkvale-render");
-    return QStringLiteral("%1: %2\nTry '%1 --help' for more.\n").arg(program, message);
+    return QStringLiteral("%1: %2\nTry '%1 --help' for more.\n")
+        .arg(program, terminalSafe(message));
 }
 
 int runRenderCommand(const QStringList& arguments, const CustomResources& resources,
@@ -56,16 +58,26 @@ int runRenderCommand(const QStringList& arguments, const CustomResources& resour
         console.err(badCommandLineText(bad->message));
         return kRenderBadCommandLine;
     }
+    QString shown;
     if (std::holds_alternative<ShowHelp>(parsed)) {
-        console.out(renderHelpText());
-        return kRenderDone;
+        shown = renderHelpText();
+    } else if (std::holds_alternative<ShowVersion>(parsed)) {
+        shown = QStringLiteral("%1 %2\n").arg(program, QCoreApplication::applicationVersion());
+    } else if (std::holds_alternative<ShowStyles>(parsed)) {
+        shown = styleListText();
+    } else {
+        const auto& request = std::get<RenderRequest>(parsed);
+        Reporter reporter(console, request.quiet, request.verbose);
+        return runRenderJob(request, resources, reporter);
     }
-    if (std::holds_alternative<ShowVersion>(parsed)) {
-        console.out(QStringLiteral("%1 %2\n").arg(program, QCoreApplication::applicationVersion()));
-        return kRenderDone;
+    // Output that went nowhere (a full disk, a closed pipe) is a failure a script must see.
+    const Outcome written = console.out(shown.toUtf8());
+    if (!written.ok()) {
+        console.err(QStringLiteral("%1: cannot write to standard output: %2\n")
+                        .arg(program, englishText(written)));
+        return kRenderFailed;
     }
-    Reporter reporter(console);
-    return runRenderJob(std::get<RenderRequest>(parsed), resources, reporter);
+    return kRenderDone;
 }
 
 } // namespace inkvale

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/EmbeddedFonts.h"
+#include "platform/files/Failure.h"
 
 #include <QByteArray>
 #include <QList>
@@ -24,9 +25,12 @@ inline constexpr int kRenderBadCommandLine = 2;
 
 /// Where the command's text goes.
 struct RenderConsole {
-    std::function<void(const QString&)> out; ///< standard output: help and version
+    /// Standard output: help, version, the style list, the paths of --verbose, the bytes of a
+    /// file written to "-". How the write went.
+    std::function<Outcome(QByteArrayView)> out;
     std::function<void(const QString&)> err; ///< standard error: errors, warnings, progress
-    bool progress = false; ///< show the progress of batches (standard error is a terminal)
+    bool progress = false;      ///< show the progress of batches (standard error is a terminal)
+    bool outIsTerminal = false; ///< standard output is a terminal, no place for a file's bytes
 };
 
 /// The command line as text, each argument decoded as UTF-8 (the only encoding Qt's file names

@@ -51,6 +51,11 @@ std::function<Outcome()> guarded(Write write) {
     };
 }
 
+/// `path` as messages name it: "-" is standard output.
+QString shownPath(const QString& path) {
+    return path == kStandardStream ? QStringLiteral("to standard output") : path;
+}
+
 /// "cannot write PATH: why", or nothing when `outcome` is a success.
 int reportWrite(const Outcome& outcome, const QString& path, const Reporter& reporter) {
     return outcome.ok()
@@ -59,17 +64,32 @@ int reportWrite(const Outcome& outcome, const QString& path, const Reporter& rep
                      QStringLiteral("cannot write %1: %2").arg(path, englishText(outcome)));
 }
 
+/// Writes the finished `bytes` to `path`, or to standard output for "-".
+Outcome writeBytes(const QString& path, const QByteArray& bytes, const Reporter& reporter) {
+    return path == kStandardStream ? reporter.writeToStandardOutput(bytes)
+                                   : writeOutputFile(path, bytes, kOutputWriteMode);
+}
+
+/// "cannot write PATH: why" for a failed write; for a finished one, the path on standard output
+/// when the user asked for it.
+int reportWritten(const Outcome& outcome, const QString& path, const Reporter& reporter) {
+    if (outcome.ok() && path != kStandardStream) {
+        reporter.wrote(path);
+    }
+    return reportWrite(outcome, shownPath(path), reporter);
+}
+
 /// The single signature of -o.
 int single(const RenderRequest& request, SignatureDrawer& drawer, const Reporter& reporter) {
     for (const QString& note : drawer.notes(request.name)) {
-        reporter.say(QStringLiteral("note: ") + note);
+        reporter.note(note);
     }
     const DrawnSignature drawn = drawer.draw(request.name, request.output);
     if (!drawn.problem.isEmpty()) {
         return reporter.fail(
-            QStringLiteral("cannot write %1: %2").arg(request.output, drawn.problem));
+            QStringLiteral("cannot write %1: %2").arg(shownPath(request.output), drawn.problem));
     }
-    return reportWrite(drawn.write(), request.output, reporter);
+    return reportWritten(drawn.write(), request.output, reporter);
 }
 
 /// The contact sheet of --sheet.
@@ -77,42 +97,53 @@ int sheet(const RenderRequest& request, SignatureRenderer& renderer, const Repor
     for (int slot = 0; slot < kStyleCount; ++slot) {
         const GlyphOriginFinder origins(styleSlot(slot).faceName.toString());
         for (const QString& note : glyphNotes(slot, origins.of(request.name))) {
-            reporter.say(QStringLiteral("note: ") + note);
+            reporter.note(note);
         }
     }
     const QString& path = request.output;
-    Outcome outcome;
-    if (QFileInfo(path).isDir()) {
-        outcome = Outcome::failed(Cause::IsFolder);
-    } else if (isRaster(request.format)) {
-        // A null sheet (no memory for it) is reported as such by the writer.
-        outcome = writeRaster(renderContactSheet(renderer, request.name), path, request.format,
-                              request.look.background.isNull() ? PngContent::Drawing
-                                                               : PngContent::Picture,
-                              kOutputWriteMode);
+    if (path != kStandardStream && QFileInfo(path).isDir()) {
+        return reportWrite(Outcome::failed(Cause::IsFolder), path, reporter);
+    }
+    QByteArray bytes;
+    if (isRaster(request.format)) {
+        // A null sheet is one there was no memory for.
+        const QImage sheet = renderContactSheet(renderer, request.name);
+        if (sheet.isNull()) {
+            return reportWrite(Outcome::failed(Cause::NoMemory), shownPath(path), reporter);
+        }
+        bytes = encodeRaster(sheet, request.format,
+                             request.look.background.isNull() ? PngContent::Drawing
+                                                              : PngContent::Picture);
+        if (bytes.isEmpty()) {
+            return reportWrite(Outcome::failed(Cause::NotEncoded), shownPath(path), reporter);
+        }
     } else {
         const VectorPicture picture = outlineContactSheet(renderer, request.name);
-        outcome = request.format == OutputFormat::Svg
-                      ? writeOutputFile(path, svgDocument(picture, documentTitle(request.name)),
-                                        kOutputWriteMode)
-                      : writePdf(picture, path, documentTitle(request.name), kOutputWriteMode);
+        bytes = request.format == OutputFormat::Svg
+                    ? svgDocument(picture, documentTitle(request.name))
+                    : pdfDocument(picture, documentTitle(request.name));
+        if (bytes.isEmpty()) {
+            return reportWrite(
+                Outcome::failed(Cause::Other, QStringLiteral("the PDF could not be made")),
+                shownPath(path), reporter);
+        }
     }
-    return reportWrite(outcome, path, reporter);
+    return reportWritten(writeBytes(path, bytes, reporter), path, reporter);
 }
 
 /// The practice sheet of --practice-sheet.
 int practice(const RenderRequest& request, const Reporter& reporter) {
     const QString& path = request.output;
-    if (QFileInfo(path).isDir()) {
+    if (path != kStandardStream && QFileInfo(path).isDir()) {
         return reportWrite(Outcome::failed(Cause::IsFolder), path, reporter);
     }
     const QByteArray sheet = practiceSheetPdf(request.look, request.slot, request.name, {});
     if (sheet.isEmpty()) {
         return reportWrite(
-            Outcome::failed(Cause::Other, QStringLiteral("the PDF could not be made")), path,
-            reporter);
+            Outcome::failed(Cause::Other, QStringLiteral("the PDF could not be made")),
+            shownPath(path), reporter);
     }
-    return reportWrite(writeOutputFile(path, sheet, kOutputWriteMode), path, reporter);
+    return reportWritten(writeBytes(path, sheet, reporter), path, reporter);
 }
 
 int runUnguarded(RenderRequest request, const CustomResources& resources, Reporter& reporter);
@@ -159,7 +190,7 @@ QStringList SignatureDrawer::notes(const QString& name) {
 }
 
 DrawnSignature SignatureDrawer::draw(const QString& name, const QString& path) {
-    if (QFileInfo(path).isDir()) {
+    if (path != kStandardStream && QFileInfo(path).isDir()) {
         return {{}, QStringLiteral("it is a folder")};
     }
     try {
@@ -175,12 +206,15 @@ DrawnSignature SignatureDrawer::drawUnguarded(const QString& name, const QString
         return {{}, englishText(drawing.problem())};
     }
     // Raster pictures are encoded where they are written, on the writers' threads.
-    return {guarded([drawing = std::move(drawing), path, mode = m_writeMode] {
+    return {guarded([drawing = std::move(drawing), path, mode = m_writeMode,
+                     standardOutput = m_standardOutput] {
                 const QByteArray bytes = drawing.bytes();
                 if (bytes.isEmpty()) {
                     return drawing.notMade ? drawing.problem() : Outcome::failed(Cause::NotEncoded);
                 }
-                return writeOutputFile(path, bytes, mode);
+                return path == kStandardStream && standardOutput
+                           ? standardOutput(bytes)
+                           : writeOutputFile(path, bytes, mode);
             }),
             {}};
 }
@@ -197,6 +231,10 @@ int runRenderJob(RenderRequest request, const CustomResources& resources, Report
 namespace {
 
 int runUnguarded(RenderRequest request, const CustomResources& resources, Reporter& reporter) {
+    if (request.output == kStandardStream && reporter.standardOutputIsTerminal()) {
+        return reporter.fail(QStringLiteral("standard output is a terminal, not a place for a "
+                                            "picture: redirect it to a file or a pipe"));
+    }
     QList<int> styles{request.slot};
     if (request.mode == RenderMode::Sheet) {
         styles.clear();
@@ -226,7 +264,9 @@ int runUnguarded(RenderRequest request, const CustomResources& resources, Report
     }
 
     SignatureRenderer renderer(request.look);
-    SignatureDrawer drawer(request, renderer);
+    SignatureDrawer drawer(request, renderer, [&reporter](QByteArrayView bytes) {
+        return reporter.writeToStandardOutput(bytes);
+    });
     switch (request.mode) {
     case RenderMode::Single:
         return single(request, drawer, reporter);

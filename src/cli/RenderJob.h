@@ -40,10 +40,13 @@ struct DrawnSignature {
 /// Draws the names of one request, each into the bytes of its file, on the calling thread.
 class SignatureDrawer final {
 public:
-    /// `renderer` draws at the request's look; both must outlive the drawer.
-    SignatureDrawer(const RenderRequest& request, SignatureRenderer& renderer)
+    /// `renderer` draws at the request's look; both must outlive the drawer. A file drawn for
+    /// the path "-" is written through `standardOutput`.
+    SignatureDrawer(const RenderRequest& request, SignatureRenderer& renderer,
+                    std::function<Outcome(QByteArrayView)> standardOutput = {})
         : m_request(request)
         , m_export(renderer)
+        , m_standardOutput(std::move(standardOutput))
         , m_writeMode(request.mode == RenderMode::Batch ? batchWriteMode(request.force)
                                                         : kOutputWriteMode) {}
 
@@ -62,6 +65,7 @@ private:
 
     const RenderRequest& m_request;
     SignatureExport m_export; ///< the window's export draws with the same code
+    std::function<Outcome(QByteArrayView)> m_standardOutput;
     WriteMode m_writeMode = kOutputWriteMode;
     std::unique_ptr<GlyphOriginFinder> m_origins; ///< made when first asked
 };

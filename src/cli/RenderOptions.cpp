@@ -7,6 +7,7 @@
 #include "core/StyleCatalogue.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <array>
@@ -31,6 +32,7 @@ enum class Opt {
     Output,
     Size,
     Colour,
+    CanvasColour,
     Background,
     Canvas,
     Transparent,
@@ -40,9 +42,13 @@ enum class Opt {
     OutDir,
     Format,
     Force,
+    FileNames,
     Sheet,
     PracticeSheet,
     EmbeddedFonts,
+    Quiet,
+    Verbose,
+    ListStyles,
     Help,
     Version,
 };
@@ -123,32 +129,43 @@ std::optional<QString> checkName(const Given& given, RenderRequest& request) {
     return std::nullopt;
 }
 
-/// The format: a batch's from --format, the others' from their file's extension.
+/// The format: a batch's from --format; the others' from their file's extension, or from
+/// --format where the file has none of ours (standard output among them).
 std::optional<QString> checkFormat(const Given& given, RenderRequest& request) {
-    if (request.mode == RenderMode::Batch) {
-        const std::optional<OutputFormat> format = formatNamed(given.value);
-        if (!format) {
-            return QStringLiteral("unknown format '%1': use bmp, png, svg or pdf").arg(given.value);
+    std::optional<OutputFormat> named;
+    if (given.isSet || request.mode == RenderMode::Batch) {
+        named = formatNamed(given.value);
+        if (!named) {
+            return QStringLiteral("unknown format '%1': use bmp, png, jpg, svg or pdf")
+                .arg(given.value);
         }
-        request.format = *format;
+    }
+    if (request.mode == RenderMode::Batch) {
+        request.format = *named;
         return std::nullopt;
     }
-    if (given.isSet) {
-        return QStringLiteral("--format is for batches; -o and --sheet take the format from the "
-                              "file's extension");
+    const bool toStream = request.output == kStandardStream;
+    const std::optional<OutputFormat> extension =
+        toStream ? std::nullopt : formatOfFileName(request.output);
+    if (named && extension && *named != *extension) {
+        return QStringLiteral("'%1' ends in .%2, but --format says %3: give one or the other")
+            .arg(request.output, QFileInfo(request.output).suffix(), given.value);
     }
+    const std::optional<OutputFormat> format = named ? named : extension;
     if (request.mode == RenderMode::Practice) {
-        if (formatOfFileName(request.output) != OutputFormat::Pdf) {
+        if (format ? *format != OutputFormat::Pdf : !toStream) {
             return QStringLiteral("a practice sheet is a PDF: end '%1' in .pdf")
                 .arg(request.output);
         }
         request.format = OutputFormat::Pdf;
         return std::nullopt;
     }
-    const std::optional<OutputFormat> format = formatOfFileName(request.output);
     if (!format) {
-        return QStringLiteral("cannot tell the format of '%1': end it in .bmp, .png, .svg or .pdf")
-            .arg(request.output);
+        return toStream ? QStringLiteral("say which format to write to standard output with "
+                                         "--format: bmp, png, jpg, svg or pdf")
+                        : QStringLiteral("cannot tell the format of '%1': end it in .bmp, .png, "
+                                         ".jpg, .svg or .pdf, or give --format")
+                              .arg(request.output);
     }
     request.format = *format;
     return std::nullopt;
@@ -189,11 +206,35 @@ std::optional<QString> checkColour(const Given& given, RenderRequest& request) {
     if (!given.isSet) {
         return std::nullopt;
     }
-    static const QRegularExpression hex(QStringLiteral("^#[0-9A-Fa-f]{6}$"));
-    if (!hex.match(given.value).hasMatch()) {
-        return QStringLiteral("--color %1 is not a colour written #RRGGBB").arg(given.value);
+    const std::optional<QColor> colour = colourNamed(given.value);
+    if (!colour) {
+        return QStringLiteral("--color %1 is not a colour: give #RGB, #RRGGBB, #RRGGBBAA (the "
+                              "last pair the opacity) or a colour name such as darkblue")
+            .arg(given.value);
     }
-    request.look.colour = QColor::fromString(given.value);
+    request.look.colour = *colour;
+    return std::nullopt;
+}
+
+std::optional<QString> checkCanvasColour(const Given& given, RenderRequest& request) {
+    if (!given.isSet) {
+        return std::nullopt;
+    }
+    if (request.look.transparent) {
+        return QStringLiteral("--canvas-color and --transparent exclude each other");
+    }
+    const std::optional<QColor> colour = colourNamed(given.value);
+    if (!colour) {
+        return QStringLiteral("--canvas-color %1 is not a colour: give #RGB, #RRGGBB or a colour "
+                              "name such as ivory")
+            .arg(given.value);
+    }
+    if (colour->alpha() != 255) {
+        return QStringLiteral("--canvas-color %1 is not opaque: for no canvas colour at all, give "
+                              "--transparent")
+            .arg(given.value);
+    }
+    request.look.canvasColour = *colour;
     return std::nullopt;
 }
 
@@ -212,8 +253,10 @@ std::optional<QString> checkCanvas(const Given& given, RenderRequest& request) {
 std::optional<QString> checkTransparent(const Given& given, RenderRequest& request) {
     request.look.transparent = given.isSet;
     if (request.look.transparent && !canBeTransparent(request.format)) {
-        return QStringLiteral(
-            "a bitmap cannot be transparent: write .png, .svg or .pdf with --transparent");
+        return QStringLiteral("%1 cannot be transparent: write .png, .svg or .pdf with "
+                              "--transparent")
+            .arg(request.format == OutputFormat::Jpeg ? QStringLiteral("a JPEG")
+                                                      : QStringLiteral("a bitmap"));
     }
     return std::nullopt;
 }
@@ -223,8 +266,8 @@ std::optional<QString> checkDpi(const Given& given, RenderRequest& request) {
         return std::nullopt;
     }
     if (!isRaster(request.format)) {
-        return QStringLiteral(
-            "--dpi is for .bmp and .png; .svg and .pdf are outlines and print sharp at any size");
+        return QStringLiteral("--dpi is for .bmp, .png and .jpg; .svg and .pdf are outlines and "
+                              "print sharp at any size");
     }
     if (!looksNumeric(given.value)) {
         return notANumber("dpi", given.value,
@@ -289,6 +332,39 @@ std::optional<QString> takeOutDir(const Given& given, RenderRequest& request) {
     return std::nullopt;
 }
 
+std::optional<QString> checkFileNames(const Given& given, RenderRequest& request) {
+    if (!given.isSet) {
+        return std::nullopt;
+    }
+    if (request.mode != RenderMode::Batch) {
+        return QStringLiteral("--file-names is for batches");
+    }
+    if (!given.value.contains(QLatin1String("{name}")) &&
+        !given.value.contains(QLatin1String("{n}"))) {
+        return QStringLiteral("--file-names %1 has neither {name} nor {n}: every file would have "
+                              "the same name")
+            .arg(given.value);
+    }
+    request.fileNamePattern = given.value;
+    return std::nullopt;
+}
+
+std::optional<QString> takeQuiet(const Given& given, RenderRequest& request) {
+    request.quiet = given.isSet;
+    return std::nullopt;
+}
+
+std::optional<QString> takeVerbose(const Given& given, RenderRequest& request) {
+    if (given.isSet && request.quiet) {
+        return QStringLiteral("--quiet and --verbose exclude each other");
+    }
+    if (given.isSet && request.output == kStandardStream) {
+        return QStringLiteral("--verbose would mix its lines into the file on standard output");
+    }
+    request.verbose = given.isSet;
+    return std::nullopt;
+}
+
 std::optional<QString> takeForce(const Given& given, RenderRequest& request) {
     request.force = request.mode == RenderMode::Batch && given.isSet;
     return std::nullopt;
@@ -325,45 +401,58 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
         {Opt::Name, {QStringLiteral("name")}, QStringLiteral("The name to draw."),
          QStringLiteral("TEXT"), {}, &checkName, true},
         {Opt::Output, {QStringLiteral("o"), QStringLiteral("output")},
-         QStringLiteral("Write the signature to FILE; its extension sets the format: .bmp, .png, "
-                        ".svg or .pdf."),
+         QStringLiteral("Write the signature to FILE, or to standard output for -; the "
+                        "extension sets the format (.bmp, .png, .jpg, .svg or .pdf), or --format."),
          QStringLiteral("FILE"), {}, &takeOutput},
         {Opt::Size, {QStringLiteral("size")},
-         QStringLiteral("Text size in points, above 0 and at most 1000."),
+         QStringLiteral("Text size in points, above 0 and at most 1000 (default: 42)."),
          QStringLiteral("POINTS"), QStringLiteral("42"), &checkSize},
         {Opt::Colour, {QStringLiteral("color")},
-         QStringLiteral("Text colour (default: the designer's, black)."),
-         QStringLiteral("#RRGGBB"), {}, &checkColour},
+         QStringLiteral("Text colour: #RGB, #RRGGBB, #RRGGBBAA (AA the opacity) or an SVG colour "
+                        "name (default: the designer's, black)."),
+         QStringLiteral("COLOUR"), {}, &checkColour},
+        {Opt::CanvasColour, {QStringLiteral("canvas-color")},
+         QStringLiteral("Canvas colour, opaque: #RGB, #RRGGBB or a colour name (default: white); "
+                        "see --transparent for none."),
+         QStringLiteral("COLOUR"), {}, &checkCanvasColour},
         {Opt::Background, {QStringLiteral("background")},
          QStringLiteral("A picture laid under the text at its natural size, from the top left."),
          QStringLiteral("FILE"), {}, &takeBackground},
         {Opt::Canvas, {QStringLiteral("canvas")},
          QStringLiteral("Canvas size in pixels, its 2-pixel border included; the picture is the "
-                        "area inside the border."),
+                        "area inside the border (default: 340x97)."),
          QStringLiteral("WxH"), QStringLiteral("340x97"), &checkCanvas},
         {Opt::Transparent, {QStringLiteral("transparent")},
          QStringLiteral("Leave the background colour out (.png, .svg, .pdf)."), {}, {},
          &checkTransparent},
         {Opt::Dpi, {QStringLiteral("dpi")},
-         QStringLiteral("Resolution of .bmp and .png output, 24 to 2400: the canvas is drawn "
-                        "DPI/96 times larger, not upscaled."),
+         QStringLiteral("Resolution of .bmp, .png and .jpg output, 24 to 2400: the canvas is "
+                        "drawn DPI/96 times larger, not upscaled (default: 96)."),
          QStringLiteral("DPI"), QStringLiteral("96"), &checkDpi},
         {Opt::Trim, {QStringLiteral("trim")},
          QStringLiteral("Crop the picture to the ink plus PADDING pixels, within the canvas."),
          QStringLiteral("PADDING"), {}, &checkTrim},
         {Opt::NamesFile, {QStringLiteral("names-file")},
-         QStringLiteral("Batch: UTF-8 text, one name a line (blank lines are skipped)."),
+         QStringLiteral("Batch: UTF-8 text, one name a line (blank lines are skipped); - reads "
+                        "standard input."),
          QStringLiteral("FILE"), {}, &takeNamesFile},
         {Opt::OutDir, {QStringLiteral("out-dir")},
-         QStringLiteral("Batch: write one file per name into DIR, named after the name."),
+         QStringLiteral("Batch: write one file per name into DIR, named after the name; DIR is "
+                        "made, with its parents, if missing."),
          QStringLiteral("DIR"), {}, &takeOutDir},
         {Opt::Format, {QStringLiteral("format")},
-         QStringLiteral("Batch: the format of the files: bmp, png, svg or pdf."),
+         QStringLiteral("The format: bmp, png, jpg, svg or pdf. For batches (default: png), and "
+                        "for -o and --sheet where the file name has no extension or is -."),
          QStringLiteral("FORMAT"), QStringLiteral("png"), &checkFormat},
         {Opt::Force, {QStringLiteral("force")},
          QStringLiteral("Batch: overwrite files that exist already."), {}, {}, &takeForce},
+        {Opt::FileNames, {QStringLiteral("file-names")},
+         QStringLiteral("Batch: name the files after PATTERN, where {name} is the name and {n} "
+                        "its number in the file, zero-padded (e.g. \"{n}-{name}\")."),
+         QStringLiteral("PATTERN"), {}, &checkFileNames},
         {Opt::Sheet, {QStringLiteral("sheet")},
-         QStringLiteral("Write a contact sheet of the name in all fifteen styles to FILE."),
+         QStringLiteral("Write a contact sheet of the name in all fifteen styles to FILE (- for "
+                        "standard output)."),
          QStringLiteral("FILE"), {}, &takeSheet},
         {Opt::PracticeSheet, {QStringLiteral("practice-sheet")},
          QStringLiteral("Write a practice sheet of the name to FILE.pdf (A4): a model row, rows "
@@ -372,6 +461,15 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
         {Opt::EmbeddedFonts, {QStringLiteral("fonts-from-executable")},
          QStringLiteral("Use the style fonts inside this program; nothing is installed."), {}, {},
          &takeEmbeddedFonts},
+        {Opt::Quiet, {QStringLiteral("q"), QStringLiteral("quiet")},
+         QStringLiteral("Say only what makes the run fail: no warnings, no notes."), {}, {},
+         &takeQuiet},
+        {Opt::Verbose, {QStringLiteral("v"), QStringLiteral("verbose")},
+         QStringLiteral("Print the path of each file written, a line each, on standard output."),
+         {}, {}, &takeVerbose},
+        {Opt::ListStyles, {QStringLiteral("list-styles")},
+         QStringLiteral("List the styles: number, caption and face name, apart by tabs."), {}, {},
+         nullptr},
         {Opt::Help, {QStringLiteral("h"), QStringLiteral("help")},
          QStringLiteral("Show this help."), {}, {}, nullptr},
         {Opt::Version, {QStringLiteral("version")}, QStringLiteral("Show the version."), {}, {},
@@ -385,9 +483,11 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
 /// looks, and the format before the options that depend on it, so that the first fault is the
 /// one reported.
 constexpr std::array kCheckOrder{
-    Opt::Style,       Opt::Name,  Opt::Output, Opt::Sheet,      Opt::PracticeSheet, Opt::NamesFile,
-    Opt::OutDir,      Opt::Force, Opt::Format, Opt::Size,       Opt::Colour,        Opt::Canvas,
-    Opt::Transparent, Opt::Dpi,   Opt::Trim,   Opt::Background, Opt::EmbeddedFonts,
+    Opt::Style,     Opt::Name,   Opt::Output,     Opt::Sheet,         Opt::PracticeSheet,
+    Opt::NamesFile, Opt::OutDir, Opt::Force,      Opt::FileNames,     Opt::Format,
+    Opt::Size,      Opt::Colour, Opt::Canvas,     Opt::Transparent,   Opt::CanvasColour,
+    Opt::Dpi,       Opt::Trim,   Opt::Background, Opt::EmbeddedFonts, Opt::Quiet,
+    Opt::Verbose,
 };
 
 const OptionRow& row(Opt id) {
@@ -435,6 +535,9 @@ ParsedCommandLine parseRenderCommandLine(const QStringList& arguments) {
     }
     if (p.isSet(Opt::Version)) {
         return ShowVersion{};
+    }
+    if (p.isSet(Opt::ListStyles)) {
+        return ShowStyles{};
     }
     // An empty value is never meant: it is an unset shell variable or a stray pair of quotes.
     for (const OptionRow& entry : optionTable()) {
@@ -504,16 +607,54 @@ ParsedCommandLine parseRenderCommandLine(const QStringList& arguments) {
     return request;
 }
 
+std::optional<QColor> colourNamed(const QString& text) {
+    static const QRegularExpression hex(
+        QStringLiteral("^#([0-9A-Fa-f]{3}|[0-9A-Fa-f]{6}|[0-9A-Fa-f]{8})$"));
+    if (hex.match(text).hasMatch()) {
+        const QString digits = text.mid(1);
+        if (digits.size() == 3) {
+            const auto twice = [&digits](int i) {
+                return QString(2, digits.at(i)).toInt(nullptr, 16);
+            };
+            return QColor(twice(0), twice(1), twice(2));
+        }
+        const auto pair = [&digits](int i) {
+            return digits.mid(2 * i, 2).toInt(nullptr, 16);
+        };
+        return QColor(pair(0), pair(1), pair(2), digits.size() == 8 ? pair(3) : 255);
+    }
+    // A name of letters only: Qt would also read its own forms ("#AARRGGBB" first), and
+    // "transparent" is no colour to write with.
+    static const QRegularExpression letters(QStringLiteral("^[A-Za-z]+$"));
+    if (letters.match(text).hasMatch() && QColor::isValidColorName(text) &&
+        text.compare(QLatin1String("transparent"), Qt::CaseInsensitive) != 0) {
+        return QColor::fromString(text.toLower());
+    }
+    return std::nullopt;
+}
+
+QString styleListText() {
+    QString text;
+    for (const StyleSlot& slot : styleCatalogue()) {
+        if (slot.isStyle()) {
+            text += QStringLiteral("%1\t%2\t%3\n")
+                        .arg(slot.index)
+                        .arg(slot.caption.toString(), slot.faceName.toString());
+        }
+    }
+    return text;
+}
+
 QString renderHelpText() {
     const Parser p;
-    QString text =
-        QStringLiteral("Usage:\n"
-                       "  %1 --style N --name TEXT -o FILE [options]\n"
-                       "  %1 --style N --names-file FILE --out-dir DIR [options]\n"
-                       "  %1 --name TEXT --sheet FILE [options]\n"
-                       "  %1 --style N --name TEXT --practice-sheet FILE.pdf [options]\n\n"
-                       "Draws artistic signatures as the Inkvale designer does.\n")
-            .arg(kProgram);
+    QString text = QStringLiteral("Usage:\n"
+                                  "  %1 --style N --name TEXT -o FILE [options]\n"
+                                  "  %1 --style N --names-file FILE --out-dir DIR [options]\n"
+                                  "  %1 --name TEXT --sheet FILE [options]\n"
+                                  "  %1 --style N --name TEXT --practice-sheet FILE.pdf [options]\n"
+                                  "  %1 --list-styles\n\n"
+                                  "Draws artistic signatures as the Inkvale designer does.\n")
+                       .arg(kProgram);
     // The option list of Qt's own help, without its usage line.
     const QString options = p.parser.helpText();
     text += options.mid(options.indexOf(QStringLiteral("\nOptions:")));
@@ -525,12 +666,25 @@ QString renderHelpText() {
                         .arg(slot.caption.toString(), slot.faceName.toString());
         }
     }
+    text +=
+        QStringLiteral(
+            "\nExamples:\n"
+            "  %1 --style 12 --name 张伟 -o zhang.png\n"
+            "  %1 --style 疾风草书 --name 'Ann Lee' --color darkblue --transparent --trim 4 -o "
+            "ann.svg\n"
+            "  %1 --style 7 --name Ann --format png -o - | display\n"
+            "  %1 --style 3 --names-file staff.txt --out-dir signatures --file-names '{n}-{name}' "
+            "--verbose\n"
+            "  cut -d, -f1 staff.csv | %1 --style 3 --names-file - --out-dir out --format jpg\n"
+            "  %1 --name 张伟 --sheet all-styles.pdf\n")
+            .arg(kProgram);
     text += QStringLiteral(
         "\nFiles: -o replaces a file as cp does, through a symbolic link and keeping its "
         "permissions and owner; a file you may not write, or one with other hard links, is "
         "refused. A batch without --force never overwrites a file, not even one that another run "
         "writes meanwhile. .svg and .pdf need no picture of the canvas, whatever its size. PDFs "
-        "carry no date, or the date of SOURCE_DATE_EPOCH. Arguments are UTF-8 text.\n");
+        "carry no date, or the date of SOURCE_DATE_EPOCH. Arguments and names files are UTF-8 "
+        "text. Nothing is printed on standard output unless asked for (--verbose, -o -).\n");
     text += QStringLiteral(
         "\nExit status: 0 done; 1 a file could not be read or written, a name could not be "
         "drawn (a batch skips such names and writes the others), or there was not enough "

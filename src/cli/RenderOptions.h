@@ -3,6 +3,7 @@
 #include "core/OutputFormat.h"
 #include "core/SignatureRenderer.h"
 
+#include <QColor>
 #include <QString>
 #include <QStringList>
 
@@ -32,8 +33,14 @@ struct RenderRequest {
     std::optional<int> trim;
     QString backgroundFile;
     bool embeddedFonts = false;
+    QString fileNamePattern; ///< a batch's file names, with {name} and {n}; empty: the names
+    bool quiet = false;      ///< no warnings or notes, only what makes the run fail
+    bool verbose = false;    ///< each written file's path on a line of standard output
     SignatureLook look;
 };
+
+/// The file name that stands for standard output (-o, --sheet) or input (--names-file).
+inline const QString kStandardStream = QStringLiteral("-");
 
 /// A command line that cannot be carried out, and why.
 struct BadCommandLine {
@@ -44,15 +51,26 @@ struct BadCommandLine {
 struct ShowHelp {};
 /// --version: show the version and do nothing else.
 struct ShowVersion {};
+/// --list-styles: list the styles, one a line, and do nothing else.
+struct ShowStyles {};
 
-using ParsedCommandLine = std::variant<RenderRequest, BadCommandLine, ShowHelp, ShowVersion>;
+using ParsedCommandLine =
+    std::variant<RenderRequest, BadCommandLine, ShowHelp, ShowVersion, ShowStyles>;
 
 /// Reads `arguments` (the program's name first) against the option table: every value is
 /// checked, and options that do not go together are refused, before anything is read or
 /// written.
 [[nodiscard]] ParsedCommandLine parseRenderCommandLine(const QStringList& arguments);
 
-/// The text of --help: usage, the options with their defaults, the styles, the exit statuses.
+/// The text of --help: usage, the options with their defaults, examples, the styles, the exit
+/// statuses.
 [[nodiscard]] QString renderHelpText();
+
+/// The text of --list-styles: a line per style, its number, caption and face name apart by tabs.
+[[nodiscard]] QString styleListText();
+
+/// The colour `text` names: #RGB, #RRGGBB, #RRGGBBAA (the last pair the opacity) or an SVG
+/// colour name such as "darkblue", in any case; nothing for anything else.
+[[nodiscard]] std::optional<QColor> colourNamed(const QString& text);
 
 } // namespace inkvale

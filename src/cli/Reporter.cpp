@@ -1,5 +1,7 @@
 #include "cli/Reporter.h"
 
+#include "cli/BatchNames.h"
+
 namespace inkvale {
 
 namespace {
@@ -14,13 +16,33 @@ int Reporter::fail(const QString& message) const {
 }
 
 void Reporter::warn(const QString& message) const {
-    say(QStringLiteral("warning: ") + message);
+    if (!m_quiet) {
+        say(QStringLiteral("warning: ") + message);
+    }
+}
+
+void Reporter::note(const QString& message) const {
+    if (!m_quiet) {
+        say(QStringLiteral("note: ") + message);
+    }
+}
+
+void Reporter::wrote(const QString& path) const {
+    if (m_verbose) {
+        // A path that would break the line, or the terminal, is escaped as every message is.
+        [[maybe_unused]] const Outcome ignored =
+            m_console.out((terminalSafe(path) + QLatin1Char('\n')).toUtf8());
+    }
+}
+
+Outcome Reporter::writeToStandardOutput(QByteArrayView bytes) const {
+    return m_console.out(bytes);
 }
 
 void Reporter::say(const QString& line) const {
     // On a terminal the progress line is cleared, the message written, the progress shown again.
     const QString clear = m_progressLine.isEmpty() ? QString() : QStringLiteral("\r\x1b[K");
-    m_console.err(clear + kProgram + QStringLiteral(": ") + line + QLatin1Char('\n') +
+    m_console.err(clear + kProgram + QStringLiteral(": ") + terminalSafe(line) + QLatin1Char('\n') +
                   m_progressLine);
 }
 

@@ -10,13 +10,25 @@ namespace inkvale {
 /// its own, and on a terminal a progress line that the messages keep clear of.
 class Reporter final {
 public:
-    explicit Reporter(const RenderConsole& console)
-        : m_console(console) {}
+    /// `quiet` keeps warnings and notes back; `verbose` names each written file on standard
+    /// output.
+    explicit Reporter(const RenderConsole& console, bool quiet = false, bool verbose = false)
+        : m_console(console)
+        , m_quiet(quiet)
+        , m_verbose(verbose) {}
 
     /// Reports `message` as the reason the run fails; returns kRenderFailed.
     int fail(const QString& message) const;
-    /// Reports `message` as a warning: the run goes on.
+    /// Reports `message` as a warning: the run goes on. Not when quiet.
     void warn(const QString& message) const;
+    /// Tells the user `message` about what was drawn ("note: …"). Not when quiet.
+    void note(const QString& message) const;
+    /// Names `path` on a line of standard output when verbose, for scripts: the file is written.
+    void wrote(const QString& path) const;
+    /// Writes the finished `bytes` of a file to standard output; how it went.
+    [[nodiscard]] Outcome writeToStandardOutput(QByteArrayView bytes) const;
+    /// Whether standard output is a terminal, where a file's bytes do not belong.
+    [[nodiscard]] bool standardOutputIsTerminal() const { return m_console.outIsTerminal; }
     /// A line of its own on standard error, clear of the progress line.
     void say(const QString& line) const;
 
@@ -28,6 +40,8 @@ public:
 
 private:
     const RenderConsole& m_console;
+    bool m_quiet = false;
+    bool m_verbose = false;
     QString m_progressLine; ///< the progress line shown last, while it is on the terminal
 };
 

@@ -15,16 +15,17 @@ bool isAsciiDigit(QChar c) {
 } // namespace
 
 std::optional<int> styleNamed(QStringView text) {
-    // Plain decimal digits, without sign, blanks or leading zeros.
-    const bool number = !text.isEmpty() && text.size() <= 2 &&
-                        std::all_of(text.begin(), text.end(), isAsciiDigit) &&
-                        !(text.size() == 2 && text.front() == QLatin1Char('0'));
-    if (number) {
-        const int slot = text.toInt();
+    // Plain decimal digits, without sign or blanks; leading zeros are allowed ("07").
+    if (!text.isEmpty() && std::all_of(text.begin(), text.end(), isAsciiDigit)) {
+        while (text.size() > 1 && text.front() == QLatin1Char('0')) {
+            text = text.sliced(1);
+        }
+        const int slot = text.size() <= 2 ? text.toInt() : kStyleCount;
         return slot < kStyleCount ? std::optional<int>(slot) : std::nullopt;
     }
     for (const StyleSlot& slot : styleCatalogue()) {
-        if (slot.isStyle() && (slot.caption == text || slot.faceName == text)) {
+        if (slot.isStyle() && (slot.caption.compare(text, Qt::CaseInsensitive) == 0 ||
+                               slot.faceName.compare(text, Qt::CaseInsensitive) == 0)) {
             return slot.index;
         }
     }

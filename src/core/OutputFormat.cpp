@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QFileInfo>
+#include <QImageWriter>
 
 #include <array>
 #include <utility>
@@ -10,12 +11,17 @@ namespace inkvale {
 
 namespace {
 
-constexpr std::array<std::pair<OutputFormat, QStringView>, 4> kExtensions{{
+// The first extension of a format is the one its files get.
+constexpr std::array<std::pair<OutputFormat, QStringView>, 6> kExtensions{{
     {OutputFormat::Bitmap, u"bmp"},
     {OutputFormat::Png, u"png"},
     {OutputFormat::Svg, u"svg"},
     {OutputFormat::Pdf, u"pdf"},
+    {OutputFormat::Jpeg, u"jpg"},
+    {OutputFormat::Jpeg, u"jpeg"},
 }};
+
+constexpr int kJpegQuality = 92;
 
 } // namespace
 
@@ -49,6 +55,12 @@ QByteArray encodeRaster(const QImage& image, OutputFormat format, PngContent con
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
+    if (format == OutputFormat::Jpeg) {
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setQuality(kJpegQuality);
+        writer.setOptimizedWrite(true);
+        return writer.write(image.convertToFormat(QImage::Format_RGB32)) ? bytes : QByteArray();
+    }
     return image.save(&buffer, "BMP") ? bytes : QByteArray();
 }
 

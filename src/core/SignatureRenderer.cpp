@@ -209,7 +209,7 @@ void SignatureRenderer::paintBlank(QImage& image, QPoint origin) const {
     if (m_look.transparent) {
         image.fill(Qt::transparent);
     } else {
-        image.fill(m_surface->backColor());
+        image.fill(m_look.canvasColour.value_or(m_surface->backColor()));
     }
     if (!m_look.background.isNull()) {
         QPainter painter(&image);
@@ -274,7 +274,7 @@ VectorPicture SignatureRenderer::outlines(int slot, const QString& name) {
     if (!m_look.transparent) {
         QPainterPath area;
         area.addRect(canvas);
-        picture.fill(area, m_surface->backColor());
+        picture.fill(area, m_look.canvasColour.value_or(m_surface->backColor()));
     }
     if (!m_look.background.isNull()) {
         // The writers keep only the part of the picture that shows.

@@ -20,8 +20,9 @@ struct SignatureLook {
     std::optional<QColor> colour; ///< text colour; none keeps the canvas's own
     QImage background;            ///< laid under the text at natural size, may be null
     QSize canvas = SignatureSurface::kDesignedOuterPixels; ///< outer size, border included
-    qreal dotsPerInch = 96.0; ///< raster resolution; 96 is one pixel per pixel
-    bool transparent = false; ///< leave out the canvas's background colour
+    qreal dotsPerInch = 96.0;           ///< raster resolution; 96 is one pixel per pixel
+    bool transparent = false;           ///< leave out the canvas's background colour
+    std::optional<QColor> canvasColour; ///< opaque; none keeps the canvas's own, white
 };
 
 /// The largest raster picture drawn, in device pixels.

@@ -358,6 +358,9 @@ QByteArray svgDocument(const VectorPicture& picture, const QString& title) {
             }
             xml.writeEmptyElement(QStringLiteral("path"));
             xml.writeAttribute(QStringLiteral("fill"), item.colour.name(QColor::HexRgb));
+            if (item.colour.alpha() != 255) {
+                xml.writeAttribute(QStringLiteral("fill-opacity"), number(item.colour.alphaF()));
+            }
             xml.writeAttribute(QStringLiteral("fill-rule"), item.path.fillRule() == Qt::WindingFill
                                                                 ? QStringLiteral("nonzero")
                                                                 : QStringLiteral("evenodd"));

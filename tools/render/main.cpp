@@ -7,14 +7,22 @@
 
 #include <QGuiApplication>
 
+#include <cerrno>
 #include <cstdio>
 
 namespace {
 
+inkvale::Outcome writeTo(std::FILE* stream, QByteArrayView bytes) {
+    errno = 0;
+    const auto size = static_cast<std::size_t>(bytes.size());
+    if (std::fwrite(bytes.data(), 1, size, stream) != size || std::fflush(stream) != 0) {
+        return inkvale::Outcome::ofSystemError(errno != 0 ? errno : EIO);
+    }
+    return {};
+}
+
 void writeTo(std::FILE* stream, const QString& text) {
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
-    std::fflush(stream);
+    [[maybe_unused]] const inkvale::Outcome ignored = writeTo(stream, QByteArrayView(text.toUtf8()));
 }
 
 /// Qt's own diagnostics (a missing runtime folder, a font it could not open) are not the
@@ -63,9 +71,10 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setApplicationVersion(QStringLiteral(INKVALE_VERSION));
 
     const inkvale::RenderConsole console{
-        [](const QString& text) { writeTo(stdout, text); },
+        [](QByteArrayView bytes) { return writeTo(stdout, bytes); },
         [](const QString& text) { writeTo(stderr, text); },
         inkvale::standardErrorIsTerminal(),
+        inkvale::standardOutputIsTerminal(),
     };
     const auto resources = [](int id) {
         return inkvale::embeddedResource(QStringLiteral("CUSTOM"), id);

@@ -27,6 +27,14 @@ bool standardErrorIsTerminal() {
 #endif
 }
 
+bool standardOutputIsTerminal() {
+#ifdef Q_OS_WIN
+    return _isatty(_fileno(stdout)) != 0;
+#else
+    return isatty(STDOUT_FILENO) == 1;
+#endif
+}
+
 void endCommandLineProcess(int status) {
     std::fflush(stdout);
     std::fflush(stderr);

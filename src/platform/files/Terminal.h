@@ -5,6 +5,9 @@ namespace inkvale {
 /// Whether the process's standard error goes to a terminal (and not to a file or a pipe).
 [[nodiscard]] bool standardErrorIsTerminal();
 
+/// Whether the process's standard output goes to a terminal.
+[[nodiscard]] bool standardOutputIsTerminal();
+
 /// Ends the process at once with `status`, after flushing standard output and error: a
 /// command-line tool that has written all its files has nothing left to tear down, and tearing
 /// down Qt and the font libraries is a noticeable part of a short run.
