@@ -839,8 +839,8 @@ void TestRenderCli::badInput_data() {
     QTest::newRow("unknown batch format")
         << args("--style|1|--names-file|names.txt|--out-dir|out|--format|gif") << 2
         << "unknown format 'gif'";
-    QTest::newRow("unknown option")
-        << args("--style|1|--name|Ann|-o|a.png|--colour|#000000") << 2 << "Unknown option 'colour'";
+    QTest::newRow("unknown option") << args("--style|1|--name|Ann|-o|a.png|--colour|#000000") << 2
+                                    << "inkvale-render: unknown option 'colour'\n";
     QTest::newRow("stray argument")
         << args("--style|1|--name|Ann|-o|a.png|Bob") << 2 << "unexpected argument 'Bob'";
 

@@ -528,7 +528,15 @@ qint64 rasterPixels(const RenderRequest& request) {
 ParsedCommandLine parseRenderCommandLine(const QStringList& arguments) {
     Parser p;
     if (!p.parser.parse(arguments)) {
-        return BadCommandLine{p.parser.errorText()};
+        // Qt's words in the program's form: lower case, no full stop.
+        QString message = p.parser.errorText();
+        if (!message.isEmpty()) {
+            message[0] = message.at(0).toLower();
+        }
+        if (message.endsWith(QLatin1Char('.'))) {
+            message.chop(1);
+        }
+        return BadCommandLine{message};
     }
     if (p.isSet(Opt::Help)) {
         return ShowHelp{};
