@@ -95,9 +95,19 @@ std::pair<qsizetype, qsizetype> showingPart(const QString& name, const QFont& fo
     return {first, last};
 }
 
-/// The outline of `text` printed from `baseline` in `font`; fonts too small for a font engine
-/// to outline are outlined larger and scaled down.
-QPainterPath textOutline(QPointF baseline, const QFont& font, const QString& text) {
+/// `text` without the characters that print as nothing, and take no room, within a line of
+/// drawn text, but that QPainterPath::addText gives their glyph's advance: the soft hyphen,
+/// shown only where a line breaks. Outlined as it is, it would open a gap that the raster does
+/// not have.
+QString withoutUnprintedMarks(QString text) {
+    text.remove(QChar(0x00AD));
+    return text;
+}
+
+/// The outline of `text` printed from `baseline` in `font`, as drawText prints it; fonts too
+/// small for a font engine to outline are outlined larger and scaled down.
+QPainterPath textOutline(QPointF baseline, const QFont& font, const QString& drawn) {
+    const QString text = withoutUnprintedMarks(drawn);
     QPainterPath path;
     const qreal pixels = font.pointSizeF() * kCanvasDotsPerInch / kPointsPerInch;
     if (pixels >= kSmallestOutlinedPixels || pixels <= 0) {
