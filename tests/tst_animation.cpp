@@ -10,7 +10,11 @@
 #include "core/WebpAnimation.h"
 #include "support/DesignerSignature.h"
 
+#include <QDir>
+#include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
 
@@ -280,6 +284,8 @@ private slots:
     void webpReadsBack_data();
     void webpReadsBack();
     void svgAnimatesEachGlyphAndEndsAsTheStaticDrawing();
+    void commandLineWritesTheAskedLength_data();
+    void commandLineWritesTheAskedLength();
 };
 
 void TestAnimation::initTestCase() {
@@ -653,6 +659,94 @@ void TestAnimation::svgAnimatesEachGlyphAndEndsAsTheStaticDrawing() {
         }
     }
     QCOMPARE(paths, stillPaths);
+}
+
+void TestAnimation::commandLineWritesTheAskedLength_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("ms"); // the whole animation
+
+    QTest::newRow("gif, 2 s at 10 fps")
+        << "a.gif" << QStringList{"--duration", "2", "--fps", "10"} << 2000;
+    QTest::newRow("gif, transparent, natural pace") << "a.gif" << QStringList{"--transparent"} << 0;
+    QTest::newRow("webp, 1.5 s at 30 fps")
+        << "a.webp" << QStringList{"--duration", "1.5", "--fps", "30"} << 1500;
+    QTest::newRow("webp, transparent, 4 s")
+        << "a.webp" << QStringList{"--transparent", "--duration", "4"} << 4000;
+    QTest::newRow("svg, 3 s") << "a.svg" << QStringList{"--duration", "3"} << 3000;
+}
+
+void TestAnimation::commandLineWritesTheAskedLength() {
+    QFETCH(QString, file);
+    QFETCH(QStringList, options);
+    QFETCH(int, ms);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QStringList common{"--fonts-from-executable", "--style", "12", "--name", "张伟 John"};
+    const QStringList still{file.endsWith(QLatin1String(".svg")) ? "still.svg" : "still.png"};
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    for (const QStringList& arguments :
+         {common + options + QStringList{"--animate", "-o", file},
+          common + QStringList{"-o"} + still +
+              (options.contains("--transparent") ? QStringList{"--transparent"} : QStringList{})}) {
+        process.start(QStringLiteral(INKVALE_RENDER_EXE), arguments);
+        QVERIFY(process.waitForFinished(60000));
+        QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
+    }
+    QFile animated(dir.filePath(file));
+    QVERIFY(animated.open(QIODevice::ReadOnly));
+    const QByteArray bytes = animated.readAll();
+    QFile stillFile(dir.filePath(still.first()));
+    QVERIFY(stillFile.open(QIODevice::ReadOnly));
+    const QByteArray stillBytes = stillFile.readAll();
+
+    if (file.endsWith(QLatin1String(".gif"))) {
+        const GifReadBack gif = readGif(bytes);
+        int total = 0;
+        for (const int delay : gif.delays) {
+            total += delay;
+        }
+        if (ms > 0) {
+            QVERIFY2(std::abs(total * 10 - ms) <= 10, qPrintable(QString::number(total)));
+        } else {
+            // 张伟 John at the natural pace: two characters, four letters, a pause and the hold.
+            QVERIFY2(total > 250 && total < 350, qPrintable(QString::number(total)));
+        }
+        const QImage png = oneBitOpacity(QImage::fromData(stillBytes));
+        const double last = psnr(gif.frames.back(), png);
+        QVERIFY2(last >= 40, qPrintable(QStringLiteral("%1 dB").arg(last)));
+        QCOMPARE(gif.transparentIndices.back() != NO_TRANSPARENT_COLOR,
+                 options.contains("--transparent"));
+    } else if (file.endsWith(QLatin1String(".webp"))) {
+        const WebpReadBack webp = readWebp(bytes);
+        QCOMPARE(webp.endsMs.back(), ms);
+        QCOMPARE(firstDifference(webp.frames.back(), QImage::fromData(stillBytes)), QString());
+        QCOMPARE(qAlpha(webp.frames.front().pixel(0, 0)),
+                 options.contains("--transparent") ? 0 : 255);
+    } else {
+        // The same outlines as the still document, uncovered before the hold's end.
+        static const QRegularExpression begins(QStringLiteral("begin=\"([0-9.]+)s\""));
+        double latest = 0;
+        int count = 0;
+        for (auto match = begins.globalMatch(QString::fromUtf8(bytes)); match.hasNext();) {
+            latest = std::max(latest, match.next().captured(1).toDouble());
+            ++count;
+        }
+        QCOMPARE(count, 7); // six glyphs, then all of the drawing
+        QVERIFY(latest > ms / 2000.0 && latest < ms / 1000.0);
+        static const QRegularExpression path(QStringLiteral(" d=\"([^\"]+)\""));
+        const auto outlines = [](const QByteArray& document) {
+            QStringList found;
+            for (auto match = path.globalMatch(QString::fromUtf8(document)); match.hasNext();) {
+                found.append(match.next().captured(1));
+            }
+            return found;
+        };
+        QCOMPARE(outlines(bytes).size(), 2); // the canvas and the name
+        QCOMPARE(outlines(bytes), outlines(stillBytes));
+    }
 }
 
 QTEST_MAIN(TestAnimation)
