@@ -22,7 +22,8 @@ struct AnimationPace {
 /// running script; a Latin letter, about half an em, takes about 0.2 s, never less than 0.12 s
 /// (an "i") nor more than 0.6 s (the widest swash). A space is a pause of 0.2 s, the pen lifted
 /// between words; the finished signature is then held for a second. The pace is chosen to
-/// look natural, not measured from writers: "张伟" is written in 0.84 s, shown 1.84 s in all.
+/// look natural, not measured from writers. In 疾风草书, whose characters are 0.9 em wide,
+/// "张伟" is written in 0.76 s and shown 1.76 s in all.
 inline constexpr double kSecondsPerEm = 0.42;
 inline constexpr double kShortestGlyphSeconds = 0.12;
 inline constexpr double kLongestGlyphSeconds = 0.6;
