@@ -5,7 +5,7 @@
 inkvale_run_packages=(
     build-essential cmake ninja-build pkg-config ccache
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n qt6-tools-dev qt6-l10n-tools
-    libgl-dev libfontconfig-dev libpng-dev libxcb1-dev
+    libgl-dev libfontconfig-dev libpng-dev libgif-dev libwebp-dev libxcb1-dev
     python3 python3-fonttools python3-brotli unicode-data fontconfig npm
     fonts-noto-cjk fonts-hanazono fonts-babelstone-han fonts-dejavu-core
 )

@@ -783,14 +783,14 @@ void TestRenderCli::badInput_data() {
     QTest::newRow("dpi too low") << args("--style|1|--name|Ann|-o|a.png|--dpi|10") << 2
                                  << "--dpi 10 is out of range";
     QTest::newRow("dpi for outlines") << args("--style|1|--name|Ann|-o|a.svg|--dpi|300") << 2
-                                      << "--dpi is for .bmp, .png and .jpg";
+                                      << "--dpi is for .bmp, .png, .jpg, .gif and .webp";
     QTest::newRow("picture too large")
         << args("--style|1|--name|Ann|-o|a.png|--dpi|2400|--canvas|2000x2000") << 2
         << "more than 64 million pixels";
     QTest::newRow("negative trim")
         << args("--style|1|--name|Ann|-o|a.png|--trim|-1") << 2 << "--trim -1 is out of range";
     QTest::newRow("unknown extension")
-        << args("--style|1|--name|Ann|-o|a.gif") << 2 << "cannot tell the format of 'a.gif'";
+        << args("--style|1|--name|Ann|-o|a.tiff") << 2 << "cannot tell the format of 'a.tiff'";
     QTest::newRow("no extension") << args("--style|1|--name|Ann|-o|signature") << 2
                                   << "cannot tell the format";
     QTest::newRow("canvas colour and transparent")
@@ -837,8 +837,51 @@ void TestRenderCli::badInput_data() {
     QTest::newRow("format for one file") << args("--style|1|--name|Ann|-o|a.png|--format|svg") << 2
                                          << "'a.png' ends in .png, but --format says svg";
     QTest::newRow("unknown batch format")
+        << args("--style|1|--names-file|names.txt|--out-dir|out|--format|tiff") << 2
+        << "unknown format 'tiff'";
+    // Animations.
+    QTest::newRow("animation format without --animate")
         << args("--style|1|--names-file|names.txt|--out-dir|out|--format|gif") << 2
-        << "unknown format 'gif'";
+        << "--format gif is an animation: add --animate";
+    QTest::newRow("animated file without --animate")
+        << args("--style|1|--name|Ann|-o|a.webp") << 2 << "'a.webp' is an animation: add --animate";
+    QTest::newRow("still format animated") << args("--style|1|--name|Ann|-o|a.png|--animate") << 2
+                                           << "--animate writes .gif, .webp or .svg";
+    QTest::newRow("still batch animated")
+        << args("--style|1|--names-file|names.txt|--out-dir|out|--animate") << 2
+        << "--animate writes gif, webp or svg, not 'png'";
+    QTest::newRow("animated sheet") << args("--name|Ann|--sheet|s.gif|--animate") << 2
+                                    << "--animate is for single signatures and batches";
+    QTest::newRow("fps without --animate") << args("--style|1|--name|Ann|-o|a.png|--fps|10") << 2
+                                           << "--fps is for animations: add --animate";
+    QTest::newRow("duration without --animate")
+        << args("--style|1|--name|Ann|-o|a.png|--duration|2") << 2
+        << "--duration is for animations: add --animate";
+    QTest::newRow("fps too high") << args("--style|1|--name|Ann|-o|a.gif|--animate|--fps|61") << 2
+                                  << "--fps 61 is out of range: give 1 to 60 frames per second";
+    QTest::newRow("fps zero") << args("--style|1|--name|Ann|-o|a.gif|--animate|--fps|0") << 2
+                              << "--fps 0 is out of range";
+    QTest::newRow("fps not whole") << args("--style|1|--name|Ann|-o|a.webp|--animate|--fps|2.5")
+                                   << 2 << "--fps 2.5 is not a number";
+    QTest::newRow("fps for an animated SVG")
+        << args("--style|1|--name|Ann|-o|a.svg|--animate|--fps|10") << 2
+        << "--fps is for .gif and .webp: an animated .svg has no frames";
+    QTest::newRow("duration zero") << args("--style|1|--name|Ann|-o|a.gif|--animate|--duration|0")
+                                   << 2 << "--duration 0 is out of range: give seconds above 0";
+    QTest::newRow("duration over a minute")
+        << args("--style|1|--name|Ann|-o|a.gif|--animate|--duration|60.5") << 2
+        << "--duration 60.5 is out of range";
+    QTest::newRow("duration not a number")
+        << args("--style|1|--name|Ann|-o|a.gif|--animate|--duration|inf") << 2
+        << "--duration inf is not a number";
+    QTest::newRow("trimmed animation") << args("--style|1|--name|Ann|-o|a.gif|--animate|--trim|2")
+                                       << 2 << "--trim is not for animations";
+    QTest::newRow("animation format against the extension")
+        << args("--style|1|--name|Ann|-o|a.gif|--animate|--format|webp") << 2
+        << "'a.gif' ends in .gif, but --format says webp";
+    QTest::newRow("animation to standard output without a format")
+        << args("--style|1|--name|Ann|-o|-|--animate") << 2
+        << "say which animation to write to standard output with --format: gif, webp or svg";
     QTest::newRow("unknown option") << args("--style|1|--name|Ann|-o|a.png|--colour|#000000") << 2
                                     << "inkvale-render: unknown option 'colour'\n";
     QTest::newRow("stray argument")
@@ -978,6 +1021,17 @@ void TestRenderCli::inAShell_data() {
     QTest::newRow("an escape sequence is shown, not obeyed")
         << "r --style 1 --name Ann -o a.png --color \"$(printf '\\033[2J')\"" << 2 << QStringList()
         << QString() << "--color <U+001B>[2J is not a colour";
+    QTest::newRow("a batch of animations, each file listed")
+        << "printf 'Ann\\nBo\\n' | r --style 1 --names-file - --out-dir out --animate --format "
+           "webp --verbose && printf 'Ann\\n' | r --style 1 --names-file - --out-dir svg --animate "
+           "--format svg --duration 3 && grep -q 'begin=\"0s\" dur=' svg/Ann.svg"
+        << 0 << QStringList{"out", "out/Ann.webp", "out/Bo.webp", "svg", "svg/Ann.svg"}
+        << "out/Ann.webp\nout/Bo.webp\n"
+        << QString();
+    QTest::newRow("an animation on standard output is the file's bytes")
+        << "r --style 12 --name 张伟 --animate -o a.gif && r --style 12 --name 张伟 --animate "
+           "--format GIF -o - | cmp a.gif -"
+        << 0 << QStringList{"a.gif"} << QString() << QString();
     QTest::newRow("standard output holds the picture alone")
         << "r --style 1 --name Ann --format png -o - --verbose" << 2 << QStringList() << QString()
         << "--verbose would mix its lines into the file on standard output";

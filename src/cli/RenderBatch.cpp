@@ -85,7 +85,7 @@ int runBatch(const RenderRequest& request, SignatureDrawer& drawer, Reporter& re
         }
     }
     const QStringList drawableFiles = batchFileNames(
-        patterned(drawable, numbers, request.fileNamePattern, total), extensionOf(request.format));
+        patterned(drawable, numbers, request.fileNamePattern, total), extensionOf(request));
     QStringList files;
     for (qsizetype i = 0, next = 0; i < total; ++i) {
         files.append(problems.at(i).isEmpty() ? drawableFiles.at(next++) : QString());

@@ -3,11 +3,14 @@
 #include "cli/RenderBatch.h"
 #include "cli/Reporter.h"
 #include "core/ContactSheet.h"
+#include "core/GifAnimation.h"
 #include "core/OutputFormat.h"
 #include "core/PictureDecoding.h"
 #include "core/PracticeSheet.h"
 #include "core/StyleCatalogue.h"
+#include "core/SvgAnimation.h"
 #include "core/VectorPicture.h"
+#include "core/WebpAnimation.h"
 #include "platform/files/Terminal.h"
 
 #include <QFileInfo>
@@ -200,7 +203,44 @@ DrawnSignature SignatureDrawer::draw(const QString& name, const QString& path) {
     }
 }
 
+std::function<Outcome()> SignatureDrawer::writer(std::function<QByteArray()> bytes,
+                                                 const QString& path) const {
+    return guarded([bytes = std::move(bytes), path, mode = m_writeMode,
+                    standardOutput = m_standardOutput] {
+        const QByteArray finished = bytes();
+        if (finished.isEmpty()) {
+            return Outcome::failed(Cause::NotEncoded);
+        }
+        return path == kStandardStream && standardOutput ? standardOutput(finished)
+                                                         : writeOutputFile(path, finished, mode);
+    });
+}
+
+DrawnSignature SignatureDrawer::drawAnimation(const QString& name, const QString& path) {
+    if (m_request.animation == AnimationFormat::Svg) {
+        const VectorPicture picture = m_renderer.outlines(m_request.slot, name);
+        const RevealTimeline timeline(m_renderer.layout(m_request.slot, name), m_request.pace);
+        QByteArray document = animatedSvgDocument(picture, timeline, documentTitle(name));
+        return {writer([document = std::move(document)] { return document; }, path), {}};
+    }
+    auto animation = std::make_shared<const SignatureAnimation>(m_renderer, m_request.slot, name,
+                                                                m_request.pace);
+    if (animation->isNull()) {
+        return {{}, notEnoughMemory()};
+    }
+    const bool gif = m_request.animation == AnimationFormat::Gif;
+    return {writer(
+                [animation, gif] {
+                    return gif ? encodeGifAnimation(*animation) : encodeWebpAnimation(*animation);
+                },
+                path),
+            {}};
+}
+
 DrawnSignature SignatureDrawer::drawUnguarded(const QString& name, const QString& path) {
+    if (m_request.animate) {
+        return drawAnimation(name, path);
+    }
     ExportDrawing drawing = m_export.draw({m_request.slot, name, m_request.format, m_request.trim});
     if (drawing.noInk || drawing.noMemory) {
         return {{}, englishText(drawing.problem())};

@@ -45,6 +45,7 @@ public:
     SignatureDrawer(const RenderRequest& request, SignatureRenderer& renderer,
                     std::function<Outcome(QByteArrayView)> standardOutput = {})
         : m_request(request)
+        , m_renderer(renderer)
         , m_export(renderer)
         , m_standardOutput(std::move(standardOutput))
         , m_writeMode(request.mode == RenderMode::Batch ? batchWriteMode(request.force)
@@ -62,8 +63,15 @@ public:
 
 private:
     [[nodiscard]] DrawnSignature drawUnguarded(const QString& name, const QString& path);
+    /// The animation of `name`: an SVG made here, a GIF or WebP whose frames are drawn and
+    /// encoded where the file is written.
+    [[nodiscard]] DrawnSignature drawAnimation(const QString& name, const QString& path);
+    /// The write of the finished `bytes()` to `path`, on any thread.
+    [[nodiscard]] std::function<Outcome()> writer(std::function<QByteArray()> bytes,
+                                                  const QString& path) const;
 
     const RenderRequest& m_request;
+    SignatureRenderer& m_renderer;
     SignatureExport m_export; ///< the window's export draws with the same code
     std::function<Outcome(QByteArrayView)> m_standardOutput;
     WriteMode m_writeMode = kOutputWriteMode;

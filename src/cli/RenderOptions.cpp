@@ -24,6 +24,8 @@ constexpr int kLargestCanvasSide = 10000;
 constexpr double kLowestDpi = 24.0;
 constexpr double kHighestDpi = 2400.0;
 constexpr int kLargestPadding = 10000;
+constexpr int kHighestFps = 60;
+constexpr double kLongestAnimation = 60.0;
 
 /// The options, in the order --help lists them.
 enum class Opt {
@@ -38,6 +40,9 @@ enum class Opt {
     Transparent,
     Dpi,
     Trim,
+    Animate,
+    Duration,
+    Fps,
     NamesFile,
     OutDir,
     Format,
@@ -129,13 +134,50 @@ std::optional<QString> checkName(const Given& given, RenderRequest& request) {
     return std::nullopt;
 }
 
+/// The animation's format, as checkFormat() finds it for --animate.
+std::optional<QString> checkAnimationFormat(const Given& given, RenderRequest& request) {
+    std::optional<AnimationFormat> named;
+    if (given.isSet || request.mode == RenderMode::Batch) {
+        named = animationFormatNamed(given.value);
+        if (!named) {
+            return QStringLiteral("--animate writes gif, webp or svg, not '%1'").arg(given.value);
+        }
+    }
+    const bool toStream = request.output == kStandardStream;
+    const std::optional<AnimationFormat> extension =
+        request.mode == RenderMode::Batch || toStream ? std::nullopt
+                                                      : animationFormatOfFileName(request.output);
+    if (named && extension && *named != *extension) {
+        return QStringLiteral("'%1' ends in .%2, but --format says %3: give one or the other")
+            .arg(request.output, QFileInfo(request.output).suffix(), given.value);
+    }
+    const std::optional<AnimationFormat> format = named ? named : extension;
+    if (!format) {
+        return toStream ? QStringLiteral("say which animation to write to standard output with "
+                                         "--format: gif, webp or svg")
+                        : QStringLiteral("--animate writes .gif, .webp or .svg: end '%1' in one "
+                                         "of them, or give --format")
+                              .arg(request.output);
+    }
+    request.animation = *format;
+    request.format = *format == AnimationFormat::Svg ? OutputFormat::Svg : OutputFormat::Png;
+    return std::nullopt;
+}
+
 /// The format: a batch's from --format; the others' from their file's extension, or from
 /// --format where the file has none of ours (standard output among them).
 std::optional<QString> checkFormat(const Given& given, RenderRequest& request) {
+    if (request.animate) {
+        return checkAnimationFormat(given, request);
+    }
     std::optional<OutputFormat> named;
     if (given.isSet || request.mode == RenderMode::Batch) {
         named = formatNamed(given.value);
         if (!named) {
+            if (animationFormatNamed(given.value)) {
+                return QStringLiteral("--format %1 is an animation: add --animate")
+                    .arg(given.value);
+            }
             return QStringLiteral("unknown format '%1': use bmp, png, jpg, svg or pdf")
                 .arg(given.value);
         }
@@ -161,6 +203,9 @@ std::optional<QString> checkFormat(const Given& given, RenderRequest& request) {
         return std::nullopt;
     }
     if (!format) {
+        if (!toStream && !named && animationFormatOfFileName(request.output)) {
+            return QStringLiteral("'%1' is an animation: add --animate").arg(request.output);
+        }
         return toStream ? QStringLiteral("say which format to write to standard output with "
                                          "--format: bmp, png, jpg, svg or pdf")
                         : QStringLiteral("cannot tell the format of '%1': end it in .bmp, .png, "
@@ -266,8 +311,8 @@ std::optional<QString> checkDpi(const Given& given, RenderRequest& request) {
         return std::nullopt;
     }
     if (!isRaster(request.format)) {
-        return QStringLiteral("--dpi is for .bmp, .png and .jpg; .svg and .pdf are outlines and "
-                              "print sharp at any size");
+        return QStringLiteral("--dpi is for .bmp, .png, .jpg, .gif and .webp; .svg and .pdf are "
+                              "outlines and print sharp at any size");
     }
     if (!looksNumeric(given.value)) {
         return notANumber("dpi", given.value,
@@ -292,6 +337,9 @@ std::optional<QString> checkTrim(const Given& given, RenderRequest& request) {
     if (request.mode == RenderMode::Sheet || request.mode == RenderMode::Practice) {
         return QStringLiteral("--trim is for single signatures and batches");
     }
+    if (request.animate) {
+        return QStringLiteral("--trim is not for animations: they keep the whole canvas");
+    }
     static const QRegularExpression integer(QStringLiteral("^[-+]?[0-9]+$"));
     if (!integer.match(given.value).hasMatch()) {
         return notANumber("trim", given.value,
@@ -305,6 +353,62 @@ std::optional<QString> checkTrim(const Given& given, RenderRequest& request) {
             .arg(kLargestPadding);
     }
     request.trim = padding;
+    return std::nullopt;
+}
+
+std::optional<QString> checkAnimate(const Given& given, RenderRequest& request) {
+    if (!given.isSet) {
+        return std::nullopt;
+    }
+    if (request.mode == RenderMode::Sheet || request.mode == RenderMode::Practice) {
+        return QStringLiteral("--animate is for single signatures and batches");
+    }
+    request.animate = true;
+    return std::nullopt;
+}
+
+std::optional<QString> checkDuration(const Given& given, RenderRequest& request) {
+    if (!given.isSet) {
+        return std::nullopt;
+    }
+    if (!request.animate) {
+        return QStringLiteral("--duration is for animations: add --animate");
+    }
+    const QString range =
+        QStringLiteral("give seconds above 0 and at most %1").arg(kLongestAnimation);
+    if (!looksNumeric(given.value)) {
+        return notANumber("duration", given.value, range);
+    }
+    bool isNumber = false;
+    const double seconds = given.value.toDouble(&isNumber);
+    if (!isNumber || !(seconds > 0 && seconds <= kLongestAnimation)) {
+        return QStringLiteral("--duration %1 is out of range: %2").arg(given.value, range);
+    }
+    request.pace.seconds = seconds;
+    return std::nullopt;
+}
+
+std::optional<QString> checkFps(const Given& given, RenderRequest& request) {
+    if (!given.isSet) {
+        return std::nullopt;
+    }
+    if (!request.animate) {
+        return QStringLiteral("--fps is for animations: add --animate");
+    }
+    if (request.animation == AnimationFormat::Svg) {
+        return QStringLiteral("--fps is for .gif and .webp: an animated .svg has no frames");
+    }
+    const QString range = QStringLiteral("give 1 to %1 frames per second").arg(kHighestFps);
+    static const QRegularExpression integer(QStringLiteral("^[-+]?[0-9]+$"));
+    if (!integer.match(given.value).hasMatch()) {
+        return notANumber("fps", given.value, range);
+    }
+    bool isNumber = false;
+    const int fps = given.value.toInt(&isNumber);
+    if (!isNumber || fps < 1 || fps > kHighestFps) {
+        return QStringLiteral("--fps %1 is out of range: %2").arg(given.value, range);
+    }
+    request.pace.fps = fps;
     return std::nullopt;
 }
 
@@ -423,15 +527,29 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
                         "area inside the border (default: 340x97)."),
          QStringLiteral("WxH"), QStringLiteral("340x97"), &checkCanvas},
         {Opt::Transparent, {QStringLiteral("transparent")},
-         QStringLiteral("Leave the background colour out (.png, .svg, .pdf)."), {}, {},
+         QStringLiteral("Leave the background colour out (.png, .svg, .pdf, .gif, .webp)."), {}, {},
          &checkTransparent},
         {Opt::Dpi, {QStringLiteral("dpi")},
-         QStringLiteral("Resolution of .bmp, .png and .jpg output, 24 to 2400: the canvas is "
+         QStringLiteral("Resolution of .bmp, .png, .jpg, .gif and .webp output, 24 to 2400: the canvas is "
                         "drawn DPI/96 times larger, not upscaled (default: 96)."),
          QStringLiteral("DPI"), QStringLiteral("96"), &checkDpi},
         {Opt::Trim, {QStringLiteral("trim")},
          QStringLiteral("Crop the picture to the ink plus PADDING pixels, within the canvas."),
          QStringLiteral("PADDING"), {}, &checkTrim},
+        {Opt::Animate, {QStringLiteral("animate")},
+         QStringLiteral("Write the name as a hand writes it, glyph after glyph in reading order, "
+                        "then hold it: an animated .gif, .webp or .svg, by the file's extension "
+                        "or --format. Its last frame is the still .png (or .svg)."), {}, {},
+         &checkAnimate},
+        {Opt::Duration, {QStringLiteral("duration")},
+         QStringLiteral("With --animate: the whole animation, the hold included, in seconds above "
+                        "0 and at most 60 (default: the natural pace, 0.42 s a Chinese "
+                        "character, about 0.2 s a Latin letter, then a second's hold)."),
+         QStringLiteral("SECONDS"), {}, &checkDuration},
+        {Opt::Fps, {QStringLiteral("fps")},
+         QStringLiteral("With --animate: frames per second of .gif and .webp, 1 to 60; a GIF "
+                        "shows at most 50 (default: 25)."),
+         QStringLiteral("N"), QStringLiteral("25"), &checkFps},
         {Opt::NamesFile, {QStringLiteral("names-file")},
          QStringLiteral("Batch: UTF-8 text, one name a line (blank lines are skipped); - reads "
                         "standard input."),
@@ -441,8 +559,9 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
                         "made, with its parents, if missing."),
          QStringLiteral("DIR"), {}, &takeOutDir},
         {Opt::Format, {QStringLiteral("format")},
-         QStringLiteral("The format: bmp, png, jpg, svg or pdf. For batches (default: png), and "
-                        "for -o and --sheet where the file name has no extension or is -."),
+         QStringLiteral("The format: bmp, png, jpg, svg or pdf; with --animate gif, webp or svg. "
+                        "For batches (default: png), and for -o and --sheet where the file name "
+                        "has no extension or is -."),
          QStringLiteral("FORMAT"), QStringLiteral("png"), &checkFormat},
         {Opt::Force, {QStringLiteral("force")},
          QStringLiteral("Batch: overwrite files that exist already."), {}, {}, &takeForce},
@@ -483,11 +602,11 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
 /// looks, and the format before the options that depend on it, so that the first fault is the
 /// one reported.
 constexpr std::array kCheckOrder{
-    Opt::Style,     Opt::Name,   Opt::Output,     Opt::Sheet,         Opt::PracticeSheet,
-    Opt::NamesFile, Opt::OutDir, Opt::Force,      Opt::FileNames,     Opt::Format,
-    Opt::Size,      Opt::Colour, Opt::Canvas,     Opt::Transparent,   Opt::CanvasColour,
-    Opt::Dpi,       Opt::Trim,   Opt::Background, Opt::EmbeddedFonts, Opt::Quiet,
-    Opt::Verbose,
+    Opt::Style,      Opt::Name,          Opt::Output,       Opt::Sheet,     Opt::PracticeSheet,
+    Opt::NamesFile,  Opt::OutDir,        Opt::Force,        Opt::FileNames, Opt::Animate,
+    Opt::Format,     Opt::Duration,      Opt::Fps,          Opt::Size,      Opt::Colour,
+    Opt::Canvas,     Opt::Transparent,   Opt::CanvasColour, Opt::Dpi,       Opt::Trim,
+    Opt::Background, Opt::EmbeddedFonts, Opt::Quiet,        Opt::Verbose,
 };
 
 const OptionRow& row(Opt id) {
@@ -641,6 +760,10 @@ std::optional<QColor> colourNamed(const QString& text) {
     return std::nullopt;
 }
 
+QString extensionOf(const RenderRequest& request) {
+    return request.animate ? extensionOf(request.animation) : extensionOf(request.format);
+}
+
 QString styleListText() {
     QString text;
     for (const StyleSlot& slot : styleCatalogue()) {
@@ -684,7 +807,9 @@ QString renderHelpText() {
             "  %1 --style 3 --names-file staff.txt --out-dir signatures --file-names '{n}-{name}' "
             "--verbose\n"
             "  cut -d, -f1 staff.csv | %1 --style 3 --names-file - --out-dir out --format jpg\n"
-            "  %1 --name 张伟 --sheet all-styles.pdf\n")
+            "  %1 --name 张伟 --sheet all-styles.pdf\n"
+            "  %1 --style 12 --name 张伟 --animate --duration 3 -o zhang.gif\n"
+            "  %1 --style 8 --names-file staff.txt --out-dir signatures --animate --format webp\n")
             .arg(kProgram);
     text += QStringLiteral(
         "\nFiles: -o replaces a file as cp does, through a symbolic link and keeping its "

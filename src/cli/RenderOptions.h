@@ -1,6 +1,8 @@
 #pragma once
 
+#include "core/AnimationFormat.h"
 #include "core/OutputFormat.h"
+#include "core/RevealTimeline.h"
 #include "core/SignatureRenderer.h"
 
 #include <QColor>
@@ -26,7 +28,11 @@ struct RenderRequest {
     int slot = 0;
     QString name;
     QString output; ///< the file of -o, --sheet or --practice-sheet
+    /// The format; for an animation, the still it ends on: PNG for GIF and WebP, else SVG.
     OutputFormat format = OutputFormat::Png;
+    bool animate = false; ///< the name written before the eyes, in `animation`'s format
+    AnimationFormat animation = AnimationFormat::Gif;
+    AnimationPace pace; ///< how fast an animation writes
     QString namesFile;
     QString outDir;
     bool force = false;
@@ -38,6 +44,9 @@ struct RenderRequest {
     bool verbose = false;    ///< each written file's path on a line of standard output
     SignatureLook look;
 };
+
+/// The extension of the files `request` writes, without the dot.
+[[nodiscard]] QString extensionOf(const RenderRequest& request);
 
 /// The file name that stands for standard output (-o, --sheet) or input (--names-file).
 inline const QString kStandardStream = QStringLiteral("-");

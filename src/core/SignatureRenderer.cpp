@@ -322,7 +322,63 @@ VectorPicture SignatureRenderer::outlines(int slot, const QString& name) {
     picture.ink =
         canvasPixelsOf(text.isEmpty() ? QRect() : inkInStrips(placement, name, reach), ratio);
     picture.fill(text, m_surface->foreColor(), canvas);
+    picture.items.back().isText = true;
     return picture;
+}
+
+NameLayout SignatureRenderer::layout(int slot, const QString& name) {
+    const Placement placement = place(slot, name);
+    const QRectF canvas(QPointF(0, 0), QSizeF(innerPixels()));
+    const QImage* device = &m_surface->image();
+    const QFont font(placement.font, device);
+    NameLayout layout;
+    layout.emPixels = font.pointSizeF() * kCanvasDotsPerInch / kPointsPerInch;
+    // The same shaping that drawText and outlines() use.
+    QTextLayout text(name, font, device);
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    text.setTextOption(option);
+    text.beginLayout();
+    QTextLine line = text.createLine();
+    line.setLineWidth(canvas.width());
+    text.endLayout();
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, name);
+    for (qsizetype start = 0; start < name.size();) {
+        graphemes.setPosition(start);
+        qsizetype end = graphemes.toNextBoundary();
+        end = end < 0 ? name.size() : end;
+        const QString grapheme = name.mid(start, end - start);
+        const qreal leading = line.cursorToX(int(start), QTextLine::Leading);
+        const qreal trailing = line.cursorToX(int(end - 1), QTextLine::Trailing);
+        GraphemePlace place;
+        place.start = start;
+        place.length = end - start;
+        place.rightToLeft = trailing < leading;
+        place.advance = std::abs(trailing - leading);
+        const qreal x = placement.baseline.x() + std::min(leading, trailing);
+        // Glyphs far off the canvas cannot reach it, however far their swashes go.
+        const qreal margin = 4 * layout.emPixels;
+        if (x + place.advance < canvas.left() - margin || x > canvas.right() + margin) {
+            start = end;
+            continue;
+        }
+        // A glyph may reach past its advance (swashes, slanted strokes): its outline says how
+        // far. The outline is drawn alone, so joined scripts' forms may differ a little; the
+        // box only has to hold the ink, not to be tight.
+        const QRectF reach =
+            textOutline(QPointF(x, placement.baseline.y()), font, grapheme).boundingRect();
+        place.blank = reach.isEmpty();
+        const qreal left = reach.isEmpty() ? x : std::min(x, reach.left());
+        const qreal right =
+            reach.isEmpty() ? x + place.advance : std::max(x + place.advance, reach.right());
+        place.box = QRectF(QPointF(left, canvas.top()), QPointF(right, canvas.bottom()))
+                        .intersected(canvas);
+        if (!place.box.isEmpty()) {
+            layout.graphemes.push_back(place);
+        }
+        start = end;
+    }
+    return layout;
 }
 
 SignatureRenderer::Placement SignatureRenderer::place(int slot, const QString& name) {

@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace inkvale {
 
@@ -23,6 +24,24 @@ struct SignatureLook {
     qreal dotsPerInch = 96.0;           ///< raster resolution; 96 is one pixel per pixel
     bool transparent = false;           ///< leave out the canvas's background colour
     std::optional<QColor> canvasColour; ///< opaque; none keeps the canvas's own, white
+};
+
+/// One grapheme of a name where image() prints it.
+struct GraphemePlace {
+    qsizetype start = 0;  ///< its first UTF-16 unit in the name
+    qsizetype length = 0; ///< its UTF-16 units
+    /// Canvas pixels of the drawing area it can ink: its advance and its outline's reach, the
+    /// whole height of the drawing area, cut to the drawing area.
+    QRectF box;
+    qreal advance = 0;        ///< its advance width in canvas pixels
+    bool rightToLeft = false; ///< written from its right edge to its left
+    bool blank = false;       ///< a space or another character without ink
+};
+
+/// A name as image() lays it out: its graphemes in reading (logical) order, and its font's size.
+struct NameLayout {
+    qreal emPixels = 0; ///< the font's size in canvas pixels
+    std::vector<GraphemePlace> graphemes;
 };
 
 /// The largest raster picture drawn, in device pixels.
@@ -67,6 +86,9 @@ public:
     /// on the canvas are kept: a name far longer than the canvas is wide costs no more than one
     /// that fills it. Throws std::bad_alloc when memory runs out.
     [[nodiscard]] VectorPicture outlines(int slot, const QString& name);
+    /// The graphemes of `name` in the style of `slot` where image() prints them, in reading
+    /// order; those that cannot show on the canvas are left out.
+    [[nodiscard]] NameLayout layout(int slot, const QString& name);
 
 private:
     class Surface;

@@ -104,6 +104,55 @@ void writeRectAttributes(QXmlStreamWriter& xml, const QRectF& rect) {
     xml.writeAttribute(QStringLiteral("height"), number(rect.height()));
 }
 
+/// Seconds for SMIL, to the millisecond: "0.42s".
+QString seconds(double value) {
+    QString text = QString::number(value, 'f', 3);
+    while (text.endsWith(QLatin1Char('0'))) {
+        text.chop(1);
+    }
+    if (text.endsWith(QLatin1Char('.'))) {
+        text.chop(1);
+    }
+    return text + QLatin1Char('s');
+}
+
+/// The clip path "reveal": a rectangle per wipe whose width grows from nothing to the box's
+/// from its begin, and one over the whole viewport that shows everything once complete.
+void writeReveal(QXmlStreamWriter& xml, const TextReveal& reveal, const QRectF& viewport) {
+    const auto animate = [&xml](const QString& attribute, qreal from, qreal to,
+                                const TextWipe& wipe) {
+        xml.writeEmptyElement(QStringLiteral("animate"));
+        xml.writeAttribute(QStringLiteral("attributeName"), attribute);
+        xml.writeAttribute(QStringLiteral("from"), number(from));
+        xml.writeAttribute(QStringLiteral("to"), number(to));
+        xml.writeAttribute(QStringLiteral("begin"), seconds(wipe.begin));
+        xml.writeAttribute(QStringLiteral("dur"), seconds(wipe.duration));
+        xml.writeAttribute(QStringLiteral("fill"), QStringLiteral("freeze"));
+    };
+    xml.writeStartElement(QStringLiteral("clipPath"));
+    xml.writeAttribute(QStringLiteral("id"), QStringLiteral("reveal"));
+    for (const TextWipe& wipe : reveal.wipes) {
+        xml.writeStartElement(QStringLiteral("rect"));
+        const qreal start = wipe.fromRight ? wipe.box.right() : wipe.box.left();
+        writeRectAttributes(xml, QRectF(start, wipe.box.top(), 0, wipe.box.height()));
+        animate(QStringLiteral("width"), 0, wipe.box.width(), wipe);
+        if (wipe.fromRight) {
+            animate(QStringLiteral("x"), wipe.box.right(), wipe.box.left(), wipe);
+        }
+        xml.writeEndElement();
+    }
+    // Ink past every glyph's box (none is expected) still shows at the end.
+    xml.writeStartElement(QStringLiteral("rect"));
+    writeRectAttributes(xml, QRectF(viewport.topLeft(), QSizeF(0, viewport.height())));
+    xml.writeEmptyElement(QStringLiteral("set"));
+    xml.writeAttribute(QStringLiteral("attributeName"), QStringLiteral("width"));
+    xml.writeAttribute(QStringLiteral("to"), number(viewport.width()));
+    xml.writeAttribute(QStringLiteral("begin"), seconds(reveal.complete));
+    xml.writeAttribute(QStringLiteral("fill"), QStringLiteral("freeze"));
+    xml.writeEndElement();
+    xml.writeEndElement();
+}
+
 /// The date a PDF carries: SOURCE_DATE_EPOCH's, so that builds and scripts that set it get the
 /// same file at every run; none without it, for the same reason.
 std::optional<QDateTime> documentDate() {
@@ -192,11 +241,11 @@ QByteArray reproduciblePdf(QByteArray document) {
 }
 
 void VectorPicture::fill(const QPainterPath& path, const QColor& colour, const QRectF& clip) {
-    items.push_back({path, colour, QImage(), QRectF(), clip});
+    items.push_back({path, colour, QImage(), QRectF(), clip, false});
 }
 
 void VectorPicture::picture(const QImage& image, const QRectF& target, const QRectF& clip) {
-    items.push_back({QPainterPath(), QColor(), image, target, clip});
+    items.push_back({QPainterPath(), QColor(), image, target, clip, false});
 }
 
 void paintVectorPicture(QPainter& painter, const VectorPicture& picture) {
@@ -273,7 +322,8 @@ VectorPicture visiblePart(const VectorPicture& picture) {
     return visible;
 }
 
-QByteArray svgDocument(const VectorPicture& picture, const QString& title) {
+QByteArray svgDocument(const VectorPicture& picture, const QString& title,
+                       const std::optional<TextReveal>& reveal) {
     QByteArray document;
     QXmlStreamWriter xml(&document);
     xml.setAutoFormatting(true);
@@ -307,8 +357,11 @@ QByteArray svgDocument(const VectorPicture& picture, const QString& title) {
         }
     }
     QList<QSize> sharedSizes;
-    if (!clips.isEmpty() || !shared.isEmpty()) {
+    if (!clips.isEmpty() || !shared.isEmpty() || reveal) {
         xml.writeStartElement(QStringLiteral("defs"));
+        if (reveal) {
+            writeReveal(xml, *reveal, visible.viewport);
+        }
         for (qsizetype i = 0; i < clips.size(); ++i) {
             xml.writeStartElement(QStringLiteral("clipPath"));
             xml.writeAttribute(QStringLiteral("id"), QStringLiteral("clip%1").arg(i));
@@ -356,6 +409,10 @@ QByteArray svgDocument(const VectorPicture& picture, const QString& title) {
             if (data.isEmpty()) {
                 continue;
             }
+            if (reveal && item.isText) {
+                xml.writeStartElement(QStringLiteral("g"));
+                xml.writeAttribute(QStringLiteral("clip-path"), QStringLiteral("url(#reveal)"));
+            }
             xml.writeEmptyElement(QStringLiteral("path"));
             xml.writeAttribute(QStringLiteral("fill"), item.colour.name(QColor::HexRgb));
             if (item.colour.alpha() != 255) {
@@ -369,6 +426,9 @@ QByteArray svgDocument(const VectorPicture& picture, const QString& title) {
         if (needsClip(item, visible.viewport)) {
             xml.writeAttribute(QStringLiteral("clip-path"),
                                QStringLiteral("url(#clip%1)").arg(clips.indexOf(item.clip)));
+        }
+        if (reveal && item.isText && item.image.isNull()) {
+            xml.writeEndElement();
         }
     }
     xml.writeEndElement();

@@ -9,6 +9,7 @@
 #include <QRectF>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 class QPainter;
@@ -19,9 +20,24 @@ namespace inkvale {
 struct VectorItem {
     QPainterPath path; ///< filled with `colour` when `image` is null
     QColor colour;
-    QImage image;  ///< drawn into `target` when not null
-    QRectF target; ///< where `image` goes
-    QRectF clip;   ///< the item shows only inside this rectangle; empty for no clip
+    QImage image;        ///< drawn into `target` when not null
+    QRectF target;       ///< where `image` goes
+    QRectF clip;         ///< the item shows only inside this rectangle; empty for no clip
+    bool isText = false; ///< the outline of a name, which an animated document uncovers
+};
+
+/// A box of a picture's text uncovered over time, from one side to the other.
+struct TextWipe {
+    QRectF box;
+    bool fromRight = false;
+    double begin = 0;    ///< seconds from the start
+    double duration = 0; ///< seconds
+};
+
+/// How an animated document uncovers a picture's text: box after box, then all of it.
+struct TextReveal {
+    std::vector<TextWipe> wipes;
+    double complete = 0; ///< when all the text shows, in seconds
 };
 
 /// A drawing made of outlines and pictures, in pixels at 96 dpi, that prints sharp at any size.
@@ -49,8 +65,11 @@ void paintVectorPicture(QPainter& painter, const VectorPicture& picture);
 
 /// `picture` as an SVG 1.1 document: the viewport is the view box and the size in pixels, each
 /// outline one filled path, each picture's visible part an embedded PNG, written once however
-/// often it is drawn.
-[[nodiscard]] QByteArray svgDocument(const VectorPicture& picture, const QString& title);
+/// often it is drawn. With `reveal`, its text items are uncovered as it says by SMIL animation
+/// alone (a clip path of rectangles whose widths grow, no script), played once, ending on the
+/// same drawing as the document without it.
+[[nodiscard]] QByteArray svgDocument(const VectorPicture& picture, const QString& title,
+                                     const std::optional<TextReveal>& reveal = std::nullopt);
 
 /// `picture` as a one-page PDF document: the page is the viewport (in points, to the hundredth
 /// of a point), outlines are filled paths, no font is embedded, and each picture's visible

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "core/RevealTimeline.h"
+#include "core/SignatureRenderer.h"
+
+#include <QImage>
+#include <QString>
+
+namespace inkvale {
+
+/// The signature written before the eyes, as frames: each is the blank canvas with the
+/// finished signature copied in where its timeline has uncovered it, so that the first frame
+/// is blankImage() and every finished frame, the last among them, is image() pixel for pixel.
+/// Once made it needs the renderer no more: frames may be drawn and encoded on any thread.
+class SignatureAnimation final {
+public:
+    /// `name` in the style of `slot`, drawn by `renderer` at its look and paced by `pace`.
+    SignatureAnimation(SignatureRenderer& renderer, int slot, const QString& name,
+                       const AnimationPace& pace);
+
+    /// True when there was no memory for the finished or the blank picture.
+    [[nodiscard]] bool isNull() const { return m_finished.isNull() || m_blank.isNull(); }
+    [[nodiscard]] const RevealTimeline& timeline() const { return m_timeline; }
+    [[nodiscard]] int frameCount() const { return m_timeline.frameCount(); }
+    /// The finished signature, as image() draws it.
+    [[nodiscard]] const QImage& finished() const { return m_finished; }
+    /// Frame `index`, 0 to frameCount() - 1, in the format and resolution of finished(). Null
+    /// when there is no memory for it.
+    [[nodiscard]] QImage frame(int index) const;
+
+private:
+    RevealTimeline m_timeline;
+    QImage m_finished;
+    QImage m_blank;
+};
+
+} // namespace inkvale

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "core/SignatureAnimation.h"
+
+#include <QByteArray>
+
+namespace inkvale {
+
+/// `animation` as an animated WebP that loops for ever, every frame lossless with its alpha
+/// channel, so that the last frame is the finished signature pixel for pixel; frame times are
+/// the timeline's in milliseconds. Empty when it cannot be encoded.
+[[nodiscard]] QByteArray encodeWebpAnimation(const SignatureAnimation& animation);
+
+} // namespace inkvale
