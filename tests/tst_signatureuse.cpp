@@ -373,6 +373,12 @@ void TestSignatureUse::exportEqualsInkvaleRender_data() {
     QTest::newRow("svg trimmed") << 2 << 1 << true << "svg" << QStringList{trim, four};
     QTest::newRow("pdf whole") << 3 << 1 << false << "pdf" << QStringList{};
     QTest::newRow("pdf trimmed") << 3 << 2 << true << "pdf" << QStringList{trim, four};
+    // The name being written: the whole canvas, never trimmed, at the chosen resolution.
+    const QString animate = QStringLiteral("--animate");
+    QTest::newRow("animated gif 96") << 4 << 0 << true << "gif" << QStringList{animate};
+    QTest::newRow("animated webp 300")
+        << 5 << 1 << false << "webp" << QStringList{animate, dpi, QStringLiteral("300")};
+    QTest::newRow("animated svg") << 6 << 2 << true << "svg" << QStringList{animate};
 }
 
 void TestSignatureUse::exportEqualsInkvaleRender() {
@@ -391,8 +397,19 @@ void TestSignatureUse::exportEqualsInkvaleRender() {
     QTest::keyClick(m_form.get(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
     QCOMPARE(m_platform->saveQuestions.size(), 1);
     const SaveQuestion& asked = m_platform->saveQuestions.first();
-    QCOMPARE(asked.filters.size(), 4);
+    QCOMPARE(asked.filters.size(), 7);
     QCOMPARE(asked.filters.first(), QStringLiteral("透明背景 PNG (*.png)"));
+    QCOMPARE(asked.filters.at(4), QStringLiteral("动态签名 GIF (*.gif)"));
+    // The preview plays the name being written for the animated formats: from the blank canvas
+    // to the signature as it stands on the canvas.
+    QCOMPARE(asked.previewFilters, (QList<int>{4, 5, 6}));
+    QCOMPARE(asked.previewName, QStringLiteral("动态签名预览"));
+    QVERIFY(asked.previewFrames.size() > 10);
+    QVERIFY(asked.previewIntervalMs > 0);
+    SignatureLook look = lookOf(*m_form->picture1());
+    SignatureRenderer renderer(look);
+    QCOMPARE(asked.previewFrames.first(), renderer.blankImage());
+    QCOMPARE(asked.previewFrames.last(), renderer.image(12, QStringLiteral("张伟 John")));
     QCOMPARE(asked.switchLabel, QStringLiteral("裁剪到笔迹"));
     QCOMPARE(asked.resolutions,
              (QStringList{QStringLiteral("屏幕 96 dpi"), QStringLiteral("打印 300 dpi"),

@@ -2,6 +2,7 @@
 
 #include "cli/RenderBatch.h"
 #include "cli/Reporter.h"
+#include "core/AnimatedExport.h"
 #include "core/ContactSheet.h"
 #include "core/GifAnimation.h"
 #include "core/OutputFormat.h"
@@ -218,9 +219,8 @@ std::function<Outcome()> SignatureDrawer::writer(std::function<QByteArray()> byt
 
 DrawnSignature SignatureDrawer::drawAnimation(const QString& name, const QString& path) {
     if (m_request.animation == AnimationFormat::Svg) {
-        const VectorPicture picture = m_renderer.outlines(m_request.slot, name);
-        const RevealTimeline timeline(m_renderer.layout(m_request.slot, name), m_request.pace);
-        QByteArray document = animatedSvgDocument(picture, timeline, documentTitle(name));
+        QByteArray document = animatedSignature(m_renderer, m_request.slot, name,
+                                                AnimationFormat::Svg, m_request.pace);
         return {writer([document = std::move(document)] { return document; }, path), {}};
     }
     auto animation = std::make_shared<const SignatureAnimation>(m_renderer, m_request.slot, name,

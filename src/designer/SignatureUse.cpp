@@ -1,6 +1,8 @@
 #include "designer/SignatureUse.h"
 
+#include "core/AnimatedExport.h"
 #include "core/PracticeSheet.h"
+#include "core/SignatureAnimation.h"
 #include "core/SignatureExport.h"
 #include "core/StyleCatalogue.h"
 #include "designer/PracticeSheetDialog.h"
@@ -35,12 +37,16 @@ struct ExportFormat {
     QStringView filter;
     OutputFormat format;
     bool transparent;
+    std::optional<AnimationFormat> animation; ///< the name being written, in this format
 };
-constexpr std::array<ExportFormat, 4> kExportFormats{{
-    {u"透明背景 PNG (*.png)", OutputFormat::Png, true},
-    {u"PNG (*.png)", OutputFormat::Png, false},
-    {u"SVG (矢量) (*.svg)", OutputFormat::Svg, false},
-    {u"PDF (矢量) (*.pdf)", OutputFormat::Pdf, false},
+constexpr std::array<ExportFormat, 7> kExportFormats{{
+    {u"透明背景 PNG (*.png)", OutputFormat::Png, true, std::nullopt},
+    {u"PNG (*.png)", OutputFormat::Png, false, std::nullopt},
+    {u"SVG (矢量) (*.svg)", OutputFormat::Svg, false, std::nullopt},
+    {u"PDF (矢量) (*.pdf)", OutputFormat::Pdf, false, std::nullopt},
+    {u"动态签名 GIF (*.gif)", OutputFormat::Png, false, AnimationFormat::Gif},
+    {u"动态签名 WebP (*.webp)", OutputFormat::Png, false, AnimationFormat::Webp},
+    {u"动态签名 SVG (*.svg)", OutputFormat::Svg, false, AnimationFormat::Svg},
 }};
 
 /// The resolutions of "导出签名…".
@@ -262,6 +268,7 @@ void SignatureUse::exportSignature() {
     question.resolution = kDefaultResolution;
     question.switchLabel = QStringLiteral("裁剪到笔迹");
     question.switchOn = true;
+    addAnimationPreview(question);
     const std::optional<SaveAnswer> answer = m_platform.chooseFileToSave(&m_window, question);
     if (!answer) {
         return;
@@ -271,13 +278,21 @@ void SignatureUse::exportSignature() {
     SignatureLook look = m_signature.look;
     look.transparent = format.transparent;
     // Outlines print sharp at any size; only pixels have a resolution.
-    if (isRaster(format.format)) {
+    if (isRaster(format.format) && format.animation != AnimationFormat::Svg) {
         look.dotsPerInch =
             kResolutions
                 .at(std::size_t(std::clamp(answer->resolution, 0, int(kResolutions.size()) - 1)))
                 .second;
     }
     SignatureRenderer renderer(look);
+    if (format.animation) {
+        // The whole canvas, as the name is written on it: an animation is not trimmed.
+        const QByteArray bytes =
+            animatedSignature(renderer, m_signature.slot, m_signature.name, *format.animation);
+        writeChosenFile(answer->path, bytes,
+                        bytes.isEmpty() ? Outcome::failed(Cause::NoMemory) : Outcome{});
+        return;
+    }
     SignatureExport exporter(renderer);
     const ExportDrawing drawing =
         exporter.draw({m_signature.slot, m_signature.name, format.format,
@@ -289,6 +304,31 @@ void SignatureUse::exportSignature() {
         return;
     }
     writeChosenFile(answer->path, drawing.bytes(), drawing.problem());
+}
+
+void SignatureUse::addAnimationPreview(SaveQuestion& question) const {
+    SignatureLook look = m_signature.look;
+    look.dotsPerInch = 96.0;
+    SignatureRenderer renderer(look);
+    const SignatureAnimation animation(renderer, m_signature.slot, m_signature.name, {});
+    if (animation.isNull()) {
+        return; // no preview rather than no export
+    }
+    for (int i = 0; i < animation.frameCount(); ++i) {
+        QImage frame = animation.frame(i);
+        if (frame.isNull()) {
+            question.previewFrames.clear();
+            return;
+        }
+        question.previewFrames.append(std::move(frame));
+    }
+    question.previewIntervalMs = 1000 / animation.timeline().fps();
+    for (int i = 0; i < int(kExportFormats.size()); ++i) {
+        if (kExportFormats.at(std::size_t(i)).animation) {
+            question.previewFilters.append(i);
+        }
+    }
+    question.previewName = QStringLiteral("动态签名预览");
 }
 
 void SignatureUse::writeChosenFile(const QString& path, const QByteArray& bytes,

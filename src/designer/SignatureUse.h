@@ -19,6 +19,7 @@ namespace inkvale {
 
 class Platform;
 class SignatureCanvas;
+struct SaveQuestion;
 
 /// What the canvas shows since "设计签名": the style, the name and how it was drawn.
 struct DesignedSignature {
@@ -86,6 +87,8 @@ private:
     void popUpAt(const QPoint& global);
     /// Writes `bytes` to `path`, or tells why it failed as "保存签名" tells it.
     void writeChosenFile(const QString& path, const QByteArray& bytes, const Outcome& drawn);
+    /// Adds to `question` the preview of the name being written, for the animated formats.
+    void addAnimationPreview(SaveQuestion& question) const;
 
     Platform& m_platform;
     QWidget& m_window;

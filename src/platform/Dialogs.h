@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QColor>
+#include <QImage>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -48,6 +50,13 @@ struct SaveQuestion {
     int resolution = 0;      ///< the one chosen first
     QString switchLabel;     ///< the check box's text; no box when empty
     bool switchOn = false;   ///< whether it starts checked
+    /// A preview that plays beside the file list while one of `previewFilters` is chosen:
+    /// `previewFrames` in turn, `previewIntervalMs` each, from the first again after the last.
+    /// The check box does not apply to those filters and is disabled while one is chosen.
+    QList<QImage> previewFrames;
+    int previewIntervalMs = 40;
+    QList<int> previewFilters;
+    QString previewName; ///< what a screen reader calls the preview
 };
 
 /// The answer to a SaveQuestion: the file and the choices made beside it.

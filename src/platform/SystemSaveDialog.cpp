@@ -8,7 +8,9 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPixmap>
 #include <QRegularExpression>
+#include <QTimer>
 
 namespace inkvale {
 
@@ -18,6 +20,41 @@ namespace {
 QString extensionOfFilter(const QString& filter) {
     static const QRegularExpression pattern(QStringLiteral(R"(\(\*\.([^ )]+))"));
     return pattern.match(filter).captured(1);
+}
+
+/// The playing preview of `question` below the dialog's other choices, shown while one of its
+/// filters is chosen; `option`, the check box, is off limits meanwhile.
+void addPreview(QFileDialog& dialog, QGridLayout& grid, const SaveQuestion& question,
+                QCheckBox* option) {
+    auto* preview = new QLabel(&dialog);
+    preview->setObjectName(QStringLiteral("SavePreview"));
+    preview->setAccessibleName(question.previewName);
+    preview->setAlignment(Qt::AlignCenter);
+    preview->setMinimumSize(question.previewFrames.first().deviceIndependentSize().toSize());
+    preview->setPixmap(QPixmap::fromImage(question.previewFrames.first()));
+    grid.addWidget(preview, grid.rowCount(), 0, 1, grid.columnCount());
+    auto* player = new QTimer(preview);
+    player->setInterval(question.previewIntervalMs);
+    QObject::connect(player, &QTimer::timeout, preview,
+                     [preview, frames = question.previewFrames, next = qsizetype(0)]() mutable {
+                         preview->setPixmap(QPixmap::fromImage(frames.at(next)));
+                         next = (next + 1) % frames.size();
+                     });
+    const auto showFor = [preview, player, option, filters = question.filters,
+                          shown = question.previewFilters](const QString& filter) {
+        const bool on = shown.contains(int(filters.indexOf(filter)));
+        preview->setVisible(on);
+        if (option != nullptr) {
+            option->setEnabled(!on);
+        }
+        if (on) {
+            player->start();
+        } else {
+            player->stop();
+        }
+    };
+    QObject::connect(&dialog, &QFileDialog::filterSelected, preview, showFor);
+    showFor(question.filters.value(question.filter));
 }
 
 } // namespace
@@ -66,6 +103,9 @@ std::optional<SaveAnswer> SystemPlatform::chooseFileToSave(QWidget* parent,
         }
         row->addStretch();
         grid->addLayout(row, grid->rowCount(), 0, 1, grid->columnCount());
+        if (!question.previewFrames.isEmpty()) {
+            addPreview(dialog, *grid, question, option);
+        }
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
