@@ -1,0 +1,85 @@
+#!/usr/bin/python3
+"""Plays inkvale-render's animated SVG in headless Chromium, as a browser shows it to a person.
+
+  check_animated_svg.py --render EXE --chromium EXE --out DIR
+
+The animation at its start (paused at 0 s by the page that holds it; the SVG itself has no
+script) shows the canvas without ink; played on to its end, it is the still SVG of the same
+name, pixel for pixel, as Chromium draws both. Exit status 0 when both hold.
+"""
+
+import argparse
+import subprocess
+import sys
+from pathlib import Path
+
+NAME = "张伟 John"
+STYLE = "12"
+SIZE = (336, 93)  # the designed canvas inside its border
+
+
+def render(exe, out, *options):
+    subprocess.run([exe, "--style", STYLE, "--name", NAME, "--fonts-from-executable", "--quiet",
+                    *options, "-o", str(out)], check=True)
+
+
+def screenshot(chromium, page, png, budget_ms):
+    png.unlink(missing_ok=True)
+    subprocess.run([chromium, "--headless=new", "--no-sandbox", "--disable-gpu",
+                    "--hide-scrollbars", "--force-device-scale-factor=1",
+                    f"--window-size={SIZE[0]},{SIZE[1]}", f"--virtual-time-budget={budget_ms}",
+                    f"--screenshot={png}", page.as_uri()],
+                   check=True, timeout=120, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    if not png.exists():
+        sys.exit(f"check_animated_svg: chromium wrote no screenshot of {page}")
+
+
+def pixels(png):
+    """The picture's pixels as text lines, one a pixel, through ImageMagick."""
+    text = subprocess.run(["convert", str(png), "-depth", "8", "txt:-"], check=True,
+                          capture_output=True, text=True).stdout
+    return [line.split()[2] for line in text.splitlines()[1:]]
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--render", required=True)
+    parser.add_argument("--chromium", required=True)
+    parser.add_argument("--out", required=True)
+    args = parser.parse_args()
+    out = Path(args.out)
+    out.mkdir(parents=True, exist_ok=True)
+
+    animated, still = out / "animated.svg", out / "still.svg"
+    render(args.render, animated, "--animate")
+    render(args.render, still)
+
+    # The start: the page pauses the document's animations at 0 s before it is drawn.
+    svg = animated.read_text(encoding="utf-8")
+    svg = svg[svg.index("<svg"):]
+    start_page = out / "start.html"
+    start_page.write_text(
+        '<!DOCTYPE html><html><body style="margin:0">' + svg +
+        "<script>const s = document.querySelector('svg');"
+        "s.pauseAnimations(); s.setCurrentTime(0);</script></body></html>", encoding="utf-8")
+    screenshot(args.chromium, start_page, out / "start.png", 1000)
+    start = pixels(out / "start.png")
+    ink = sum(1 for p in start if p != start[0])
+    if ink:
+        sys.exit(f"check_animated_svg: the first moment shows {ink} pixels of ink")
+
+    # The end: played through, well past its last glyph, as a browser plays it.
+    screenshot(args.chromium, animated, out / "end.png", 15000)
+    screenshot(args.chromium, still, out / "still.png", 1000)
+    end, expected = pixels(out / "end.png"), pixels(out / "still.png")
+    differing = sum(1 for a, b in zip(end, expected) if a != b)
+    if len(end) != len(expected) or differing:
+        sys.exit(f"check_animated_svg: the end differs from the still SVG in {differing} pixels")
+    if all(p == expected[0] for p in expected):
+        sys.exit("check_animated_svg: the still SVG shows no ink: nothing was compared")
+    print(f"check_animated_svg: start without ink, end equal to the still SVG "
+          f"({len(end)} pixels)")
+
+
+if __name__ == "__main__":
+    main()
