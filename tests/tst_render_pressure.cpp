@@ -361,11 +361,12 @@ void TestRenderPressure::fileTheUserMayNotWrite() {
     environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(m_work->path());
-    process.start(command.takeFirst(),
-                  command + QStringList{QStringLiteral("--style"), QStringLiteral("1"),
-                                        QStringLiteral("--name"), QStringLiteral("Ann"),
-                                        QStringLiteral("-o"), QStringLiteral("theirs.png"),
-                                        QStringLiteral("--fonts-from-executable")});
+    // The program first, on its own: the order in which arguments are evaluated is unspecified.
+    const QString program = command.takeFirst();
+    process.start(program, command + QStringList{QStringLiteral("--style"), QStringLiteral("1"),
+                                                 QStringLiteral("--name"), QStringLiteral("Ann"),
+                                                 QStringLiteral("-o"), QStringLiteral("theirs.png"),
+                                                 QStringLiteral("--fonts-from-executable")});
     QVERIFY(process.waitForFinished(60000));
     const QString err = QString::fromUtf8(process.readAllStandardError());
     QCOMPARE(process.exitCode(), 1);
