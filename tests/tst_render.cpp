@@ -559,6 +559,9 @@ void TestRender::outlinesLieOnTheRasterInk_data() {
     QTest::newRow("Blazed") << 8 << QStringLiteral("Ann Smith");
     QTest::newRow("Wendel体, substitute font") << 11 << QStringLiteral("Zoë 李");
     QTest::newRow("书体坊 cursive") << 14 << QStringLiteral("司马相如");
+    // Far wider than the canvas, with blanks where a wrapping layout would break the line.
+    QTest::newRow("Blazed, a long name with blanks")
+        << 8 << QStringLiteral("Ann Lee ").repeated(60).trimmed();
     // Characters the raster prints as nothing: the outlines leave no gap for them either.
     for (const char16_t mark : {u'\u00AD', u'\u200B', u'\u2060', u'\uFEFF'}) {
         QTest::addRow("ALS Script, U+%04X inside", unsigned(mark))

@@ -57,6 +57,18 @@ bool mayRunRightToLeft(const QString& name) {
     return false;
 }
 
+/// `layout` laid out as the one unwrapped line, `width` wide, that drawText prints.
+QTextLine oneLine(QTextLayout& layout, qreal width) {
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(width);
+    layout.endLayout();
+    return line;
+}
+
 /// The part [first, last) of `name`, on grapheme boundaries, whose glyphs can show between
 /// `left` and `right` when it is printed from `x`, with a margin of several line heights for
 /// glyphs that reach far past their advance (script faces' swashes). The whole name when it
@@ -70,13 +82,7 @@ std::pair<qsizetype, qsizetype> showingPart(const QString& name, const QFont& fo
     }
     const qreal margin = 4 * QFontMetricsF(font, device).height();
     QTextLayout layout(name, font, device);
-    QTextOption option;
-    option.setWrapMode(QTextOption::NoWrap);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    QTextLine line = layout.createLine();
-    line.setLineWidth(right - left);
-    layout.endLayout();
+    const QTextLine line = oneLine(layout, right - left);
     qsizetype first = line.xToCursor(left - margin - x, QTextLine::CursorBetweenCharacters);
     qsizetype last = line.xToCursor(right + margin - x, QTextLine::CursorBetweenCharacters);
     QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, name);
@@ -301,11 +307,10 @@ VectorPicture SignatureRenderer::outlines(int slot, const QString& name) {
     if (first == 0 && last == name.size()) {
         text = textOutline(placement.baseline, font, name);
     } else if (first < last) {
+        // Unwrapped: a name with blanks would otherwise break at the canvas's width and put the
+        // part that shows at another place.
         QTextLayout layout(name, font, device);
-        layout.beginLayout();
-        QTextLine line = layout.createLine();
-        line.setLineWidth(canvas.width());
-        layout.endLayout();
+        const QTextLine line = oneLine(layout, canvas.width());
         text = textOutline(placement.baseline + QPointF(line.cursorToX(int(first)), 0), font,
                            name.mid(first, last - first));
     }
@@ -335,13 +340,7 @@ NameLayout SignatureRenderer::layout(int slot, const QString& name) {
     layout.emPixels = font.pointSizeF() * kCanvasDotsPerInch / kPointsPerInch;
     // The same shaping that drawText and outlines() use.
     QTextLayout text(name, font, device);
-    QTextOption option;
-    option.setWrapMode(QTextOption::NoWrap);
-    text.setTextOption(option);
-    text.beginLayout();
-    QTextLine line = text.createLine();
-    line.setLineWidth(canvas.width());
-    text.endLayout();
+    const QTextLine line = oneLine(text, canvas.width());
     QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, name);
     for (qsizetype start = 0; start < name.size();) {
         graphemes.setPosition(start);
