@@ -193,6 +193,7 @@ private slots:
     void messageBoxes();
     void qtDialogs_data();
     void qtDialogs();
+    void fileDialogDetails_data();
     void fileDialogDetails();
 };
 
@@ -307,9 +308,16 @@ void TestTextFits::qtDialogs() {
     QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u'\n')));
 }
 
+void TestTextFits::fileDialogDetails_data() {
+    QTest::addColumn<bool>("save");
+    QTest::newRow("open") << false;
+    QTest::newRow("save") << true;
+}
+
 void TestTextFits::fileDialogDetails() {
-    // The detail view of the open-file dialog: its columns in Chinese, whatever the system's
-    // locale, each wide enough for its heading and its texts.
+    // The detail view of the open-file and save-file dialogs: its columns in Chinese, whatever
+    // the system's locale, each wide enough for its heading and its texts.
+    QFETCH(bool, save);
     QTemporaryDir folder;
     const QString picture = folder.filePath(QStringLiteral("背景.jpg"));
     {
@@ -360,8 +368,16 @@ void TestTextFits::fileDialogDetails() {
         }
         dialog->reject();
     });
-    (void)platform.chooseFileToOpen(nullptr, QStringLiteral("图片文件(*.jpg)"),
-                                    QStringLiteral("*.jpg"));
+    if (save) {
+        SaveQuestion question;
+        question.folder = folder.path();
+        question.suggestedName = QStringLiteral("签名");
+        question.filters = QStringList{QStringLiteral("JPG (*.jpg)")};
+        (void)platform.chooseFileToSave(nullptr, question);
+    } else {
+        (void)platform.chooseFileToOpen(nullptr, QStringLiteral("图片文件(*.jpg)"),
+                                        QStringLiteral("*.jpg"));
+    }
     QVERIFY2(narrow.isEmpty(), qPrintable(narrow.join(u'\n')));
     QCOMPARE(headings, (QStringList{QStringLiteral("名称"), QStringLiteral("大小"),
                                     QStringLiteral("类型"), QStringLiteral("修改日期")}));

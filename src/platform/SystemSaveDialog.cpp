@@ -1,3 +1,4 @@
+#include "platform/FileDialogDetails.h"
 #include "platform/SystemPlatform.h"
 
 #include <QCheckBox>
@@ -67,6 +68,7 @@ std::optional<SaveAnswer> SystemPlatform::chooseFileToSave(QWidget* parent,
     dialog.setOptions(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
+    showDetailsInChinese(dialog);
     dialog.setNameFilters(question.filters);
     const QString first = question.filters.value(question.filter);
     dialog.selectNameFilter(first);
