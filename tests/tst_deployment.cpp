@@ -372,8 +372,11 @@ void TestDeployment::nextStartAfterAKill() {
         // Its temporary file is made; the child waits for the payload's first byte.
         QTRY_VERIFY(temporaries() > already);
     } else {
-        // Deploying, then some way into it.
-        QTRY_VERIFY(everythingIn(m_folder->path()) != before);
+        // Deploying, then some way into it. The child first makes its large payloads, which
+        // takes seconds on a loaded machine; a temporary file seen once counts, since it may be
+        // gone again when the check looks a second time.
+        bool seen = false;
+        QTRY_VERIFY_WITH_TIMEOUT(seen = seen || everythingIn(m_folder->path()) != before, 60000);
         QTest::qWait(afterMs);
     }
     child.kill();
