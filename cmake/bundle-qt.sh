@@ -7,7 +7,7 @@
 #   FOLDER/lib/        every library that ldd finds for the programs and the plugins, but those
 #                      every Linux desktop has (the C and C++ runtimes, X11's core, OpenGL,
 #                      fontconfig and FreeType, which must match the system's own configuration)
-#   FOLDER/plugins/    the platform, image format and input method plugins
+#   FOLDER/plugins/    the platform, image format, input method and TLS plugins
 #   FOLDER/qt.conf     points Qt at those plugins and nowhere else
 #
 # Each program and library then looks for its libraries through $ORIGIN first.
@@ -28,6 +28,7 @@ plugins=(
     imageformats/libqjpeg.so
     platforminputcontexts/libcomposeplatforminputcontextplugin.so
     platforminputcontexts/libibusplatforminputcontextplugin.so
+    tls/libqopensslbackend.so
 )
 # Left to the system: what every desktop has, and what must match the system itself.
 system_libraries='^(linux-vdso|ld-linux|libc|libm|libdl|libpthread|librt|libresolv|libutil|libstdc\+\+|libgcc_s|libGL|libGLX|libEGL|libOpenGL|libGLdispatch|libdrm|libgbm|libX11|libX11-xcb|libxcb|libXau|libXdmcp|libXext|libXrender|libfontconfig|libfreetype|libexpat|libz|libpng16|libharfbuzz|libgraphite2|libglib-2\.0|libgthread-2\.0|libdbus-1|libsystemd|libudev|libbsd|libmd|libcap|liblzma|libzstd|liblz4|libgcrypt|libgpg-error|libbrotli.*|libbz2|libpcre2-8|libffi|libselinux|libmount|libblkid|libgssapi_krb5|libkrb5|libk5crypto|libkrb5support|libcom_err|libkeyutils|libcrypto|libssl)\.so'

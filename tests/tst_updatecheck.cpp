@@ -248,7 +248,8 @@ void TestUpdateCheck::outcome_data() {
     // "serve", "cut", "stall", "nobody", "mute", "slow bytes" (one byte every 5 ms), "trickle"
     // (one byte every 150 ms, past the deadline), "html", "redirect away", "redirect here",
     // "file" (a file:// address of a file holding the body), "fifo" (of a FIFO), "data" (a data:
-    // address of the body)
+    // address of the body), "endless header" (a header line that never ends, sent as fast as
+    // loopback goes)
     QTest::addColumn<QString>("server");
     QTest::addColumn<int>("status");
     QTest::addColumn<QByteArray>("body");
@@ -341,6 +342,9 @@ void TestUpdateCheck::outcome_data() {
     QTest::newRow("trickle past the deadline")
         << "trickle" << 200 << gbk(kExact) << true << none << kFailed << kUnknown << kFailed
         << warning << true << false << false;
+    QTest::newRow("header line without end")
+        << "endless header" << 200 << QByteArray() << true << none << kFailed << kUnknown << kFailed
+        << warning << true << false << false;
     QTest::newRow("nobody listening") << "nobody" << 0 << QByteArray() << true << none << kFailed
                                       << kUnknown << kFailed << warning << true << false << false;
     QTest::newRow("server never answers")
@@ -384,6 +388,8 @@ void TestUpdateCheck::outcome() {
         http.trickle(std::chrono::milliseconds(5));
     } else if (server == QLatin1String("trickle")) {
         http.trickle(std::chrono::milliseconds(150));
+    } else if (server == QLatin1String("endless header")) {
+        http.serveRaw("HTTP/1.1 200 OK\r\nX-Endless: ", "x");
     } else if (server == QLatin1String("html")) {
         http.setContentType("text/html; charset=utf-8");
     }

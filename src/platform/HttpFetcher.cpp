@@ -1,110 +1,253 @@
 #include "platform/HttpFetcher.h"
 
-#include <QNetworkReply>
-#include <QNetworkRequest>
+#include "platform/HttpResponseReader.h"
+
+#include <QSslSocket>
+#include <QTcpSocket>
 #include <QTimer>
 
-#include <memory>
+#include <array>
+#include <optional>
+#include <utility>
 
 namespace inkvale {
 
-HttpFetcher::HttpFetcher() {
-    m_manager.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
-}
-
 namespace {
 
-/// Whether `url` is fetched over HTTP: Qt Network reads file:, data: and qrc: addresses too, which
-/// have no status, no deadline of their own and may never end (a FIFO, a device).
+constexpr int kMaxRedirects = 10;
+constexpr qint64 kReadPiece = 16 * 1024;
+constexpr std::chrono::minutes kDiscardDeadline{1};
+constexpr qint64 kDiscardBytes = 1024 * 1024;
+
+/// Whether `url` is fetched over HTTP: file:, data: and other addresses have no status, no
+/// deadline of their own and may never end (a FIFO, a device).
 bool isHttp(const QUrl& url) {
     const QString scheme = url.scheme().toLower();
     return url.isValid() && !url.host().isEmpty() &&
            (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
 
+bool isHttps(const QUrl& url) {
+    return url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+}
+
+bool isRedirect(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+/// The request for `url`, or empty when the address holds what a request line cannot carry.
+QByteArray requestFor(const QUrl& url) {
+    QByteArray target = url.path(QUrl::FullyEncoded).toLatin1();
+    if (target.isEmpty()) {
+        target = "/";
+    }
+    if (url.hasQuery()) {
+        target += '?' + url.query(QUrl::FullyEncoded).toLatin1();
+    }
+    QByteArray host = url.host(QUrl::FullyEncoded).toLatin1();
+    if (host.contains(':')) {
+        host = '[' + host + ']';
+    }
+    const int defaultPort = isHttps(url) ? 443 : 80;
+    if (url.port(defaultPort) != defaultPort) {
+        host += ':' + QByteArray::number(url.port());
+    }
+    for (const QByteArray* part : {&target, &host}) {
+        for (const char c : *part) {
+            if (c <= ' ' || c == '\x7f') {
+                return {};
+            }
+        }
+    }
+    return "GET " + target + " HTTP/1.1\r\nHost: " + host +
+           "\r\nUser-Agent: Inkvale\r\nAccept: */*\r\nAccept-Encoding: identity\r\n"
+           "Connection: close\r\n\r\n";
+}
+
+/// One GET, its redirects followed, from the first connection to the outcome. It ends by
+/// deleting itself; destroying it earlier (with its parent) abandons the request.
+class HttpExchange final : public QObject {
+public:
+    /// `done` is called, queued, on `parent` once the exchange ends; it may be empty.
+    HttpExchange(const QUrl& url, std::chrono::milliseconds deadline, qint64 maxBytes,
+                 QObject* parent, FetchDone done)
+        : QObject(parent)
+        , m_url(url)
+        , m_done(std::move(done))
+        , m_limits{.body = maxBytes} {
+        m_result.requestedUrl = url;
+        m_deadline.setSingleShot(true);
+        m_deadline.setTimerType(Qt::PreciseTimer);
+        // The deadline counts from the request, however the bytes trickle in meanwhile.
+        connect(&m_deadline, &QTimer::timeout, this, [this] {
+            m_result.timedOut = true;
+            finish(QStringLiteral("no complete response before the deadline"));
+        });
+        m_deadline.start(deadline);
+    }
+
+    void start() {
+        if (!isHttp(m_url)) {
+            finish(QStringLiteral("not an http or https address"));
+            return;
+        }
+        connectTo(m_url);
+    }
+
+private:
+    void connectTo(const QUrl& url) {
+        dropSocket();
+        const QByteArray request = requestFor(url);
+        if (request.isEmpty()) {
+            finish(QStringLiteral("the address holds characters a request cannot carry"));
+            return;
+        }
+        if (isHttps(url) && !QSslSocket::supportsSsl()) {
+            finish(QStringLiteral("https is not available on this system"));
+            return;
+        }
+        m_url = url;
+        m_reader.emplace(m_limits);
+        QAbstractSocket* socket = nullptr;
+        if (isHttps(url)) {
+            auto* secure = new QSslSocket(this);
+            connect(secure, &QSslSocket::encrypted, this,
+                    [secure, request] { secure->write(request); });
+            socket = secure;
+        } else {
+            socket = new QTcpSocket(this);
+            connect(socket, &QAbstractSocket::connected, this,
+                    [socket, request] { socket->write(request); });
+        }
+        m_socket = socket;
+        // Qt buffers no more than this between our reads.
+        socket->setReadBufferSize(kReadPiece);
+        connect(socket, &QIODevice::readyRead, this, &HttpExchange::readAvailable);
+        connect(socket, &QAbstractSocket::disconnected, this, &HttpExchange::closed);
+        connect(socket, &QAbstractSocket::errorOccurred, this,
+                [this](QAbstractSocket::SocketError error) {
+                    if (error == QAbstractSocket::RemoteHostClosedError) {
+                        closed();
+                    } else {
+                        finish(m_socket->errorString());
+                    }
+                });
+        const QString host = url.host(QUrl::FullyEncoded);
+        const auto port = static_cast<quint16>(url.port(isHttps(url) ? 443 : 80));
+        if (auto* secure = qobject_cast<QSslSocket*>(socket)) {
+            secure->connectToHostEncrypted(host, port);
+        } else {
+            socket->connectToHost(host, port);
+        }
+    }
+
+    void readAvailable() {
+        std::array<char, kReadPiece> piece{};
+        while (m_socket && m_reader->state() == HttpResponseReader::State::Reading) {
+            const qint64 got = m_socket->read(piece.data(), piece.size());
+            if (got <= 0) {
+                return;
+            }
+            m_reader->feed(QByteArrayView(piece.data(), got));
+            if (m_reader->headersRead() && isRedirect(m_reader->statusCode())) {
+                redirect();
+                return;
+            }
+        }
+        if (m_socket) {
+            responseEnded();
+        }
+    }
+
+    void closed() {
+        if (!m_socket) {
+            return;
+        }
+        readAvailable();
+        if (m_socket) {
+            m_reader->finish();
+            responseEnded();
+        }
+    }
+
+    void redirect() {
+        const QByteArray location = m_reader->header("Location");
+        const QUrl target = m_url.resolved(QUrl::fromEncoded(location));
+        if (location.isEmpty() || !isHttp(target)) {
+            finish(QStringLiteral("redirected to an address that is not http or https"));
+        } else if (isHttps(m_url) && !isHttps(target)) {
+            finish(QStringLiteral("redirected from https to http"));
+        } else if (++m_redirects > kMaxRedirects) {
+            finish(QStringLiteral("too many redirects"));
+        } else {
+            connectTo(target);
+        }
+    }
+
+    void responseEnded() {
+        finish(m_reader->state() == HttpResponseReader::State::Done ? QString()
+                                                                    : m_reader->error());
+    }
+
+    void dropSocket() {
+        if (QAbstractSocket* socket = std::exchange(m_socket, nullptr)) {
+            disconnect(socket, nullptr, this, nullptr);
+            socket->abort();
+            socket->deleteLater();
+        }
+    }
+
+    void finish(const QString& error) {
+        if (m_finished) {
+            return;
+        }
+        m_finished = true;
+        m_deadline.stop();
+        dropSocket();
+        if (m_reader) {
+            m_result.answered = m_reader->statusCode() != 0;
+            m_result.statusCode = m_reader->statusCode();
+            m_result.tooLarge = m_reader->tooLarge();
+            m_result.contentType = m_reader->header("Content-Type");
+            m_result.body = m_reader->body();
+        }
+        m_result.complete = error.isEmpty();
+        m_result.error = error;
+        m_result.finalUrl = m_url;
+        if (m_done) {
+            // Queued, so that the caller may run dialogs of its own from it; a parent destroyed
+            // meanwhile drops the call.
+            QMetaObject::invokeMethod(
+                parent(), [result = m_result, done = m_done] { done(result); },
+                Qt::QueuedConnection);
+        }
+        deleteLater();
+    }
+
+    QUrl m_url;
+    FetchDone m_done;
+    HttpResponseReader::Limits m_limits;
+    HttpReply m_result;
+    QTimer m_deadline;
+    QAbstractSocket* m_socket = nullptr;
+    std::optional<HttpResponseReader> m_reader;
+    int m_redirects = 0;
+    bool m_finished = false;
+};
+
 } // namespace
 
 void HttpFetcher::get(const QUrl& url, std::chrono::milliseconds deadline, qint64 maxBytes,
                       QObject* context, FetchDone done) {
-    if (!isHttp(url)) {
-        auto refused = std::make_shared<HttpReply>();
-        refused->requestedUrl = url;
-        refused->error = QStringLiteral("not an http or https address");
-        // Like every outcome, from the event loop and only while `context` lives.
-        QMetaObject::invokeMethod(
-            context, [refused, done] { done(*refused); }, Qt::QueuedConnection);
-        return;
-    }
-    QNetworkReply* reply = m_manager.get(QNetworkRequest(url));
-    auto result = std::make_shared<HttpReply>();
-    result->requestedUrl = url;
-
-    // Qt's own transfer time-out only measures silence: a server that trickles a byte now and
-    // then would keep it from ever firing. The deadline counts from the request.
-    auto* deadlineTimer = new QTimer(reply);
-    deadlineTimer->setSingleShot(true);
-    deadlineTimer->setTimerType(Qt::PreciseTimer);
-    QObject::connect(deadlineTimer, &QTimer::timeout, reply, [result, reply] {
-        result->timedOut = true;
-        reply->abort();
-    });
-    deadlineTimer->start(deadline);
-
-    const auto overLimit = [result, reply, maxBytes](qint64 size) {
-        if (size > maxBytes && !result->tooLarge) {
-            result->tooLarge = true;
-            reply->abort();
-        }
-    };
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, overLimit] {
-        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-        if (length.isValid()) {
-            overLimit(length.toLongLong());
-        }
-    });
-    QObject::connect(reply, &QNetworkReply::readyRead, reply, [result, reply, overLimit] {
-        overLimit(result->body.size() + reply->bytesAvailable());
-        if (!result->tooLarge) {
-            result->body += reply->readAll();
-        }
-    });
-    QObject::connect(reply, &QNetworkReply::finished, reply, [result, reply, context, done] {
-        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        result->answered = status.isValid();
-        result->complete = reply->error() == QNetworkReply::NoError && !result->timedOut;
-        result->statusCode = status.toInt();
-        result->contentType = reply->rawHeader("Content-Type");
-        result->finalUrl = reply->url();
-        if (!result->tooLarge && !result->timedOut && reply->isOpen()) {
-            result->body += reply->readAll();
-        }
-        if (result->tooLarge) {
-            result->error = QStringLiteral("response larger than allowed");
-        } else if (result->timedOut) {
-            result->error = QStringLiteral("no complete response before the deadline");
-        } else if (!result->complete) {
-            result->error = reply->errorString();
-        }
-        reply->deleteLater();
-        // Queued, so that the caller may run dialogs of its own without being inside the
-        // network stack's signal; a context destroyed meanwhile drops the call.
-        QMetaObject::invokeMethod(
-            context, [result, done] { done(*result); }, Qt::QueuedConnection);
-    });
-    QObject::connect(context, &QObject::destroyed, reply, [reply] {
-        QObject::disconnect(reply, nullptr, nullptr, nullptr);
-        reply->abort();
-        reply->deleteLater();
-    });
+    // A child of the context: destroying the context abandons the request.
+    (new HttpExchange(url, deadline, maxBytes, context, std::move(done)))->start();
 }
 
 void HttpFetcher::getAndDiscard(const QUrl& url) {
     if (!isHttp(url)) {
         return;
     }
-    QNetworkReply* reply = m_manager.get(QNetworkRequest(url));
-    QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply] { reply->readAll(); });
-    QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
+    (new HttpExchange(url, kDiscardDeadline, kDiscardBytes, &m_background, {}))->start();
 }
 
 } // namespace inkvale

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QByteArray>
-#include <QNetworkAccessManager>
+#include <QObject>
 #include <QString>
 #include <QUrl>
 
@@ -32,26 +32,33 @@ struct HttpReply {
 /// Called once with the outcome of a fetch.
 using FetchDone = std::function<void(const HttpReply&)>;
 
-/// Plain HTTP GETs over Qt Network, without blocking: the caller's event loop runs on.
+/// Plain HTTP/1.1 GETs over Qt's sockets, without blocking: the caller's event loop runs on.
+/// The response is read within fixed bounds (see HttpResponseReader), so that no server, however
+/// it answers, makes the program hold more than the limits' worth of memory or wait past the
+/// deadline. Bodies are asked for and accepted unencoded only.
 class HttpFetcher final {
 public:
-    HttpFetcher();
+    HttpFetcher() = default;
+    HttpFetcher(const HttpFetcher&) = delete;
+    HttpFetcher& operator=(const HttpFetcher&) = delete;
 
     /// Starts a GET of `url` and returns at once. `done` runs later from the event loop, once,
     /// when the reply is complete, has failed, has grown beyond `maxBytes` or `deadline` has
-    /// passed since the request, however slowly the bytes keep coming. Redirects are followed
-    /// unless they lead from https to http. An address that is not http or https fails at once
+    /// passed since the request, however slowly the bytes keep coming. Up to ten redirects are
+    /// followed, to http or https only and never from https to http. An address that is not
+    /// http or https fails at once
     /// (still from the event loop). When `context` is destroyed first, the request is
     /// abandoned and `done` never runs.
     void get(const QUrl& url, std::chrono::milliseconds deadline, qint64 maxBytes, QObject* context,
              FetchDone done);
 
-    /// Starts a GET of `url` whose page is loaded and thrown away; failures are ignored, and so
-    /// is an address that is not http or https.
+    /// Starts a GET of `url` whose page is loaded and thrown away, within a minute and its first
+    /// mebibyte; failures are ignored, and so is an address that is not http or https.
     void getAndDiscard(const QUrl& url);
 
 private:
-    QNetworkAccessManager m_manager;
+    /// Owns the fetches nobody waits for, so that they end with the fetcher.
+    QObject m_background;
 };
 
 } // namespace inkvale

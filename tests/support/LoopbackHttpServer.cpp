@@ -59,6 +59,18 @@ void LoopbackHttpServer::releaseReplies() {
 }
 
 void LoopbackHttpServer::respond(QTcpSocket* socket) {
+    if (!m_raw.isEmpty()) {
+        socket->write(m_raw);
+        m_rawSent += m_raw.size();
+        if (m_endless.isEmpty()) {
+            socket->disconnectFromHost();
+            return;
+        }
+        connect(socket, &QTcpSocket::bytesWritten, socket, [this, socket] { topUp(socket); });
+        connect(socket, &QTcpSocket::disconnected, this, [this] { m_hungUp = true; });
+        topUp(socket);
+        return;
+    }
     if (m_redirect.isValid()) {
         socket->write("HTTP/1.1 302 Found\r\nLocation: " + m_redirect.toEncoded() +
                       "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
@@ -93,6 +105,15 @@ void LoopbackHttpServer::sendByByte(QTcpSocket* socket, qsizetype next) {
     }
     socket->write(m_body.mid(next, 1));
     QTimer::singleShot(m_trickle, socket, [this, socket, next] { sendByByte(socket, next + 1); });
+}
+
+void LoopbackHttpServer::topUp(QTcpSocket* socket) {
+    // Enough queued to keep the connection busy, never the whole endless stream.
+    constexpr qint64 kQueued = 256 * 1024;
+    while (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() < kQueued) {
+        socket->write(m_endless);
+        m_rawSent += m_endless.size();
+    }
 }
 
 } // namespace inkvale::test

@@ -45,16 +45,27 @@ public:
     void trickle(std::chrono::milliseconds interval) { m_trickle = interval; }
     /// Answers with "302 Found" and `target` as the new location instead of the page.
     void redirectTo(const QUrl& target) { m_redirect = target; }
+    /// Answers with exactly `response`, then sends `endless` over and over for as long as the
+    /// client keeps the connection open (nothing more when it is empty), then closes.
+    void serveRaw(const QByteArray& response, const QByteArray& endless = {}) {
+        m_raw = response;
+        m_endless = endless;
+    }
 
     /// The address of `path` on this server.
     [[nodiscard]] QUrl url(const QString& path = QStringLiteral("/files/vermo.txt")) const;
     /// Requests received so far.
     [[nodiscard]] int requestCount() const { return m_requests; }
+    /// Bytes handed to connections by serveRaw() so far.
+    [[nodiscard]] qint64 rawBytesSent() const { return m_rawSent; }
+    /// Whether a client closed a connection that serveRaw() was still sending on.
+    [[nodiscard]] bool clientHungUp() const { return m_hungUp; }
 
 private:
     void answer();
     void respond(QTcpSocket* socket);
     void sendByByte(QTcpSocket* socket, qsizetype next);
+    void topUp(QTcpSocket* socket);
 
     QTcpServer m_server;
     int m_status = 200;
@@ -67,6 +78,10 @@ private:
     std::chrono::milliseconds m_delay{0};
     std::chrono::milliseconds m_trickle{0};
     QUrl m_redirect;
+    QByteArray m_raw;
+    QByteArray m_endless;
+    qint64 m_rawSent = 0;
+    bool m_hungUp = false;
     int m_requests = 0;
     bool m_holding = false;
     QList<QPointer<QTcpSocket>> m_held;

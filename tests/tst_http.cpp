@@ -1,0 +1,303 @@
+// The update check's HTTP client: a response is read within fixed bounds whatever the server
+// sends, and a fetch ends, with a verdict, long before its deadline when a server will not stop.
+
+#include "platform/HttpFetcher.h"
+#include "platform/HttpResponseReader.h"
+#include "support/LoopbackHttpServer.h"
+
+#include <QTest>
+
+#include <memory>
+#include <optional>
+
+using namespace inkvale;
+using inkvale::test::LoopbackHttpServer;
+using State = HttpResponseReader::State;
+
+Q_DECLARE_METATYPE(HttpResponseReader::State)
+
+namespace {
+
+constexpr HttpResponseReader::Limits kLimits{
+    .line = 64, .headerBlock = 256, .interimResponses = 2, .body = 16};
+
+/// Runs a GET of `url` to its end and returns the reply, or nothing when `done` never ran.
+std::optional<HttpReply> fetched(const QUrl& url, std::chrono::milliseconds deadline,
+                                 qint64 maxBytes) {
+    HttpFetcher fetcher;
+    QObject context;
+    std::optional<HttpReply> reply;
+    fetcher.get(url, deadline, maxBytes, &context, [&reply](const HttpReply& r) { reply = r; });
+    // An empty answer tells the caller that `done` never ran.
+    static_cast<void>(QTest::qWaitFor([&reply] { return reply.has_value(); }, 30000));
+    return reply;
+}
+
+} // namespace
+
+class TestHttp final : public QObject {
+    Q_OBJECT
+
+private slots:
+    void reader_data();
+    void reader();
+    void readerStopsAtItsLimits_data();
+    void readerStopsAtItsLimits();
+    void fetch_data();
+    void fetch();
+    void endlessReplies_data();
+    void endlessReplies();
+};
+
+void TestHttp::reader_data() {
+    QTest::addColumn<QByteArray>("response");
+    QTest::addColumn<bool>("closes"); // the connection closes after the bytes
+    QTest::addColumn<State>("state");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("tooLarge");
+
+    const QByteArray ok = "HTTP/1.1 200 OK\r\n";
+    QTest::newRow("length") << ok + "Content-Length: 5\r\n\r\nhello and more" << false
+                            << State::Done << 200 << QByteArray("hello") << false;
+    QTest::newRow("line feeds alone") << QByteArray("HTTP/1.0 200 OK\nContent-Length: 2\n\nhi")
+                                      << false << State::Done << 200 << QByteArray("hi") << false;
+    QTest::newRow("status without a reason")
+        << QByteArray("HTTP/1.1 404\r\nContent-Length: 0\r\n\r\n") << false << State::Done << 404
+        << QByteArray() << false;
+    QTest::newRow("blank lines before the status")
+        << "\r\n\r\n" + ok + "Content-Length: 1\r\n\r\nx" << false << State::Done << 200
+        << QByteArray("x") << false;
+    QTest::newRow("to the close") << ok + "\r\nall of it" << true << State::Done << 200
+                                  << QByteArray("all of it") << false;
+    QTest::newRow("to the close, still open") << ok + "\r\nall of it" << false << State::Reading
+                                              << 200 << QByteArray("all of it") << false;
+    QTest::newRow("chunked, extensions and trailers")
+        << ok + "Transfer-Encoding: Chunked\r\n\r\n3;name=\"v\"\r\nabc\r\n2 ; x\r\nde\r\n0\r\n"
+                "Trailer-One: 1\r\n\r\n"
+        << false << State::Done << 200 << QByteArray("abcde") << false;
+    QTest::newRow("chunked, upper-case size")
+        << ok + "Transfer-Encoding: chunked\r\n\r\n"
+                "A\r\n0123456789\r\n0\r\n\r\n"
+        << false << State::Done << 200 << QByteArray("0123456789") << false;
+    QTest::newRow("interim responses first")
+        << "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Early Hints\r\nLink: </a>\r\n\r\n" + ok +
+               "Content-Length: 2\r\n\r\nok"
+        << false << State::Done << 200 << QByteArray("ok") << false;
+    QTest::newRow("no content") << QByteArray("HTTP/1.1 204 No Content\r\n\r\n") << false
+                                << State::Done << 204 << QByteArray() << false;
+    QTest::newRow("repeated lengths that agree")
+        << ok + "Content-Length: 2, 2\r\nContent-Length: 2\r\n\r\nok" << false << State::Done << 200
+        << QByteArray("ok") << false;
+    QTest::newRow("body at the limit")
+        << ok + "Content-Length: 16\r\n\r\n" + QByteArray(16, 'b') << false << State::Done << 200
+        << QByteArray(16, 'b') << false;
+
+    // Cut short.
+    QTest::newRow("closed mid-body") << ok + "Content-Length: 9\r\n\r\nhalf" << true
+                                     << State::Failed << 200 << QByteArray("half") << false;
+    QTest::newRow("closed mid-headers")
+        << ok + "Content-Type: text/pl" << true << State::Failed << 200 << QByteArray() << false;
+    QTest::newRow("closed before the last chunk")
+        << ok + "Transfer-Encoding: chunked\r\n\r\n2\r\nab\r\n"
+        << true << State::Failed << 200 << QByteArray("ab") << false;
+
+    // Over a limit: refused as soon as it is known, never read to the end.
+    QTest::newRow("length over the limit") << ok + "Content-Length: 17\r\n\r\n"
+                                           << false << State::Failed << 200 << QByteArray() << true;
+    QTest::newRow("length of twenty digits")
+        << ok + "Content-Length: 99999999999999999999\r\n\r\n"
+        << false << State::Failed << 200 << QByteArray() << false;
+    QTest::newRow("to the close, over the limit")
+        << ok + "\r\n" + QByteArray(17, 'b') << false << State::Failed << 200 << QByteArray(16, 'b')
+        << true;
+    QTest::newRow("chunks over the limit")
+        << ok + "Transfer-Encoding: chunked\r\n\r\n8\r\n12345678\r\n9\r\n"
+        << false << State::Failed << 200 << QByteArray("12345678") << true;
+    QTest::newRow("chunk size of sixteen digits")
+        << ok + "Transfer-Encoding: chunked\r\n\r\n1000000000000000\r\n"
+        << false << State::Failed << 200 << QByteArray() << false;
+    QTest::newRow("header line over the limit")
+        << ok + "X: " + QByteArray(62, 'h') + "\r\n"
+        << false << State::Failed << 200 << QByteArray() << false;
+    QTest::newRow("chunk extension over the limit")
+        << ok + "Transfer-Encoding: chunked\r\n\r\n1;" + QByteArray(63, 'e') << false
+        << State::Failed << 200 << QByteArray() << false;
+    QTest::newRow("header block over the limit")
+        << ok + QByteArray("X-Many: 0123456789012345678901234567890123456789\r\n").repeated(5)
+        << false << State::Failed << 200 << QByteArray() << false;
+    QTest::newRow("trailers over the limit")
+        << ok + "Transfer-Encoding: chunked\r\n\r\n0\r\n" +
+               QByteArray("Trailer: 0123456789012345678901234567890123456789\r\n").repeated(5)
+        << false << State::Failed << 200 << QByteArray() << false;
+    QTest::newRow("interim responses over the limit")
+        << QByteArray("HTTP/1.1 100 Continue\r\n\r\n").repeated(3) << false << State::Failed << 0
+        << QByteArray() << false;
+    QTest::newRow("blank lines over the limit")
+        << QByteArray("\r\n").repeated(129) << false << State::Failed << 0 << QByteArray() << false;
+
+    // Malformed, or what was not asked for.
+    QTest::newRow("not HTTP/1") << QByteArray("HTTP/2 200\r\n\r\n") << false << State::Failed << 0
+                                << QByteArray() << false;
+    QTest::newRow("a web page without a status")
+        << QByteArray("<html>\r\n") << false << State::Failed << 0 << QByteArray() << false;
+    QTest::newRow("status of four digits") << QByteArray("HTTP/1.1 2000 OK\r\n\r\n") << false
+                                           << State::Failed << 0 << QByteArray() << false;
+    QTest::newRow("switching protocols") << QByteArray("HTTP/1.1 101 Switching\r\n\r\n") << false
+                                         << State::Failed << 0 << QByteArray() << false;
+    QTest::newRow("folded header") << ok + "X: a\r\n b\r\n\r\n"
+                                   << false << State::Failed << 200 << QByteArray() << false;
+    QTest::newRow("blank before the colon") << ok + "Content-Length : 2\r\n\r\nok" << false
+                                            << State::Failed << 200 << QByteArray() << false;
+    QTest::newRow("lengths that disagree")
+        << ok + "Content-Length: 2\r\nContent-Length: 3\r\n\r\n"
+        << false << State::Failed << 200 << QByteArray() << false;
+    QTest::newRow("negative length") << ok + "Content-Length: -1\r\n\r\n"
+                                     << false << State::Failed << 200 << QByteArray() << false;
+    QTest::newRow("gzip body") << ok + "Content-Encoding: gzip\r\nContent-Length: 2\r\n\r\n\x1f\x8b"
+                               << false << State::Failed << 200 << QByteArray() << false;
+    QTest::newRow("gzip transfer coding") << ok + "Transfer-Encoding: gzip, chunked\r\n\r\n"
+                                          << false << State::Failed << 200 << QByteArray() << false;
+    QTest::newRow("chunk size that is not hex")
+        << ok + "Transfer-Encoding: chunked\r\n\r\nzz\r\n"
+        << false << State::Failed << 200 << QByteArray() << false;
+    QTest::newRow("chunk longer than announced")
+        << ok + "Transfer-Encoding: chunked\r\n\r\n1\r\nab\r\n"
+        << false << State::Failed << 200 << QByteArray("a") << false;
+}
+
+void TestHttp::reader() {
+    QFETCH(QByteArray, response);
+    QFETCH(bool, closes);
+    QFETCH(State, state);
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    QFETCH(bool, tooLarge);
+
+    // The same verdict however the bytes are split on the way.
+    for (const qsizetype piece : {response.size(), qsizetype{1}, qsizetype{7}}) {
+        HttpResponseReader reader(kLimits);
+        for (qsizetype at = 0; at < response.size(); at += piece) {
+            reader.feed(QByteArrayView(response).sliced(at, std::min(piece, response.size() - at)));
+        }
+        if (closes) {
+            reader.finish();
+        }
+        const QByteArray split = "in pieces of " + QByteArray::number(piece);
+        QVERIFY2(reader.state() == state, split + ": " + reader.error().toUtf8());
+        QVERIFY2(reader.statusCode() == status, split);
+        QVERIFY2(reader.body() == body, split + ": " + reader.body());
+        QVERIFY2(reader.tooLarge() == tooLarge, split);
+        QVERIFY2(reader.error().isEmpty() == (state != State::Failed), split);
+    }
+}
+
+void TestHttp::readerStopsAtItsLimits_data() {
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<QByteArray>("endless");
+
+    const QByteArray ok = "HTTP/1.1 200 OK\r\n";
+    const QByteArray chunked = ok + "Transfer-Encoding: chunked\r\n\r\n";
+    QTest::newRow("status line") << QByteArray("HTTP/1.1 200 ") << QByteArray("x");
+    QTest::newRow("header line") << ok + "X-Endless: " << QByteArray("x");
+    QTest::newRow("header lines") << ok << QByteArray("X-Again: x\r\n");
+    QTest::newRow("chunk extension") << chunked + "1;" << QByteArray("x");
+    QTest::newRow("chunk size") << chunked << QByteArray("0");
+    QTest::newRow("chunks") << chunked << QByteArray("1\r\nx\r\n");
+    QTest::newRow("trailers") << chunked + "0\r\n" << QByteArray("T: x\r\n");
+    QTest::newRow("interim responses") << QByteArray() << QByteArray("HTTP/1.1 100 Go\r\n\r\n");
+    QTest::newRow("to the close") << ok + "\r\n" << QByteArray("x");
+}
+
+void TestHttp::readerStopsAtItsLimits() {
+    QFETCH(QByteArray, head);
+    QFETCH(QByteArray, endless);
+
+    // The default limits, as the update check uses them: a mebibyte of any endless stream is
+    // refused, and nothing it kept grows with it.
+    HttpResponseReader reader({});
+    reader.feed(head);
+    const QByteArray piece = endless.repeated(64 * 1024 / endless.size() + 1);
+    for (int i = 0; i < 16 && reader.state() == State::Reading; ++i) {
+        reader.feed(piece);
+    }
+    QCOMPARE(reader.state(), State::Failed);
+    QVERIFY(!reader.error().isEmpty());
+    QVERIFY(reader.body().size() <= HttpResponseReader::Limits{}.body);
+}
+
+void TestHttp::fetch_data() {
+    QTest::addColumn<QByteArray>("response");
+    QTest::addColumn<QString>("redirect"); // "": none, "loop": to itself, or the new address
+    QTest::addColumn<bool>("succeeded");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+
+    const QByteArray ok = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n";
+    QTest::newRow("chunked") << ok + "Transfer-Encoding: chunked\r\n\r\n2;a=b\r\nSp\r\n1\r\n2\r\n0"
+                                     "\r\n\r\n"
+                             << QString() << true << 200 << QByteArray("Sp2");
+    QTest::newRow("after an interim response")
+        << "HTTP/1.1 100 Continue\r\n\r\n" + ok + "Content-Length: 3\r\n\r\nSp2" << QString()
+        << true << 200 << QByteArray("Sp2");
+    QTest::newRow("gzip it was not asked for")
+        << ok + "Content-Encoding: gzip\r\nContent-Length: 3\r\n\r\nSp2" << QString() << false
+        << 200 << QByteArray();
+    QTest::newRow("redirect loop") << QByteArray() << "loop" << false << 302 << QByteArray();
+    for (const char* away : {"file:///etc/passwd", "ftp://127.0.0.1/vermo.txt", "data:,Sp2"}) {
+        QTest::addRow("redirect to %s", away)
+            << QByteArray() << away << false << 302 << QByteArray();
+    }
+}
+
+void TestHttp::fetch() {
+    QFETCH(QByteArray, response);
+    QFETCH(QString, redirect);
+
+    LoopbackHttpServer server;
+    if (redirect == QLatin1String("loop")) {
+        server.redirectTo(server.url());
+    } else if (!redirect.isEmpty()) {
+        server.redirectTo(QUrl(redirect));
+    } else {
+        server.serveRaw(response);
+    }
+    const std::optional<HttpReply> reply =
+        fetched(server.url(), std::chrono::seconds(20), 64 * 1024);
+    QVERIFY(reply.has_value());
+    QTEST(reply->succeeded(), "succeeded");
+    QTEST(reply->statusCode, "status");
+    QTEST(reply->body, "body");
+    QVERIFY(!reply->timedOut);
+    QCOMPARE(reply->error.isEmpty(), reply->succeeded());
+    if (redirect == QLatin1String("loop")) {
+        QCOMPARE(server.requestCount(), 11);
+    }
+}
+
+void TestHttp::endlessReplies_data() {
+    readerStopsAtItsLimits_data();
+}
+
+void TestHttp::endlessReplies() {
+    QFETCH(QByteArray, head);
+    QFETCH(QByteArray, endless);
+
+    // A server that would send without end, as fast as loopback goes: the client hangs up once
+    // a limit is passed, long before the deadline, having taken in little of it.
+    LoopbackHttpServer server;
+    server.serveRaw(head.isEmpty() ? endless : head, endless);
+    const std::optional<HttpReply> reply =
+        fetched(server.url(), std::chrono::seconds(20), 64 * 1024);
+    QVERIFY(reply.has_value());
+    QVERIFY(!reply->succeeded());
+    QVERIFY2(!reply->timedOut, qPrintable(reply->error));
+    QVERIFY(!reply->error.isEmpty());
+    QTRY_VERIFY(server.clientHungUp());
+    // What the kernel's buffers hold on top of the client's own limits; without the limits this
+    // runs into gigabytes before the deadline.
+    QVERIFY2(server.rawBytesSent() < 32 * 1024 * 1024, QByteArray::number(server.rawBytesSent()));
+}
+
+QTEST_GUILESS_MAIN(TestHttp)
+#include "tst_http.moc"
