@@ -5,6 +5,11 @@
 #include "platform/HttpResponseReader.h"
 #include "support/LoopbackHttpServer.h"
 
+#include <QFile>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslSocket>
 #include <QTest>
 
 #include <memory>
@@ -47,6 +52,8 @@ private slots:
     void fetch();
     void endlessReplies_data();
     void endlessReplies();
+    void secure_data();
+    void secure();
 };
 
 void TestHttp::reader_data() {
@@ -297,6 +304,64 @@ void TestHttp::endlessReplies() {
     // What the kernel's buffers hold on top of the client's own limits; without the limits this
     // runs into gigabytes before the deadline.
     QVERIFY2(server.rawBytesSent() < 32 * 1024 * 1024, QByteArray::number(server.rawBytesSent()));
+}
+
+void TestHttp::secure_data() {
+    QTest::addColumn<bool>("trusted");   // the server's certificate is one the client trusts
+    QTest::addColumn<QString>("onward"); // "": the page itself; "http", "https": a redirect there
+    QTest::addColumn<bool>("succeeded");
+
+    QTest::newRow("trusted") << true << QString() << true;
+    QTest::newRow("self-signed") << false << QString() << false;
+    QTest::newRow("redirect to https") << true << "https" << true;
+    QTest::newRow("redirect to http") << true << "http" << false;
+}
+
+void TestHttp::secure() {
+    QFETCH(bool, trusted);
+    QFETCH(QString, onward);
+    if (!QSslSocket::supportsSsl()) {
+        QSKIP("Qt has no TLS backend here");
+    }
+
+    // A certificate for 127.0.0.1 made for this test alone, trusted only where a row says so.
+    const auto pem = [](const char* name) {
+        QFile file(QFINDTESTDATA(QStringLiteral("support/tls/") + QLatin1String(name)));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QSslCertificate certificate(pem("cert.pem"));
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setLocalCertificate(certificate);
+    tls.setPrivateKey(QSslKey(pem("key.pem"), QSsl::Rsa));
+    QVERIFY(!tls.localCertificate().isNull() && !tls.privateKey().isNull());
+
+    const QSslConfiguration systemDefault = QSslConfiguration::defaultConfiguration();
+    const auto restore =
+        qScopeGuard([&] { QSslConfiguration::setDefaultConfiguration(systemDefault); });
+    if (trusted) {
+        QSslConfiguration trusting = systemDefault;
+        trusting.addCaCertificate(certificate);
+        QSslConfiguration::setDefaultConfiguration(trusting);
+    }
+
+    LoopbackHttpServer page(tls);
+    page.serveRaw("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nSp2");
+    LoopbackHttpServer plainPage;
+    plainPage.serveRaw("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nSp2");
+    LoopbackHttpServer redirecting(tls);
+    redirecting.redirectTo(onward == QLatin1String("http") ? plainPage.url() : page.url());
+
+    const std::optional<HttpReply> reply = fetched(
+        onward.isEmpty() ? page.url() : redirecting.url(), std::chrono::seconds(20), 64 * 1024);
+    QVERIFY(reply.has_value());
+    QFETCH(bool, succeeded);
+    QVERIFY2(reply->succeeded() == succeeded, qPrintable(reply->error));
+    QCOMPARE(reply->error.isEmpty(), succeeded);
+    QCOMPARE(reply->body, reply->succeeded() ? QByteArray("Sp2") : QByteArray());
+    // Nothing is asked of a server the client does not trust, nor over http after https.
+    QCOMPARE(page.requestCount(), trusted && onward != QLatin1String("http") ? 1 : 0);
+    QCOMPARE(redirecting.requestCount(), onward.isEmpty() ? 0 : 1);
+    QCOMPARE(plainPage.requestCount(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestHttp)

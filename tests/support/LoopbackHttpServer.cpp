@@ -1,5 +1,6 @@
 #include "support/LoopbackHttpServer.h"
 
+#include <QSslServer>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -8,10 +9,26 @@
 namespace inkvale::test {
 
 LoopbackHttpServer::LoopbackHttpServer(const QHostAddress& address, QObject* parent)
+    : QObject(parent)
+    , m_server(std::make_unique<QTcpServer>()) {
+    listen(address);
+}
+
+LoopbackHttpServer::LoopbackHttpServer(const QSslConfiguration& tls, QObject* parent)
     : QObject(parent) {
+    auto server = std::make_unique<QSslServer>();
+    server->setSslConfiguration(tls);
+    m_server = std::move(server);
+    m_scheme = QStringLiteral("https");
+    listen(QHostAddress(QHostAddress::LocalHost));
+}
+
+void LoopbackHttpServer::listen(const QHostAddress& address) {
     Q_ASSERT(address.isLoopback());
-    m_server.listen(address);
-    connect(&m_server, &QTcpServer::newConnection, this, &LoopbackHttpServer::answer);
+    m_server->listen(address);
+    // Emitted once a connection can be taken, which for https is after the handshake.
+    connect(m_server.get(), &QTcpServer::pendingConnectionAvailable, this,
+            &LoopbackHttpServer::answer);
 }
 
 void LoopbackHttpServer::serve(int status, const QByteArray& body, bool announceLength) {
@@ -21,14 +38,14 @@ void LoopbackHttpServer::serve(int status, const QByteArray& body, bool announce
 }
 
 QUrl LoopbackHttpServer::url(const QString& path) const {
-    return QUrl(QStringLiteral("http://%1:%2%3")
-                    .arg(m_server.serverAddress().toString())
-                    .arg(m_server.serverPort())
+    return QUrl(QStringLiteral("%1://%2:%3%4")
+                    .arg(m_scheme, m_server->serverAddress().toString())
+                    .arg(m_server->serverPort())
                     .arg(path));
 }
 
 void LoopbackHttpServer::answer() {
-    while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+    while (QTcpSocket* socket = m_server->nextPendingConnection()) {
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
             if (!socket->peek(socket->bytesAvailable()).contains("\r\n\r\n")) {

@@ -4,11 +4,13 @@
 #include <QHostAddress>
 #include <QList>
 #include <QPointer>
+#include <QSslConfiguration>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUrl>
 
 #include <chrono>
+#include <memory>
 
 namespace inkvale::test {
 
@@ -21,6 +23,8 @@ public:
     /// Listens on `address`, which must be a loopback address (127.0.0.1 unless told).
     explicit LoopbackHttpServer(const QHostAddress& address = QHostAddress(QHostAddress::LocalHost),
                                 QObject* parent = nullptr);
+    /// Listens on 127.0.0.1 for https, with the certificate and key of `tls`.
+    explicit LoopbackHttpServer(const QSslConfiguration& tls, QObject* parent = nullptr);
 
     /// Answers with `status` and `body`; with `announceLength` false the body's length is only
     /// known when the connection closes.
@@ -62,12 +66,14 @@ public:
     [[nodiscard]] bool clientHungUp() const { return m_hungUp; }
 
 private:
+    void listen(const QHostAddress& address);
     void answer();
     void respond(QTcpSocket* socket);
     void sendByByte(QTcpSocket* socket, qsizetype next);
     void topUp(QTcpSocket* socket);
 
-    QTcpServer m_server;
+    std::unique_ptr<QTcpServer> m_server;
+    QString m_scheme = QStringLiteral("http");
     int m_status = 200;
     QByteArray m_body;
     QByteArray m_contentType = "text/plain";
