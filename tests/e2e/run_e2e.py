@@ -1263,12 +1263,17 @@ def scenario_screen_reader(args, workdir, out_dir):
         server.close()
 
 
-def start_xvfb(screen):
-    """An Xvfb of `screen` on a display number it picks itself; sets DISPLAY."""
+def start_xvfb(screen, log):
+    """An Xvfb of `screen` on a display number it picks itself; sets DISPLAY. Its messages go
+    to `log`.
+
+    -noreset: by default the server resets when its last client leaves, and a client that
+    connects meanwhile is refused. The accessibility bus's launcher connects and leaves just
+    as the program starts, which made the program fail now and then."""
     read_end, write_end = os.pipe()
     xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", screen,
-                             "-nolisten", "tcp"], pass_fds=(write_end,),
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                             "-nolisten", "tcp", "-noreset"], pass_fds=(write_end,),
+                            stdout=subprocess.DEVNULL, stderr=log)
     os.close(write_end)
     number = b""
     with os.fdopen(read_end, "rb") as pipe:
@@ -1276,6 +1281,7 @@ def start_xvfb(screen):
             chunk = pipe.read(1)
             if not chunk:
                 xvfb.kill()
+                xvfb.wait()
                 raise Failure("Xvfb did not start")
             number += chunk
     os.environ["DISPLAY"] = f":{int(number)}"
@@ -1295,13 +1301,22 @@ def main():
     parser.add_argument("--xvfb", metavar="WxHxD")
     parser.add_argument("--readme-picture")
     args = parser.parse_args()
-    xvfb = start_xvfb(args.xvfb) if args.xvfb else None
-    try:
-        return run(args)
-    finally:
-        if xvfb is not None:
-            xvfb.terminate()
-            xvfb.wait(timeout=10)
+    with tempfile.TemporaryFile(mode="w+") as log:
+        xvfb = start_xvfb(args.xvfb, log) if args.xvfb else None
+        status = 1
+        try:
+            status = run(args)
+        finally:
+            if xvfb is not None:
+                if xvfb.poll() is not None:
+                    print(f"Xvfb ended early, status {xvfb.returncode}")
+                    status = 1
+                xvfb.terminate()
+                xvfb.wait(timeout=10)
+            if status != 0:
+                log.seek(0)
+                print("Xvfb said:\n" + log.read()[-4000:])
+        return status
 
 
 def run(args):
