@@ -6,6 +6,7 @@
 #include "support/LoopbackHttpServer.h"
 
 #include <QFile>
+#include <QNetworkProxyFactory>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslKey>
@@ -54,6 +55,8 @@ private slots:
     void endlessReplies();
     void secure_data();
     void secure();
+    void throughAProxy_data();
+    void throughAProxy();
 };
 
 void TestHttp::reader_data() {
@@ -96,6 +99,19 @@ void TestHttp::reader_data() {
     QTest::newRow("repeated lengths that agree")
         << ok + "Content-Length: 2, 2\r\nContent-Length: 2\r\n\r\nok" << false << State::Done << 200
         << QByteArray("ok") << false;
+    QTest::newRow("length among blanks") << ok + "Content-Length:  2 \t\r\n\r\nok" << false
+                                         << State::Done << 200 << QByteArray("ok") << false;
+    QTest::newRow("chunked among blanks, and a length")
+        << ok + "Transfer-Encoding:  chunked \r\nContent-Length: 9\r\n\r\n2\r\nok\r\n0\r\n\r\n"
+        << false << State::Done << 200 << QByteArray("ok") << false;
+    QTest::newRow("not modified, with a length and an encoding")
+        << QByteArray("HTTP/1.1 304 Not Modified\r\nContent-Length: 5\r\n"
+                      "Content-Encoding: gzip\r\n\r\n")
+        << false << State::Done << 304 << QByteArray() << false;
+    // 64 bytes before the line feed, the carriage return among them.
+    QTest::newRow("header line at the limit")
+        << ok + "X: " + QByteArray(60, 'h') + "\r\nContent-Length: 0\r\n\r\n"
+        << false << State::Done << 200 << QByteArray() << false;
     QTest::newRow("body at the limit")
         << ok + "Content-Length: 16\r\n\r\n" + QByteArray(16, 'b') << false << State::Done << 200
         << QByteArray(16, 'b') << false;
@@ -159,6 +175,13 @@ void TestHttp::reader_data() {
     QTest::newRow("lengths that disagree")
         << ok + "Content-Length: 2\r\nContent-Length: 3\r\n\r\n"
         << false << State::Failed << 200 << QByteArray() << false;
+    QTest::newRow("empty length") << ok + "Content-Length:\r\n\r\nok" << true << State::Failed
+                                  << 200 << QByteArray() << false;
+    QTest::newRow("empty length after a length")
+        << ok + "Content-Length: 2\r\nContent-Length: \r\n\r\nok" << true << State::Failed << 200
+        << QByteArray() << false;
+    QTest::newRow("empty transfer coding") << ok + "Transfer-Encoding:\r\n\r\nok" << true
+                                           << State::Failed << 200 << QByteArray() << false;
     QTest::newRow("negative length") << ok + "Content-Length: -1\r\n\r\n"
                                      << false << State::Failed << 200 << QByteArray() << false;
     QTest::newRow("gzip body") << ok + "Content-Encoding: gzip\r\nContent-Length: 2\r\n\r\n\x1f\x8b"
@@ -197,6 +220,18 @@ void TestHttp::reader() {
         QVERIFY2(reader.tooLarge() == tooLarge, split);
         QVERIFY2(reader.error().isEmpty() == (state != State::Failed), split);
     }
+
+    // A body that is only counted meets the same limits, and nothing of it is kept.
+    HttpResponseReader::Limits counting = kLimits;
+    counting.keepBody = false;
+    HttpResponseReader reader(counting);
+    reader.feed(response);
+    if (closes) {
+        reader.finish();
+    }
+    QCOMPARE(reader.state(), state);
+    QCOMPARE(reader.tooLarge(), tooLarge);
+    QVERIFY(reader.body().isEmpty());
 }
 
 void TestHttp::readerStopsAtItsLimits_data() {
@@ -250,6 +285,13 @@ void TestHttp::fetch_data() {
     QTest::newRow("gzip it was not asked for")
         << ok + "Content-Encoding: gzip\r\nContent-Length: 3\r\n\r\nSp2" << QString() << false
         << 200 << QByteArray();
+    QTest::newRow("HTTP/1.0 to the close") << QByteArray("HTTP/1.0 200 OK\r\n\r\nSp2") << QString()
+                                           << true << 200 << QByteArray("Sp2");
+    QTest::newRow("relative redirect")
+        << ok + "Content-Length: 3\r\n\r\nSp2"
+        << "../moved/vermo.txt?v=2" << true << 200 << QByteArray("Sp2");
+    QTest::newRow("IPv6 loopback") << ok + "Content-Length: 3\r\n\r\nSp2"
+                                   << "[::1]" << true << 200 << QByteArray("Sp2");
     QTest::newRow("redirect loop") << QByteArray() << "loop" << false << 302 << QByteArray();
     for (const char* away : {"file:///etc/passwd", "ftp://127.0.0.1/vermo.txt", "data:,Sp2"}) {
         QTest::addRow("redirect to %s", away)
@@ -261,13 +303,19 @@ void TestHttp::fetch() {
     QFETCH(QByteArray, response);
     QFETCH(QString, redirect);
 
-    LoopbackHttpServer server;
+    const bool ipv6 = redirect == QLatin1String("[::1]");
+    LoopbackHttpServer server(
+        QHostAddress(ipv6 ? QHostAddress::LocalHostIPv6 : QHostAddress::LocalHost));
+    if (ipv6 && server.url().port() <= 0) {
+        QSKIP("this machine has no IPv6 loopback");
+    }
+    server.serveRaw(response);
     if (redirect == QLatin1String("loop")) {
         server.redirectTo(server.url());
-    } else if (!redirect.isEmpty()) {
+    } else if (redirect.startsWith(QLatin1String(".."))) {
+        server.redirectTo(QUrl(redirect), true);
+    } else if (!redirect.isEmpty() && !ipv6) {
         server.redirectTo(QUrl(redirect));
-    } else {
-        server.serveRaw(response);
     }
     const std::optional<HttpReply> reply =
         fetched(server.url(), std::chrono::seconds(20), 64 * 1024);
@@ -279,6 +327,11 @@ void TestHttp::fetch() {
     QCOMPARE(reply->error.isEmpty(), reply->succeeded());
     if (redirect == QLatin1String("loop")) {
         QCOMPARE(server.requestCount(), 11);
+    }
+    if (redirect.startsWith(QLatin1String(".."))) {
+        QCOMPARE(server.requestCount(), 2);
+        QVERIFY2(server.lastRequest().startsWith("GET /moved/vermo.txt?v=2 HTTP/1.1\r\n"),
+                 server.lastRequest());
     }
 }
 
@@ -362,6 +415,94 @@ void TestHttp::secure() {
     QCOMPARE(page.requestCount(), trusted && onward != QLatin1String("http") ? 1 : 0);
     QCOMPARE(redirecting.requestCount(), onward.isEmpty() ? 0 : 1);
     QCOMPARE(plainPage.requestCount(), 0);
+}
+
+namespace {
+
+/// Names one proxy for every address, as a desktop's proxy setting does.
+class OneProxyForAll final : public QNetworkProxyFactory {
+public:
+    explicit OneProxyForAll(QNetworkProxy proxy)
+        : m_proxy(std::move(proxy)) {}
+    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery& /*query*/) override {
+        return {m_proxy};
+    }
+
+private:
+    QNetworkProxy m_proxy;
+};
+
+} // namespace
+
+void TestHttp::throughAProxy_data() {
+    QTest::addColumn<QNetworkProxy::ProxyType>("type"); // NoProxy: straight to the server
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("address"); // "%server": the loopback server's own
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<bool>("succeeded");
+
+    const QByteArray rest = "User-Agent: Inkvale\r\nAccept: */*\r\nAccept-Encoding: identity\r\n";
+    QTest::newRow("no proxy") << QNetworkProxy::NoProxy << QString()
+                              << "%server/files/vermo.txt?a=1%20b"
+                              << "GET /files/vermo.txt?a=1%20b HTTP/1.1\r\nHost: %host\r\n" + rest +
+                                     "Connection: close\r\n\r\n"
+                              << true;
+    // A plain http address is asked of the proxy whole, as browsers ask.
+    QTest::newRow("http proxy") << QNetworkProxy::HttpProxy << QString()
+                                << "http://update.inkvale.example:8080/files/vermo.txt"
+                                << "GET http://update.inkvale.example:8080/files/vermo.txt "
+                                   "HTTP/1.1\r\nHost: update.inkvale.example:8080\r\n" +
+                                       rest + "Connection: close\r\n\r\n"
+                                << true;
+    QTest::newRow("http proxy with a user")
+        << QNetworkProxy::HttpProxy << "u"
+        << "http://update.inkvale.example/files/vermo.txt"
+        << "GET http://update.inkvale.example/files/vermo.txt HTTP/1.1\r\nHost: "
+           "update.inkvale.example\r\n" +
+               rest + "Proxy-Authorization: Basic dTpw\r\nConnection: close\r\n\r\n"
+        << true;
+    // https goes through a tunnel; this proxy refuses it.
+    QTest::newRow("https through an http proxy")
+        << QNetworkProxy::HttpProxy << QString() << "https://update.inkvale.example/files/vermo.txt"
+        << QByteArray("CONNECT update.inkvale.example:443 HTTP/1.1\r\n") << false;
+}
+
+void TestHttp::throughAProxy() {
+    QFETCH(QNetworkProxy::ProxyType, type);
+    QFETCH(QString, user);
+    QFETCH(QString, address);
+    QFETCH(QByteArray, request);
+
+    LoopbackHttpServer server;
+    const QUrl own = server.url(QString());
+    if (type == QNetworkProxy::NoProxy) {
+        server.serveRaw("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nSp2");
+        address.replace(QLatin1String("%server"), own.toString());
+        request.replace("%host", QStringLiteral("127.0.0.1:%1").arg(own.port()).toLatin1());
+    } else {
+        // What a proxy answers a tunnel it will not open, or the page it fetched.
+        server.serveRaw(address.startsWith(QLatin1String("https"))
+                            ? "HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n"
+                            : "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nSp2");
+        QNetworkProxyFactory::setApplicationProxyFactory(new OneProxyForAll(
+            QNetworkProxy(type, own.host(), static_cast<quint16>(own.port()), user,
+                          user.isEmpty() ? QString() : QStringLiteral("p"))));
+    }
+    const auto restore =
+        qScopeGuard([] { QNetworkProxyFactory::setApplicationProxyFactory(nullptr); });
+
+    const std::optional<HttpReply> reply =
+        fetched(QUrl(address), std::chrono::seconds(20), 64 * 1024);
+    QVERIFY(reply.has_value());
+    QFETCH(bool, succeeded);
+    QVERIFY2(reply->succeeded() == succeeded, qPrintable(reply->error));
+    QCOMPARE(reply->body, succeeded ? QByteArray("Sp2") : QByteArray());
+    QCOMPARE(server.requestCount(), 1);
+    if (request.endsWith("\r\n\r\n")) {
+        QCOMPARE(server.lastRequest(), request);
+    } else {
+        QVERIFY2(server.lastRequest().startsWith(request), server.lastRequest());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestHttp)

@@ -2,6 +2,7 @@
 
 #include "platform/HttpResponseReader.h"
 
+#include <QNetworkProxy>
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
@@ -35,8 +36,35 @@ bool isRedirect(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-/// The request for `url`, or empty when the address holds what a request line cannot carry.
-QByteArray requestFor(const QUrl& url) {
+/// The proxy the system or the application names for `url`, as a socket can use it. The whole
+/// address is asked about, as a browser asks: a socket of its own would ask only about a TCP
+/// connection, and miss a proxy set for http or https.
+QNetworkProxy proxyFor(const QUrl& url) {
+    for (const QNetworkProxy& proxy :
+         QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(url))) {
+        switch (proxy.type()) {
+        case QNetworkProxy::NoProxy:
+        case QNetworkProxy::Socks5Proxy:
+            return proxy;
+        case QNetworkProxy::HttpProxy:
+        case QNetworkProxy::HttpCachingProxy:
+            return {QNetworkProxy::HttpProxy, proxy.hostName(), proxy.port(), proxy.user(),
+                    proxy.password()};
+        default:
+            break;
+        }
+    }
+    return QNetworkProxy(QNetworkProxy::NoProxy);
+}
+
+/// Whether the request for `url` goes to `proxy` as a plain HTTP request, naming the whole
+/// address; otherwise the socket talks to the server itself, through a tunnel if need be.
+bool askedOfProxy(const QUrl& url, const QNetworkProxy& proxy) {
+    return proxy.type() == QNetworkProxy::HttpProxy && !isHttps(url);
+}
+
+/// The request for `url`, or empty when the address holds what a request cannot carry.
+QByteArray requestFor(const QUrl& url, const QNetworkProxy& proxy) {
     QByteArray target = url.path(QUrl::FullyEncoded).toLatin1();
     if (target.isEmpty()) {
         target = "/";
@@ -52,6 +80,15 @@ QByteArray requestFor(const QUrl& url) {
     if (url.port(defaultPort) != defaultPort) {
         host += ':' + QByteArray::number(url.port());
     }
+    QByteArray credentials;
+    if (askedOfProxy(url, proxy)) {
+        target = "http://" + host + target;
+        if (!proxy.user().isEmpty()) {
+            credentials = "Proxy-Authorization: Basic " +
+                          (proxy.user() + QLatin1Char(':') + proxy.password()).toUtf8().toBase64() +
+                          "\r\n";
+        }
+    }
     for (const QByteArray* part : {&target, &host}) {
         for (const char c : *part) {
             if (c <= ' ' || c == '\x7f') {
@@ -60,7 +97,7 @@ QByteArray requestFor(const QUrl& url) {
         }
     }
     return "GET " + target + " HTTP/1.1\r\nHost: " + host +
-           "\r\nUser-Agent: Inkvale\r\nAccept: */*\r\nAccept-Encoding: identity\r\n"
+           "\r\nUser-Agent: Inkvale\r\nAccept: */*\r\nAccept-Encoding: identity\r\n" + credentials +
            "Connection: close\r\n\r\n";
 }
 
@@ -74,7 +111,7 @@ public:
         : QObject(parent)
         , m_url(url)
         , m_done(std::move(done))
-        , m_limits{.body = maxBytes} {
+        , m_limits{.body = maxBytes, .keepBody = static_cast<bool>(m_done)} {
         m_result.requestedUrl = url;
         m_deadline.setSingleShot(true);
         m_deadline.setTimerType(Qt::PreciseTimer);
@@ -97,7 +134,8 @@ public:
 private:
     void connectTo(const QUrl& url) {
         dropSocket();
-        const QByteArray request = requestFor(url);
+        const QNetworkProxy proxy = proxyFor(url);
+        const QByteArray request = requestFor(url, proxy);
         if (request.isEmpty()) {
             finish(QStringLiteral("the address holds characters a request cannot carry"));
             return;
@@ -120,6 +158,7 @@ private:
                     [socket, request] { socket->write(request); });
         }
         m_socket = socket;
+        socket->setProxy(askedOfProxy(url, proxy) ? QNetworkProxy(QNetworkProxy::NoProxy) : proxy);
         // Qt buffers no more than this between our reads.
         socket->setReadBufferSize(kReadPiece);
         connect(socket, &QIODevice::readyRead, this, &HttpExchange::readAvailable);
@@ -132,12 +171,13 @@ private:
                         finish(m_socket->errorString());
                     }
                 });
-        const QString host = url.host(QUrl::FullyEncoded);
-        const auto port = static_cast<quint16>(url.port(isHttps(url) ? 443 : 80));
         if (auto* secure = qobject_cast<QSslSocket*>(socket)) {
-            secure->connectToHostEncrypted(host, port);
+            secure->connectToHostEncrypted(url.host(QUrl::FullyEncoded),
+                                           static_cast<quint16>(url.port(443)));
+        } else if (askedOfProxy(url, proxy)) {
+            socket->connectToHost(proxy.hostName(), proxy.port());
         } else {
-            socket->connectToHost(host, port);
+            socket->connectToHost(url.host(QUrl::FullyEncoded), static_cast<quint16>(url.port(80)));
         }
     }
 
@@ -160,11 +200,13 @@ private:
     }
 
     void closed() {
-        if (!m_socket) {
+        QAbstractSocket* const socket = m_socket;
+        if (!socket) {
             return;
         }
         readAvailable();
-        if (m_socket) {
+        // Unless what was read ended the exchange or moved it to another connection.
+        if (m_socket == socket) {
             m_reader->finish();
             responseEnded();
         }

@@ -62,15 +62,23 @@ int hexDigit(char c) {
 
 QByteArray HttpResponseReader::header(QByteArrayView name) const {
     QByteArray joined;
+    bool found = false;
     for (const auto& [key, value] : m_headers) {
         if (key.compare(name, Qt::CaseInsensitive) == 0) {
-            if (!joined.isEmpty()) {
+            if (found) {
                 joined += ", ";
             }
             joined += value;
+            found = true;
         }
     }
     return joined;
+}
+
+bool HttpResponseReader::hasHeader(QByteArrayView name) const {
+    return std::any_of(m_headers.cbegin(), m_headers.cend(), [name](const auto& header) {
+        return header.first.compare(name, Qt::CaseInsensitive) == 0;
+    });
 }
 
 HttpResponseReader::State HttpResponseReader::fail(const QString& why) {
@@ -228,31 +236,29 @@ HttpResponseReader::State HttpResponseReader::headersEnded() {
         return m_state;
     }
     m_headersRead = true;
+    if (m_status == 204 || m_status == 304) {
+        m_state = State::Done;
+        return m_state;
+    }
     const QByteArray coding = header("Content-Encoding").toLower();
     if (!coding.isEmpty() && coding != "identity") {
         return fail(QStringLiteral("the body is encoded (%1), which was not asked for")
                         .arg(QString::fromLatin1(coding.left(40))));
     }
-    if (m_status == 204 || m_status == 304) {
-        m_state = State::Done;
-        return m_state;
-    }
-    const QByteArray transfer = header("Transfer-Encoding");
-    if (!transfer.isEmpty()) {
-        if (transfer.compare("chunked", Qt::CaseInsensitive) != 0) {
+    if (hasHeader("Transfer-Encoding")) {
+        if (header("Transfer-Encoding").compare("chunked", Qt::CaseInsensitive) != 0) {
             return fail(QStringLiteral("the body has a transfer coding this client does not read"));
         }
         m_part = Part::ChunkSize;
         return m_state;
     }
-    const QByteArray lengths = header("Content-Length");
-    if (lengths.isEmpty()) {
+    if (!hasHeader("Content-Length")) {
         m_part = Part::ToClose;
         return m_state;
     }
-    // Repeated lengths are allowed only when they agree.
+    // Repeated lengths are allowed only when they agree; an empty one is no length.
     qint64 length = -1;
-    for (const QByteArray& one : lengths.split(',')) {
+    for (const QByteArray& one : header("Content-Length").split(',')) {
         const qint64 value = decimal(trimmedBlanks(one));
         if (value < 0 || (length >= 0 && value != length)) {
             return fail(QStringLiteral("the response's length is malformed"));
@@ -288,7 +294,7 @@ HttpResponseReader::State HttpResponseReader::readChunkSize(const QByteArray& li
         m_part = Part::Trailers;
         return m_state;
     }
-    if (m_body.size() + size > m_limits.body) {
+    if (m_bodySize + size > m_limits.body) {
         return failTooLarge();
     }
     m_remaining = size;
@@ -298,8 +304,12 @@ HttpResponseReader::State HttpResponseReader::readChunkSize(const QByteArray& li
 
 HttpResponseReader::State HttpResponseReader::appendBody(QByteArrayView bytes) {
     // What fits is kept, so that the body read so far does not depend on how the bytes came.
-    const qint64 room = m_limits.body - m_body.size();
-    m_body += bytes.first(static_cast<qsizetype>(std::min<qint64>(room, bytes.size())));
+    const qint64 room = m_limits.body - m_bodySize;
+    const qint64 taken = std::min<qint64>(room, bytes.size());
+    if (m_limits.keepBody) {
+        m_body += bytes.first(static_cast<qsizetype>(taken));
+    }
+    m_bodySize += taken;
     return bytes.size() > room ? failTooLarge() : m_state;
 }
 

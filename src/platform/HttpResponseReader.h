@@ -18,6 +18,7 @@ public:
         qsizetype headerBlock = 64 * 1024; ///< all header lines of a response, trailers included
         int interimResponses = 8;          ///< 1xx responses before the final one
         qint64 body = 64 * 1024;           ///< the body, after any chunked framing is taken off
+        bool keepBody = true; ///< false: the body is counted against its limit, not kept
     };
 
     enum class State {
@@ -43,7 +44,9 @@ public:
     /// The value of the final response's header `name` (any letter case), the values of
     /// repeated headers joined by ", "; empty when it was not sent.
     [[nodiscard]] QByteArray header(QByteArrayView name) const;
-    /// The body read so far, never more than the limit.
+    /// Whether the final response has the header `name` (any letter case), empty or not.
+    [[nodiscard]] bool hasHeader(QByteArrayView name) const;
+    /// The body read so far, never more than the limit; empty unless the limits keep it.
     [[nodiscard]] const QByteArray& body() const { return m_body; }
     /// Whether the failure is a body larger than the limit.
     [[nodiscard]] bool tooLarge() const { return m_tooLarge; }
@@ -83,6 +86,7 @@ private:
     QList<std::pair<QByteArray, QByteArray>> m_headers;
     qint64 m_remaining = 0; ///< of a body of known length, or of the current chunk
     QByteArray m_body;
+    qint64 m_bodySize = 0;
     bool m_tooLarge = false;
     QString m_error;
 };

@@ -38,10 +38,12 @@ void LoopbackHttpServer::serve(int status, const QByteArray& body, bool announce
 }
 
 QUrl LoopbackHttpServer::url(const QString& path) const {
-    return QUrl(QStringLiteral("%1://%2:%3%4")
-                    .arg(m_scheme, m_server->serverAddress().toString())
-                    .arg(m_server->serverPort())
-                    .arg(path));
+    const QHostAddress address = m_server->serverAddress();
+    const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
+                             ? QLatin1Char('[') + address.toString() + QLatin1Char(']')
+                             : address.toString();
+    return QUrl(
+        QStringLiteral("%1://%2:%3%4").arg(m_scheme, host).arg(m_server->serverPort()).arg(path));
 }
 
 void LoopbackHttpServer::answer() {
@@ -51,7 +53,7 @@ void LoopbackHttpServer::answer() {
             if (!socket->peek(socket->bytesAvailable()).contains("\r\n\r\n")) {
                 return;
             }
-            socket->readAll();
+            m_lastRequest = socket->readAll();
             ++m_requests;
             if (m_mute) {
                 return;
@@ -76,6 +78,12 @@ void LoopbackHttpServer::releaseReplies() {
 }
 
 void LoopbackHttpServer::respond(QTcpSocket* socket) {
+    if (m_redirect.isValid() && (!m_redirectOnlyFirst || m_requests == 1)) {
+        socket->write("HTTP/1.1 302 Found\r\nLocation: " + m_redirect.toEncoded() +
+                      "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+        socket->disconnectFromHost();
+        return;
+    }
     if (!m_raw.isEmpty()) {
         socket->write(m_raw);
         m_rawSent += m_raw.size();
@@ -86,12 +94,6 @@ void LoopbackHttpServer::respond(QTcpSocket* socket) {
         connect(socket, &QTcpSocket::bytesWritten, socket, [this, socket] { topUp(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this] { m_hungUp = true; });
         topUp(socket);
-        return;
-    }
-    if (m_redirect.isValid()) {
-        socket->write("HTTP/1.1 302 Found\r\nLocation: " + m_redirect.toEncoded() +
-                      "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
-        socket->disconnectFromHost();
         return;
     }
     QByteArray head = "HTTP/1.1 " + QByteArray::number(m_status) + " Scripted\r\n";

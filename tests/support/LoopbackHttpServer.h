@@ -47,8 +47,12 @@ public:
     void releaseReplies();
     /// Sends the headers at once, then the body one byte every `interval`.
     void trickle(std::chrono::milliseconds interval) { m_trickle = interval; }
-    /// Answers with "302 Found" and `target` as the new location instead of the page.
-    void redirectTo(const QUrl& target) { m_redirect = target; }
+    /// Answers with "302 Found" and `target` (as it is, relative or not) as the new location
+    /// instead of the page; with `onlyFirst`, only the first request, and the page after it.
+    void redirectTo(const QUrl& target, bool onlyFirst = false) {
+        m_redirect = target;
+        m_redirectOnlyFirst = onlyFirst;
+    }
     /// Answers with exactly `response`, then sends `endless` over and over for as long as the
     /// client keeps the connection open (nothing more when it is empty), then closes.
     void serveRaw(const QByteArray& response, const QByteArray& endless = {}) {
@@ -60,6 +64,8 @@ public:
     [[nodiscard]] QUrl url(const QString& path = QStringLiteral("/files/vermo.txt")) const;
     /// Requests received so far.
     [[nodiscard]] int requestCount() const { return m_requests; }
+    /// The last request received, as it came: request line and headers.
+    [[nodiscard]] const QByteArray& lastRequest() const { return m_lastRequest; }
     /// Bytes handed to connections by serveRaw() so far.
     [[nodiscard]] qint64 rawBytesSent() const { return m_rawSent; }
     /// Whether a client closed a connection that serveRaw() was still sending on.
@@ -84,6 +90,8 @@ private:
     std::chrono::milliseconds m_delay{0};
     std::chrono::milliseconds m_trickle{0};
     QUrl m_redirect;
+    bool m_redirectOnlyFirst = false;
+    QByteArray m_lastRequest;
     QByteArray m_raw;
     QByteArray m_endless;
     qint64 m_rawSent = 0;
