@@ -103,7 +103,10 @@ def wait_window(title, timeout=30.0):
 
 
 def wait_window_gone(title, timeout=30.0):
+    """Waits for a window to close and gives the window below the moment it needs to take the
+    keyboard back: a key pressed sooner, on a busy machine, can go to nobody."""
     wait_until(f"the window '{title}' to close", lambda: find_window(title) is None, timeout)
+    time.sleep(0.5)
 
 
 def window_geometry(window):
