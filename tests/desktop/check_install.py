@@ -186,6 +186,9 @@ def mode_archive(args, tmp):
         check((folder / name).is_file(), f"no {name} in the archive")
     check("SIL OPEN FONT LICENSE" in (folder / "FONT-LICENSES.txt").read_text("utf-8"),
           "the fonts' licence text is missing")
+    # Without a TLS backend Qt cannot open an https connection at all.
+    check((folder / "plugins" / "tls" / "libqopensslbackend.so").is_file(),
+          "no TLS plugin in the archive")
 
     # Every Qt library, for the programs and the plugins alike, resolves inside the folder.
     inside = str(folder.resolve())
