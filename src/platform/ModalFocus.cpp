@@ -2,7 +2,11 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QPointer>
+#include <QTimer>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace inkvale {
 
@@ -30,8 +34,29 @@ protected:
             // The keyboard goes back to the window the modal one blocked; without a window
             // manager to hand it back it would go nowhere.
             owner->window()->activateWindow();
+        } else if (!owner) {
+            // A modal window of its own blocked every window: once it is gone, the keyboard
+            // goes to the modal window still open, or else to the program's window.
+            QTimer::singleShot(0, this, [closed = QPointer<QWidget>(widget)] {
+                if (QWidget* next = windowBelow(closed)) {
+                    next->activateWindow();
+                }
+            });
         }
         return false;
+    }
+
+private:
+    static QWidget* windowBelow(const QWidget* closed) {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            return modal;
+        }
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        const auto found = std::find_if(windows.cbegin(), windows.cend(), [closed](QWidget* w) {
+            return w != closed && w->isVisible() &&
+                   (w->windowType() == Qt::Window || w->windowType() == Qt::Dialog);
+        });
+        return found == windows.cend() ? nullptr : *found;
     }
 };
 

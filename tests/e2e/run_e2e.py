@@ -103,10 +103,7 @@ def wait_window(title, timeout=30.0):
 
 
 def wait_window_gone(title, timeout=30.0):
-    """Waits for a window to close and gives the window below the moment it needs to take the
-    keyboard back: a key pressed sooner, on a busy machine, can go to nobody."""
     wait_until(f"the window '{title}' to close", lambda: find_window(title) is None, timeout)
-    time.sleep(0.5)
 
 
 def window_geometry(window):
@@ -1272,7 +1269,9 @@ def start_xvfb(screen, log):
 
     -noreset: by default the server resets when its last client leaves, and a client that
     connects meanwhile is refused. The accessibility bus's launcher connects and leaves just
-    as the program starts, which made the program fail now and then."""
+    as the program starts, which made the program fail now and then. A reset also put the
+    pointer back in the middle of the screen, over the window, where the keyboard then
+    followed it; the runs that keep the mouse out of the way need it to stay there."""
     read_end, write_end = os.pipe()
     xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", screen,
                              "-nolisten", "tcp", "-noreset"], pass_fds=(write_end,),
