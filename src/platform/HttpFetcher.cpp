@@ -63,8 +63,9 @@ bool askedOfProxy(const QUrl& url, const QNetworkProxy& proxy) {
     return proxy.type() == QNetworkProxy::HttpProxy && !isHttps(url);
 }
 
-/// The request for `url`, or empty when the address holds what a request cannot carry.
-QByteArray requestFor(const QUrl& url, const QNetworkProxy& proxy) {
+/// The request for `url`, or empty when the address holds what a request cannot carry. With
+/// `httpProxy`, the request that asks that proxy for the whole address.
+QByteArray requestFor(const QUrl& url, const QNetworkProxy* httpProxy) {
     QByteArray target = url.path(QUrl::FullyEncoded).toLatin1();
     if (target.isEmpty()) {
         target = "/";
@@ -81,12 +82,13 @@ QByteArray requestFor(const QUrl& url, const QNetworkProxy& proxy) {
         host += ':' + QByteArray::number(url.port());
     }
     QByteArray credentials;
-    if (askedOfProxy(url, proxy)) {
+    if (httpProxy) {
         target = "http://" + host + target;
-        if (!proxy.user().isEmpty()) {
-            credentials = "Proxy-Authorization: Basic " +
-                          (proxy.user() + QLatin1Char(':') + proxy.password()).toUtf8().toBase64() +
-                          "\r\n";
+        if (!httpProxy->user().isEmpty()) {
+            credentials =
+                "Proxy-Authorization: Basic " +
+                (httpProxy->user() + QLatin1Char(':') + httpProxy->password()).toUtf8().toBase64() +
+                "\r\n";
         }
     }
     for (const QByteArray* part : {&target, &host}) {
@@ -135,7 +137,8 @@ private:
     void connectTo(const QUrl& url) {
         dropSocket();
         const QNetworkProxy proxy = proxyFor(url);
-        const QByteArray request = requestFor(url, proxy);
+        const bool viaProxy = askedOfProxy(url, proxy);
+        const QByteArray request = requestFor(url, viaProxy ? &proxy : nullptr);
         if (request.isEmpty()) {
             finish(QStringLiteral("the address holds characters a request cannot carry"));
             return;
@@ -158,7 +161,7 @@ private:
                     [socket, request] { socket->write(request); });
         }
         m_socket = socket;
-        socket->setProxy(askedOfProxy(url, proxy) ? QNetworkProxy(QNetworkProxy::NoProxy) : proxy);
+        socket->setProxy(viaProxy ? QNetworkProxy(QNetworkProxy::NoProxy) : proxy);
         // Qt buffers no more than this between our reads.
         socket->setReadBufferSize(kReadPiece);
         connect(socket, &QIODevice::readyRead, this, &HttpExchange::readAvailable);
@@ -174,7 +177,7 @@ private:
         if (auto* secure = qobject_cast<QSslSocket*>(socket)) {
             secure->connectToHostEncrypted(url.host(QUrl::FullyEncoded),
                                            static_cast<quint16>(url.port(443)));
-        } else if (askedOfProxy(url, proxy)) {
+        } else if (viaProxy) {
             socket->connectToHost(proxy.hostName(), proxy.port());
         } else {
             socket->connectToHost(url.host(QUrl::FullyEncoded), static_cast<quint16>(url.port(80)));
@@ -182,7 +185,7 @@ private:
     }
 
     void readAvailable() {
-        std::array<char, kReadPiece> piece{};
+        std::array<char, kReadPiece> piece; // filled by read(); no need to clear it first
         while (m_socket && m_reader->state() == HttpResponseReader::State::Reading) {
             const qint64 got = m_socket->read(piece.data(), piece.size());
             if (got <= 0) {
