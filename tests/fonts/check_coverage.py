@@ -15,12 +15,20 @@ Fails when
     donors from the manifest, in order, or are not credited in the name table;
   - a donor's glyphs are not placed like the style's own: their mean ink box is off in
     height, width or vertical centre;
-  - a Latin style carries donor glyphs.
+  - a Latin style carries donor glyphs;
+  - two standard characters are drawn with one glyph, or with glyphs of identical
+    outlines, unless the glyph is the traditional form of both (钟 and 锺, 鍾) and the
+    group is listed in docs/fonts.md, "Characters that share a traditional form"; or a
+    group listed there is no longer shared;
+  - a donor's glyphs are unlike the style's own: the median ink height, stroke thickness,
+    slant or ink bottom of the characters it gave lies outside the spread (10th to 90th
+    percentile) of the same measure over the style's own common characters.
 --faults damages copies of one built font in the ways above and fails unless every
 damage is caught.
 """
 import argparse
 import bz2
+import copy
 import io
 import json
 import math
@@ -29,11 +37,16 @@ import struct
 import sys
 
 from fontTools.pens.boundsPen import BoundsPen
+from fontTools.pens.perimeterPen import PerimeterPen
+from fontTools.pens.statisticsPen import StatisticsPen
 from fontTools.ttLib import TTFont
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 MANIFEST = os.path.join(HERE, '..', '..', 'tools', 'fonts', 'manifest.json')
 UNIHAN = '/usr/share/unicode/Unihan_OtherMappings.txt.bz2'
+UNIHAN_VARIANTS = '/usr/share/unicode/Unihan_Variants.txt.bz2'
+FONTS_DOC = os.path.join(HERE, '..', '..', 'docs', 'fonts.md')
+SHARED_HEADING = '### Characters that share a traditional form'
 LEVELS = ((1, 3500), (3501, 6500), (6501, 8105))
 # A donor's mean ink box against the style's on its common characters, in fractions of the
 # em: the build fits them; this much is left for the donated characters being rarer ones.
@@ -50,6 +63,103 @@ def tgh():
                 n = int(fields[2].split(':')[1])
                 out[int(fields[0][2:], 16)] = next(i for i, (a, b) in enumerate(LEVELS, 1) if a <= n <= b)
     return out
+
+
+def traditional_variants():
+    """{code point: {its traditional variants}} from Unihan."""
+    out = {}
+    with bz2.open(UNIHAN_VARIANTS, 'rt', encoding='utf-8') as f:
+        for line in f:
+            fields = line.rstrip('\n').split('\t')
+            if len(fields) == 3 and fields[1] == 'kTraditionalVariant':
+                out[int(fields[0][2:], 16)] = {int(v.split('<')[0][2:], 16) for v in fields[2].split()}
+    return out
+
+
+def documented_sharing():
+    """{M: {(characters, traditional form)}} from the table under SHARED_HEADING in docs/fonts.md:
+    rows '| M | 钟 锺 | 鍾 |'."""
+    with open(FONTS_DOC, encoding='utf-8') as f:
+        text = f.read()
+    assert SHARED_HEADING in text, f'docs/fonts.md has no section "{SHARED_HEADING}"'
+    section = text.split(SHARED_HEADING, 1)[1].split('\n#', 1)[0]
+    out = {}
+    for line in section.splitlines():
+        cells = [c.strip() for c in line.strip().strip('|').split('|')]
+        if len(cells) == 3 and cells[0].replace(',', '').replace(' ', '').isdigit():
+            for m in cells[0].split(','):
+                out.setdefault(int(m), set()).add((''.join(cells[1].split()), cells[2]))
+    return out
+
+
+def outline(glyf, name):
+    """What a glyph draws: equal for glyphs of identical outlines."""
+    g = glyf[name]
+    if g.isComposite():
+        return tuple((c.glyphName, c.x, c.y) for c in g.components)
+    coords, ends, flags = g.getCoordinates(glyf)
+    return tuple(coords), tuple(ends), tuple(f & 1 for f in flags)
+
+
+def shared(font, levels):
+    """The groups of standard characters drawn with one glyph or identical outlines, as
+    strings of the characters in code point order."""
+    glyf, cmap = font['glyf'], font.getBestCmap()
+    groups = {}
+    for cp in sorted(levels):
+        if cp in cmap and glyf[cmap[cp]].numberOfContours != 0:
+            groups.setdefault(outline(glyf, cmap[cp]), []).append(cp)
+    return [''.join(map(chr, g)) for g in groups.values() if len(g) > 1]
+
+
+def sharing_problems(font, m, levels, documented, trad):
+    """Problems with the standard characters that share a glyph in font M."""
+    problems = []
+    found = set(shared(font, levels))
+    listed = {chars: form for chars, form in documented.get(m, set())}
+    for chars in sorted(found):
+        form = listed.get(chars)
+        if form is None:
+            problems.append(f'{chars} are drawn with one glyph')
+        elif not all(ord(form) in trad.get(ord(c), set()) for c in chars):
+            problems.append(f'{chars} share {form}, which is not the traditional form of each')
+    for chars in sorted(set(listed) - found):
+        problems.append(f'docs/fonts.md lists {chars} as sharing a glyph, but they do not')
+    return problems
+
+
+def glyph_measures(font, cps):
+    """Per glyph of cps: (ink height, stroke thickness, slant in degrees, ink bottom), the
+    lengths per 1000 units of the em; stroke thickness is twice the ink area over the
+    outline's length."""
+    gs, cmap, upm = font.getGlyphSet(), font.getBestCmap(), font['head'].unitsPerEm
+    rows = []
+    for cp in cps:
+        bounds, stats, perimeter = BoundsPen(gs), StatisticsPen(glyphset=gs), PerimeterPen(gs, tolerance=2)
+        for pen in (bounds, stats, perimeter):
+            gs[cmap[cp]].draw(pen)
+        _, y0, _, y1 = bounds.bounds
+        rows.append(((y1 - y0) * 1000 / upm, 2 * abs(stats.area) / perimeter.value * 1000 / upm,
+                     math.degrees(math.atan(stats.slant)), y0 * 1000 / upm))
+    return rows
+
+
+def percentile(values, q):
+    ordered = sorted(values)
+    return ordered[min(len(ordered) - 1, int(q * len(ordered)))]
+
+
+MEASURES = ('ink height', 'stroke', 'slant', 'ink bottom')
+# Room beyond the style's own spread, in the measures' units (1/1000 em, degrees).
+LIKENESS_SLACK = 2
+
+
+def likeness(font, own_cps, donor_cps):
+    """[(measure, own 10th, median, 90th percentile, donors' median)] for MEASURES."""
+    own, given = glyph_measures(font, own_cps), glyph_measures(font, donor_cps)
+    return [(what, percentile([r[i] for r in own], 0.1), percentile([r[i] for r in own], 0.5),
+             percentile([r[i] for r in own], 0.9), percentile([r[i] for r in given], 0.5))
+            for i, what in enumerate(MEASURES)]
 
 
 def parse_ikvd(data):
@@ -96,13 +206,13 @@ def mean_box(font, cps, slant):
     return [sum(r[i] for r in rows) / len(rows) / upm for i in range(3)]
 
 
-def check_font(font, entry, donors, levels):
-    """(coverage [l1, l2, l3], {family: count}, [problems])."""
+def check_font(font, entry, donors, levels, documented, trad):
+    """(coverage [l1, l2, l3], {family: count}, [problems], likeness of the donors' glyphs)."""
     drawn = drawn_map(font)
     cov = [0, 0, 0]
     for cp, level in levels.items():
         cov[level - 1] += cp in drawn
-    problems = []
+    problems = sharing_problems(font, entry['m'], levels, documented, trad)
     chinese = entry['script'] == 'chinese'
     if chinese and sum(cov) != len(levels):
         missing = ''.join(chr(cp) for cp in sorted(levels) if cp not in drawn)
@@ -110,7 +220,7 @@ def check_font(font, entry, donors, levels):
     if 'Ikvd' not in font:
         if chinese:
             problems.append('no Ikvd table')
-        return cov, {}, problems
+        return cov, {}, problems, []
     if not chinese:
         problems.append('a Latin style carries an Ikvd table')
     own, records = parse_ikvd(font['Ikvd'].data)
@@ -156,7 +266,16 @@ def check_font(font, entry, donors, levels):
             for what, a, b in zip(('width', 'height', 'vertical centre'), got, ref):
                 if abs(a - b) > BOX_TOLERANCE:
                     problems.append(f'{family}: mean {what} {a:.3f} em against the style\'s {b:.3f} em')
-    return cov, counts, problems
+    # the borrowed glyphs within the spread of the style's own
+    given = sorted(cp for cp in claimed if cp in drawn)
+    own_level1 = [cp for cp, level in sorted(levels.items()) if level == 1 and cp in drawn and drawn[cp] < own]
+    like = likeness(font, own_level1[::3], given[::2]) if given and own_level1 else []
+    for what, low, _, high, got in like:
+        # a style whose own glyphs all fill one box (4, 14) has no spread of height: a
+        # rounding's worth of room
+        if not low - LIKENESS_SLACK <= got <= high + LIKENESS_SLACK:
+            problems.append(f'borrowed glyphs: median {what} {got:.1f} outside the style\'s {low:.1f} to {high:.1f}')
+    return cov, counts, problems, like
 
 
 def donors_by_name(chain):
@@ -170,17 +289,27 @@ def load(path):
 def run(fonts_dir, manifest):
     levels = tgh()
     assert len(levels) == 8105, f'{UNIHAN}: {len(levels)} kTGH characters'
+    documented, trad = documented_sharing(), traditional_variants()
     failed = 0
     print('| M | family | level 1 / 3,500 | level 2 / 3,000 | level 3 / 1,605 | all / 8,105 | from donors |')
     print('|---|---|---|---|---|---|---|')
+    likes = []
     for e in manifest['fonts']:
         font = load(os.path.join(fonts_dir, f"{e['m']}.ttf"))
-        cov, counts, problems = check_font(font, e, manifest.get('donors', {}), levels)
+        cov, counts, problems, like = check_font(font, e, manifest.get('donors', {}), levels, documented, trad)
         given = '; '.join(f'{f}: {n:,}' for f, n in counts.items()) or '-'
         print(f"| {e['m']} | {e['family']} | {cov[0]:,} | {cov[1]:,} | {cov[2]:,} | {sum(cov):,} | {given} |")
         for p in problems:
             print(f"FAIL M={e['m']}: {p}")
         failed += bool(problems)
+        if like:
+            likes.append((e['m'], like))
+    print()
+    print('| M | ' + ' | '.join(f'{what}: own (10th, median, 90th) / borrowed' for what in MEASURES) + ' |')
+    print('|---|' + '---|' * len(MEASURES))
+    for m, like in likes:
+        print(f'| {m} | ' + ' | '.join(f'{lo:.1f}, {mid:.1f}, {hi:.1f} / **{got:.1f}**'
+                                       for _, lo, mid, hi, got in like) + ' |')
     return failed
 
 
@@ -204,6 +333,17 @@ def damaged(font, how):
         glyf, order = f['glyf'], f.getGlyphOrder()
         for g in order[own:]:
             glyf[g].coordinates.translate((0, -f['head'].unitsPerEm // 4))
+            glyf[g].recalcBounds(glyf)
+    elif how == 'a character mapped onto another\'s glyph':
+        for t in cmap_tables:
+            t.cmap[ord(LOOK_ALIKE[0])] = f.getBestCmap()[ord(LOOK_ALIKE[1])]
+    elif how == 'a character drawn with a copy of another\'s outlines':
+        glyf, cmap = f['glyf'], f.getBestCmap()
+        glyf[cmap[ord(LOOK_ALIKE[0])]] = copy.deepcopy(glyf[cmap[ord(LOOK_ALIKE[1])]])
+    elif how == 'donor glyphs slanted by 30 degrees':
+        glyf, order = f['glyf'], f.getGlyphOrder()
+        for g in order[own:]:
+            glyf[g].coordinates.transform(((1, 0), (math.tan(math.radians(30)), 1)))
             glyf[g].recalcBounds(glyf)
     elif how == 'an uncredited donor':
         for rec in f['name'].names:
@@ -229,23 +369,27 @@ def pack_ikvd(own, records):
 
 FAULTS = ('a character unmapped', 'an own character claimed by a donor',
           'a donor character left out of the table', 'donor glyphs dropped below the baseline',
-          'an uncredited donor')
+          'an uncredited donor', 'a character mapped onto another\'s glyph',
+          'a character drawn with a copy of another\'s outlines', 'donor glyphs slanted by 30 degrees')
+# Two standard characters, both drawn by the style's own glyphs, that damage can make one.
+LOOK_ALIKE = '她他'
 
 
 def faults(fonts_dir, manifest):
     """Every damage in FAULTS is reported by check_font; the undamaged font passes."""
     levels = tgh()
     donors = manifest.get('donors', {})
+    documented, trad = documented_sharing(), traditional_variants()
     # the smallest completed Chinese style keeps this quick
     entries = [e for e in manifest['fonts'] if e['script'] == 'chinese']
     entry = min(entries, key=lambda e: os.path.getsize(os.path.join(fonts_dir, f"{e['m']}.ttf")))
     font = load(os.path.join(fonts_dir, f"{entry['m']}.ttf"))
     failed = 0
-    _, _, problems = check_font(font, entry, donors, levels)
+    _, _, problems, _ = check_font(font, entry, donors, levels, documented, trad)
     print(f"M={entry['m']} undamaged: {problems or 'passes'}")
     failed += bool(problems)
     for how in FAULTS:
-        _, _, problems = check_font(damaged(font, how), entry, donors, levels)
+        _, _, problems, _ = check_font(damaged(font, how), entry, donors, levels, documented, trad)
         print(f"M={entry['m']} with {how}: {'; '.join(problems) or 'NOT CAUGHT'}")
         failed += not problems
     return failed

@@ -15,15 +15,20 @@ runs in a fixed order, and the script runs itself with PYTHONHASHSEED=0.
 Each font goes through these steps (see docs/fonts.md):
   1. load: the listed file(s) from the source archive, WOFF turned into plain sfnt;
      with the "merge" transform, all matched pieces are merged into one font;
-  2. "alias-traditional": a hanzi the font lacks is mapped to the glyph of its
-     traditional or variant form that the font has (Unihan variants);
+  2. "alias-traditional": a hanzi the font lacks is mapped to the glyph of another form
+     of the same character that the font has (its traditional form, or that form in
+     another shape: Unihan kTraditionalVariant and kZVariant), never to another character;
   3. code points mapped to glyphs without outlines are unmapped (so they fall back
      to another font instead of drawing nothing), except spaces and format marks;
   4. subset to the manifest's keep_unicode ranges; hinting and glyph names dropped;
-  5. names rewritten to the Inkvale family; copyright and licence kept (added from
+     standard characters that share one glyph keep it only for the character it depicts;
+  5. Chinese styles completed from their donors (see complete());
+  6. names rewritten to the Inkvale family; copyright and licence kept (added from
      the manifest when the source lacks them); the face declared Regular;
-  6. checked: the family name, the copyright record, and coverage (Chinese styles:
-     all fifty common surnames and >= 3,300 of GB2312 level 1; Latin: A-Z a-z).
+  7. checked: the family name, the copyright record, coverage (Chinese styles: all
+     8,105 standard characters, the fifty common surnames and >= 3,300 of GB2312 level
+     1; Latin: A-Z a-z), and no two standard characters drawn with one glyph unless it
+     is the traditional form of both.
 """
 import argparse
 import bz2
@@ -65,6 +70,18 @@ DONOR_TABLE_VERSION = 1
 # Common characters whose ink boxes set a donor's scale and position: the first
 # HARMONY_SAMPLE level-1 characters (kTGH order) that both the style and the donor draw.
 HARMONY_SAMPLE = 600
+# Cells a side of the grids on which glyph shapes are compared (which character a glyph depicts).
+SHAPE_GRID = 40
+# How much nearer in shape to one character than to any other a shared glyph must be to stay
+# with it. Measured on ten look-alike pairs (闫/阎, 堃/坤, 她/他 …) in every Chinese style: with
+# this margin about one decision in a hundred went to the wrong character, with none one in five.
+SHAPE_MARGIN = 1.3
+# The most a donor's strokes are made bolder or lighter, per side, in fractions of the em:
+# enough to bring a weight to the style's, too little to close counters.
+WEIGHT_LIMIT = 0.008
+# A style whose common glyphs' ink heights vary by at most this much of the em (10th to 90th
+# percentile) draws every glyph in one box, and its donor glyphs are stretched to fill it.
+ONE_BOX = 0.01
 
 # Name records written for licences whose source font carries none (IDs 13 and 14).
 LICENCE_RECORDS = {
@@ -172,6 +189,8 @@ def load_manifest():
             c = e.get('complete')
             if not c or c.get('kind') not in KINDS or not c.get('donors'):
                 raise BuildError(f"M={e['m']}: a Chinese style needs \"complete\": kind and donors")
+            if c.get('pick', 'first') not in ('first', 'nearest-stroke'):
+                raise BuildError(f"M={e['m']}: \"pick\" is first or nearest-stroke")
             unknown = [d for d in c['donors'] if d not in data.get('donors', {})]
             if unknown or len(set(c['donors'])) != len(c['donors']):
                 raise BuildError(f"M={e['m']}: donors {c['donors']} name unknown or repeated donors")
@@ -329,45 +348,245 @@ def unicode_subtables(font):
     return [t for t in font['cmap'].tables if t.isUnicode() and t.format in (4, 12)]
 
 
-def unihan_variant_candidates():
-    """{hanzi code point: [variant code points in order of preference]}."""
-    trad, var = {}, {}
+def unihan_variants():
+    """{key: {hanzi code point: [variant code points]}} for kTraditionalVariant and kZVariant
+    (variants that hold only in some contexts are not used)."""
+    keys = ('kTraditionalVariant', 'kZVariant')
+    out = {k: {} for k in keys}
     with bz2.open(UNIHAN_VARIANTS, 'rt', encoding='utf-8') as f:
         for line in f:
             if line.startswith('#') or not line.strip():
                 continue
             cp, key, value = line.rstrip('\n').split('\t')
-            c = int(cp[2:], 16)
-            vs = [int(v.split('<')[0][2:], 16) for v in value.split()]
-            if key == 'kTraditionalVariant':
-                trad[c] = vs
-            elif key in ('kSemanticVariant', 'kZVariant'):  # context-free variants only
-                var.setdefault(c, []).extend(vs)
-    cands = {}
-    for c in sorted(set(trad) | set(var)):
-        if 0x4E00 <= c <= 0x9FFF:
-            first = trad.get(c, [])
-            cands[c] = first + [w for t in first + [c] for w in var.get(t, [])]
-    return cands
+            if key in keys:
+                out[key][int(cp[2:], 16)] = [int(v.split('<')[0][2:], 16) for v in value.split()]
+    return out
 
 
-def alias_traditional(font):
-    """Simplified in, traditional out: map each hanzi the font cannot draw to the glyph
-    of its traditional (then semantic or Z) variant that the font can draw."""
+def same_character_forms(standard):
+    """{hanzi code point: [other forms of the same character, in order of preference]}: its
+    traditional variants (张: 張), then the Z variants, the same character in another shape, of
+    those and of itself (说: 說, then 説). Semantic variants are other characters (堃 is not 坤,
+    她 is not 他) and never count; nor does a form that is itself another standard character
+    (于 is not 於, though 於 is one of its traditional forms)."""
+    v = unihan_variants()
+    trad, z = v['kTraditionalVariant'], v['kZVariant']
+    forms = {}
+    for c in sorted(set(trad) | set(z)):
+        if not 0x4E00 <= c <= 0x9FFF:
+            continue
+        ts = [t for t in trad.get(c, []) if t != c]
+        found = [f for f in dict.fromkeys(ts + [w for t in ts + [c] for w in z.get(t, [])])
+                 if f != c and f not in standard]
+        if found:
+            forms[c] = found
+    return forms
+
+
+def traditional_forms(standard):
+    """{standard character: {its traditional forms}}, the forms two standard characters may
+    rightly share a glyph through (钟 and 锺 are both written 鍾)."""
+    trad = unihan_variants()['kTraditionalVariant']
+    return {c: {t for t in trad.get(c, []) if t != c and t not in standard} for c in standard}
+
+
+def alias_traditional(font, standard):
+    """Simplified in, traditional out: map each hanzi the font cannot draw to the glyph of
+    another form of the same character that the font draws (same_character_forms)."""
     best = font.getBestCmap()
     inked = inked_glyphs(font, set(best.values()))
     has = lambda c: c in best and best[c] in inked
     added = {}
-    for c, variants in unihan_variant_candidates().items():
+    for c, forms in same_character_forms(standard).items():
         if has(c):
             continue
-        for v in variants:
-            if has(v):
-                added[c] = best[v]
+        for f in forms:
+            if has(f):
+                added[c] = best[f]
                 break
     for table in unicode_subtables(font):
         table.cmap.update({c: g for c, g in added.items() if table.format == 12 or c < 0x10000})
     return len(added)
+
+
+# ----------------------------------------------------------------------------- one glyph each
+
+def outline_key(font, glyph_name):
+    """What a glyph draws, comparable between glyphs: equal keys, identical outlines."""
+    glyf = font['glyf']
+    g = glyf[glyph_name]
+    if g.isComposite():
+        return ('composite', tuple((c.glyphName, c.x, c.y, repr(getattr(c, 'transform', None)))
+                                   for c in g.components))
+    coords, ends, flags = g.getCoordinates(glyf)
+    return ('simple', tuple(coords), tuple(ends), bytes(f & 1 for f in flags))
+
+
+def shared_groups(font, cps):
+    """The groups (ascending, two or more) of the code points cps that the font draws with one
+    glyph, or with glyphs of identical outlines."""
+    best = font.getBestCmap()
+    by_outline = {}
+    for cp in sorted(cps):
+        if cp in best:
+            by_outline.setdefault(outline_key(font, best[cp]), []).append(cp)
+    return [g for g in by_outline.values() if len(g) > 1]
+
+
+def rightly_shared(font, group, trad_forms):
+    """The traditional form that every character of group is written with, when their glyph is
+    the font's own glyph of that form (钟 and 锺 both drawn with 鍾's); else None."""
+    best = font.getBestCmap()
+    key = outline_key(font, best[group[0]])
+    common = set.intersection(*(trad_forms.get(c, set()) for c in group))
+    for t in sorted(common):
+        if t in best and outline_key(font, best[t]) == key:
+            return t
+    return None
+
+
+def glyph_polygons(glyphset, name, transform=None):
+    """The glyph's contours as polygons, curves flattened."""
+    from fontTools.pens.basePen import BasePen
+    from fontTools.pens.transformPen import TransformPen
+
+    class Flattener(BasePen):
+        def __init__(self):
+            super().__init__(glyphset)
+            self.polygons = []
+
+        def _moveTo(self, p):
+            self.polygons.append([p])
+
+        def _lineTo(self, p):
+            self.polygons[-1].append(p)
+
+        def _curveToOne(self, p1, p2, p3):
+            p0 = self._getCurrentPoint()
+            for i in range(1, 9):
+                t = i / 8
+                u = 1 - t
+                self.polygons[-1].append(tuple(u ** 3 * a + 3 * u * u * t * b + 3 * u * t * t * c + t ** 3 * d
+                                               for a, b, c, d in zip(p0, p1, p2, p3)))
+
+        def _qCurveToOne(self, p1, p2):
+            p0 = self._getCurrentPoint()
+            for i in range(1, 7):
+                t = i / 6
+                u = 1 - t
+                self.polygons[-1].append(tuple(u * u * a + 2 * u * t * b + t * t * c for a, b, c in zip(p0, p1, p2)))
+
+    pen = Flattener()
+    glyphset[name].draw(TransformPen(pen, transform) if transform else pen)
+    return [p for p in pen.polygons if len(p) > 2]
+
+
+def glyph_shape(glyphset, name, size=SHAPE_GRID):
+    """The glyph's ink at the centres of a size x size grid (nonzero winding), its ink box
+    stretched over the grid: the shape alone, without position, size or proportions. A list
+    of rows of 0 and 1; None for a glyph without ink."""
+    polygons = glyph_polygons(glyphset, name)
+    points = [p for poly in polygons for p in poly]
+    if not points:
+        return None
+    x0, x1 = min(p[0] for p in points), max(p[0] for p in points)
+    y0, y1 = min(p[1] for p in points), max(p[1] for p in points)
+    w, h = max(x1 - x0, 1e-6), max(y1 - y0, 1e-6)
+    edges = []
+    for poly in polygons:
+        for (ax, ay), (bx, by) in zip(poly, poly[1:] + poly[:1]):
+            a = ((ax - x0) / w * size, (y1 - ay) / h * size)
+            b = ((bx - x0) / w * size, (y1 - by) / h * size)
+            if a[1] != b[1]:
+                edges.append((a, b))
+    grid = []
+    for row in range(size):
+        y = row + 0.5
+        crossings = []
+        for (ax, ay), (bx, by) in edges:
+            if min(ay, by) <= y < max(ay, by):
+                crossings.append((ax + (y - ay) * (bx - ax) / (by - ay), 1 if by > ay else -1))
+        crossings.sort()
+        line, winding, k = [], 0, 0
+        for col in range(size):
+            x = col + 0.5
+            while k < len(crossings) and crossings[k][0] <= x:
+                winding += crossings[k][1]
+                k += 1
+            line.append(1 if winding else 0)
+        grid.append(line)
+    return grid
+
+
+def distance_map(grid):
+    """For each cell of a 0/1 grid, the distance to the nearest 1 (chamfer 3-4, in cells)."""
+    n, far = len(grid), 10 ** 9
+    d = [[0 if v else far for v in row] for row in grid]
+    for i in range(n):
+        for j in range(n):
+            for di, dj, w in ((-1, -1, 4), (-1, 0, 3), (-1, 1, 4), (0, -1, 3)):
+                if 0 <= i + di < n and 0 <= j + dj < n:
+                    d[i][j] = min(d[i][j], d[i + di][j + dj] + w)
+    for i in reversed(range(n)):
+        for j in reversed(range(n)):
+            for di, dj, w in ((1, 1, 4), (1, 0, 3), (1, -1, 4), (0, 1, 3)):
+                if 0 <= i + di < n and 0 <= j + dj < n:
+                    d[i][j] = min(d[i][j], d[i + di][j + dj] + w)
+    return [[v / 3 for v in row] for row in d]
+
+
+def shape_distance(a, b):
+    """How far apart two shapes of glyph_shape are, in cells: the mean distance from the ink of
+    each to the nearest ink of the other, both ways. Ink one lacks counts as much as ink it
+    has in excess, so a simple glyph is not taken for a busier one that contains it (闫, 阎)."""
+    da, db = distance_map(a), distance_map(b)
+    n = len(a)
+    ab = [db[i][j] for i in range(n) for j in range(n) if a[i][j]]
+    ba = [da[i][j] for i in range(n) for j in range(n) if b[i][j]]
+    if not ab or not ba:
+        return float('inf')
+    return (sum(ab) / len(ab) + sum(ba) / len(ba)) / 2
+
+
+def depicted(font, group, references):
+    """The character of group that the font's glyph for them depicts: the one whose glyphs in
+    references ([(glyphset, cmap)]) it is nearest to in shape (shape_distance, the mean over
+    the references that draw it), when nearer than to any other by SHAPE_MARGIN; else None,
+    for a glyph no shape decides is better given to none than to the wrong character."""
+    shape = glyph_shape(font.getGlyphSet(), font.getBestCmap()[group[0]])
+    if shape is None:
+        return None
+    distances = {}
+    for cp in group:
+        ds = [shape_distance(shape, glyph_shape(gs, cmap[cp])) for gs, cmap in references if cp in cmap]
+        if ds:
+            distances[cp] = sum(ds) / len(ds)
+    ranked = sorted(distances, key=distances.get)
+    if not ranked:
+        return None
+    if len(ranked) > 1 and distances[ranked[1]] < SHAPE_MARGIN * distances[ranked[0]]:
+        return None
+    return ranked[0]
+
+
+def separate_shared(font, standard, trad_forms, references):
+    """Leave each standard character a glyph of its own. Of a group that shares one glyph or
+    identical outlines, the glyph stays only with the character it depicts, by its shape
+    against the references (depicted), or with none when its shape does not decide; the
+    others are unmapped, for the donors to complete.
+    A group written with one traditional form (rightly_shared) stays as it is.
+    Returns [(group, the character that kept the glyph)]."""
+    separated = []
+    for group in shared_groups(font, standard):
+        if rightly_shared(font, group, trad_forms) is not None:
+            continue
+        keep = depicted(font, group, references)
+        for table in font['cmap'].tables:
+            for cp in group:
+                if cp != keep:
+                    table.cmap.pop(cp, None)
+        separated.append((group, keep))
+    return separated
 
 
 def blank_allowed(cp):
@@ -588,55 +807,161 @@ def donor_source_text(d):
     return f"{s['kind']} {s['package']}={s['version']} {os.path.basename(d['files'][0])}"
 
 
+def glyph_measures(glyphset, name, transform=None):
+    """(stroke thickness, slant) of one glyph through transform: twice the ink area over the
+    outline's length, and the ink's shear, x over y, around its centre."""
+    from fontTools.pens.perimeterPen import PerimeterPen
+    from fontTools.pens.statisticsPen import StatisticsPen
+    from fontTools.pens.transformPen import TransformPen
+    stats, perimeter = StatisticsPen(glyphset=glyphset), PerimeterPen(glyphset, tolerance=2)
+    for pen in (stats, perimeter):
+        glyphset[name].draw(TransformPen(pen, transform) if transform else pen)
+    return (2 * abs(stats.area) / perimeter.value if perimeter.value else 0.0, stats.slant)
+
+
+def quantile(values, q):
+    ordered = sorted(values)
+    return ordered[min(len(ordered) - 1, int(q * len(ordered)))]
+
+
+def embolden(glyph, d):
+    """Move every point of a TrueType glyph by d units off the ink (inward when d < 0), along
+    the bisector of its two edges' normals, as FreeType's emboldening does: strokes grow by
+    about 2 d. TrueType keeps the ink on the right of each contour's direction."""
+    coords = glyph.coordinates
+    start = 0
+    for end in glyph.endPtsOfContours:
+        pts = [coords[i] for i in range(start, end + 1)]
+        n = len(pts)
+        moved = []
+        for i, (x, y) in enumerate(pts):
+            prev = next((pts[(i - k) % n] for k in range(1, n) if pts[(i - k) % n] != (x, y)), None)
+            after = next((pts[(i + k) % n] for k in range(1, n) if pts[(i + k) % n] != (x, y)), None)
+            if prev is None or after is None:
+                moved.append((x, y))
+                continue
+            normals = []
+            for (ax, ay), (bx, by) in (((prev[0], prev[1]), (x, y)), ((x, y), (after[0], after[1]))):
+                length = math.hypot(bx - ax, by - ay)
+                normals.append((-(by - ay) / length, (bx - ax) / length))  # left of the direction
+            bx, by = normals[0][0] + normals[1][0], normals[0][1] + normals[1][1]
+            length = math.hypot(bx, by)
+            if length < 1e-6:
+                moved.append((x, y))
+                continue
+            bx, by = bx / length, by / length
+            scale = 1 / max(bx * normals[0][0] + by * normals[0][1], 0.5)  # corners keep their width
+            moved.append((x + bx * d * scale, y + by * d * scale))
+        for i, p in enumerate(moved):
+            coords[start + i] = p
+        start = end + 1
+    coords.toInt()
+
+
+def fill_height(glyph, bottom, height):
+    """Stretch a TrueType glyph vertically so that its ink runs from bottom for height units."""
+    ys = [y for _, y in glyph.coordinates]
+    if not ys or max(ys) == min(ys):
+        return
+    low, scale = min(ys), height / (max(ys) - min(ys))
+    for i, (x, y) in enumerate(glyph.coordinates):
+        glyph.coordinates[i] = (x, bottom + (y - low) * scale)
+    glyph.coordinates.toInt()
+
+
+class DonorFit:
+    """One donor opened for a style: its glyphs and how they are fitted to the style's."""
+
+    def __init__(self, d, path, font, best, common, missing, skew_deg, own_slant):
+        from fontTools.ttLib import TTFont
+        self.donor = d
+        self.font = TTFont(path, fontNumber=d.get('ttc_index', 0), lazy=True)
+        self.cmap = self.font.getBestCmap()
+        self.glyphs = self.font.getGlyphSet()
+        self.cubic = 'glyf' not in self.font
+        inked = inked_glyphs(self.font, {self.cmap[cp] for cp in set(missing) | set(common) if cp in self.cmap})
+        self.draws = {cp for cp in set(missing) | set(common) if self.cmap.get(cp) in inked}
+        sample = [cp for cp in common if cp in self.draws][:HARMONY_SAMPLE]
+        if skew_deg is None:  # slanted as the style leans, measured on the same characters
+            slant = quantile([glyph_measures(self.glyphs, self.cmap[cp])[1] for cp in sample], 0.5)
+            skew_deg = math.degrees(math.atan(own_slant - slant))
+        self.fit = harmony(ink_stats(font, best, sample), ink_stats(self.font, self.cmap, sample), skew_deg)
+
+    def transform(self, cp):
+        return transform_for(self.fit, self.font['hmtx'][self.cmap[cp]][0])
+
+    def stroke(self, cp):
+        return glyph_measures(self.glyphs, self.cmap[cp], self.transform(cp))[0]
+
+
 def complete(font, entry, donors, donor_paths, tgh):
-    """Give the style a glyph for every kTGH character it does not draw, from its donors in
-    order, harmonised with its own glyphs. Returns [(donor, [code points])]."""
-    from fontTools.ttLib import TTFont, newTable
+    """Give the style a glyph for every kTGH character it does not draw, from its donors,
+    harmonised with its own glyphs: the first donor that draws it, or with "pick":
+    "nearest-stroke" the one whose fitted stroke is nearest the style's. When the donors'
+    strokes still lie outside the middle half of the style's own, every donor glyph is made
+    bolder or lighter by the difference. Returns [(donor, [code points])] in donor order."""
+    from fontTools.ttLib import newTable
     from fontTools.misc.roundTools import otRound as otround
     best = font.getBestCmap()
     inked = inked_glyphs(font, set(best.values()))
     drawn = {c: g for c, g in best.items() if g in inked}
     missing = [cp for _, cp in tgh if cp not in drawn]
     common = [cp for n, cp in tgh if n <= TGH_LEVELS[0][1] and cp in drawn]
-    skew = entry['complete'].get('skew_deg', 0)
     glyf, hmtx = font['glyf'], font['hmtx']
     vmtx = font['vmtx'] if 'vmtx' in font else None
     order = list(font.getGlyphOrder())
     own_glyphs = len(order)
     own_gs = font.getGlyphSet()
+    own = [glyph_measures(own_gs, best[cp]) for cp in common[:HARMONY_SAMPLE]]
+    own_strokes = [m[0] for m in own]
     if vmtx is not None:  # the vertical origin: top side bearing + top of the ink
         tops = sorted(vmtx[best[cp]][1] + ink_box(own_gs, best[cp])[3] for cp in common[:HARMONY_SAMPLE])
         v_adv, v_origin = sorted(vmtx[best[cp]][0] for cp in common[:HARMONY_SAMPLE])[len(tops) // 2], tops[len(tops) // 2]
-    used, mapping = [], {}
-    for ident in entry['complete']['donors']:
-        if not missing:
-            break
-        d = donors[ident]
-        dfont = TTFont(donor_paths[ident], fontNumber=d.get('ttc_index', 0), lazy=True)
-        dcmap = dfont.getBestCmap()
-        dinked = inked_glyphs(dfont, {dcmap[cp] for cp in set(missing) | set(common) if cp in dcmap})
-        take = [cp for cp in missing if dcmap.get(cp) in dinked]
-        if not take:
+    fits = [DonorFit(donors[i], donor_paths[i], font, best, common, missing,
+                     entry['complete'].get('skew_deg'), quantile([m[1] for m in own], 0.5))
+            for i in entry['complete']['donors']] if missing else []
+    nearest = entry['complete'].get('pick') == 'nearest-stroke'
+    target = quantile(own_strokes, 0.5)
+    chosen, strokes = {}, []
+    for cp in missing:
+        options = [f for f in fits if cp in f.draws]
+        if not options:
             continue
-        sample = [cp for cp in common if dcmap.get(cp) in dinked][:HARMONY_SAMPLE]
-        h = harmony(ink_stats(font, best, sample), ink_stats(dfont, dcmap, sample), skew)
-        dgs = dfont.getGlyphSet()
-        cubic = 'glyf' not in dfont
-        for cp in take:
-            dname = dcmap[cp]
-            glyph = donor_glyph(dgs, dname, transform_for(h, dfont['hmtx'][dname][0]), cubic)
-            name = f'ikvd{cp:05X}'
-            glyph.recalcBounds(glyf)
-            glyf.glyphs[name] = glyph
-            hmtx.metrics[name] = (otround(h['adv']), glyph.xMin)
-            if vmtx is not None:
-                vmtx.metrics[name] = (v_adv, otround(v_origin - glyph.yMax))
-            order.append(name)
-            mapping[cp] = name
-        used.append((d, take))
-        taken = set(take)
-        missing = [cp for cp in missing if cp not in taken]
-        dfont.close()
+        if nearest and len(options) > 1:
+            measured = {id(f): f.stroke(cp) for f in options}
+            chosen[cp] = min(options, key=lambda f: abs(measured[id(f)] - target))
+            strokes.append(measured[id(chosen[cp])])
+        else:
+            chosen[cp] = options[0]
+            strokes.append(options[0].stroke(cp))
+    # A style whose glyphs all fill one box (the square display faces) gets donor glyphs that
+    # fill it too, each on its own; others keep the donors' own variety of height.
+    boxes = [ink_box(own_gs, best[cp]) for cp in common[:HARMONY_SAMPLE]]
+    heights, bottoms = [b[3] - b[1] for b in boxes], [b[1] for b in boxes]
+    one_box = quantile(heights, 0.9) - quantile(heights, 0.1) <= ONE_BOX * font['head'].unitsPerEm
+    weight = 0.0
+    if strokes and not quantile(own_strokes, 0.25) <= quantile(strokes, 0.5) <= quantile(own_strokes, 0.75):
+        limit = WEIGHT_LIMIT * font['head'].unitsPerEm
+        weight = min(max((target - quantile(strokes, 0.5)) / 2, -limit), limit)
+    mapping = {}
+    for cp, f in chosen.items():
+        glyph = donor_glyph(f.glyphs, f.cmap[cp], f.transform(cp), f.cubic)
+        if weight:
+            embolden(glyph, weight)
+        if one_box:
+            fill_height(glyph, quantile(bottoms, 0.5), quantile(heights, 0.5))
+        name = f'ikvd{cp:05X}'
+        glyph.recalcBounds(glyf)
+        glyf.glyphs[name] = glyph
+        hmtx.metrics[name] = (otround(f.fit['adv']), glyph.xMin)
+        if vmtx is not None:
+            vmtx.metrics[name] = (v_adv, otround(v_origin - glyph.yMax))
+        order.append(name)
+        mapping[cp] = name
+    used = [(f.donor, [cp for cp in missing if chosen.get(cp) is f]) for f in fits]
+    used = [(d, cps) for d, cps in used if cps]
+    for f in fits:
+        f.font.close()
     font.setGlyphOrder(order)
     glyf.setGlyphOrder(order)
     map_codepoints(font, mapping)
@@ -700,6 +1025,15 @@ def check_font(path, entry, tgh):
             problems.append(f"surnames not drawn: {cov['missing_surnames']}")
         if cov['l1'] < MIN_LEVEL1:
             problems.append(f"only {cov['l1']} of 3755 GB2312 level-1 hanzi (< {MIN_LEVEL1})")
+    standard = {cp for _, cp in tgh}
+    trad_forms = traditional_forms(standard)
+    cov['shared'] = []
+    for group in shared_groups(font, standard):
+        form = rightly_shared(font, group, trad_forms)
+        if form is None:
+            problems.append(f"{''.join(map(chr, group))} are drawn with one glyph")
+        else:
+            cov['shared'].append(''.join(map(chr, group)) + ':' + chr(form))
     if cov['letters'] != len(LATIN_LETTERS):
         problems.append(f"only {cov['letters']} of 52 ASCII letters")
     if font['name'].getDebugName(0) is None:
@@ -720,15 +1054,31 @@ def check_font(path, entry, tgh):
 
 # ----------------------------------------------------------------------------- build
 
+def reference_glyphs(donors, donor_paths):
+    """[(glyphset, cmap)] of the donor fonts, to tell by shape which character a glyph is."""
+    from fontTools.ttLib import TTFont
+    refs = []
+    for ident in sorted(donors):
+        f = TTFont(donor_paths[ident], fontNumber=donors[ident].get('ttc_index', 0), lazy=True)
+        refs.append((f.getGlyphSet(), f.getBestCmap()))
+    return refs
+
+
 def build_one(entry, keep, dest, donors, donor_paths):
     t0 = time.monotonic()
     tgh = tgh_numbered()
+    standard = {cp for _, cp in tgh}
     font = load_font(entry)
     notes = []
     if 'alias-traditional' in entry['transforms']:
-        notes.append(f'{alias_traditional(font)} traditional aliases')
+        notes.append(f'{alias_traditional(font, standard)} traditional aliases')
     notes.append(f'{unmap_blank(font)} blank mappings removed')
     subset(font, keep)
+    if entry['script'] == 'chinese':
+        references = reference_glyphs(donors, donor_paths)
+        separated = separate_shared(font, standard, traditional_forms(standard), references)
+        notes.extend(f"{''.join(map(chr, group))} shared a glyph, kept by {chr(kept) if kept else 'none'}"
+                     for group, kept in separated)
     used = complete(font, entry, donors, donor_paths, tgh) if 'complete' in entry else []
     rename(font, entry)
     credit_donors(font, entry, used)
@@ -743,13 +1093,13 @@ def build_one(entry, keep, dest, donors, donor_paths):
 
 def write_report(dest, data, results):
     lines = ['m\tfamily\tsize\tglyphs\tl1\tgb2312\tsurnames\tletters\t'
-             'tgh1\ttgh2\ttgh3\ttgh\tdonated\tnotes']
+             'tgh1\ttgh2\ttgh3\ttgh\tdonated\tshared\tnotes']
     for e in data['fonts']:
         r = results[e['m']]
         t = r['tgh']
         lines.append(f"{e['m']}\t{e['family']}\t{r['size']}\t{r['glyphs']}\t{r['l1']}\t"
                      f"{r['gb2312']}\t{r['surnames']}\t{r['letters']}\t{t[0]}\t{t[1]}\t{t[2]}\t"
-                     f"{sum(t)}\t{r['donated'] or '-'}\t{r['notes']}")
+                     f"{sum(t)}\t{r['donated'] or '-'}\t{' '.join(r['shared']) or '-'}\t{r['notes']}")
     with open(os.path.join(dest, 'report.tsv'), 'w', encoding='utf-8') as f:
         f.write('\n'.join(lines) + '\n')
 
