@@ -296,6 +296,10 @@ private slots:
     void pdfHasOnePageOfOutlinesAndNoFonts();
     void contactSheetCopiesEveryCanvas_data();
     void contactSheetCopiesEveryCanvas();
+    void contactSheetCaptionsNameBorrowedCharacters_data();
+    void contactSheetCaptionsNameBorrowedCharacters();
+    void lookAlikeCharactersAreDrawnApart_data();
+    void lookAlikeCharactersAreDrawnApart();
     void stylesByNumberCaptionOrFace_data();
     void stylesByNumberCaptionOrFace();
     void namesFromText_data();
@@ -780,6 +784,64 @@ void TestRender::contactSheetCopiesEveryCanvas() {
         if (qFuzzyCompare(ratio, 1.0)) {
             QCOMPARE(inkRect(rasterSheet.copy(gap), blankGap), QRect());
         }
+    }
+}
+
+void TestRender::contactSheetCaptionsNameBorrowedCharacters_data() {
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("borrowed");
+
+    // Slot 5 is 迷你简黄草, a cursive hand that lacks the rarer name characters; slot 6 is a
+    // Latin face.
+    QTest::newRow("own hand") << 5 << QStringLiteral("张伟") << QString();
+    QTest::newRow("from a donor") << 5 << QStringLiteral("王喆喆") << QStringLiteral("喆");
+    QTest::newRow("two from a donor") << 5 << QStringLiteral("堃王喆") << QStringLiteral("堃喆");
+    QTest::newRow("Latin face, Chinese name")
+        << 6 << QStringLiteral("张伟 Ann") << QStringLiteral("张伟");
+    QTest::newRow("Latin face, Latin name") << 6 << QStringLiteral("Ann Lee") << QString();
+}
+
+void TestRender::contactSheetCaptionsNameBorrowedCharacters() {
+    QFETCH(int, slot);
+    QFETCH(QString, name);
+    QFETCH(QString, borrowed);
+    QCOMPARE(borrowedCharacters(slot, name), borrowed);
+    const QString caption = ContactSheetLayout::captionText(slot, name);
+    QVERIFY2(caption.startsWith(QStringLiteral("%1  %2").arg(slot).arg(styleSlot(slot).caption)),
+             qPrintable(caption));
+    QCOMPARE(caption.contains(QStringLiteral("borrowed")), !borrowed.isEmpty());
+    for (const QChar c : borrowed) {
+        QVERIFY2(caption.contains(c), qPrintable(caption));
+    }
+}
+
+void TestRender::lookAlikeCharactersAreDrawnApart_data() {
+    QTest::addColumn<QString>("one");
+    QTest::addColumn<QString>("other");
+
+    // Pairs of which a style once drew the first with the second's glyph.
+    QTest::newRow("闫 阎") << QStringLiteral("闫") << QStringLiteral("阎");
+    QTest::newRow("堃 坤") << QStringLiteral("堃") << QStringLiteral("坤");
+    QTest::newRow("奕 弈") << QStringLiteral("奕") << QStringLiteral("弈");
+    QTest::newRow("默 嘿") << QStringLiteral("默") << QStringLiteral("嘿");
+    QTest::newRow("她 他") << QStringLiteral("她") << QStringLiteral("他");
+    QTest::newRow("柒 七") << QStringLiteral("柒") << QStringLiteral("七");
+    QTest::newRow("攀 扳") << QStringLiteral("攀") << QStringLiteral("扳");
+    QTest::newRow("氯 绿") << QStringLiteral("氯") << QStringLiteral("绿");
+}
+
+void TestRender::lookAlikeCharactersAreDrawnApart() {
+    QFETCH(QString, one);
+    QFETCH(QString, other);
+    SignatureRenderer renderer{SignatureLook()};
+    for (int slot = 0; slot < kStyleCount; ++slot) {
+        const QImage first = renderer.image(slot, one);
+        const QImage second = renderer.image(slot, other);
+        QVERIFY(!first.isNull() && !second.isNull());
+        QVERIFY2(first != second, qPrintable(QStringLiteral("style %1 (%2) draws %3 as %4")
+                                                 .arg(slot)
+                                                 .arg(styleSlot(slot).caption, one, other)));
     }
 }
 

@@ -9,6 +9,7 @@
 #include "designer/PracticeSheetDialog.h"
 #include "designer/SignatureCanvas.h"
 #include "designer/SignatureUse.h"
+#include "designer/StatusLine.h"
 #include "platform/SystemPlatform.h"
 #include "support/DesignerSignature.h"
 #include "support/FakePlatform.h"
@@ -21,6 +22,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -122,6 +124,8 @@ private slots:
     void cleanup();
 
     void actionsFollowTheSaveButton();
+    void noteNamesCharactersFromOtherFonts_data();
+    void noteNamesCharactersFromOtherFonts();
     void menuItemsHaveChineseAccessibleNames();
     void menuKeysOpenTheCanvasMenuButTheNameBoxKeepsItsOwn_data();
     void menuKeysOpenTheCanvasMenuButTheNameBoxKeepsItsOwn();
@@ -179,6 +183,62 @@ void TestSignatureUse::design(int slot, const QString& name) {
     m_form->text1()->setText(name);
     m_form->Command1_Click();
     QVERIFY(m_form->command2()->isEnabled());
+}
+
+void TestSignatureUse::noteNamesCharactersFromOtherFonts_data() {
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<QStringList>("names"); // designed one after the other
+    QTest::addColumn<QStringList>("told");  // in the note after the last; none: hidden
+    QTest::addColumn<QStringList>("notTold");
+
+    // Slot 5 is 迷你简黄草, a cursive hand that lacks the rarer name characters; slot 6 is a
+    // Latin face.
+    QTest::newRow("own hand") << 5 << QStringList{"张伟"} << QStringList() << QStringList();
+    QTest::newRow("borrowed from a donor")
+        << 5 << QStringList{"王喆"} << QStringList{"注：", "“喆”借自其他字体（LXGW WenKai"}
+        << QStringList{"“王”"};
+    QTest::newRow("Chinese name in a Latin face")
+        << 6 << QStringList{"张伟 Ann"} << QStringList{"“张”“伟”由其他字体（"}
+        << QStringList{"“A”", "“ ”"};
+    QTest::newRow("more than the line holds")
+        << 5 << QStringList{"堃喆昇彧赟翀垚犇晞玥珺瑄旻璟湉"}
+        << QStringList{"“堃”“喆”“昇”", "“湉”", "借自其他字体"} << QStringList();
+    QTest::newRow("a later name of its own hand hides it")
+        << 5 << QStringList{"王喆", "王伟"} << QStringList() << QStringList();
+}
+
+void TestSignatureUse::noteNamesCharactersFromOtherFonts() {
+    QFETCH(int, slot);
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, told);
+    QFETCH(QStringList, notTold);
+    for (const QString& name : names) {
+        design(slot, name);
+    }
+    const QLabel* note = m_form->glyphNote();
+    // The window's own texts stay as they are.
+    QCOMPARE(m_form->s1()->panelText(2), QStringLiteral("签名生成成功!"));
+    QCOMPARE(note->isVisible(), !told.isEmpty());
+    QCOMPARE(note->accessibleName(), QStringLiteral("字形说明"));
+    // The whole text for a screen reader and under the pointer.
+    const QString whole = note->accessibleDescription();
+    QCOMPARE(note->toolTip(), whole);
+    for (const QString& text : told) {
+        QVERIFY2(whole.contains(text), qPrintable(whole));
+    }
+    for (const QString& text : notTold) {
+        QVERIFY2(!whole.contains(text), qPrintable(whole));
+    }
+    if (!told.isEmpty()) {
+        // In its line, between the design area and the status line: whole, or its beginning
+        // with an ellipsis.
+        const QString shown = note->text();
+        QVERIFY2(shown == whole ||
+                     (shown.endsWith(QChar(0x2026)) && whole.startsWith(shown.chopped(1))),
+                 qPrintable(shown));
+        QVERIFY(note->fontMetrics().horizontalAdvance(shown) <= note->contentsRect().width());
+        QVERIFY(!note->geometry().intersects(m_form->s1()->geometry()));
+    }
 }
 
 void TestSignatureUse::actionsFollowTheSaveButton() {

@@ -1,11 +1,13 @@
 #include "core/ContactSheet.h"
 
+#include "core/FaceChain.h"
 #include "core/InterfaceFont.h"
 #include "core/SignatureRenderer.h"
 #include "core/StyleCatalogue.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QStringList>
 
 namespace inkvale {
 
@@ -55,8 +57,37 @@ QRect ContactSheetLayout::canvasRect(int slot) const {
     return {captionRect(slot).bottomLeft() + QPoint(0, 1), m_canvas};
 }
 
-QString ContactSheetLayout::captionText(int slot) {
-    return QStringLiteral("%1  %2").arg(slot).arg(styleSlot(slot).caption.toString());
+QString ContactSheetLayout::captionText(int slot, const QString& name) {
+    const QString caption =
+        QStringLiteral("%1  %2").arg(slot).arg(styleSlot(slot).caption.toString());
+    const QString borrowed = borrowedCharacters(slot, name);
+    if (borrowed.isEmpty()) {
+        return caption;
+    }
+    QStringList each;
+    for (const char32_t c : borrowed.toUcs4()) {
+        each.append(QString::fromUcs4(&c, 1));
+    }
+    return caption + QStringLiteral("  (borrowed: %1)").arg(each.join(QLatin1Char(' ')));
+}
+
+QString borrowedCharacters(int slot, const QString& name) {
+    const GlyphOrigins origins = GlyphOriginFinder(styleSlot(slot).faceName.toString()).of(name);
+    QString others = origins.undrawn;
+    for (const QString& characters : origins.fromDonor) {
+        others += characters;
+    }
+    for (const QString& characters : origins.fromChain) {
+        others += characters;
+    }
+    QString borrowed;
+    for (const char32_t c : name.toUcs4()) {
+        const QString character = QString::fromUcs4(&c, 1);
+        if (others.contains(character) && !borrowed.contains(character)) {
+            borrowed += character;
+        }
+    }
+    return borrowed;
 }
 
 QImage renderContactSheet(SignatureRenderer& renderer, const QString& name) {
@@ -87,7 +118,7 @@ QImage renderContactSheet(SignatureRenderer& renderer, const QString& name) {
             const QRect band = scaled(layout.captionRect(slot), ratio);
             painter.setClipRect(band);
             painter.drawText(band, Qt::AlignLeft | Qt::AlignVCenter,
-                             ContactSheetLayout::captionText(slot));
+                             ContactSheetLayout::captionText(slot, name));
             painter.setClipping(false);
         }
     }
@@ -114,7 +145,7 @@ VectorPicture outlineContactSheet(SignatureRenderer& renderer, const QString& na
         QPainterPath caption;
         caption.addText(QPointF(band.left(), band.top() + (band.height() - metrics.height()) / 2 +
                                                  metrics.ascent()),
-                        font, ContactSheetLayout::captionText(slot));
+                        font, ContactSheetLayout::captionText(slot, name));
         caption.setFillRule(Qt::WindingFill);
         // Kept to its band, as on the raster sheet: on a narrow canvas a long caption would
         // run into the next column.

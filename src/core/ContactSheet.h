@@ -30,12 +30,17 @@ public:
     [[nodiscard]] QRect captionRect(int slot) const;
     /// The canvas of style `slot`.
     [[nodiscard]] QRect canvasRect(int slot) const;
-    /// The text of the caption of style `slot`: its slot number and its caption.
-    [[nodiscard]] static QString captionText(int slot);
+    /// The text of the caption of style `slot`: its slot number and its caption, then the
+    /// characters of `name` that another font draws in that style, when there are any.
+    [[nodiscard]] static QString captionText(int slot, const QString& name);
 
 private:
     QSize m_canvas;
 };
+
+/// The characters of `name`, once each and in its order, that style `slot` draws with another
+/// font: borrowed from a donor, drawn by a later face of its chain, or drawn by none.
+[[nodiscard]] QString borrowedCharacters(int slot, const QString& name);
 
 /// `name` in all fifteen styles on one sheet, drawn by `renderer` at its look and resolution.
 /// Transparent looks leave the sheet's white background out too. Null when there is not

@@ -5,6 +5,7 @@
 #include "designer/BackgroundPicture.h"
 #include "designer/DesignerControls.h"
 #include "designer/FailureText.h"
+#include "designer/GlyphNote.h"
 #include "designer/SignatureCanvas.h"
 #include "designer/SignatureUse.h"
 #include "designer/StatusLine.h"
@@ -152,6 +153,12 @@ void Form1::Image_Click(int slot) {
     m_option1.at(static_cast<std::size_t>(slot))->setChecked(true);
 }
 
+Form1::~Form1() = default;
+
+QLabel* Form1::glyphNote() const {
+    return m_glyphNote->label();
+}
+
 void Form1::Command1_Click() {
     const auto style = selectedStyle(optionStates());
     if (!style) {
@@ -167,6 +174,7 @@ void Form1::Command1_Click() {
     }
     // The canvas keeps everything it draws in its persistent image.
     drawSignature(*m_picture1, styleSlot(*style).faceName.toString(), name);
+    m_glyphNote->tell(styleSlot(*style).faceName.toString(), name);
     m_use->setDesigned({*style, name, lookOf(*m_picture1)});
     m_command2->setEnabled(true);
     m_s1->setPanelText(2, QStringLiteral("签名生成成功!"));

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <array>
+#include <memory>
 
 class QGroupBox;
 class QLabel;
@@ -28,6 +29,7 @@ class SignatureCanvas;
 class SignatureUse;
 class StatusLine;
 struct BackgroundPicture;
+class GlyphNote;
 struct UpdateVerdict;
 
 /// The main window: the name box, the signature canvas with its buttons, the two pages of style
@@ -41,6 +43,7 @@ public:
 
     explicit Form1(Platform& platform, OnlineSettings online = OnlineSettings::fromEnvironment(),
                    QWidget* parent = nullptr);
+    ~Form1() override;
 
     /// Runs the load handler, then shows the window centred on its screen.
     void loadAndShow();
@@ -100,6 +103,8 @@ public:
     [[nodiscard]] QGroupBox* frame3() const { return m_frame3; }
     [[nodiscard]] QGroupBox* frame14() const { return m_frame14; }
     [[nodiscard]] QLabel* label2() const { return m_label2; }
+    /// The line under the design area that names the characters another font drew.
+    [[nodiscard]] QLabel* glyphNote() const;
     [[nodiscard]] QLabel* label3() const;
     [[nodiscard]] QTimer* timer3() const { return m_timer3; }
     [[nodiscard]] QMenu* set1() const { return m_set1; }
@@ -178,6 +183,7 @@ private:
     HiddenBrowser* m_webBrowser2 = nullptr;
     StatusLine* m_s1 = nullptr;
     SignatureUse* m_use = nullptr;
+    std::unique_ptr<GlyphNote> m_glyphNote;
     QTimer* m_timer3 = nullptr;
     bool m_updateStarted = false;
     QObject* m_updateCheck = nullptr;           ///< context of the running update check

@@ -2,6 +2,7 @@
 #include "core/Twips.h"
 #include "designer/DesignerControls.h"
 #include "designer/Form1.h"
+#include "designer/GlyphNote.h"
 #include "designer/SignatureCanvas.h"
 #include "designer/SignatureUse.h"
 #include "designer/StatusLine.h"
@@ -74,6 +75,8 @@ Form1::Form1(Platform& platform, OnlineSettings online, QWidget* parent)
     buildNameArea();
     buildDesignArea();
     buildPages();
+    // Beside the designed layout, in the band between the design area and the status line.
+    m_glyphNote = std::make_unique<GlyphNote>(this, twipsRect(120, 6510, 5295, 270));
     m_s1 = place(new StatusLine(this), QStringLiteral("S1"), twipsRect(0, 6795, 13590, 615));
     m_s1->setPanelText(1, QStringLiteral("提示："));
     m_s1->setPanelText(2, QStringLiteral("程序检测更新中..."));
