@@ -1,8 +1,10 @@
 #include "platform/files/AtomicFile.h"
 #include "platform/files/RegularFile.h"
+#include "support/NamedTargets.h"
 #include "support/SpecialFiles.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -84,6 +86,9 @@ private slots:
     void specialFilesAreRefusedUnopened_data();
     void specialFilesAreRefusedUnopened();
     void readingGoesOnOffTheAskingThread();
+    void namedFilesFollowOneRule_data();
+    void namedFilesFollowOneRule();
+    void linksOnTheWayAreJudgedToo();
 };
 
 void TestAtomicFile::writesEveryByte_data() {
@@ -392,6 +397,78 @@ void TestAtomicFile::readingGoesOnOffTheAskingThread() {
     QCOMPARE(bytes, QByteArray("picture"));
     QTest::qWait(50);
     QCOMPARE(arrivals, 0);
+}
+
+void TestAtomicFile::namedFilesFollowOneRule_data() {
+    QTest::addColumn<QString>("kind");
+    for (const QString& kind : test::NamedTargets::kinds()) {
+        QTest::newRow(qPrintable(kind)) << kind;
+    }
+}
+
+void TestAtomicFile::namedFilesFollowOneRule() {
+    QFETCH(QString, kind);
+    QTemporaryDir folder;
+    const test::NamedTarget target =
+        test::NamedTargets(folder.path()).make(kind, QStringLiteral("out.png"));
+    if (!target.skipped.isEmpty()) {
+        QSKIP(qPrintable(target.skipped));
+    }
+    QVERIFY(!target.path.isEmpty());
+    // The check alone answers as the write does.
+    QCOMPARE(checkNamedFile(target.path).cause, target.refusal);
+    for (const WriteMode mode : {WriteMode::ReplaceNamedFile, WriteMode::ReplaceNamedFileDurably}) {
+        const Outcome written = writeFileAtomically(target.path, "new", mode);
+        QCOMPARE(written.cause, target.refusal);
+        if (target.refusal == Cause::None) {
+            QCOMPARE(test::NamedTargets::bytesOf(target.content), QByteArray("new"));
+        } else {
+            QVERIFY2(test::NamedTargets::untouched(kind, target), qPrintable(target.path));
+            QVERIFY(!englishText(written).isEmpty());
+            QVERIFY(!chineseText(written).isEmpty());
+        }
+    }
+    QVERIFY(QFileInfo(target.path).isSymLink() == kind.contains(QLatin1String("symbolic link")));
+    // No temporary file left anywhere the write went.
+    QDirIterator entries(folder.path(),
+                         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+    while (entries.hasNext()) {
+        const QString name = QFileInfo(entries.next()).fileName();
+        QVERIFY2(!name.endsWith(QLatin1String(".part")), qPrintable(name));
+    }
+}
+
+void TestAtomicFile::linksOnTheWayAreJudgedToo() {
+    // A link to a folder in a shared sticky folder, with the file named beyond it: the rule
+    // looks at every link it follows, not only at the last one.
+    if (::geteuid() != 0) {
+        QSKIP("needs root to give a link another owner");
+    }
+    QTemporaryDir folder;
+    const QDir root(folder.path());
+    QVERIFY(root.mkdir(QStringLiteral("shared")) && root.mkdir(QStringLiteral("private")));
+    QCOMPARE(::chmod(QFile::encodeName(root.filePath(QStringLiteral("shared"))).constData(), 01777),
+             0);
+    const QString secret = root.filePath(QStringLiteral("private/out.png"));
+    writeRaw(secret, "old");
+    const QString link = root.filePath(QStringLiteral("shared/to-private"));
+    QVERIFY(QFile::link(root.filePath(QStringLiteral("private")), link));
+    const QString named = link + QStringLiteral("/out.png");
+    // The folder's owner's link is followed; nobody's is not.
+    QVERIFY(writeFileAtomically(named, "mine", WriteMode::ReplaceNamedFile).ok());
+    QCOMPARE(readAll(secret), QByteArray("mine"));
+    QCOMPARE(::lchown(QFile::encodeName(link).constData(), 65534, 65534), 0);
+    QCOMPARE(writeFileAtomically(named, "theirs", WriteMode::ReplaceNamedFile).cause,
+             Cause::UntrustedLink);
+    QCOMPARE(readAll(secret), QByteArray("mine"));
+    // A relative link with ".." on its way is resolved as the kernel does.
+    QVERIFY(QFile::link(QStringLiteral("../private/out.png"),
+                        root.filePath(QStringLiteral("private/again.png"))));
+    QVERIFY(writeFileAtomically(root.filePath(QStringLiteral("private/again.png")), "again",
+                                WriteMode::ReplaceNamedFile)
+                .ok());
+    QCOMPARE(readAll(secret), QByteArray("again"));
 }
 
 QTEST_GUILESS_MAIN(TestAtomicFile)

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QList>
 #include <QRandomGenerator>
 
 #include <algorithm>
@@ -301,45 +302,125 @@ private:
     int m_fd = -1;
 };
 
-/// The one way every file is written: `fill` writes the content to the temporary file and
-/// returns 0 or the system's error number.
-/// Where a write of ReplaceNamedFile goes: `target`, or the file its symbolic link points
-/// at; the failure when the file there may not be replaced.
-Result<QByteArray> namedFileTarget(const QByteArray& target) {
-    struct stat link {};
-    if (::lstat(target.constData(), &link) != 0) {
-        return {target, {}}; // a new file, or a folder that is missing: the write says which
+/// Whether the kernel's protected_symlinks rule lets this process follow the symbolic link
+/// described by `link`, which lies in the folder `folder`: not when the folder is sticky and
+/// writable by everyone (as /tmp is) and the link belongs neither to the folder's owner nor to
+/// this process's user. Applied whatever the system's setting, so that a link another user
+/// planted in /tmp never leads a write (root's least of all) to a file of their choice.
+bool mayFollowLink(const QByteArray& folder, const struct stat& link) {
+    if (link.st_uid == ::geteuid()) {
+        return true;
     }
-    QByteArray real = target;
-    if (S_ISLNK(link.st_mode)) {
-        char* resolved = ::realpath(target.constData(), nullptr);
-        if (resolved == nullptr) {
-            return {{},
-                    Outcome::failed(Cause::Other,
-                                    QStringLiteral("it is a symbolic link to a file that cannot "
-                                                   "be reached"))};
+    struct stat parent {};
+    if (::stat(folder.isEmpty() ? "/" : folder.constData(), &parent) != 0) {
+        return false;
+    }
+    constexpr mode_t kShared = S_ISVTX | S_IWOTH;
+    return (parent.st_mode & kShared) != kShared || parent.st_uid == link.st_uid;
+}
+
+/// `path` with every symbolic link on the way resolved as the kernel resolves it, each judged
+/// by mayFollowLink() first; the components from the first missing one on are kept as they
+/// are, for the write to report. Relative paths are taken from the working folder.
+Result<QByteArray> resolveNamedPath(const QByteArray& path) {
+    QByteArray resolved;
+    if (!path.startsWith('/')) {
+        char* here = ::getcwd(nullptr, 0);
+        if (here == nullptr) {
+            return {{}, failed(errno)};
         }
-        real = QByteArray(resolved);
-        std::free(resolved);
+        resolved = QByteArray(here) == "/" ? QByteArray() : QByteArray(here);
+        std::free(here);
+    }
+    // The components still to walk, the next one last.
+    QList<QByteArray> pending = path.split('/');
+    std::reverse(pending.begin(), pending.end());
+    constexpr int kMostLinks = 40; // as the kernel's MAXSYMLINKS
+    int links = 0;
+    while (!pending.isEmpty()) {
+        const QByteArray component = pending.takeLast();
+        if (component.isEmpty() || component == ".") {
+            continue;
+        }
+        if (component == "..") {
+            resolved.truncate(std::max<qsizetype>(resolved.lastIndexOf('/'), 0));
+            continue;
+        }
+        const QByteArray next = resolved + '/' + component;
+        struct stat info {};
+        if (::lstat(next.constData(), &info) != 0) {
+            // Missing (or out of reach): the rest is named as it is, for the write to report.
+            resolved = next;
+            while (!pending.isEmpty()) {
+                resolved += '/' + pending.takeLast();
+            }
+            break;
+        }
+        if (!S_ISLNK(info.st_mode)) {
+            resolved = next;
+            continue;
+        }
+        if (!mayFollowLink(resolved, info)) {
+            return {{}, Outcome::failed(Cause::UntrustedLink)};
+        }
+        if (++links > kMostLinks) {
+            return {{}, failed(ELOOP)};
+        }
+        QByteArray destination(PATH_MAX, Qt::Uninitialized);
+        const ssize_t length = ::readlink(next.constData(), destination.data(), PATH_MAX);
+        if (length < 0) {
+            return {{}, failed(errno)};
+        }
+        destination.truncate(length);
+        if (destination.startsWith('/')) {
+            resolved.clear();
+        }
+        QList<QByteArray> parts = destination.split('/');
+        std::reverse(parts.begin(), parts.end());
+        pending.append(parts);
+    }
+    return {resolved.isEmpty() ? QByteArrayLiteral("/") : resolved, {}};
+}
+
+/// Where a write of ReplaceNamedFile goes: the file `target` names, reached through symbolic
+/// links as far as mayFollowLink() allows; the failure when that file may not be replaced.
+Result<QByteArray> namedFileTarget(const QByteArray& target) {
+    Result<QByteArray> real = resolveNamedPath(target);
+    if (!real.ok()) {
+        return real;
     }
     struct stat existing {};
-    if (::stat(real.constData(), &existing) != 0 || !S_ISREG(existing.st_mode)) {
-        return {real, {}};
+    if (::stat(real.value.constData(), &existing) != 0) {
+        return real; // a new file, or a missing folder: the write says which
+    }
+    if (S_ISDIR(existing.st_mode)) {
+        return {{}, Outcome{Cause::IsFolder, Access::Write, EISDIR, {}}};
+    }
+    if (!S_ISREG(existing.st_mode)) {
+        // A FIFO, a device or a socket is somebody's channel: never replaced, and not opened,
+        // since opening a FIFO nobody reads waits for ever.
+        return {{}, Outcome::failed(Cause::NotARegularFile)};
     }
     // The rename would replace the file through the folder's permission, not the file's.
-    if (::faccessat(AT_FDCWD, real.constData(), W_OK, AT_EACCESS) != 0) {
+    if (::faccessat(AT_FDCWD, real.value.constData(), W_OK, AT_EACCESS) != 0) {
         return {{}, failed(errno)};
     }
     if (existing.st_nlink > 1) {
         return {{}, Outcome::failed(Cause::HardLinked)};
     }
-    return {real, {}};
+    return real;
 }
 
+bool replacesNamedFile(WriteMode mode) {
+    return mode == WriteMode::ReplaceNamedFile || mode == WriteMode::ReplaceNamedFileDurably;
+}
+
+/// The one way every file is written: `fill` writes the content to the temporary file and
+/// returns 0 or the system's error number.
 Outcome writeThrough(const QString& path, WriteMode mode, const std::function<int(int)>& fill) {
     ignoreFileSizeSignal();
     QByteArray target = QFile::encodeName(path);
-    if (mode == WriteMode::ReplaceNamedFile) {
+    if (replacesNamedFile(mode)) {
         Result<QByteArray> named = namedFileTarget(target);
         if (!named.ok()) {
             return named.outcome;
@@ -358,14 +439,15 @@ Outcome writeThrough(const QString& path, WriteMode mode, const std::function<in
         temporaryFiles().forget(slot);
         return failed(systemError);
     };
-    const bool durable = mode == WriteMode::ReplaceDurably || mode == WriteMode::ClaimNewName;
+    const bool durable = mode == WriteMode::ReplaceDurably || mode == WriteMode::ClaimNewName ||
+                         mode == WriteMode::ReplaceNamedFileDurably;
 
     const bool claim = mode == WriteMode::ClaimNewName || mode == WriteMode::ClaimNewNameQuickly;
     if (!claim) {
         // A replaced file keeps its permissions, as it would when written in place.
         struct stat existing {};
         if (::stat(target.constData(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-            if (mode == WriteMode::ReplaceNamedFile &&
+            if (replacesNamedFile(mode) &&
                 (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid())) {
                 // And its owner and group, where the system lets us (root, or a group of ours).
                 if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
@@ -424,6 +506,10 @@ Outcome writeFileAtomically(const QString& path, QByteArrayView bytes, WriteMode
 
 Outcome writeFileAtomically(const QString& path, const FileRange& source, WriteMode mode) {
     return writeThrough(path, mode, [&source](int fd) { return copyRange(fd, source); });
+}
+
+Outcome checkNamedFile(const QString& path) {
+    return namedFileTarget(QFile::encodeName(path)).outcome;
 }
 
 void removeLeftoverTemporaries(const QString& path) {

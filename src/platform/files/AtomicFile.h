@@ -28,13 +28,24 @@ enum class WriteMode {
     /// may, for an instant, find no file at all; it never finds a torn one. Processes that have
     /// the old file open or mapped keep it whole.
     RemoveThenReplace,
-    /// Like ReplaceQuickly, for a file a user named on the command line, as `cp` treats it: a
-    /// symbolic link is followed and the file it points at is replaced (the link stays a link);
-    /// a file this user may not write is refused (Cause::NoPermission) rather than replaced
-    /// through the folder's permission; a file with other hard links is refused
-    /// (Cause::HardLinked), since a new file would leave the other names on the old picture;
-    /// a replaced file keeps its owner and group where the system lets us, and its permissions.
+    /// Like ReplaceQuickly, for a file a user named (on the command line, in a file dialog), by
+    /// one rule for every such name:
+    /// - a symbolic link is followed and the file it points at is replaced (the link stays a
+    ///   link), as `cp` does; but never a link that the kernel's protected_symlinks rule would
+    ///   not follow: one in a sticky folder that everyone may write (/tmp), belonging neither
+    ///   to the folder's owner nor to this user (Cause::UntrustedLink), whether the system has
+    ///   the rule switched on or not; every link on the way is judged so;
+    /// - a FIFO, a device or a socket is refused unopened (Cause::NotARegularFile), never
+    ///   replaced by a file;
+    /// - a file this user may not write is refused (Cause::NoPermission) rather than replaced
+    ///   through the folder's permission;
+    /// - a file with other hard links is refused (Cause::HardLinked), since a new file would
+    ///   leave the other names on the old picture;
+    /// - a replaced file keeps its owner and group where the system lets us, and its
+    ///   permissions.
     ReplaceNamedFile,
+    /// ReplaceNamedFile, durable like ReplaceDurably: for a file the user saves in the window.
+    ReplaceNamedFileDurably,
 };
 
 /// A run of bytes inside another file: where a payload lies in the program's own executable.
@@ -58,6 +69,10 @@ struct FileRange {
 /// fails like any write.
 [[nodiscard]] Outcome writeFileAtomically(const QString& path, const FileRange& source,
                                           WriteMode mode = WriteMode::ReplaceDurably);
+
+/// Whether `path` may be written with ReplaceNamedFile, by the same rule, without writing it: for
+/// a name that something else (a print engine) is about to open.
+[[nodiscard]] Outcome checkNamedFile(const QString& path);
 
 /// Removes the temporary files that writes of `path` left in its folder when they were stopped
 /// before they ended (the process killed, the power lost): the regular files named as
