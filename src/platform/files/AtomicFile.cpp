@@ -199,9 +199,31 @@ void removeTemporariesThenDie(int signalNumber) {
 }
 
 /// The longest part of a target's name that its temporary file's name repeats: with the dot
-/// before it and the random tail after it, the temporary name stays within the 255 bytes a
+/// before it and the marked tail after it, the temporary name stays within the 255 bytes a
 /// name may have wherever the target's own name fits.
 constexpr qsizetype kLongestRepeatedName = 200;
+
+/// What a temporary file's name carries after the target's name, before its random number and
+/// ".part": no name a person or another program gives a file, so that only our own temporary
+/// files are ever taken for leftovers.
+constexpr char kTemporaryMarker[] = ".inkvale-tmp-";
+/// The random number's digits in base 36, always as many: 2^64 - 1 takes 13.
+constexpr qsizetype kRandomDigits = 13;
+constexpr char kTemporaryEnd[] = ".part";
+
+/// Whether `name` is one that createTemporaryBeside gives: "." name marker digits ".part".
+bool isTemporaryName(QByteArrayView name) {
+    const qsizetype marker = qsizetype(sizeof kTemporaryMarker) - 1;
+    const qsizetype end = qsizetype(sizeof kTemporaryEnd) - 1;
+    const qsizetype tail = marker + kRandomDigits + end;
+    if (name.size() < 2 + tail || !name.startsWith('.') || !name.endsWith(kTemporaryEnd) ||
+        name.sliced(name.size() - tail, marker) != QByteArrayView(kTemporaryMarker)) {
+        return false;
+    }
+    const QByteArrayView digits = name.sliced(name.size() - end - kRandomDigits, kRandomDigits);
+    return std::all_of(digits.begin(), digits.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); });
+}
 
 /// `name` cut to at most `limit` bytes, at the start of a UTF-8 character.
 QByteArray cutName(const QByteArray& name, qsizetype limit) {
@@ -223,8 +245,10 @@ int createTemporaryBeside(const QByteArray& target, QByteArray& temporaryPath, i
     const QByteArray name =
         cutName(slash < 0 ? target : target.mid(slash + 1), kLongestRepeatedName);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporaryPath = folder + '.' + name + '.' +
-                        QByteArray::number(QRandomGenerator::global()->generate64(), 36) + ".part";
+        temporaryPath = folder + '.' + name + kTemporaryMarker +
+                        QByteArray::number(QRandomGenerator::global()->generate64(), 36)
+                            .rightJustified(kRandomDigits, '0') +
+                        kTemporaryEnd;
         if (!temporaryFiles().beginMaking()) {
             errno = EINTR; // the process is ending on a signal
             return -1;
@@ -508,46 +532,46 @@ Outcome writeFileAtomically(const QString& path, const FileRange& source, WriteM
     return writeThrough(path, mode, [&source](int fd) { return copyRange(fd, source); });
 }
 
+Outcome makeFolders(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    for (qsizetype end = native.indexOf('/', 1);; end = native.indexOf('/', end + 1)) {
+        const QByteArray folder = end < 0 ? native : native.left(end);
+        struct stat info {};
+        if (!folder.isEmpty() && ::mkdir(folder.constData(), 0777) != 0 && errno != EEXIST) {
+            return failed(errno);
+        }
+        if (end < 0) {
+            return ::stat(native.constData(), &info) != 0 ? failed(errno)
+                   : S_ISDIR(info.st_mode)                ? Outcome{}
+                                                          : failed(ENOTDIR);
+        }
+    }
+}
+
 Outcome checkNamedFile(const QString& path) {
     return namedFileTarget(QFile::encodeName(path)).outcome;
 }
 
-void removeLeftoverTemporaries(const QString& path) {
-    const QByteArray target = QFile::encodeName(path);
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray folder = slash < 0 ? QByteArrayLiteral(".") : target.left(slash + 1);
-    // The name createTemporaryBeside gives: "." name "." random number in base 36 ".part".
-    const QByteArray prefix =
-        '.' + cutName(slash < 0 ? target : target.mid(slash + 1), kLongestRepeatedName) + '.';
-    const QByteArray suffix = QByteArrayLiteral(".part");
-    const auto isOurs = [&prefix, &suffix](const QByteArray& name) {
-        if (name.size() <= prefix.size() + suffix.size() || !name.startsWith(prefix) ||
-            !name.endsWith(suffix)) {
-            return false;
-        }
-        const QByteArray number =
-            name.mid(prefix.size(), name.size() - prefix.size() - suffix.size());
-        constexpr qsizetype kLongestNumber = 13; // 2^64 - 1 in base 36
-        return !number.isEmpty() && number.size() <= kLongestNumber &&
-               std::all_of(number.begin(), number.end(),
-                           [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); });
-    };
-    // Only while no write is under way in the folder: its temporary file is no leftover.
-    const FolderLock alone(target, LOCK_EX | LOCK_NB);
+void removeLeftoverTemporaries(const QString& folder) {
+    const QByteArray native = QFile::encodeName(folder);
+    // Only while no write is under way in the folder: its temporary file is no leftover. The
+    // lock is the one every write takes on its folder.
+    const FolderLock alone(native + "/.", LOCK_EX | LOCK_NB);
     if (!alone.held()) {
         return;
     }
-    DIR* dir = ::opendir(folder.constData());
+    DIR* dir = ::opendir(native.constData());
     if (dir == nullptr) {
         return;
     }
     const int folderFd = ::dirfd(dir);
     while (const dirent* entry = ::readdir(dir)) {
-        const QByteArray name(entry->d_name);
         struct stat info {};
-        // A folder or a link with such a name is not a file we made.
-        if (isOurs(name) && ::fstatat(folderFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISREG(info.st_mode)) {
+        // Only a regular file of this user's, with no other name: a folder, a link or another
+        // user's file with such a name is not one this program made.
+        if (isTemporaryName(entry->d_name) &&
+            ::fstatat(folderFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(info.st_mode) && info.st_uid == ::geteuid() && info.st_nlink == 1) {
             ::unlinkat(folderFd, entry->d_name, 0);
         }
     }

@@ -70,16 +70,22 @@ struct FileRange {
 [[nodiscard]] Outcome writeFileAtomically(const QString& path, const FileRange& source,
                                           WriteMode mode = WriteMode::ReplaceDurably);
 
+/// Makes the folder `path` with the folders above it that are missing; the system's reason for
+/// the first one that cannot be made (a folder the user may not write, a file in the way).
+[[nodiscard]] Outcome makeFolders(const QString& path);
+
 /// Whether `path` may be written with ReplaceNamedFile, by the same rule, without writing it: for
 /// a name that something else (a print engine) is about to open.
 [[nodiscard]] Outcome checkNamedFile(const QString& path);
 
-/// Removes the temporary files that writes of `path` left in its folder when they were stopped
-/// before they ended (the process killed, the power lost): the regular files named as
-/// writeFileAtomically names a temporary file for `path`, and nothing else, so that no file of
-/// anyone else's is ever touched. While any write is under way in the folder (in this or another
-/// process; each holds a lock on the folder that ends with its process) nothing is removed.
-void removeLeftoverTemporaries(const QString& path);
+/// Removes from `folder` the temporary files that writes into it left when they were stopped
+/// before they ended (the process killed, the power lost), whatever file they were writing.
+/// Each temporary file's name carries a marker that no other file's has ("." name
+/// ".inkvale-tmp-" thirteen base-36 digits ".part"), and only regular files of this user's
+/// with no other link are removed, so that nothing of anyone else's is ever touched. While any
+/// write is under way in the folder (in this or another process; each holds a lock on the
+/// folder that ends with its process) nothing is removed.
+void removeLeftoverTemporaries(const QString& folder);
 
 /// Reads the whole file at `path`, with the system's reason when it cannot. A file larger than
 /// `maxBytes` fails with Cause::FileTooLarge before anything is read; anything but a regular
