@@ -210,7 +210,8 @@ private:
         readAvailable();
         // Unless what was read ended the exchange or moved it to another connection.
         if (m_socket == socket) {
-            m_reader->finish();
+            // Qt does not tell a TLS close_notify from a cut connection.
+            m_reader->finish(!isHttps(m_url));
             responseEnded();
         }
     }
@@ -222,6 +223,11 @@ private:
             finish(QStringLiteral("redirected to an address that is not http or https"));
         } else if (isHttps(m_url) && !isHttps(target)) {
             finish(QStringLiteral("redirected from https to http"));
+        } else if (m_done &&
+                   target.host().compare(m_result.requestedUrl.host(), Qt::CaseInsensitive) != 0) {
+            // An answer that is read comes from the host asked only: judged here, before
+            // anything is sent to the other host.
+            finish(QStringLiteral("redirected to another host"));
         } else if (++m_redirects > kMaxRedirects) {
             finish(QStringLiteral("too many redirects"));
         } else {
