@@ -57,6 +57,7 @@ private slots:
     void endlessReplies();
     void secure_data();
     void secure();
+    void endlessTunnelAnswerIsBounded();
     void redirectToAnotherHostIsNeverFollowed();
     void throughAProxy_data();
     void throughAProxy();
@@ -561,6 +562,33 @@ void TestHttp::throughAProxy() {
     } else {
         QVERIFY2(server.lastRequest().startsWith(request), server.lastRequest());
     }
+}
+
+void TestHttp::endlessTunnelAnswerIsBounded() {
+    // A proxy that says yes to the tunnel and never ends its headers: read within the bounds
+    // of any answer, then given up, long before the deadline.
+    LoopbackHttpServer proxy;
+    proxy.serveRaw("HTTP/1.1 200 Connection established\r\n",
+                   "X-Pad: " + QByteArray(100, 'x') + "\r\n");
+    const QUrl own = proxy.url(QString());
+    QNetworkProxyFactory::setApplicationProxyFactory(new OneProxyForAll(
+        QNetworkProxy(QNetworkProxy::HttpProxy, own.host(), static_cast<quint16>(own.port()))));
+    const auto restore =
+        qScopeGuard([] { QNetworkProxyFactory::setApplicationProxyFactory(nullptr); });
+    const std::optional<HttpReply> reply =
+        fetched(QUrl(QStringLiteral("https://update.inkvale.example/files/vermo.txt")),
+                std::chrono::seconds(60), 64 * 1024);
+    QVERIFY(reply.has_value());
+    QVERIFY(!reply->succeeded());
+    QVERIFY(!reply->timedOut);
+    QVERIFY2(reply->error.startsWith(QStringLiteral("the proxy's answer to the tunnel: ")),
+             qPrintable(reply->error));
+    QVERIFY2(proxy.lastRequest().startsWith("CONNECT update.inkvale.example:443 HTTP/1.1\r\n"),
+             proxy.lastRequest());
+    // What the proxy got out before the client hung up: the header limit and the buffers on
+    // the way, not the gigabyte Qt's own tunnel read.
+    QTRY_VERIFY(proxy.clientHungUp());
+    QVERIFY2(proxy.rawBytesSent() < 16 * 1024 * 1024, QByteArray::number(proxy.rawBytesSent()));
 }
 
 QTEST_GUILESS_MAIN(TestHttp)
