@@ -197,6 +197,8 @@ void TestProgramPlaces::folderOfTheExecutableHoweverStarted_data() {
     QTest::newRow("loader, from another folder") << true << "../portable copy/" + name << "%other";
     QTest::newRow("loader, by a link") << true << "%link"
                                        << "%other";
+    // fexecve(): the path it was started by names a descriptor that the start has closed.
+    QTest::newRow("through a file descriptor") << false << "fd:%copy/" + name << "%other";
 }
 
 void TestProgramPlaces::folderOfTheExecutableHoweverStarted() {
@@ -225,6 +227,13 @@ void TestProgramPlaces::folderOfTheExecutableHoweverStarted() {
             QSKIP("the program names no dynamic loader");
         }
         process.start(loader, {place(program)});
+    } else if (program.startsWith(QLatin1String("fd:"))) {
+        process.start(QStringLiteral("python3"),
+                      {QStringLiteral("-c"),
+                       QStringLiteral("import os, sys\n"
+                                      "fd = os.open(sys.argv[1], os.O_RDONLY)\n"
+                                      "os.execve(fd, ['print-program-folder'], dict(os.environ))"),
+                       place(program.mid(3))});
     } else {
         process.start(place(program), {});
     }

@@ -68,9 +68,9 @@ QString fileMappedAt(quintptr address) {
     if (!maps.open(QIODevice::ReadOnly)) {
         return {};
     }
+    // Read to its end: the file's size reads as 0, so that a loop on atEnd() would read nothing.
     // Each line: start-end perms offset dev inode [path], the path taking the rest of the line.
-    while (!maps.atEnd()) {
-        const QByteArray line = maps.readLine();
+    for (const QByteArray& line : maps.readAll().split('\n')) {
         const qsizetype dash = line.indexOf('-');
         const qsizetype space = line.indexOf(' ');
         if (dash <= 0 || space <= dash) {
@@ -88,9 +88,6 @@ QString fileMappedAt(quintptr address) {
             return {};
         }
         QByteArray path = line.mid(slash);
-        if (path.endsWith('\n')) {
-            path.chop(1);
-        }
         // The executable's file was replaced or removed since: its folder is still its own.
         const QByteArray deleted = " (deleted)";
         if (path.endsWith(deleted)) {
