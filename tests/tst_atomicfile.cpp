@@ -1,8 +1,11 @@
 #include "platform/files/AtomicFile.h"
 #include "platform/files/RegularFile.h"
+#include "platform/files/TemporaryFolder.h"
+#include "support/NamedTargets.h"
 #include "support/SpecialFiles.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -84,6 +87,11 @@ private slots:
     void specialFilesAreRefusedUnopened_data();
     void specialFilesAreRefusedUnopened();
     void readingGoesOnOffTheAskingThread();
+    void namedFilesFollowOneRule_data();
+    void namedFilesFollowOneRule();
+    void linksOnTheWayAreJudgedToo();
+    void leftoverTemporariesAreOnlyOurs();
+    void abandonedFoldersGoOthersStay();
 };
 
 void TestAtomicFile::writesEveryByte_data() {
@@ -392,6 +400,181 @@ void TestAtomicFile::readingGoesOnOffTheAskingThread() {
     QCOMPARE(bytes, QByteArray("picture"));
     QTest::qWait(50);
     QCOMPARE(arrivals, 0);
+}
+
+void TestAtomicFile::namedFilesFollowOneRule_data() {
+    QTest::addColumn<QString>("kind");
+    for (const QString& kind : test::NamedTargets::kinds()) {
+        QTest::newRow(qPrintable(kind)) << kind;
+    }
+}
+
+void TestAtomicFile::namedFilesFollowOneRule() {
+    QFETCH(QString, kind);
+    QTemporaryDir folder;
+    const test::NamedTarget target =
+        test::NamedTargets(folder.path()).make(kind, QStringLiteral("out.png"));
+    if (!target.skipped.isEmpty()) {
+        QSKIP(qPrintable(target.skipped));
+    }
+    QVERIFY(!target.path.isEmpty());
+    // The check alone answers as the write does.
+    QCOMPARE(checkNamedFile(target.path).cause, target.refusal);
+    for (const WriteMode mode : {WriteMode::ReplaceNamedFile, WriteMode::ReplaceNamedFileDurably}) {
+        const Outcome written = writeFileAtomically(target.path, "new", mode);
+        QCOMPARE(written.cause, target.refusal);
+        if (target.refusal == Cause::None) {
+            QCOMPARE(test::NamedTargets::bytesOf(target.content), QByteArray("new"));
+        } else {
+            QVERIFY2(test::NamedTargets::untouched(kind, target), qPrintable(target.path));
+            QVERIFY(!englishText(written).isEmpty());
+            QVERIFY(!chineseText(written).isEmpty());
+        }
+    }
+    QVERIFY(QFileInfo(target.path).isSymLink() == kind.contains(QLatin1String("symbolic link")));
+    // No temporary file left anywhere the write went.
+    QDirIterator entries(folder.path(),
+                         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+    while (entries.hasNext()) {
+        const QString name = QFileInfo(entries.next()).fileName();
+        QVERIFY2(!name.endsWith(QLatin1String(".part")), qPrintable(name));
+    }
+}
+
+void TestAtomicFile::linksOnTheWayAreJudgedToo() {
+    // A link to a folder in a shared sticky folder, with the file named beyond it: the rule
+    // looks at every link it follows, not only at the last one.
+    if (::geteuid() != 0) {
+        QSKIP("needs root to give a link another owner");
+    }
+    QTemporaryDir folder;
+    const QDir root(folder.path());
+    QVERIFY(root.mkdir(QStringLiteral("shared")) && root.mkdir(QStringLiteral("private")));
+    QCOMPARE(::chmod(QFile::encodeName(root.filePath(QStringLiteral("shared"))).constData(), 01777),
+             0);
+    const QString secret = root.filePath(QStringLiteral("private/out.png"));
+    writeRaw(secret, "old");
+    const QString link = root.filePath(QStringLiteral("shared/to-private"));
+    QVERIFY(QFile::link(root.filePath(QStringLiteral("private")), link));
+    const QString named = link + QStringLiteral("/out.png");
+    // The folder's owner's link is followed; nobody's is not.
+    QVERIFY(writeFileAtomically(named, "mine", WriteMode::ReplaceNamedFile).ok());
+    QCOMPARE(readAll(secret), QByteArray("mine"));
+    QCOMPARE(::lchown(QFile::encodeName(link).constData(), 65534, 65534), 0);
+    QCOMPARE(writeFileAtomically(named, "theirs", WriteMode::ReplaceNamedFile).cause,
+             Cause::UntrustedLink);
+    QCOMPARE(readAll(secret), QByteArray("mine"));
+    // A relative link with ".." on its way is resolved as the kernel does.
+    QVERIFY(QFile::link(QStringLiteral("../private/out.png"),
+                        root.filePath(QStringLiteral("private/again.png"))));
+    QVERIFY(writeFileAtomically(root.filePath(QStringLiteral("private/again.png")), "again",
+                                WriteMode::ReplaceNamedFile)
+                .ok());
+    QCOMPARE(readAll(secret), QByteArray("again"));
+}
+
+void TestAtomicFile::leftoverTemporariesAreOnlyOurs() {
+    QTemporaryDir folder;
+    const QDir in(folder.path());
+    // Names as a write that was killed leaves them (the kill itself: tst_deployment), and
+    // names that only look like them.
+    const QStringList ours{QStringLiteral(".QM20250101090507.jpg.inkvale-tmp-000000000k3j4.part"),
+                           QStringLiteral(".xxx.jpg.inkvale-tmp-0000000000001.part"),
+                           QStringLiteral(".skinh.she.inkvale-tmp-3w5e11264sgsf.part")};
+    const QStringList theirs{QStringLiteral(".skinh.she.backup.part"),
+                             QStringLiteral(".xxx.jpg.k3j4.part"),
+                             QStringLiteral(".skinh.she.inkvale-tmp-3W5E11264SGSF.part"),
+                             QStringLiteral(".skinh.she.inkvale-tmp-3w5e11264sgs.part"),
+                             QStringLiteral(".inkvale-tmp-0000000000001.part"),
+                             QStringLiteral("notes.txt")};
+    for (const QString& name : ours + theirs) {
+        writeRaw(in.filePath(name), "x");
+    }
+    // A folder, a link and a file with a second name carry our names and are still not ours.
+    QVERIFY(in.mkdir(QStringLiteral(".a.inkvale-tmp-0000000000002.part")));
+    QVERIFY(QFile::link(in.filePath(QStringLiteral("notes.txt")),
+                        in.filePath(QStringLiteral(".b.inkvale-tmp-0000000000003.part"))));
+    QCOMPARE(
+        ::link(QFile::encodeName(in.filePath(QStringLiteral("notes.txt"))).constData(),
+               QFile::encodeName(in.filePath(QStringLiteral(".c.inkvale-tmp-0000000000004.part")))
+                   .constData()),
+        0);
+    removeLeftoverTemporaries(folder.path());
+    QStringList expected =
+        theirs + QStringList{QStringLiteral(".a.inkvale-tmp-0000000000002.part"),
+                             QStringLiteral(".b.inkvale-tmp-0000000000003.part"),
+                             QStringLiteral(".c.inkvale-tmp-0000000000004.part")};
+    expected.sort();
+    QCOMPARE(in.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                          QDir::Name),
+             expected);
+}
+
+void TestAtomicFile::abandonedFoldersGoOthersStay() {
+    QTemporaryDir temporary;
+    const QByteArray savedTemporary = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(temporary.path()));
+    const auto age = [](const QString& path, time_t seconds) {
+        const timespec then[2]{{::time(nullptr) - seconds, 0}, {::time(nullptr) - seconds, 0}};
+        return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), then,
+                           AT_SYMLINK_NOFOLLOW) == 0;
+    };
+    const QString prefix = QStringLiteral("inkvale-drag-");
+    // Folders that processes killed mid-drag left: long ago, long ago with a folder of someone
+    // else's put in it, a moment ago (its maker may not have locked it yet).
+    QStringList left;
+    for (int i = 0; i < 3; ++i) {
+        int report[2];
+        QCOMPARE(::pipe(report), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const TemporaryFolder folder(prefix);
+            QFile png(folder.filePath(QStringLiteral("王.png")));
+            const bool written = png.open(QIODevice::WriteOnly) && png.write("png") == 3;
+            png.close();
+            const QByteArray path = QFile::encodeName(folder.path());
+            if (!written || ::write(report[1], path.constData(), size_t(path.size())) < 0) {
+                ::_exit(1);
+            }
+            ::raise(SIGKILL);
+        }
+        ::close(report[1]);
+        char path[4096] = {};
+        const ssize_t got = ::read(report[0], path, sizeof path - 1);
+        ::close(report[0]);
+        ::waitpid(child, nullptr, 0);
+        QVERIFY(got > 0);
+        left.append(QFile::decodeName(QByteArray(path, got)));
+    }
+    QVERIFY(age(left.at(0), 3600));
+    // A folder in use, however old; and a user's own folders that only look like ours (with
+    // no mark of ours in them, with a folder in them, or a link).
+    const TemporaryFolder inUse(prefix);
+    QVERIFY(inUse.isValid());
+    QVERIFY(age(inUse.path(), 3600));
+    const QDir there(temporary.path());
+    const QString withFolder = left.at(1);
+    const QString unmarked = there.filePath(prefix + QStringLiteral("photos"));
+    QVERIFY(there.mkpath(withFolder + QStringLiteral("/inner")) && there.mkdir(unmarked));
+    const QString link = there.filePath(prefix + QStringLiteral("abcdef"));
+    QVERIFY(QFile::link(left.at(0), link));
+    for (const QString& path : {withFolder, unmarked, link}) {
+        QVERIFY(age(path, 3600));
+    }
+
+    removeAbandonedFolders(prefix);
+    if (savedTemporary.isNull()) {
+        qunsetenv("TMPDIR");
+    } else {
+        qputenv("TMPDIR", savedTemporary);
+    }
+    QVERIFY2(!QFileInfo::exists(left.at(0)), "a folder left long ago stays");
+    QVERIFY(QFileInfo(left.at(2)).isDir());
+    QVERIFY(QFileInfo(inUse.path()).isDir());
+    QVERIFY(QFileInfo(withFolder + QStringLiteral("/inner")).isDir());
+    QVERIFY(QFileInfo(unmarked).isDir());
+    QVERIFY(QFileInfo(link).isSymLink());
 }
 
 QTEST_GUILESS_MAIN(TestAtomicFile)

@@ -332,16 +332,28 @@ void TestDeployment::nextStartAfterAKill() {
     }
     // Files of the user's own that only look like ours, and must stay.
     DeployEmbeddedFiles(*m_platform);
-    const QStringList lookalikes{
-        QStringLiteral(".skinh.she.part"),          QStringLiteral(".skinh.she.x1y2.part.bak"),
-        QStringLiteral(".skinh.she.ABC.part"),      QStringLiteral(".skinh.she.a-b.part"),
-        QStringLiteral("skinh.she.abc.part"),       QStringLiteral(".notes.txt.abc.part"),
-        QStringLiteral("fonts/.mine.ttf.k3j4.part")};
+    const QStringList lookalikes{QStringLiteral(".skinh.she.part"),
+                                 QStringLiteral(".skinh.she.x1y2.part.bak"),
+                                 QStringLiteral(".skinh.she.ABC.part"),
+                                 QStringLiteral(".skinh.she.a-b.part"),
+                                 QStringLiteral(".skinh.she.backup.part"),
+                                 QStringLiteral(".xxx.jpg.k3j4.part"),
+                                 QStringLiteral("skinh.she.abc.part"),
+                                 QStringLiteral(".notes.txt.abc.part"),
+                                 QStringLiteral(".skinh.she.inkvale-tmp-abc.part"),
+                                 QStringLiteral(".skinh.she.inkvale-tmp-0000000000ABC.part"),
+                                 QStringLiteral("fonts/.mine.ttf.k3j4.part")};
     for (const QString& name : lookalikes) {
         writeAll(target(name), "the user's");
     }
-    QVERIFY(QDir().mkdir(target(u".MSINET.OCX.q7.part"))); // a folder, not a file
-    QVERIFY(QFile::link(target(u"skinh.she"), target(u".COMDLG32.OCX.zz9.part")));
+    // Ours by the name, but a folder, a link, a file with another name: none is ours.
+    QVERIFY(QDir().mkdir(target(u".MSINET.OCX.inkvale-tmp-00000000000q7.part")));
+    QVERIFY(
+        QFile::link(target(u"skinh.she"), target(u".COMDLG32.OCX.inkvale-tmp-0000000000zz9.part")));
+    writeAll(target(u"linked"), "the user's");
+    QVERIFY(::link(QFile::encodeName(target(u"linked")).constData(),
+                   QFile::encodeName(target(u".skinh.she.inkvale-tmp-00000000000h1.part"))
+                       .constData()) == 0);
 
     QTemporaryDir elsewhere;
     const QString fifo = elsewhere.filePath(QStringLiteral("payload"));
@@ -352,7 +364,7 @@ void TestDeployment::nextStartAfterAKill() {
 
     const DeployedFile& file = kDeployedFiles.at(std::size_t(std::max(waitingAt, 0)));
     const QFileInfo waiting(target(file.target));
-    const QRegularExpression temporary(QStringLiteral("^\\.%1\\.[0-9a-z]+\\.part$")
+    const QRegularExpression temporary(QStringLiteral("^\\.%1\\.inkvale-tmp-[0-9a-z]{13}\\.part$")
                                            .arg(QRegularExpression::escape(waiting.fileName())));
     // Counted, as a link of the user's may have such a name already.
     const auto temporaries = [&] {
@@ -387,11 +399,17 @@ void TestDeployment::nextStartAfterAKill() {
                  "the kill left nothing to clean");
     }
 
+    // And what a killed save left: of a picture saved beside the program, of a background picture.
+    writeAll(target(u".QM20250101090507.jpg.inkvale-tmp-000000000k3j4.part"), "half");
+    writeAll(target(u".xxx.jpg.inkvale-tmp-00000000000a1.part"), "half");
     // The next start.
     DeployEmbeddedFiles(*m_platform);
     verifyAllDeployed(m_folder->path());
     QStringList expected = clean + lookalikes;
-    expected << QStringLiteral(".MSINET.OCX.q7.part") << QStringLiteral(".COMDLG32.OCX.zz9.part");
+    expected << QStringLiteral(".MSINET.OCX.inkvale-tmp-00000000000q7.part")
+             << QStringLiteral(".COMDLG32.OCX.inkvale-tmp-0000000000zz9.part")
+             << QStringLiteral("linked")
+             << QStringLiteral(".skinh.she.inkvale-tmp-00000000000h1.part");
     expected.sort();
     QStringList found = everythingIn(m_folder->path());
     found.sort();

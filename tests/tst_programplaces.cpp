@@ -8,6 +8,8 @@
 
 #include <cstring>
 #include <elf.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace inkvale;
 
@@ -111,6 +113,13 @@ void TestProgramPlaces::stateFolderOnlyWhenAbsolute_data() {
                                              << "state/inkvale";
     QTest::newRow("relative XDG_STATE_HOME, ignored") << "state"
                                                       << "home/.local/state/inkvale";
+    // Another user could plant files there, the skin library among them.
+    QTest::newRow("XDG_STATE_HOME everyone may write, ignored") << "%1/state|1777"
+                                                                << "home/.local/state/inkvale";
+    QTest::newRow("its inkvale folder everyone may write, ignored") << "%1/state|0700|0777"
+                                                                    << "home/.local/state/inkvale";
+    QTest::newRow("XDG_STATE_HOME of another user's, ignored") << "%1/state|0755|nobody"
+                                                               << "home/.local/state/inkvale";
 }
 
 void TestProgramPlaces::stateFolderOnlyWhenAbsolute() {
@@ -118,8 +127,24 @@ void TestProgramPlaces::stateFolderOnlyWhenAbsolute() {
     QFETCH(QString, work);
     QVERIFY(QDir().mkpath(m_dir->filePath(QStringLiteral("prefix/bin"))));
     touch(m_dir->filePath(QStringLiteral("prefix/share/inkvale/installed-by-package")));
-    qputenv("XDG_STATE_HOME",
-            QFile::encodeName(stateHome.replace(QStringLiteral("%1"), m_dir->path())));
+    // "folder|mode[|mode of its inkvale folder|nobody]": the folder made so beforehand.
+    const QStringList parts = stateHome.replace(QStringLiteral("%1"), m_dir->path()).split(u'|');
+    if (parts.size() > 1) {
+        const QByteArray folder = QFile::encodeName(parts.at(0));
+        QVERIFY(QDir().mkpath(parts.at(0) + QStringLiteral("/inkvale")));
+        QCOMPARE(::chmod(folder.constData(), mode_t(parts.at(1).toUInt(nullptr, 8))), 0);
+        if (parts.size() > 2 && parts.at(2) == QLatin1String("nobody")) {
+            if (::geteuid() != 0) {
+                QSKIP("needs root to give a folder another owner");
+            }
+            QCOMPARE(::chown(folder.constData(), 65534, 65534), 0);
+        } else if (parts.size() > 2) {
+            QCOMPARE(
+                ::chmod((folder + "/inkvale").constData(), mode_t(parts.at(2).toUInt(nullptr, 8))),
+                0);
+        }
+    }
+    qputenv("XDG_STATE_HOME", QFile::encodeName(parts.at(0)));
     const ProgramPlaces places(m_dir->filePath(QStringLiteral("prefix/bin")));
     QCOMPARE(places.workFolder(), m_dir->filePath(work));
 }
@@ -172,6 +197,8 @@ void TestProgramPlaces::folderOfTheExecutableHoweverStarted_data() {
     QTest::newRow("loader, from another folder") << true << "../portable copy/" + name << "%other";
     QTest::newRow("loader, by a link") << true << "%link"
                                        << "%other";
+    // fexecve(): the path it was started by names a descriptor that the start has closed.
+    QTest::newRow("through a file descriptor") << false << "fd:%copy/" + name << "%other";
 }
 
 void TestProgramPlaces::folderOfTheExecutableHoweverStarted() {
@@ -200,6 +227,13 @@ void TestProgramPlaces::folderOfTheExecutableHoweverStarted() {
             QSKIP("the program names no dynamic loader");
         }
         process.start(loader, {place(program)});
+    } else if (program.startsWith(QLatin1String("fd:"))) {
+        process.start(QStringLiteral("python3"),
+                      {QStringLiteral("-c"),
+                       QStringLiteral("import os, sys\n"
+                                      "fd = os.open(sys.argv[1], os.O_RDONLY)\n"
+                                      "os.execve(fd, ['print-program-folder'], dict(os.environ))"),
+                       place(program.mid(3))});
     } else {
         process.start(place(program), {});
     }

@@ -39,6 +39,7 @@ private slots:
     void laterSaveWritesANewFile();
     void takenNamesAreSkipped();
     void savesAtTheSameMomentNeverShareAName();
+    void picturesFolderThatCannotBeMade();
     void failedSave_data();
     void failedSave();
 
@@ -234,6 +235,26 @@ void TestSaving::installedCopySavesIntoThePicturesFolder() {
     QCOMPARE(m_platform->messages.size(), 1);
     QCOMPARE(m_platform->messages.at(0).text,
              QStringLiteral("签名图片保存失败!\r\n无法写入文件夹“%1”:文件或文件夹不存在。")
+                 .arg(QDir::toNativeSeparators(pictures)));
+}
+
+void TestSaving::picturesFolderThatCannotBeMade() {
+    if (geteuid() == 0) {
+        QSKIP("root makes folders anywhere; the unprivileged run checks this");
+    }
+    // The pictures folder is missing and its parent may not be written: the folder cannot be
+    // made, and that is what the user is told, not that it does not exist.
+    const QString locked = m_folder->filePath(QStringLiteral("图片"));
+    QVERIFY(QDir().mkpath(locked));
+    QVERIFY(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner));
+    const QString pictures = locked + QStringLiteral("/Inkvale");
+    m_platform->signatures = pictures;
+    design(QStringLiteral("Ann"));
+    QTest::mouseClick(m_form->command2(), Qt::LeftButton);
+    QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QCOMPARE(m_platform->messages.size(), 1);
+    QCOMPARE(m_platform->messages.at(0).text,
+             QStringLiteral("签名图片保存失败!\r\n无法写入文件夹“%1”:没有权限。")
                  .arg(QDir::toNativeSeparators(pictures)));
 }
 

@@ -13,6 +13,8 @@
 #include "platform/SystemPlatform.h"
 #include "support/DesignerSignature.h"
 #include "support/FakePlatform.h"
+#include "support/FileSizeLimit.h"
+#include "support/NamedTargets.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -137,6 +139,11 @@ private slots:
     void exportEqualsInkvaleRender();
     void failedExportIsToldAndLeavesNothing();
     void exportIntoAFolderWithoutPermission();
+    void exportAndPrintFollowTheRuleForNamedFiles_data();
+    void exportAndPrintFollowTheRuleForNamedFiles();
+    void typedExtensionDecidesTheFormat_data();
+    void typedExtensionDecidesTheFormat();
+    void failedPrintToAFileIsTold();
     void printsAtRealSizeToAPdfFile();
     void systemPrintingWritesAPdfWithNoPrinter();
     void practiceSheet_data();
@@ -539,6 +546,106 @@ void TestSignatureUse::exportIntoAFolderWithoutPermission() {
     QVERIFY(m_platform->messages.first().text.contains(QStringLiteral("没有权限")));
     QCOMPARE(QDir(locked).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList());
+}
+
+void TestSignatureUse::exportAndPrintFollowTheRuleForNamedFiles_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("print"); // printed to the file rather than exported
+    for (const bool print : {false, true}) {
+        for (const QString& kind : test::NamedTargets::kinds()) {
+            QTest::addRow("%s, %s", print ? "print" : "export", qPrintable(kind)) << kind << print;
+        }
+    }
+}
+
+void TestSignatureUse::exportAndPrintFollowTheRuleForNamedFiles() {
+    QFETCH(QString, kind);
+    QFETCH(bool, print);
+    const test::NamedTarget target =
+        test::NamedTargets(m_folder->path())
+            .make(kind, print ? QStringLiteral("out.pdf") : QStringLiteral("out.png"));
+    if (!target.skipped.isEmpty()) {
+        QSKIP(qPrintable(target.skipped));
+    }
+    QVERIFY(!target.path.isEmpty());
+    design(2, QStringLiteral("王"));
+    if (print) {
+        m_platform->printFile = target.path;
+        m_form->signatureUse()->printSignature();
+    } else {
+        m_platform->saveAnswers.push_back({target.path, 1, 1, true});
+        m_form->signatureUse()->exportSignature();
+    }
+    if (target.refusal == Cause::None) {
+        QVERIFY(test::NamedTargets::bytesOf(target.content).startsWith(print ? "%PDF" : "\x89PNG"));
+        QVERIFY(QFileInfo(target.path).isSymLink() == kind.contains(QLatin1String("symbolic")));
+        // A print says nothing when it goes well; an export says where the file is.
+        QCOMPARE(m_platform->messages.size(), print ? 0 : 1);
+        return;
+    }
+    QVERIFY2(test::NamedTargets::untouched(kind, target), qPrintable(target.path));
+    QCOMPARE(m_platform->messages.size(), 1);
+    const FakePlatform::Message& told = m_platform->messages.first();
+    QCOMPARE(told.style, MessageStyle::Warning);
+    QVERIFY2(told.text.startsWith(print ? QStringLiteral("签名打印失败!\r\n")
+                                        : QStringLiteral("签名图片保存失败!\r\n")),
+             qPrintable(told.text));
+    QVERIFY2(told.text.contains(QDir::toNativeSeparators(target.path)), qPrintable(told.text));
+    QVERIFY2(told.text.contains(target.refusal == Cause::IsFolder
+                                    ? QStringLiteral("文件夹")
+                                    : chineseText(Outcome::failed(target.refusal))),
+             qPrintable(told.text));
+}
+
+void TestSignatureUse::typedExtensionDecidesTheFormat_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("filter"); // as the dialog lists them: 1 is PNG, 3 is PDF
+    QTest::addColumn<QByteArray>("start");
+
+    QTest::newRow(".pdf typed, PNG chosen") << "x.pdf" << 1 << QByteArray("%PDF");
+    QTest::newRow(".png typed, PDF chosen") << "x.png" << 3 << QByteArray("\x89PNG");
+    QTest::newRow(".SVG typed, PNG chosen") << "x.SVG" << 1 << QByteArray("<?xml");
+    QTest::newRow(".gif typed, PNG chosen") << "x.gif" << 1 << QByteArray("GIF8");
+    QTest::newRow(".webp typed, PDF chosen") << "x.webp" << 3 << QByteArray("RIFF");
+    // An extension no format has keeps the chosen format: a name may hold a dot.
+    QTest::newRow("unknown extension") << "Wang.Lei" << 3 << QByteArray("%PDF");
+    QTest::newRow(".png typed, PNG chosen") << "x.png" << 1 << QByteArray("\x89PNG");
+}
+
+void TestSignatureUse::typedExtensionDecidesTheFormat() {
+    QFETCH(QString, name);
+    QFETCH(int, filter);
+    QFETCH(QByteArray, start);
+    design(2, QStringLiteral("王"));
+    m_platform->saveAnswers.push_back({path(name), filter, 1, true});
+    m_form->signatureUse()->exportSignature();
+    QCOMPARE(m_platform->messages.size(), 1);
+    QCOMPARE(m_platform->messages.first().style, MessageStyle::Information);
+    QFile file(path(name));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QVERIFY2(bytes.startsWith(start), bytes.left(16).constData());
+}
+
+void TestSignatureUse::failedPrintToAFileIsTold() {
+    // Past the file-size limit as on a full disk: the PDF is reported, not left half-written.
+    design(0, QStringLiteral("Wang Lei"));
+    m_platform->printFile = path(QStringLiteral("printed.pdf"));
+    {
+        const test::FileSizeLimit limit(1000);
+        QVERIFY(limit.applied());
+        m_form->signatureUse()->printSignature();
+    }
+    QCOMPARE(m_platform->messages.size(), 1);
+    QCOMPARE(m_platform->messages.first().style, MessageStyle::Warning);
+    QVERIFY2(m_platform->messages.first().text.startsWith(QStringLiteral("签名打印失败!\r\n")),
+             qPrintable(m_platform->messages.first().text));
+    QVERIFY2(m_platform->messages.first().text.contains(
+                 chineseText(Outcome::failed(Cause::FileTooLarge))),
+             qPrintable(m_platform->messages.first().text));
+    QCOMPARE(
+        QDir(m_folder->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        QStringList());
 }
 
 void TestSignatureUse::printsAtRealSizeToAPdfFile() {

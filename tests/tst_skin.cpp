@@ -16,6 +16,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <unistd.h>
 
 using namespace inkvale;
 using inkvale::test::FakePlatform;
@@ -66,6 +67,7 @@ private slots:
     void onlyTheCarriedLibraryIsLoaded_data();
     void onlyTheCarriedLibraryIsLoaded();
     void nothingCarriedNothingLoaded();
+    void swappedAfterTheCheckNeverRuns();
     void specialFileUnderAName_data();
     void specialFileUnderAName();
     void ourSkinParsesAndKeepsPageTwoHidden();
@@ -230,6 +232,46 @@ void TestSkin::nothingCarriedNothingLoaded() {
     QVERIFY(resolveVerifiedLibrary(stranger, bytes, "SkinH_AttachEx") != nullptr);
     QVERIFY(qEnvironmentVariableIsSet(kPlantedMark));
     QVERIFY(resolveVerifiedLibrary(stranger, bytes, "NoSuchEntry") == nullptr);
+}
+
+void TestSkin::swappedAfterTheCheckNeverRuns() {
+    // Another user who may write into the folder swaps the library for a stranger's and back,
+    // as fast as they can, while the program checks and loads it again and again: whatever the
+    // moment, the code that runs is the checked one.
+    const QByteArray ours = readAll(QStringLiteral(INKVALE_SKIN_LIBRARY));
+    const QTemporaryDir folder;
+    const QString name = folder.filePath(QStringLiteral("SkinH_VB6.dll"));
+    const QByteArray oursCopy = QFile::encodeName(writeFile(folder, QStringLiteral("ours"), ours));
+    const QByteArray strangerCopy = QFile::encodeName(writeFile(
+        folder, QStringLiteral("stranger"), readAll(QStringLiteral(INKVALE_PLANTED_LIBRARY))));
+    const QByteArray target = QFile::encodeName(name);
+    const QByteArray swap = QFile::encodeName(folder.filePath(QStringLiteral("swap")));
+    const auto put = [&](const QByteArray& from) {
+        ::unlink(swap.constData());
+        return ::link(from.constData(), swap.constData()) == 0 &&
+               ::rename(swap.constData(), target.constData()) == 0;
+    };
+    QVERIFY(put(oursCopy));
+    std::atomic<bool> done{false};
+    std::thread swapper([&] {
+        while (!done.load()) {
+            put(strangerCopy);
+            put(oursCopy);
+        }
+    });
+    // At least 300 calls, and on until the checks have met both files.
+    int passed = 0;
+    int refused = 0;
+    for (int i = 0; i < 30000 && (i < 300 || passed == 0 || refused == 0); ++i) {
+        (resolveVerifiedLibrary(name, ours, "SkinH_AttachEx") != nullptr ? passed : refused) += 1;
+    }
+    done.store(true);
+    swapper.join();
+    QVERIFY2(passed > 0 && refused > 0,
+             qPrintable(QStringLiteral("%1 checks passed, %2 refused: the race was not run")
+                            .arg(passed)
+                            .arg(refused)));
+    QVERIFY(!qEnvironmentVariableIsSet(kPlantedMark));
 }
 
 void TestSkin::ourSkinParsesAndKeepsPageTwoHidden() {

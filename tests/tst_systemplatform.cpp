@@ -1,6 +1,7 @@
 #include "online/UpdateCheck.h"
 #include "platform/SystemPlatform.h"
 #include "startup/InterfaceLanguage.h"
+#include "support/NamedTargets.h"
 
 #include <QApplication>
 #include <QColorDialog>
@@ -14,6 +15,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QPrintDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
@@ -21,7 +25,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include <atomic>
+#include <fcntl.h>
 #include <memory>
+#include <thread>
 
 using namespace inkvale;
 
@@ -48,6 +55,8 @@ private slots:
     void shellGetsTheTargetAsOneArgument();
     void shellWithoutOpener();
     void programFolderIsTheExecutablesFolder();
+    void printingToAFileFollowsTheRuleForNamedFiles_data();
+    void printingToAFileFollowsTheRuleForNamedFiles();
 
 private:
     QString m_savedPath = qEnvironmentVariable("PATH");
@@ -502,6 +511,96 @@ void TestSystemPlatform::programFolderIsTheExecutablesFolder() {
     const QString folder = platform.programFolder();
     QVERIFY(QFile::exists(folder + QStringLiteral("/tst_systemplatform")));
     QVERIFY(!folder.endsWith(QLatin1Char('/')));
+}
+
+void TestSystemPlatform::printingToAFileFollowsTheRuleForNamedFiles_data() {
+    QTest::addColumn<QString>("kind"); // of test::NamedTargets, or "new file"
+    QTest::newRow("new file") << QStringLiteral("new file");
+    for (const QString& kind :
+         {QStringLiteral("FIFO"), QStringLiteral("another user's symbolic link in a sticky folder"),
+          QStringLiteral("hard link"), QStringLiteral("character device"),
+          QStringLiteral("folder")}) {
+        QTest::newRow(qPrintable(kind)) << kind;
+    }
+}
+
+void TestSystemPlatform::printingToAFileFollowsTheRuleForNamedFiles() {
+    // The real print dialog, printing to a file: what the rule refuses is refused as the dialog
+    // closes, before Qt's own check opens the file (a FIFO nobody reads would hold the window).
+    QFETCH(QString, kind);
+    QTemporaryDir folder;
+    test::NamedTarget target;
+    if (kind == QLatin1String("new file")) {
+        target = {folder.filePath(QStringLiteral("new.pdf")), {}, {}, Cause::None};
+        target.content = target.path;
+    } else {
+        target = test::NamedTargets(folder.path()).make(kind, QStringLiteral("out.pdf"));
+    }
+    if (!target.skipped.isEmpty()) {
+        QSKIP(qPrintable(target.skipped));
+    }
+    QVERIFY(!target.path.isEmpty());
+    // Should the dialog open the FIFO after all, a reader comes after a while and lets it go,
+    // so that the fault fails the test rather than holding it.
+    std::atomic<bool> finished{false};
+    std::thread rescue([&finished, fifo = QFile::encodeName(target.path)] {
+        for (int i = 0; i < 100 && !finished.load(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        if (!finished.load()) {
+            const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+            if (reader >= 0) {
+                ::close(reader);
+            }
+        }
+    });
+    bool fileField = false;
+    QTimer poll;
+    poll.setInterval(10);
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr || !dialog->isVisible()) {
+            return;
+        }
+        poll.stop();
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("filename"));
+        fileField = name != nullptr && name->isEnabled();
+        if (fileField) {
+            name->setText(target.path);
+        }
+        dialog->accept();
+    });
+    poll.start();
+    QTimer guard;
+    guard.setSingleShot(true);
+    connect(&guard, &QTimer::timeout, this, [] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            modal->close();
+        }
+    });
+    guard.start(20000);
+    bool painted = false;
+    const PrintResult result =
+        SystemPlatform().print(nullptr, QStringLiteral("王"), [&painted](QPagedPaintDevice& pages) {
+            QPainter painter(&pages);
+            painter.drawLine(0, 0, 100, 100);
+            painted = true;
+            return painter.end();
+        });
+    finished.store(true);
+    rescue.join();
+    if (!fileField) {
+        QSKIP("a printer is installed: the dialog does not print to a file by itself");
+    }
+    QCOMPARE(result.file, target.path);
+    QCOMPARE(result.written.cause, target.refusal);
+    QCOMPARE(result.printed, target.refusal == Cause::None);
+    QCOMPARE(painted, target.refusal == Cause::None);
+    if (target.refusal == Cause::None) {
+        QVERIFY(test::NamedTargets::bytesOf(target.content).startsWith("%PDF"));
+    } else {
+        QVERIFY2(test::NamedTargets::untouched(kind, target), qPrintable(target.path));
+    }
 }
 
 QTEST_MAIN(TestSystemPlatform)

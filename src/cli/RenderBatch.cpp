@@ -4,6 +4,7 @@
 #include "cli/RenderJob.h"
 #include "cli/Reporter.h"
 #include "core/OrderedWorkers.h"
+#include "platform/files/AtomicFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -118,6 +119,10 @@ int runBatch(const RenderRequest& request, SignatureDrawer& drawer, Reporter& re
         return reporter.fail(QStringLiteral("cannot create the output folder %1: %2")
                                  .arg(request.outDir, englishText(made.outcome)));
     }
+
+    // What a batch killed in this folder left half-written goes first; only files named as
+    // this program names its temporary files, and none of a write under way.
+    removeLeftoverTemporaries(request.outDir);
 
     qsizetype reported = 0;
     qsizetype written = 0;

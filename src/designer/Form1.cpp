@@ -11,6 +11,7 @@
 #include "designer/StatusLine.h"
 #include "online/HiddenBrowser.h"
 #include "platform/Platform.h"
+#include "platform/files/AtomicFile.h"
 #include "sizedialog/Form3.h"
 
 #include <QDir>
@@ -185,13 +186,22 @@ void Form1::Command2_Click() {
     // An installed program saves into the user's pictures folder, a portable one beside itself.
     const std::optional<QString> pictures = m_platform.signatureFolder();
     const QString folder = pictures.value_or(m_platform.programFolder());
+    // What a save that was killed there left behind goes before this one writes.
+    removeLeftoverTemporaries(folder);
     const SavedSignature saved =
         saveSignature(m_picture1->image(), folder, m_platform.currentDateTime());
     if (!saved.result.ok()) {
+        Outcome why = saved.result;
+        if (pictures && why.cause == Cause::NoSuchFile) {
+            // The pictures folder is made when it is missing: what stopped that is the reason.
+            if (Outcome made = makeFolders(folder); !made.ok()) {
+                why = std::move(made);
+            }
+        }
         m_platform.showMessage(this,
                                QStringLiteral("签名图片保存失败!\r\n") +
-                                   (pictures ? signatureFolderFailureText(saved.result, folder)
-                                             : folderWriteFailureText(saved.result, folder)),
+                                   (pictures ? signatureFolderFailureText(why, folder)
+                                             : folderWriteFailureText(why, folder)),
                                MessageStyle::Warning);
         return;
     }

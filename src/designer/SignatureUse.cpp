@@ -8,6 +8,7 @@
 #include "designer/PracticeSheetDialog.h"
 #include "designer/SignatureCanvas.h"
 #include "platform/Platform.h"
+#include "platform/files/TemporaryFolder.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,7 +24,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QUrl>
 
 #include <array>
@@ -75,6 +75,33 @@ QString fileNameOf(const QString& name) {
 QString documentsFolder() {
     const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
     return !pictures.isEmpty() && QFileInfo(pictures).isDir() ? pictures : QDir::homePath();
+}
+
+/// The extension a filter "描述 (*.ext)" names, without the dot.
+QStringView extensionOf(QStringView filter) {
+    const qsizetype dot = filter.lastIndexOf(u"(*.");
+    return dot < 0 ? QStringView() : filter.mid(dot + 3).chopped(1);
+}
+
+/// The format to write for a file named `path` when the dialog's filter `chosen` was picked: a
+/// typed extension that names another of the formats decides, so that the bytes always are
+/// what the name says; where two formats share it, the first of them. An extension no format
+/// has leaves the choice as it was.
+std::size_t formatForName(const QString& path, int chosen) {
+    const auto picked = std::size_t(std::clamp(chosen, 0, int(kExportFormats.size()) - 1));
+    const QString suffix = QFileInfo(path).suffix();
+    const auto named = [&suffix](std::size_t i) {
+        return extensionOf(kExportFormats.at(i).filter).compare(suffix, Qt::CaseInsensitive) == 0;
+    };
+    if (suffix.isEmpty() || named(picked)) {
+        return picked;
+    }
+    for (std::size_t i = 0; i < kExportFormats.size(); ++i) {
+        if (named(i)) {
+            return i;
+        }
+    }
+    return picked;
 }
 
 /// The signature's trimmed outlines at its look, without the canvas's background colour.
@@ -235,8 +262,7 @@ bool SignatureUse::eventFilter(QObject* watched, QEvent* event) {
 std::unique_ptr<QMimeData> SignatureUse::dragMimeData() {
     std::unique_ptr<QMimeData> data = signatureMimeData(m_signature);
     // A file manager takes files: the PNG goes into a folder of the program's own.
-    m_dragFolder =
-        std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/inkvale-drag-XXXXXX"));
+    m_dragFolder = std::make_unique<TemporaryFolder>(kDragFolderPrefix.toString());
     if (m_dragFolder->isValid()) {
         const QString path =
             m_dragFolder->filePath(fileNameOf(m_signature.name) + QStringLiteral(".png"));
@@ -273,8 +299,7 @@ void SignatureUse::exportSignature() {
     if (!answer) {
         return;
     }
-    const ExportFormat& format = kExportFormats.at(
-        std::size_t(std::clamp(answer->filter, 0, int(kExportFormats.size()) - 1)));
+    const ExportFormat& format = kExportFormats.at(formatForName(answer->path, answer->filter));
     SignatureLook look = m_signature.look;
     look.transparent = format.transparent;
     // Outlines print sharp at any size; only pixels have a resolution.
@@ -339,8 +364,8 @@ void SignatureUse::writeChosenFile(const QString& path, const QByteArray& bytes,
         result = Outcome::failed(Cause::IsFolder);
     }
     if (result.ok()) {
-        result =
-            bytes.isEmpty() ? Outcome::failed(Cause::NotEncoded) : writeOutputFile(path, bytes);
+        result = bytes.isEmpty() ? Outcome::failed(Cause::NotEncoded)
+                                 : writeOutputFile(path, bytes, WriteMode::ReplaceNamedFileDurably);
     }
     if (!result.ok()) {
         m_platform.showMessage(&m_window, kFailed + fileWriteFailureText(result, path),
@@ -354,9 +379,16 @@ void SignatureUse::writeChosenFile(const QString& path, const QByteArray& bytes,
 
 void SignatureUse::printSignature() {
     const VectorPicture picture = trimmedOutlines(m_signature);
-    m_platform.print(&m_window, m_signature.name, [&picture](QPagedPaintDevice& pages) {
-        return paintAtRealSize(pages, picture);
-    });
+    const PrintResult printed =
+        m_platform.print(&m_window, m_signature.name, [&picture](QPagedPaintDevice& pages) {
+            return paintAtRealSize(pages, picture);
+        });
+    if (!printed.written.ok()) {
+        m_platform.showMessage(&m_window,
+                               QStringLiteral("签名打印失败!\r\n") +
+                                   fileWriteFailureText(printed.written, printed.file),
+                               MessageStyle::Warning);
+    }
 }
 
 void SignatureUse::makePracticeSheet() {

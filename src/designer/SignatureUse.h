@@ -12,13 +12,13 @@ class QAction;
 class QMenu;
 class QMimeData;
 class QPushButton;
-class QTemporaryDir;
 class QWidget;
 
 namespace inkvale {
 
 class Platform;
 class SignatureCanvas;
+class TemporaryFolder;
 struct SaveQuestion;
 
 /// What the canvas shows since "设计签名": the style, the name and how it was drawn.
@@ -103,7 +103,7 @@ private:
     QAction* m_menuKey = nullptr;
     QPoint m_pressedAt;
     bool m_pressed = false;
-    std::unique_ptr<QTemporaryDir> m_dragFolder;
+    std::unique_ptr<TemporaryFolder> m_dragFolder;
 };
 
 /// A Chinese sentence on why writing `path` failed, for a box that begins "签名图片保存失败!".

@@ -83,8 +83,10 @@ bool labelsWebPage(const QByteArray& contentType) {
 
 UpdateVerdict judgeUpdateReply(const HttpReply& reply) {
     UpdateVerdict verdict;
-    if (!reply.succeeded() || reply.body.isEmpty() || labelsWebPage(reply.contentType) ||
-        looksLikeWebPage(reply.body)) {
+    // Only 200 carries the whole file: the fetch asks for no range, so a 206 is a part of
+    // something, and a 203 another's copy.
+    if (!reply.succeeded() || reply.statusCode != 200 || reply.body.isEmpty() ||
+        labelsWebPage(reply.contentType) || looksLikeWebPage(reply.body)) {
         return verdict;
     }
     // Without a final address the reply came straight from where it was asked for.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/files/Failure.h"
+
 #include <QColor>
 #include <QImage>
 #include <QList>
@@ -70,6 +72,13 @@ struct SaveAnswer {
 /// Paints a document onto a printer's pages; false when it could not.
 using PagePainter = std::function<bool(QPagedPaintDevice& pages)>;
 
+/// What became of a print.
+struct PrintResult {
+    bool printed = false; ///< false: the user cancelled, or the printing failed
+    QString file;         ///< the file printed to ("print to file"); empty for a printer
+    Outcome written;      ///< why that file was refused or could not be written
+};
+
 /// Message boxes and dialogs: everything that waits for the user's answer.
 class Dialogs {
 public:
@@ -92,9 +101,12 @@ public:
     chooseFileToSave(QWidget* parent, const SaveQuestion& question) = 0;
 
     /// Shows the print dialog for a document named `documentName` and, when the user prints,
-    /// has `paint` draw it on the printer (or on the file the user prints to). False when the
-    /// user cancels or the printing fails.
-    virtual bool print(QWidget* parent, const QString& documentName, const PagePainter& paint) = 0;
+    /// has `paint` draw it on the printer, or on the file the user prints to, which is written
+    /// by the rule for every file a user names (WriteMode::ReplaceNamedFileDurably): a FIFO, a
+    /// device or a link of another user's in a shared folder is refused as the dialog closes,
+    /// never opened, and a full disk is reported, never left as a broken file.
+    virtual PrintResult print(QWidget* parent, const QString& documentName,
+                              const PagePainter& paint) = 0;
 
     /// Shows `dialog` modally and returns when it has closed, with its result code.
     virtual int runModal(QDialog& dialog) = 0;

@@ -63,6 +63,29 @@ bool askedOfProxy(const QUrl& url, const QNetworkProxy& proxy) {
     return proxy.type() == QNetworkProxy::HttpProxy && !isHttps(url);
 }
 
+/// The request that asks `proxy` for a tunnel to the server of the https address `url`, or
+/// empty when the host holds what a request cannot carry.
+QByteArray tunnelRequestFor(const QUrl& url, const QNetworkProxy& proxy) {
+    QByteArray host = url.host(QUrl::FullyEncoded).toLatin1();
+    if (host.contains(':')) {
+        host = '[' + host + ']';
+    }
+    const QByteArray authority = host + ':' + QByteArray::number(url.port(443));
+    for (const char c : authority) {
+        if (c <= ' ' || c == '\x7f') {
+            return {};
+        }
+    }
+    QByteArray credentials;
+    if (!proxy.user().isEmpty()) {
+        credentials = "Proxy-Authorization: Basic " +
+                      (proxy.user() + QLatin1Char(':') + proxy.password()).toUtf8().toBase64() +
+                      "\r\n";
+    }
+    return "CONNECT " + authority + " HTTP/1.1\r\nHost: " + authority +
+           "\r\nUser-Agent: Inkvale\r\n" + credentials + "\r\n";
+}
+
 /// The request for `url`, or empty when the address holds what a request cannot carry. With
 /// `httpProxy`, the request that asks that proxy for the whole address.
 QByteArray requestFor(const QUrl& url, const QNetworkProxy* httpProxy) {
@@ -139,7 +162,11 @@ private:
         const QNetworkProxy proxy = proxyFor(url);
         const bool viaProxy = askedOfProxy(url, proxy);
         const QByteArray request = requestFor(url, viaProxy ? &proxy : nullptr);
-        if (request.isEmpty()) {
+        // Through an http proxy an https address takes a tunnel, asked for here rather than by
+        // Qt, whose reading of the proxy's answer has no bound.
+        const bool tunnel = isHttps(url) && proxy.type() == QNetworkProxy::HttpProxy;
+        const QByteArray tunnelRequest = tunnel ? tunnelRequestFor(url, proxy) : QByteArray();
+        if (request.isEmpty() || (tunnel && tunnelRequest.isEmpty())) {
             finish(QStringLiteral("the address holds characters a request cannot carry"));
             return;
         }
@@ -149,6 +176,11 @@ private:
         }
         m_url = url;
         m_reader.emplace(m_limits);
+        m_tunnel.reset();
+        if (tunnel) {
+            // The proxy's answer is headers only: the limits of the response's own.
+            m_tunnel.emplace(HttpResponseReader::Limits{.body = 0, .keepBody = false});
+        }
         QAbstractSocket* socket = nullptr;
         if (isHttps(url)) {
             auto* secure = new QSslSocket(this);
@@ -161,7 +193,7 @@ private:
                     [socket, request] { socket->write(request); });
         }
         m_socket = socket;
-        socket->setProxy(viaProxy ? QNetworkProxy(QNetworkProxy::NoProxy) : proxy);
+        socket->setProxy(viaProxy || tunnel ? QNetworkProxy(QNetworkProxy::NoProxy) : proxy);
         // Qt buffers no more than this between our reads.
         socket->setReadBufferSize(kReadPiece);
         connect(socket, &QIODevice::readyRead, this, &HttpExchange::readAvailable);
@@ -174,7 +206,11 @@ private:
                         finish(m_socket->errorString());
                     }
                 });
-        if (auto* secure = qobject_cast<QSslSocket*>(socket)) {
+        if (tunnel) {
+            connect(socket, &QAbstractSocket::connected, this,
+                    [socket, tunnelRequest] { socket->write(tunnelRequest); });
+            socket->connectToHost(proxy.hostName(), proxy.port());
+        } else if (auto* secure = qobject_cast<QSslSocket*>(socket)) {
             secure->connectToHostEncrypted(url.host(QUrl::FullyEncoded),
                                            static_cast<quint16>(url.port(443)));
         } else if (viaProxy) {
@@ -184,7 +220,42 @@ private:
         }
     }
 
+    /// Reads the proxy's answer to the tunnel's request, within the reader's bounds; once its
+    /// headers say yes, TLS starts inside the tunnel, with the server's own name.
+    void readTunnelAnswer() {
+        std::array<char, kReadPiece> piece;
+        while (m_socket && m_tunnel) {
+            const qint64 got = m_socket->read(piece.data(), piece.size());
+            if (got <= 0) {
+                return;
+            }
+            m_tunnel->feed(QByteArrayView(piece.data(), got));
+            if (m_tunnel->state() == HttpResponseReader::State::Failed) {
+                finish(
+                    QStringLiteral("the proxy's answer to the tunnel: %1").arg(m_tunnel->error()));
+                return;
+            }
+            if (m_tunnel->headersRead()) {
+                const int status = m_tunnel->statusCode();
+                if (status < 200 || status > 299) {
+                    finish(
+                        QStringLiteral("the proxy did not open a tunnel (status %1)").arg(status));
+                    return;
+                }
+                m_tunnel.reset();
+                auto* secure = qobject_cast<QSslSocket*>(m_socket);
+                secure->setPeerVerifyName(m_url.host());
+                secure->startClientEncryption();
+                return;
+            }
+        }
+    }
+
     void readAvailable() {
+        if (m_tunnel) {
+            readTunnelAnswer();
+            return;
+        }
         std::array<char, kReadPiece> piece; // filled by read(); no need to clear it first
         while (m_socket && m_reader->state() == HttpResponseReader::State::Reading) {
             const qint64 got = m_socket->read(piece.data(), piece.size());
@@ -208,9 +279,14 @@ private:
             return;
         }
         readAvailable();
+        if (m_socket == socket && m_tunnel) {
+            finish(QStringLiteral("the proxy closed the connection before it opened a tunnel"));
+            return;
+        }
         // Unless what was read ended the exchange or moved it to another connection.
         if (m_socket == socket) {
-            m_reader->finish();
+            // Qt does not tell a TLS close_notify from a cut connection.
+            m_reader->finish(!isHttps(m_url));
             responseEnded();
         }
     }
@@ -222,6 +298,11 @@ private:
             finish(QStringLiteral("redirected to an address that is not http or https"));
         } else if (isHttps(m_url) && !isHttps(target)) {
             finish(QStringLiteral("redirected from https to http"));
+        } else if (m_done &&
+                   target.host().compare(m_result.requestedUrl.host(), Qt::CaseInsensitive) != 0) {
+            // An answer that is read comes from the host asked only: judged here, before
+            // anything is sent to the other host.
+            finish(QStringLiteral("redirected to another host"));
         } else if (++m_redirects > kMaxRedirects) {
             finish(QStringLiteral("too many redirects"));
         } else {
@@ -276,6 +357,7 @@ private:
     QTimer m_deadline;
     QAbstractSocket* m_socket = nullptr;
     std::optional<HttpResponseReader> m_reader;
+    std::optional<HttpResponseReader> m_tunnel; ///< the proxy's answer, while a tunnel is asked for
     int m_redirects = 0;
     bool m_finished = false;
 };

@@ -45,7 +45,8 @@ public:
     /// Starts a GET of `url` and returns at once. `done` runs later from the event loop, once,
     /// when the reply is complete, has failed, has grown beyond `maxBytes` or `deadline` has
     /// passed since the request, however slowly the bytes keep coming. Up to ten redirects are
-    /// followed, to http or https only and never from https to http. An address that is not
+    /// followed, to http or https only, never from https to http, and on the host of `url`
+    /// only: a redirect to another host fails without connecting there. An address that is not
     /// http or https fails at once
     /// (still from the event loop). When `context` is destroyed first, the request is
     /// abandoned and `done` never runs.

@@ -177,11 +177,15 @@ HttpResponseReader::State HttpResponseReader::feed(QByteArrayView bytes) {
     return m_state;
 }
 
-HttpResponseReader::State HttpResponseReader::finish() {
+HttpResponseReader::State HttpResponseReader::finish(bool closeEndsBody) {
     if (m_state != State::Reading) {
         return m_state;
     }
     if (m_part == Part::ToClose) {
+        if (!closeEndsBody) {
+            return fail(QStringLiteral("the body has neither a length nor chunks, and the "
+                                       "connection's close cannot tell whether it is whole"));
+        }
         m_state = State::Done;
         return m_state;
     }

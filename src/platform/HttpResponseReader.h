@@ -32,9 +32,11 @@ public:
 
     /// Reads the next bytes of the connection.
     State feed(QByteArrayView bytes);
-    /// The connection has closed: a body that runs to the close is complete, anything else
-    /// still waiting for bytes is cut short.
-    State finish();
+    /// The connection has closed: a body that runs to the close is complete when
+    /// `closeEndsBody` (a close that the connection vouches for), anything else still waiting
+    /// for bytes is cut short. Over TLS a close is not vouched for: an attacker on the path can
+    /// cut the connection anywhere, so only a body with a length or chunks is whole there.
+    State finish(bool closeEndsBody = true);
 
     [[nodiscard]] State state() const { return m_state; }
     /// The final response's status, 0 until its status line has been read.

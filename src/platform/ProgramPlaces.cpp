@@ -2,13 +2,16 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
 #ifdef Q_OS_LINUX
-#include <QFile>
-
 #include <sys/auxv.h>
+#endif
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace inkvale {
@@ -25,12 +28,34 @@ Installation installationOf(const QDir& executableFolder) {
     return Installation::Portable;
 }
 
-/// `$XDG_STATE_HOME`, when it is an absolute path (the only kind the XDG rules accept), or
-/// ~/.local/state.
+/// Whether another user may change what lies in the folder `path` (or in the folder its
+/// program folder would go into): it belongs to someone else, everyone may write it, or a group
+/// other than the user's own may. A folder that does not exist yet is made by the user.
+bool othersMayWrite(const QString& path) {
+#ifdef Q_OS_UNIX
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+        return false;
+    }
+    return info.st_uid != ::geteuid() || (info.st_mode & S_IWOTH) != 0 ||
+           ((info.st_mode & S_IWGRP) != 0 && info.st_gid != ::getegid());
+#else
+    Q_UNUSED(path);
+    return false;
+#endif
+}
+
+/// `$XDG_STATE_HOME`, when it is an absolute path (the only kind the XDG rules accept) that no
+/// other user may write, or ~/.local/state. The program's files, its skin library among them,
+/// are written and loaded there: a folder another user may write would let them plant their
+/// own.
 QString userStateFolder() {
     const QString state = qEnvironmentVariable("XDG_STATE_HOME");
     if (!state.isEmpty() && QDir::isAbsolutePath(state)) {
-        return QDir::cleanPath(state);
+        const QString folder = QDir::cleanPath(state);
+        if (!othersMayWrite(folder) && !othersMayWrite(folder + QStringLiteral("/inkvale"))) {
+            return folder;
+        }
     }
     return QDir::homePath() + QStringLiteral("/.local/state");
 }
@@ -43,9 +68,9 @@ QString fileMappedAt(quintptr address) {
     if (!maps.open(QIODevice::ReadOnly)) {
         return {};
     }
+    // Read to its end: the file's size reads as 0, so that a loop on atEnd() would read nothing.
     // Each line: start-end perms offset dev inode [path], the path taking the rest of the line.
-    while (!maps.atEnd()) {
-        const QByteArray line = maps.readLine();
+    for (const QByteArray& line : maps.readAll().split('\n')) {
         const qsizetype dash = line.indexOf('-');
         const qsizetype space = line.indexOf(' ');
         if (dash <= 0 || space <= dash) {
@@ -63,9 +88,6 @@ QString fileMappedAt(quintptr address) {
             return {};
         }
         QByteArray path = line.mid(slash);
-        if (path.endsWith('\n')) {
-            path.chop(1);
-        }
         // The executable's file was replaced or removed since: its folder is still its own.
         const QByteArray deleted = " (deleted)";
         if (path.endsWith(deleted)) {

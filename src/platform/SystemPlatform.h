@@ -3,6 +3,7 @@
 #include "platform/ModalGate.h"
 #include "platform/Platform.h"
 
+class QPageLayout;
 class QPrinter;
 
 namespace inkvale {
@@ -18,6 +19,13 @@ namespace inkvale {
 /// when the printer could not start or the painting failed.
 bool printOn(QPrinter& printer, const PagePainter& paint);
 
+/// Prints the document `paint` draws to the PDF file `path`, titled `title`, on pages laid out
+/// as `layout` at `resolution` dots per inch: the pages are made in memory, then written as
+/// WriteMode::ReplaceNamedFileDurably writes, so that the file is whole or untouched and every
+/// failure is told.
+PrintResult printToPdfFile(const QString& path, const QString& title, const QPageLayout& layout,
+                           int resolution, const PagePainter& paint);
+
 /// The platform layer of a desktop session: Qt message boxes, the desktop opener
 /// (xdg-open on Linux), the system's fonts and clock.
 class SystemPlatform final : public Platform {
@@ -32,7 +40,8 @@ public:
     chooseFileToOpen(QWidget* parent, const QString& description, const QString& pattern) override;
     [[nodiscard]] std::optional<SaveAnswer> chooseFileToSave(QWidget* parent,
                                                              const SaveQuestion& question) override;
-    bool print(QWidget* parent, const QString& documentName, const PagePainter& paint) override;
+    PrintResult print(QWidget* parent, const QString& documentName,
+                      const PagePainter& paint) override;
     int runModal(QDialog& dialog) override;
     bool openInShell(const QString& target, ShellWindow window) override;
     [[nodiscard]] QString programFolder() const override;

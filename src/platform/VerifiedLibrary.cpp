@@ -8,6 +8,7 @@
 #ifdef Q_OS_UNIX
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -15,6 +16,9 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 namespace inkvale {
 
@@ -69,6 +73,62 @@ bool holdsExactly(int fd, QByteArrayView expected) {
     return compared == expected.size();
 }
 
+/// A memory file holding `bytes`, sealed against every change; -1 when the system has none.
+int sealedCopyOf(QByteArrayView bytes) {
+    const int fd = ::memfd_create("inkvale-library", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+    if (fd < 0) {
+        return -1;
+    }
+    const char* data = bytes.data();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            ::close(fd);
+            return -1;
+        }
+        data += written;
+        left -= written;
+    }
+    if (::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+/// The library made of `bytes`, loaded once for the process. What is loaded is what was
+/// checked: not the file again by its name, which anyone who may write into its folder could
+/// swap between the check and the load, but the same bytes from a sealed memory file of this
+/// process's own, which nobody can change. Each such file stays open, so that its name under
+/// /proc/self/fd never comes to stand for another file: the loader hands back the library it
+/// loaded before under a name, whatever file now stands behind that name.
+void* loadedFrom(QByteArrayView bytes) {
+    static std::mutex guard;
+    static std::vector<std::pair<QByteArray, void*>> loaded;
+    const std::lock_guard lock(guard);
+    for (const auto& [carried, library] : loaded) {
+        if (carried == bytes) {
+            return library;
+        }
+    }
+    const int sealed = sealedCopyOf(bytes);
+    if (sealed < 0) {
+        return nullptr;
+    }
+    void* library = ::dlopen(("/proc/self/fd/" + QByteArray::number(sealed)).constData(),
+                             RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) {
+        ::close(sealed);
+        return nullptr;
+    }
+    loaded.emplace_back(bytes.toByteArray(), library);
+    return library;
+}
+
 } // namespace
 
 QFunctionPointer resolveVerifiedLibrary(const QString& path, QByteArrayView expected,
@@ -82,12 +142,7 @@ QFunctionPointer resolveVerifiedLibrary(const QString& path, QByteArrayView expe
     if (file.get() < 0 || !holdsExactly(file.get(), expected)) {
         return nullptr;
     }
-    // A path with a '/' is opened as it is: the dynamic loader searches nothing and tries no
-    // other name. Only someone who may write into the folder could swap the file between the
-    // check and the load, and they could replace the program itself as well. (Loading through
-    // /proc/self/fd would not help: the loader takes a name it has loaded before for the same
-    // library, whatever file now stands behind it.)
-    void* library = ::dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
+    void* library = loadedFrom(expected);
     if (library == nullptr) {
         return nullptr;
     }

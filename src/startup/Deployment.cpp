@@ -3,6 +3,7 @@
 #include "platform/ProgramFiles.h"
 #include "platform/files/AtomicFile.h"
 #include "platform/files/RegularFile.h"
+#include "platform/files/TemporaryFolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -52,11 +53,13 @@ void writeFile(const QString& path, const ProgramFiles& platform, int resourceId
 
 void DeployEmbeddedFiles(const ProgramFiles& platform) {
     const QDir folder(platform.programFolder());
-    // A start that was stopped mid-way (killed, logged out, the power lost) left the temporary
-    // files it was writing; this start leaves the folder as one that had ended would have.
-    for (const DeployedFile& file : kDeployedFiles) {
-        removeLeftoverTemporaries(folder.filePath(file.target.toString()));
-    }
+    // A start or a save that was stopped mid-way (killed, logged out, the power lost) left the
+    // temporary files it was writing; this start leaves the folders as ones that had ended
+    // would have.
+    removeLeftoverTemporaries(folder.path());
+    removeLeftoverTemporaries(folder.filePath(QStringLiteral("fonts")));
+    // And the folders that held a dragged signature for a program that crashed or was killed.
+    removeAbandonedFolders(kDragFolderPrefix.toString());
     for (std::size_t i = 0; i < kDeployedFiles.size(); ++i) {
         if (i == kFirstFontFile && !folder.exists(QStringLiteral("fonts"))) {
             folder.mkdir(QStringLiteral("fonts"));

@@ -46,11 +46,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(!pageBody);
     }
     const bool otherHost = reply.finalUrl.host() == QStringLiteral("portal.example");
+    // Only a 200 carries the whole file: no range is asked for.
     const bool usable = reply.answered && reply.complete && !reply.tooLarge &&
-                        reply.statusCode >= 200 && reply.statusCode < 300 &&
-                        !reply.body.isEmpty() && !webPage && !pageBody && !otherHost;
+                        reply.statusCode == 200 && !reply.body.isEmpty() && !webPage && !pageBody &&
+                        !otherHost;
     if (!usable) {
-        // A failed, refused, partial or oversized reply, a web page or a reply from another
+        // A failed, refused, partial (206) or oversized reply, a web page or a reply from another
         // host never names a version.
         FUZZ_CHECK(verdict.kind == inkvale::UpdateVerdict::Kind::Failed);
         FUZZ_CHECK(verdict.fetchedText.isEmpty() && verdict.networkLabel.isEmpty());

@@ -1,9 +1,10 @@
 #include "support/FakePlatform.h"
 
 #include "core/StyleCatalogue.h"
+#include "platform/SystemPlatform.h"
 
 #include <QDialog>
-#include <QPdfWriter>
+#include <QPageLayout>
 
 #include <utility>
 
@@ -74,16 +75,17 @@ std::optional<SaveAnswer> FakePlatform::chooseFileToSave(QWidget* /*parent*/,
     return answer;
 }
 
-bool FakePlatform::print(QWidget* /*parent*/, const QString& documentName,
-                         const PagePainter& paint) {
+PrintResult FakePlatform::print(QWidget* /*parent*/, const QString& documentName,
+                                const PagePainter& paint) {
     const ModalGate::Scope modal(m_modals);
     printedDocuments.append(documentName);
     if (printFile.isEmpty()) {
-        return false;
+        return {};
     }
-    QPdfWriter writer(printFile);
-    writer.setTitle(documentName);
-    return paint(writer);
+    // As the real dialog prints to a file, on an A4 page.
+    return printToPdfFile(printFile, documentName,
+                          QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, {}), 1200,
+                          paint);
 }
 
 int FakePlatform::runModal(QDialog& dialog) {

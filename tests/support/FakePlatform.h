@@ -48,7 +48,8 @@ public:
                                                              const SaveQuestion& question) override;
     /// Records the document's name; with `printFile` set, prints to that PDF file as the
     /// print dialog's "print to file" does, otherwise the user cancels.
-    bool print(QWidget* parent, const QString& documentName, const PagePainter& paint) override;
+    PrintResult print(QWidget* parent, const QString& documentName,
+                      const PagePainter& paint) override;
     /// Records the dialog and runs `onModal` on it while it is "open"; the result is what the
     /// dialog's done() set, or Rejected when nothing closed it.
     int runModal(QDialog& dialog) override;

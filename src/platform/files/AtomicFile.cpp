@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QList>
 #include <QRandomGenerator>
 
 #include <algorithm>
@@ -198,9 +199,31 @@ void removeTemporariesThenDie(int signalNumber) {
 }
 
 /// The longest part of a target's name that its temporary file's name repeats: with the dot
-/// before it and the random tail after it, the temporary name stays within the 255 bytes a
+/// before it and the marked tail after it, the temporary name stays within the 255 bytes a
 /// name may have wherever the target's own name fits.
 constexpr qsizetype kLongestRepeatedName = 200;
+
+/// What a temporary file's name carries after the target's name, before its random number and
+/// ".part": no name a person or another program gives a file, so that only our own temporary
+/// files are ever taken for leftovers.
+constexpr char kTemporaryMarker[] = ".inkvale-tmp-";
+/// The random number's digits in base 36, always as many: 2^64 - 1 takes 13.
+constexpr qsizetype kRandomDigits = 13;
+constexpr char kTemporaryEnd[] = ".part";
+
+/// Whether `name` is one that createTemporaryBeside gives: "." name marker digits ".part".
+bool isTemporaryName(QByteArrayView name) {
+    const qsizetype marker = qsizetype(sizeof kTemporaryMarker) - 1;
+    const qsizetype end = qsizetype(sizeof kTemporaryEnd) - 1;
+    const qsizetype tail = marker + kRandomDigits + end;
+    if (name.size() < 2 + tail || !name.startsWith('.') || !name.endsWith(kTemporaryEnd) ||
+        name.sliced(name.size() - tail, marker) != QByteArrayView(kTemporaryMarker)) {
+        return false;
+    }
+    const QByteArrayView digits = name.sliced(name.size() - end - kRandomDigits, kRandomDigits);
+    return std::all_of(digits.begin(), digits.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); });
+}
 
 /// `name` cut to at most `limit` bytes, at the start of a UTF-8 character.
 QByteArray cutName(const QByteArray& name, qsizetype limit) {
@@ -222,8 +245,10 @@ int createTemporaryBeside(const QByteArray& target, QByteArray& temporaryPath, i
     const QByteArray name =
         cutName(slash < 0 ? target : target.mid(slash + 1), kLongestRepeatedName);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporaryPath = folder + '.' + name + '.' +
-                        QByteArray::number(QRandomGenerator::global()->generate64(), 36) + ".part";
+        temporaryPath = folder + '.' + name + kTemporaryMarker +
+                        QByteArray::number(QRandomGenerator::global()->generate64(), 36)
+                            .rightJustified(kRandomDigits, '0') +
+                        kTemporaryEnd;
         if (!temporaryFiles().beginMaking()) {
             errno = EINTR; // the process is ending on a signal
             return -1;
@@ -301,45 +326,125 @@ private:
     int m_fd = -1;
 };
 
-/// The one way every file is written: `fill` writes the content to the temporary file and
-/// returns 0 or the system's error number.
-/// Where a write of ReplaceNamedFile goes: `target`, or the file its symbolic link points
-/// at; the failure when the file there may not be replaced.
-Result<QByteArray> namedFileTarget(const QByteArray& target) {
-    struct stat link {};
-    if (::lstat(target.constData(), &link) != 0) {
-        return {target, {}}; // a new file, or a folder that is missing: the write says which
+/// Whether the kernel's protected_symlinks rule lets this process follow the symbolic link
+/// described by `link`, which lies in the folder `folder`: not when the folder is sticky and
+/// writable by everyone (as /tmp is) and the link belongs neither to the folder's owner nor to
+/// this process's user. Applied whatever the system's setting, so that a link another user
+/// planted in /tmp never leads a write (root's least of all) to a file of their choice.
+bool mayFollowLink(const QByteArray& folder, const struct stat& link) {
+    if (link.st_uid == ::geteuid()) {
+        return true;
     }
-    QByteArray real = target;
-    if (S_ISLNK(link.st_mode)) {
-        char* resolved = ::realpath(target.constData(), nullptr);
-        if (resolved == nullptr) {
-            return {{},
-                    Outcome::failed(Cause::Other,
-                                    QStringLiteral("it is a symbolic link to a file that cannot "
-                                                   "be reached"))};
+    struct stat parent {};
+    if (::stat(folder.isEmpty() ? "/" : folder.constData(), &parent) != 0) {
+        return false;
+    }
+    constexpr mode_t kShared = S_ISVTX | S_IWOTH;
+    return (parent.st_mode & kShared) != kShared || parent.st_uid == link.st_uid;
+}
+
+/// `path` with every symbolic link on the way resolved as the kernel resolves it, each judged
+/// by mayFollowLink() first; the components from the first missing one on are kept as they
+/// are, for the write to report. Relative paths are taken from the working folder.
+Result<QByteArray> resolveNamedPath(const QByteArray& path) {
+    QByteArray resolved;
+    if (!path.startsWith('/')) {
+        char* here = ::getcwd(nullptr, 0);
+        if (here == nullptr) {
+            return {{}, failed(errno)};
         }
-        real = QByteArray(resolved);
-        std::free(resolved);
+        resolved = QByteArray(here) == "/" ? QByteArray() : QByteArray(here);
+        std::free(here);
+    }
+    // The components still to walk, the next one last.
+    QList<QByteArray> pending = path.split('/');
+    std::reverse(pending.begin(), pending.end());
+    constexpr int kMostLinks = 40; // as the kernel's MAXSYMLINKS
+    int links = 0;
+    while (!pending.isEmpty()) {
+        const QByteArray component = pending.takeLast();
+        if (component.isEmpty() || component == ".") {
+            continue;
+        }
+        if (component == "..") {
+            resolved.truncate(std::max<qsizetype>(resolved.lastIndexOf('/'), 0));
+            continue;
+        }
+        const QByteArray next = resolved + '/' + component;
+        struct stat info {};
+        if (::lstat(next.constData(), &info) != 0) {
+            // Missing (or out of reach): the rest is named as it is, for the write to report.
+            resolved = next;
+            while (!pending.isEmpty()) {
+                resolved += '/' + pending.takeLast();
+            }
+            break;
+        }
+        if (!S_ISLNK(info.st_mode)) {
+            resolved = next;
+            continue;
+        }
+        if (!mayFollowLink(resolved, info)) {
+            return {{}, Outcome::failed(Cause::UntrustedLink)};
+        }
+        if (++links > kMostLinks) {
+            return {{}, failed(ELOOP)};
+        }
+        QByteArray destination(PATH_MAX, Qt::Uninitialized);
+        const ssize_t length = ::readlink(next.constData(), destination.data(), PATH_MAX);
+        if (length < 0) {
+            return {{}, failed(errno)};
+        }
+        destination.truncate(length);
+        if (destination.startsWith('/')) {
+            resolved.clear();
+        }
+        QList<QByteArray> parts = destination.split('/');
+        std::reverse(parts.begin(), parts.end());
+        pending.append(parts);
+    }
+    return {resolved.isEmpty() ? QByteArrayLiteral("/") : resolved, {}};
+}
+
+/// Where a write of ReplaceNamedFile goes: the file `target` names, reached through symbolic
+/// links as far as mayFollowLink() allows; the failure when that file may not be replaced.
+Result<QByteArray> namedFileTarget(const QByteArray& target) {
+    Result<QByteArray> real = resolveNamedPath(target);
+    if (!real.ok()) {
+        return real;
     }
     struct stat existing {};
-    if (::stat(real.constData(), &existing) != 0 || !S_ISREG(existing.st_mode)) {
-        return {real, {}};
+    if (::stat(real.value.constData(), &existing) != 0) {
+        return real; // a new file, or a missing folder: the write says which
+    }
+    if (S_ISDIR(existing.st_mode)) {
+        return {{}, Outcome{Cause::IsFolder, Access::Write, EISDIR, {}}};
+    }
+    if (!S_ISREG(existing.st_mode)) {
+        // A FIFO, a device or a socket is somebody's channel: never replaced, and not opened,
+        // since opening a FIFO nobody reads waits for ever.
+        return {{}, Outcome::failed(Cause::NotARegularFile)};
     }
     // The rename would replace the file through the folder's permission, not the file's.
-    if (::faccessat(AT_FDCWD, real.constData(), W_OK, AT_EACCESS) != 0) {
+    if (::faccessat(AT_FDCWD, real.value.constData(), W_OK, AT_EACCESS) != 0) {
         return {{}, failed(errno)};
     }
     if (existing.st_nlink > 1) {
         return {{}, Outcome::failed(Cause::HardLinked)};
     }
-    return {real, {}};
+    return real;
 }
 
+bool replacesNamedFile(WriteMode mode) {
+    return mode == WriteMode::ReplaceNamedFile || mode == WriteMode::ReplaceNamedFileDurably;
+}
+
+/// The one way every file is written: `fill` writes the content to the temporary file and
+/// returns 0 or the system's error number.
 Outcome writeThrough(const QString& path, WriteMode mode, const std::function<int(int)>& fill) {
     ignoreFileSizeSignal();
     QByteArray target = QFile::encodeName(path);
-    if (mode == WriteMode::ReplaceNamedFile) {
+    if (replacesNamedFile(mode)) {
         Result<QByteArray> named = namedFileTarget(target);
         if (!named.ok()) {
             return named.outcome;
@@ -358,14 +463,15 @@ Outcome writeThrough(const QString& path, WriteMode mode, const std::function<in
         temporaryFiles().forget(slot);
         return failed(systemError);
     };
-    const bool durable = mode == WriteMode::ReplaceDurably || mode == WriteMode::ClaimNewName;
+    const bool durable = mode == WriteMode::ReplaceDurably || mode == WriteMode::ClaimNewName ||
+                         mode == WriteMode::ReplaceNamedFileDurably;
 
     const bool claim = mode == WriteMode::ClaimNewName || mode == WriteMode::ClaimNewNameQuickly;
     if (!claim) {
         // A replaced file keeps its permissions, as it would when written in place.
         struct stat existing {};
         if (::stat(target.constData(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-            if (mode == WriteMode::ReplaceNamedFile &&
+            if (replacesNamedFile(mode) &&
                 (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid())) {
                 // And its owner and group, where the system lets us (root, or a group of ours).
                 if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
@@ -426,42 +532,46 @@ Outcome writeFileAtomically(const QString& path, const FileRange& source, WriteM
     return writeThrough(path, mode, [&source](int fd) { return copyRange(fd, source); });
 }
 
-void removeLeftoverTemporaries(const QString& path) {
-    const QByteArray target = QFile::encodeName(path);
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray folder = slash < 0 ? QByteArrayLiteral(".") : target.left(slash + 1);
-    // The name createTemporaryBeside gives: "." name "." random number in base 36 ".part".
-    const QByteArray prefix =
-        '.' + cutName(slash < 0 ? target : target.mid(slash + 1), kLongestRepeatedName) + '.';
-    const QByteArray suffix = QByteArrayLiteral(".part");
-    const auto isOurs = [&prefix, &suffix](const QByteArray& name) {
-        if (name.size() <= prefix.size() + suffix.size() || !name.startsWith(prefix) ||
-            !name.endsWith(suffix)) {
-            return false;
+Outcome makeFolders(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    for (qsizetype end = native.indexOf('/', 1);; end = native.indexOf('/', end + 1)) {
+        const QByteArray folder = end < 0 ? native : native.left(end);
+        struct stat info {};
+        if (!folder.isEmpty() && ::mkdir(folder.constData(), 0777) != 0 && errno != EEXIST) {
+            return failed(errno);
         }
-        const QByteArray number =
-            name.mid(prefix.size(), name.size() - prefix.size() - suffix.size());
-        constexpr qsizetype kLongestNumber = 13; // 2^64 - 1 in base 36
-        return !number.isEmpty() && number.size() <= kLongestNumber &&
-               std::all_of(number.begin(), number.end(),
-                           [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); });
-    };
-    // Only while no write is under way in the folder: its temporary file is no leftover.
-    const FolderLock alone(target, LOCK_EX | LOCK_NB);
+        if (end < 0) {
+            return ::stat(native.constData(), &info) != 0 ? failed(errno)
+                   : S_ISDIR(info.st_mode)                ? Outcome{}
+                                                          : failed(ENOTDIR);
+        }
+    }
+}
+
+Outcome checkNamedFile(const QString& path) {
+    return namedFileTarget(QFile::encodeName(path)).outcome;
+}
+
+void removeLeftoverTemporaries(const QString& folder) {
+    const QByteArray native = QFile::encodeName(folder);
+    // Only while no write is under way in the folder: its temporary file is no leftover. The
+    // lock is the one every write takes on its folder.
+    const FolderLock alone(native + "/.", LOCK_EX | LOCK_NB);
     if (!alone.held()) {
         return;
     }
-    DIR* dir = ::opendir(folder.constData());
+    DIR* dir = ::opendir(native.constData());
     if (dir == nullptr) {
         return;
     }
     const int folderFd = ::dirfd(dir);
     while (const dirent* entry = ::readdir(dir)) {
-        const QByteArray name(entry->d_name);
         struct stat info {};
-        // A folder or a link with such a name is not a file we made.
-        if (isOurs(name) && ::fstatat(folderFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISREG(info.st_mode)) {
+        // Only a regular file of this user's, with no other name: a folder, a link or another
+        // user's file with such a name is not one this program made.
+        if (isTemporaryName(entry->d_name) &&
+            ::fstatat(folderFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(info.st_mode) && info.st_uid == ::geteuid() && info.st_nlink == 1) {
             ::unlinkat(folderFd, entry->d_name, 0);
         }
     }

@@ -28,13 +28,24 @@ enum class WriteMode {
     /// may, for an instant, find no file at all; it never finds a torn one. Processes that have
     /// the old file open or mapped keep it whole.
     RemoveThenReplace,
-    /// Like ReplaceQuickly, for a file a user named on the command line, as `cp` treats it: a
-    /// symbolic link is followed and the file it points at is replaced (the link stays a link);
-    /// a file this user may not write is refused (Cause::NoPermission) rather than replaced
-    /// through the folder's permission; a file with other hard links is refused
-    /// (Cause::HardLinked), since a new file would leave the other names on the old picture;
-    /// a replaced file keeps its owner and group where the system lets us, and its permissions.
+    /// Like ReplaceQuickly, for a file a user named (on the command line, in a file dialog), by
+    /// one rule for every such name:
+    /// - a symbolic link is followed and the file it points at is replaced (the link stays a
+    ///   link), as `cp` does; but never a link that the kernel's protected_symlinks rule would
+    ///   not follow: one in a sticky folder that everyone may write (/tmp), belonging neither
+    ///   to the folder's owner nor to this user (Cause::UntrustedLink), whether the system has
+    ///   the rule switched on or not; every link on the way is judged so;
+    /// - a FIFO, a device or a socket is refused unopened (Cause::NotARegularFile), never
+    ///   replaced by a file;
+    /// - a file this user may not write is refused (Cause::NoPermission) rather than replaced
+    ///   through the folder's permission;
+    /// - a file with other hard links is refused (Cause::HardLinked), since a new file would
+    ///   leave the other names on the old picture;
+    /// - a replaced file keeps its owner and group where the system lets us, and its
+    ///   permissions.
     ReplaceNamedFile,
+    /// ReplaceNamedFile, durable like ReplaceDurably: for a file the user saves in the window.
+    ReplaceNamedFileDurably,
 };
 
 /// A run of bytes inside another file: where a payload lies in the program's own executable.
@@ -59,12 +70,22 @@ struct FileRange {
 [[nodiscard]] Outcome writeFileAtomically(const QString& path, const FileRange& source,
                                           WriteMode mode = WriteMode::ReplaceDurably);
 
-/// Removes the temporary files that writes of `path` left in its folder when they were stopped
-/// before they ended (the process killed, the power lost): the regular files named as
-/// writeFileAtomically names a temporary file for `path`, and nothing else, so that no file of
-/// anyone else's is ever touched. While any write is under way in the folder (in this or another
-/// process; each holds a lock on the folder that ends with its process) nothing is removed.
-void removeLeftoverTemporaries(const QString& path);
+/// Makes the folder `path` with the folders above it that are missing; the system's reason for
+/// the first one that cannot be made (a folder the user may not write, a file in the way).
+[[nodiscard]] Outcome makeFolders(const QString& path);
+
+/// Whether `path` may be written with ReplaceNamedFile, by the same rule, without writing it: for
+/// a name that something else (a print engine) is about to open.
+[[nodiscard]] Outcome checkNamedFile(const QString& path);
+
+/// Removes from `folder` the temporary files that writes into it left when they were stopped
+/// before they ended (the process killed, the power lost), whatever file they were writing.
+/// Each temporary file's name carries a marker that no other file's has ("." name
+/// ".inkvale-tmp-" thirteen base-36 digits ".part"), and only regular files of this user's
+/// with no other link are removed, so that nothing of anyone else's is ever touched. While any
+/// write is under way in the folder (in this or another process; each holds a lock on the
+/// folder that ends with its process) nothing is removed.
+void removeLeftoverTemporaries(const QString& folder);
 
 /// Reads the whole file at `path`, with the system's reason when it cannot. A file larger than
 /// `maxBytes` fails with Cause::FileTooLarge before anything is read; anything but a regular

@@ -18,7 +18,7 @@ struct CauseText {
     QStringView englishReading; ///< empty: as when writing
 };
 
-constexpr std::array<CauseText, 16> kTexts{{
+constexpr std::array<CauseText, 17> kTexts{{
     {Cause::NoPermission, u"没有权限", u"permission denied: this user may not write there",
      u"permission denied: this user may not read it"},
     {Cause::NoSpace, u"磁盘空间不足", u"the disk is full", {}},
@@ -51,6 +51,10 @@ constexpr std::array<CauseText, 16> kTexts{{
      u"文件有其他硬链接",
      u"it has other hard links, which would keep the old file: remove it first or write "
      u"another name",
+     {}},
+    {Cause::UntrustedLink,
+     u"这是其他用户放在共享文件夹中的符号链接,为安全起见不会跟随它",
+     u"it is a symbolic link that another user put in a shared folder, which is not followed",
      {}},
     {Cause::Other, u"%1", u"%1", {}},
 }};

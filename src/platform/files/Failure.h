@@ -24,6 +24,7 @@ enum class Cause {
     NotEncoded,         ///< the picture or document could not be made
     NoMemory,           ///< there was not enough memory to make it
     HardLinked,         ///< the file has other hard links that a new file would split off
+    UntrustedLink,      ///< a symbolic link of another user's in a shared sticky folder
     Other,              ///< anything else: see Outcome::detail
 };
 
