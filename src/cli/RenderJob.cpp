@@ -15,7 +15,9 @@
 #include "platform/files/Terminal.h"
 
 #include <QFileInfo>
+#include <QPageSize>
 
+#include <cmath>
 #include <new>
 
 namespace inkvale {
@@ -74,18 +76,39 @@ Outcome writeBytes(const QString& path, const QByteArray& bytes, const Reporter&
                                    : writeOutputFile(path, bytes, kOutputWriteMode);
 }
 
-/// "cannot write PATH: why" for a failed write; for a finished one, the path on standard output
-/// when the user asked for it.
-int reportWritten(const Outcome& outcome, const QString& path, const Reporter& reporter) {
-    if (outcome.ok() && path != kStandardStream) {
-        reporter.wrote(path);
+/// "cannot write PATH: why" for a failed write; for a finished one, the file named on standard
+/// output when the user asked for it, and a failure when that could not be written.
+int reportWritten(const Outcome& outcome, const WrittenFile& file, const Reporter& reporter) {
+    if (outcome.ok() && file.path != kStandardStream) {
+        const Outcome listed = reporter.wrote(file);
+        if (!listed.ok()) {
+            return reporter.fail(
+                QStringLiteral("cannot write to standard output: %1").arg(englishText(listed)));
+        }
     }
-    return reportWrite(outcome, shownPath(path), reporter);
+    return reportWrite(outcome, shownPath(file.path), reporter);
+}
+
+/// What --json tells of the file of `request`, but its size and faces.
+WrittenFile writtenFile(const RenderRequest& request) {
+    WrittenFile file;
+    file.path = request.output;
+    file.name = request.name;
+    if (request.mode != RenderMode::Sheet) {
+        file.slot = request.slot;
+    }
+    file.format = extensionOf(request);
+    file.dotsPerInch = request.look.dotsPerInch;
+    return file;
 }
 
 /// The single signature of -o.
 int single(const RenderRequest& request, SignatureDrawer& drawer, const Reporter& reporter) {
-    for (const QString& note : drawer.notes(request.name)) {
+    WrittenFile file = writtenFile(request);
+    const GlyphOrigins origins = drawer.origins(request.name);
+    file.notes = glyphNotes(request.slot, origins);
+    file.faces = facesUsed(request.slot, origins);
+    for (const QString& note : file.notes) {
         reporter.note(note);
     }
     const DrawnSignature drawn = drawer.draw(request.name, request.output);
@@ -93,15 +116,24 @@ int single(const RenderRequest& request, SignatureDrawer& drawer, const Reporter
         return reporter.fail(
             QStringLiteral("cannot write %1: %2").arg(shownPath(request.output), drawn.problem));
     }
-    return reportWritten(drawn.write(), request.output, reporter);
+    file.pixels = drawn.pixels;
+    return reportWritten(drawn.write(), file, reporter);
 }
 
 /// The contact sheet of --sheet.
 int sheet(const RenderRequest& request, SignatureRenderer& renderer, const Reporter& reporter) {
+    WrittenFile file = writtenFile(request);
     for (int slot = 0; slot < kStyleCount; ++slot) {
-        const GlyphOriginFinder origins(styleSlot(slot).faceName.toString());
-        for (const QString& note : glyphNotes(slot, origins.of(request.name))) {
+        const GlyphOriginFinder finder(styleSlot(slot).faceName.toString());
+        const GlyphOrigins origins = finder.of(request.name);
+        for (const QString& note : glyphNotes(slot, origins)) {
             reporter.note(note);
+            file.notes.append(note);
+        }
+        for (const QString& face : facesUsed(slot, origins)) {
+            if (!file.faces.contains(face)) {
+                file.faces.append(face);
+            }
         }
     }
     const QString& path = request.output;
@@ -115,6 +147,7 @@ int sheet(const RenderRequest& request, SignatureRenderer& renderer, const Repor
         if (sheet.isNull()) {
             return reportWrite(Outcome::failed(Cause::NoMemory), shownPath(path), reporter);
         }
+        file.pixels = sheet.size();
         bytes = encodeRaster(sheet, request.format,
                              request.look.background.isNull() ? PngContent::Drawing
                                                               : PngContent::Picture);
@@ -123,6 +156,7 @@ int sheet(const RenderRequest& request, SignatureRenderer& renderer, const Repor
         }
     } else {
         const VectorPicture picture = outlineContactSheet(renderer, request.name);
+        file.pixels = picture.viewport.size();
         bytes = request.format == OutputFormat::Svg
                     ? svgDocument(picture, documentTitle(request.name))
                     : pdfDocument(picture, documentTitle(request.name));
@@ -132,11 +166,11 @@ int sheet(const RenderRequest& request, SignatureRenderer& renderer, const Repor
                 shownPath(path), reporter);
         }
     }
-    return reportWritten(writeBytes(path, bytes, reporter), path, reporter);
+    return reportWritten(writeBytes(path, bytes, reporter), file, reporter);
 }
 
 /// The practice sheet of --practice-sheet.
-int practice(const RenderRequest& request, const Reporter& reporter) {
+int practice(const RenderRequest& request, SignatureDrawer& drawer, const Reporter& reporter) {
     const QString& path = request.output;
     if (path != kStandardStream && QFileInfo(path).isDir()) {
         return reportWrite(Outcome::failed(Cause::IsFolder), path, reporter);
@@ -147,7 +181,12 @@ int practice(const RenderRequest& request, const Reporter& reporter) {
             Outcome::failed(Cause::Other, QStringLiteral("the PDF could not be made")),
             shownPath(path), reporter);
     }
-    return reportWritten(writeBytes(path, sheet, reporter), path, reporter);
+    WrittenFile file = writtenFile(request);
+    const GlyphOrigins origins = drawer.origins(request.name);
+    file.notes = glyphNotes(request.slot, origins);
+    file.faces = facesUsed(request.slot, origins);
+    file.pixels = QPageSize(QPageSize::A4).size(QPageSize::Inch) * 96.0;
+    return reportWritten(writeBytes(path, sheet, reporter), file, reporter);
 }
 
 int runUnguarded(RenderRequest request, const CustomResources& resources, Reporter& reporter);
@@ -185,22 +224,46 @@ QStringList glyphNotes(int slot, const GlyphOrigins& origins) {
     return notes;
 }
 
-QStringList SignatureDrawer::notes(const QString& name) {
+QStringList facesUsed(int slot, const GlyphOrigins& origins) {
+    QStringList faces{styleSlot(slot).faceName.toString()};
+    for (const QString& face : origins.fromChain.keys() + origins.fromDonor.keys()) {
+        if (!faces.contains(face)) {
+            faces.append(face);
+        }
+    }
+    return faces;
+}
+
+QSizeF untrimmedPixels(const SignatureLook& look, bool raster) {
+    const QSizeF inner = look.canvas - QSize(2 * SignatureSurface::kDesignedBorderPixels,
+                                             2 * SignatureSurface::kDesignedBorderPixels);
+    if (!raster) {
+        return inner;
+    }
+    const qreal ratio = look.dotsPerInch / 96.0;
+    return {std::ceil(inner.width() * ratio), std::ceil(inner.height() * ratio)};
+}
+
+GlyphOrigins SignatureDrawer::origins(const QString& name) {
     if (!m_origins) {
         m_origins =
             std::make_unique<GlyphOriginFinder>(styleSlot(m_request.slot).faceName.toString());
     }
-    return glyphNotes(m_request.slot, m_origins->of(name));
+    return m_origins->of(name);
+}
+
+QStringList SignatureDrawer::notes(const QString& name) {
+    return glyphNotes(m_request.slot, origins(name));
 }
 
 DrawnSignature SignatureDrawer::draw(const QString& name, const QString& path) {
     if (path != kStandardStream && QFileInfo(path).isDir()) {
-        return {{}, QStringLiteral("it is a folder")};
+        return {{}, QStringLiteral("it is a folder"), {}};
     }
     try {
         return drawUnguarded(name, path);
     } catch (const std::bad_alloc&) {
-        return {{}, notEnoughMemory()};
+        return {{}, notEnoughMemory(), {}};
     }
 }
 
@@ -221,12 +284,14 @@ DrawnSignature SignatureDrawer::drawAnimation(const QString& name, const QString
     if (m_request.animation == AnimationFormat::Svg) {
         QByteArray document = animatedSignature(m_renderer, m_request.slot, name,
                                                 AnimationFormat::Svg, m_request.pace);
-        return {writer([document = std::move(document)] { return document; }, path), {}};
+        return {writer([document = std::move(document)] { return document; }, path),
+                {},
+                untrimmedPixels(m_renderer.look(), false)};
     }
     auto animation = std::make_shared<const SignatureAnimation>(m_renderer, m_request.slot, name,
                                                                 m_request.pace);
     if (animation->isNull()) {
-        return {{}, notEnoughMemory()};
+        return {{}, notEnoughMemory(), {}};
     }
     const bool gif = m_request.animation == AnimationFormat::Gif;
     return {writer(
@@ -234,7 +299,8 @@ DrawnSignature SignatureDrawer::drawAnimation(const QString& name, const QString
                     return gif ? encodeGifAnimation(*animation) : encodeWebpAnimation(*animation);
                 },
                 path),
-            {}};
+            {},
+            untrimmedPixels(m_renderer.look(), true)};
 }
 
 DrawnSignature SignatureDrawer::drawUnguarded(const QString& name, const QString& path) {
@@ -243,8 +309,9 @@ DrawnSignature SignatureDrawer::drawUnguarded(const QString& name, const QString
     }
     ExportDrawing drawing = m_export.draw({m_request.slot, name, m_request.format, m_request.trim});
     if (drawing.noInk || drawing.noMemory) {
-        return {{}, englishText(drawing.problem())};
+        return {{}, englishText(drawing.problem()), {}};
     }
+    const QSizeF pixels = drawing.pixels;
     // Raster pictures are encoded where they are written, on the writers' threads.
     return {guarded([drawing = std::move(drawing), path, mode = m_writeMode,
                      standardOutput = m_standardOutput] {
@@ -256,7 +323,8 @@ DrawnSignature SignatureDrawer::drawUnguarded(const QString& name, const QString
                            ? standardOutput(bytes)
                            : writeOutputFile(path, bytes, mode);
             }),
-            {}};
+            {},
+            pixels};
 }
 
 int runRenderJob(RenderRequest request, const CustomResources& resources, Reporter& reporter) {
@@ -315,7 +383,7 @@ int runUnguarded(RenderRequest request, const CustomResources& resources, Report
     case RenderMode::Sheet:
         return sheet(request, renderer, reporter);
     case RenderMode::Practice:
-        return practice(request, reporter);
+        return practice(request, drawer, reporter);
     }
     return kRenderFailed;
 }

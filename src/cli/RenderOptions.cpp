@@ -44,6 +44,7 @@ enum class Opt {
     Duration,
     Fps,
     NamesFile,
+    Encoding,
     OutDir,
     Format,
     Force,
@@ -53,6 +54,9 @@ enum class Opt {
     EmbeddedFonts,
     Quiet,
     Verbose,
+    Print0,
+    Json,
+    Jobs,
     ListStyles,
     Help,
     Version,
@@ -131,6 +135,32 @@ std::optional<QString> checkName(const Given& given, RenderRequest& request) {
     if (!problem.isEmpty()) {
         return QStringLiteral("cannot draw the name %1: %2").arg(quotedName(given.value), problem);
     }
+    if (request.encoding != NamesEncoding::Utf8) {
+        const QString misread = misreadNameProblem(request.name);
+        if (!misread.isEmpty()) {
+            return QStringLiteral("cannot draw the name %1: %2, or give --encoding utf-8 to draw "
+                                  "it as it is")
+                .arg(quotedName(given.value), misread);
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> checkEncoding(const Given& given, RenderRequest& request) {
+    if (!given.isSet) {
+        return std::nullopt;
+    }
+    const std::optional<NamesEncoding> encoding = namesEncodingNamed(given.value);
+    if (!encoding) {
+        return QStringLiteral("unknown encoding '%1': use utf-8, gb18030 (gbk), utf-16, utf-16le "
+                              "or utf-16be")
+            .arg(given.value);
+    }
+    if (request.mode != RenderMode::Batch && *encoding != NamesEncoding::Utf8) {
+        return QStringLiteral("--encoding %1 is for names files: give --name in UTF-8")
+            .arg(given.value);
+    }
+    request.encoding = *encoding;
     return std::nullopt;
 }
 
@@ -458,14 +488,58 @@ std::optional<QString> takeQuiet(const Given& given, RenderRequest& request) {
     return std::nullopt;
 }
 
-std::optional<QString> takeVerbose(const Given& given, RenderRequest& request) {
-    if (given.isSet && request.quiet) {
+/// --verbose, --print0 or --json, which name the written files on standard output.
+std::optional<QString> checkListing(const Given& given, RenderRequest& request, const char* option,
+                                    Listing listing) {
+    if (!given.isSet) {
+        return std::nullopt;
+    }
+    const QString name = QLatin1String(option);
+    if (request.listing != Listing::None) {
+        return QStringLiteral("--verbose, --print0 and --json exclude each other");
+    }
+    if (listing == Listing::Lines && request.quiet) {
         return QStringLiteral("--quiet and --verbose exclude each other");
     }
-    if (given.isSet && request.output == kStandardStream) {
-        return QStringLiteral("--verbose would mix its lines into the file on standard output");
+    if (request.output == kStandardStream) {
+        return QStringLiteral("%1 would mix its lines into the file on standard output").arg(name);
     }
-    request.verbose = given.isSet;
+    request.listing = listing;
+    return std::nullopt;
+}
+
+std::optional<QString> takeVerbose(const Given& given, RenderRequest& request) {
+    return checkListing(given, request, "--verbose", Listing::Lines);
+}
+
+std::optional<QString> takePrint0(const Given& given, RenderRequest& request) {
+    return checkListing(given, request, "--print0", Listing::Nul);
+}
+
+std::optional<QString> takeJson(const Given& given, RenderRequest& request) {
+    return checkListing(given, request, "--json", Listing::Json);
+}
+
+constexpr int kMostJobs = 256;
+
+std::optional<QString> checkJobs(const Given& given, RenderRequest& request) {
+    if (!given.isSet) {
+        return std::nullopt;
+    }
+    if (request.mode != RenderMode::Batch) {
+        return QStringLiteral("--jobs is for batches");
+    }
+    const QString range = QStringLiteral("give 1 to %1 files at once").arg(kMostJobs);
+    static const QRegularExpression integer(QStringLiteral("^[-+]?[0-9]+$"));
+    if (!integer.match(given.value).hasMatch()) {
+        return notANumber("jobs", given.value, range);
+    }
+    bool isNumber = false;
+    const int jobs = given.value.toInt(&isNumber);
+    if (!isNumber || jobs < 1 || jobs > kMostJobs) {
+        return QStringLiteral("--jobs %1 is out of range: %2").arg(given.value, range);
+    }
+    request.jobs = jobs;
     return std::nullopt;
 }
 
@@ -554,6 +628,12 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
          QStringLiteral("Batch: UTF-8 text, one name a line (blank lines are skipped); - reads "
                         "standard input."),
          QStringLiteral("FILE"), {}, &takeNamesFile},
+        {Opt::Encoding, {QStringLiteral("encoding")},
+         QStringLiteral("The encoding of --names-file: utf-8, gb18030 (also gbk), utf-16, "
+                        "utf-16le or utf-16be. Without it the file is UTF-8, and text in another "
+                        "of these is refused with the way to convert it; utf-8 takes it, and "
+                        "--name, as it is."),
+         QStringLiteral("ENCODING"), {}, &checkEncoding},
         {Opt::OutDir, {QStringLiteral("out-dir")},
          QStringLiteral("Batch: write one file per name into DIR, named after the name; DIR is "
                         "made, with its parents, if missing."),
@@ -584,8 +664,22 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
          QStringLiteral("Say only what makes the run fail: no warnings, no notes."), {}, {},
          &takeQuiet},
         {Opt::Verbose, {QStringLiteral("v"), QStringLiteral("verbose")},
-         QStringLiteral("Print the path of each file written, a line each, on standard output."),
+         QStringLiteral("Print the path of each file written, as it is, a line each, on standard "
+                        "output."),
          {}, {}, &takeVerbose},
+        {Opt::Print0, {QStringLiteral("print0")},
+         QStringLiteral("Print the path of each file written on standard output, each ended by a "
+                        "zero byte (for xargs -0)."),
+         {}, {}, &takePrint0},
+        {Opt::Json, {QStringLiteral("json")},
+         QStringLiteral("Print a JSON object per file written, a line each, on standard output: "
+                        "path, name, line, style, caption, format, width, height, dpi, faces and "
+                        "notes."),
+         {}, {}, &takeJson},
+        {Opt::Jobs, {QStringLiteral("jobs")},
+         QStringLiteral("Batch: draw and write N files at once, 1 to 256 (default: one per "
+                        "processor)."),
+         QStringLiteral("N"), {}, &checkJobs},
         {Opt::ListStyles, {QStringLiteral("list-styles")},
          QStringLiteral("List the styles: number, caption and face name, apart by tabs."), {}, {},
          nullptr},
@@ -602,11 +696,12 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
 /// looks, and the format before the options that depend on it, so that the first fault is the
 /// one reported.
 constexpr std::array kCheckOrder{
-    Opt::Style,      Opt::Name,          Opt::Output,       Opt::Sheet,     Opt::PracticeSheet,
-    Opt::NamesFile,  Opt::OutDir,        Opt::Force,        Opt::FileNames, Opt::Animate,
-    Opt::Format,     Opt::Duration,      Opt::Fps,          Opt::Size,      Opt::Colour,
-    Opt::Canvas,     Opt::Transparent,   Opt::CanvasColour, Opt::Dpi,       Opt::Trim,
-    Opt::Background, Opt::EmbeddedFonts, Opt::Quiet,        Opt::Verbose,
+    Opt::Style,         Opt::Encoding,   Opt::Name,          Opt::Output,       Opt::Sheet,
+    Opt::PracticeSheet, Opt::NamesFile,  Opt::OutDir,        Opt::Force,        Opt::FileNames,
+    Opt::Animate,       Opt::Format,     Opt::Duration,      Opt::Fps,          Opt::Size,
+    Opt::Colour,        Opt::Canvas,     Opt::Transparent,   Opt::CanvasColour, Opt::Dpi,
+    Opt::Trim,          Opt::Background, Opt::EmbeddedFonts, Opt::Quiet,        Opt::Verbose,
+    Opt::Print0,        Opt::Json,       Opt::Jobs,
 };
 
 const OptionRow& row(Opt id) {

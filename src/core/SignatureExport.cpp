@@ -70,6 +70,7 @@ ExportDrawing SignatureExport::compose(const ExportChoice& choice) {
                 return drawing;
             }
         }
+        drawing.pixels = image.size();
         drawing.image = std::move(image);
         drawing.content =
             m_renderer.look().background.isNull() ? PngContent::Drawing : PngContent::Picture;
@@ -83,6 +84,7 @@ ExportDrawing SignatureExport::compose(const ExportChoice& choice) {
         }
         picture = cropToInk(std::move(picture), *choice.trim);
     }
+    drawing.pixels = picture.viewport.size();
     // Both documents are made here, the PDF because its writer paints.
     if (choice.format == OutputFormat::Svg) {
         drawing.document = svgDocument(picture, documentTitle(choice.name));

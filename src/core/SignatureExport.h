@@ -31,6 +31,7 @@ struct ExportDrawing {
     bool noInk = false;    ///< trimming was asked for, but the name leaves no ink to trim to
     bool notMade = false;  ///< the document could not be made
     bool noMemory = false; ///< there was not enough memory to draw the picture
+    QSizeF pixels;         ///< the picture's size: in pixels, or in CSS pixels for SVG and PDF
 
     /// The finished file's bytes; empty when there is none. Safe on any thread.
     [[nodiscard]] QByteArray bytes() const;
