@@ -590,8 +590,8 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
                         "name (default: the designer's, black)."),
          QStringLiteral("COLOUR"), {}, &checkColour},
         {Opt::CanvasColour, {QStringLiteral("canvas-color")},
-         QStringLiteral("Canvas colour, opaque: #RGB, #RRGGBB or a colour name (default: white); "
-                        "see --transparent for none."),
+         QStringLiteral("Canvas colour, opaque: #RGB, #RRGGBB or a colour name (default: the "
+                        "designer's light grey, #efefef); see --transparent for none."),
          QStringLiteral("COLOUR"), {}, &checkCanvasColour},
         {Opt::Background, {QStringLiteral("background")},
          QStringLiteral("A picture laid under the text at its natural size, from the top left."),
@@ -912,7 +912,10 @@ QString renderHelpText() {
         "refused. A batch without --force never overwrites a file, not even one that another run "
         "writes meanwhile. .svg and .pdf need no picture of the canvas, whatever its size. PDFs "
         "carry no date, or the date of SOURCE_DATE_EPOCH. Arguments and names files are UTF-8 "
-        "text. Nothing is printed on standard output unless asked for (--verbose, -o -).\n");
+        "text; a names file in GB18030 (GBK) or UTF-16 is refused with the way to convert it, or "
+        "read with --encoding. A names file holds at most 16 MiB, a line at most 4096 bytes. "
+        "Nothing is printed on standard output unless asked for (--verbose, --print0, --json, "
+        "-o -), and a listing that cannot be written fails the run.\n");
     text += QStringLiteral(
         "\nExit status: 0 done; 1 a file could not be read or written, a name could not be "
         "drawn (a batch skips such names and writes the others), or there was not enough "
