@@ -840,6 +840,16 @@ void TestRenderCli::badInput_data() {
     QTest::newRow("trimmed practice sheet")
         << args("--style|1|--name|Ann|--practice-sheet|p.pdf|--trim|4") << 2
         << "--trim is for single signatures and batches";
+    // A sheet on paper has no canvas: what would be left out silently is refused.
+    for (const char* option : {"--transparent", "--canvas-color|ivory", "--background|names.txt"}) {
+        const QString given = QString::fromLatin1(option);
+        QTest::addRow("practice sheet with %s", option)
+            << (QStringLiteral("--style|1|--name|Ann|--practice-sheet|p.pdf|") + given)
+                   .split(QLatin1Char('|'))
+            << 2
+            << given.section(QLatin1Char('|'), 0, 0) +
+                   QStringLiteral(" is not for practice sheets: they are printed on paper");
+    }
     QTest::newRow("format for one file") << args("--style|1|--name|Ann|-o|a.png|--format|svg") << 2
                                          << "'a.png' ends in .png, but --format says svg";
     QTest::newRow("unknown batch format")

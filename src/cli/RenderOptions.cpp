@@ -291,9 +291,23 @@ std::optional<QString> checkColour(const Given& given, RenderRequest& request) {
     return std::nullopt;
 }
 
+/// "OPTION is not for practice sheets", for what a sheet on paper would leave out silently.
+std::optional<QString> notOnPaper(const Given& given, const RenderRequest& request,
+                                  const char* option) {
+    if (given.isSet && request.mode == RenderMode::Practice) {
+        return QStringLiteral("%1 is not for practice sheets: they are printed on paper, without "
+                              "a canvas")
+            .arg(QLatin1String(option));
+    }
+    return std::nullopt;
+}
+
 std::optional<QString> checkCanvasColour(const Given& given, RenderRequest& request) {
     if (!given.isSet) {
         return std::nullopt;
+    }
+    if (const std::optional<QString> fault = notOnPaper(given, request, "--canvas-color")) {
+        return fault;
     }
     if (request.look.transparent) {
         return QStringLiteral("--canvas-color and --transparent exclude each other");
@@ -326,6 +340,9 @@ std::optional<QString> checkCanvas(const Given& given, RenderRequest& request) {
 }
 
 std::optional<QString> checkTransparent(const Given& given, RenderRequest& request) {
+    if (const std::optional<QString> fault = notOnPaper(given, request, "--transparent")) {
+        return fault;
+    }
     request.look.transparent = given.isSet;
     if (request.look.transparent && !canBeTransparent(request.format)) {
         return QStringLiteral("%1 cannot be transparent: write .png, .svg or .pdf with "
@@ -443,6 +460,9 @@ std::optional<QString> checkFps(const Given& given, RenderRequest& request) {
 }
 
 std::optional<QString> takeBackground(const Given& given, RenderRequest& request) {
+    if (const std::optional<QString> fault = notOnPaper(given, request, "--background")) {
+        return fault;
+    }
     request.backgroundFile = given.value;
     return std::nullopt;
 }
