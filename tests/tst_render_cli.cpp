@@ -1120,6 +1120,12 @@ void TestRenderCli::inAShell_data() {
         << QStringList{"out", "out/Ann.png"} << QString()
         << "cannot write to standard output: the disk is full; the batch stopped, 1 of 1 names "
            "were written";
+    // Scripts that neither the styles nor the CJK faces carry are drawn by the chain's last
+    // face, whatever else the machine has, and the note says so.
+    QTest::newRow("Arabic and Hebrew")
+        << "r --style 1 --name 'محمد שרה' -o a.png" << 0 << QStringList{"a.png"} << QString()
+        << "inkvale-render: note: style 1 (Halwen钢笔行书简体) lacks م ح د ש ר ה, drawn in DejaVu "
+           "Sans\n";
     QTest::newRow("standard output holds the picture alone")
         << "r --style 1 --name Ann --format png -o - --verbose" << 2 << QStringList() << QString()
         << "--verbose would mix its lines into the file on standard output";

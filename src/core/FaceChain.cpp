@@ -101,6 +101,10 @@ QStringList faceChain(const QString& faceName) {
     QStringList chain{faceName, sans ? QStringLiteral("Noto Sans CJK SC")
                                      : QStringLiteral("Noto Serif CJK SC")};
     chain += extensionFaces();
+    // Last, a face for the alphabets neither the styles nor the CJK faces carry (Arabic,
+    // Hebrew, Armenian, Georgian...), so that these too are drawn by a face of the chain, the
+    // same on every machine, rather than by whichever face the system picks.
+    chain += QStringLiteral("DejaVu Sans");
     return chain;
 }
 

@@ -13,7 +13,8 @@ namespace inkvale {
 /// The faces that draw text in the face `faceName`, in the order each character is looked for:
 /// the face itself, then, for a style of the catalogue, a fixed chain of faces of its kind (a
 /// sans for the sans styles, a serif for the others, then faces that carry the rarer CJK
-/// extensions). Never another style's face, and never whatever the system would pick
+/// extensions, then DejaVu Sans for other alphabets such as Arabic and Hebrew). Never another
+/// style's face, and never whatever the system would pick
 /// first, so that a name looks the same on every machine that has these faces. A face that is
 /// not a style's draws alone.
 [[nodiscard]] QStringList faceChain(const QString& faceName);
