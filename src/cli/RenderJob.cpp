@@ -45,6 +45,16 @@ const QString& notEnoughMemory() {
     return text;
 }
 
+/// "not enough memory to open the font ...", when a face of the chain that `origins` looked in
+/// could not be opened: a picture without it would draw its characters in a substitute.
+QString unopenedProblem(const GlyphOrigins& origins) {
+    if (origins.unopened.isEmpty()) {
+        return {};
+    }
+    return QStringLiteral("%1 to open the font \"%2\"")
+        .arg(notEnoughMemory(), origins.unopened.join(QStringLiteral("\", \"")));
+}
+
 /// `write`, with memory that runs out while it encodes or writes reported as such.
 template <typename Write>
 std::function<Outcome()> guarded(Write write) {
@@ -135,6 +145,10 @@ int sheet(const RenderRequest& request, SignatureRenderer& renderer, const Repor
                 file.faces.append(face);
             }
         }
+        if (const QString problem = unopenedProblem(origins); !problem.isEmpty()) {
+            return reportWrite(Outcome::failed(Cause::Other, problem), shownPath(request.output),
+                               reporter);
+        }
     }
     const QString& path = request.output;
     if (path != kStandardStream && QFileInfo(path).isDir()) {
@@ -175,6 +189,10 @@ int practice(const RenderRequest& request, SignatureDrawer& drawer, const Report
     if (path != kStandardStream && QFileInfo(path).isDir()) {
         return reportWrite(Outcome::failed(Cause::IsFolder), path, reporter);
     }
+    const GlyphOrigins origins = drawer.origins(request.name);
+    if (const QString problem = unopenedProblem(origins); !problem.isEmpty()) {
+        return reportWrite(Outcome::failed(Cause::Other, problem), shownPath(path), reporter);
+    }
     const QByteArray sheet = practiceSheetPdf(request.look, request.slot, request.name, {});
     if (sheet.isEmpty()) {
         return reportWrite(
@@ -182,7 +200,6 @@ int practice(const RenderRequest& request, SignatureDrawer& drawer, const Report
             shownPath(path), reporter);
     }
     WrittenFile file = writtenFile(request);
-    const GlyphOrigins origins = drawer.origins(request.name);
     file.notes = glyphNotes(request.slot, origins);
     file.faces = facesUsed(request.slot, origins);
     file.pixels = QPageSize(QPageSize::A4).size(QPageSize::Inch) * 96.0;
@@ -259,6 +276,9 @@ QStringList SignatureDrawer::notes(const QString& name) {
 DrawnSignature SignatureDrawer::draw(const QString& name, const QString& path) {
     if (path != kStandardStream && QFileInfo(path).isDir()) {
         return {{}, QStringLiteral("it is a folder"), {}};
+    }
+    if (const QString problem = unopenedProblem(origins(name)); !problem.isEmpty()) {
+        return {{}, problem, {}};
     }
     try {
         return drawUnguarded(name, path);

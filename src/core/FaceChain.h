@@ -26,9 +26,14 @@ struct GlyphOrigins {
     QMap<QString, QString> fromDonor; ///< by donor font: the characters it gave, once each
     QMap<QString, QString> fromChain; ///< by chain face: the characters it draws, once each
     QString undrawn;                  ///< the characters nothing draws, once each
+    /// Faces of the chain that the system has but that could not be opened (there was no
+    /// memory to map or read them), each once, where a character was looked for in them: what
+    /// draws such a character is not known, and a picture of it would be a substitute's.
+    QStringList unopened;
 
     [[nodiscard]] bool allOwn() const {
-        return fromDonor.isEmpty() && fromChain.isEmpty() && undrawn.isEmpty();
+        return fromDonor.isEmpty() && fromChain.isEmpty() && undrawn.isEmpty() &&
+               unopened.isEmpty();
     }
 };
 

@@ -1,5 +1,7 @@
 #include "core/GifAnimation.h"
 
+#include "core/ImageConversion.h"
+
 #include <QHash>
 
 #include <algorithm>
@@ -7,6 +9,7 @@
 #include <cmath>
 #include <gif_lib.h>
 #include <limits>
+#include <new>
 #include <optional>
 #include <vector>
 
@@ -24,7 +27,7 @@ constexpr int kOpaqueFrom = 128;
 QImage straight(const QImage& image) {
     return image.format() == QImage::Format_ARGB32 || image.format() == QImage::Format_RGB32
                ? image
-               : image.convertToFormat(QImage::Format_ARGB32);
+               : convertedOnThisThread(image, QImage::Format_ARGB32);
 }
 
 /// The palette of an animation and the mapping of colours to it.
@@ -123,8 +126,21 @@ private:
 };
 
 /// Collects giflib's output.
+/// The file as giflib writes it, and whether memory ran out on the way.
+struct GifOutput {
+    QByteArray bytes;
+    bool noMemory = false;
+};
+
 int appendBytes(GifFileType* gif, const GifByteType* bytes, int length) {
-    static_cast<QByteArray*>(gif->UserData)->append(reinterpret_cast<const char*>(bytes), length);
+    auto* output = static_cast<GifOutput*>(gif->UserData);
+    // No exception may pass through giflib's C frames: a short write fails the file instead.
+    try {
+        output->bytes.append(reinterpret_cast<const char*>(bytes), length);
+    } catch (const std::bad_alloc&) {
+        output->noMemory = true;
+        return 0;
+    }
     return length;
 }
 
@@ -230,7 +246,7 @@ bool writeFrames(const SignatureAnimation& animation, Palette& palette, GifWrite
     for (int index = 0; index < animation.frameCount(); ++index) {
         const QImage frame = straight(animation.frame(index));
         if (frame.isNull()) {
-            return false;
+            throw std::bad_alloc(); // a frame there was no memory for
         }
         IndexedFrame indexed;
         indexed.startMs = timeline.frameStartMs(index);
@@ -272,19 +288,31 @@ QByteArray encodeGifAnimation(const SignatureAnimation& animation) {
     }
     const QImage finished = straight(animation.finished());
     Palette palette(finished, finished.hasAlphaChannel());
-    QByteArray bytes;
+    GifOutput output;
     int error = 0;
-    GifFileType* gif = EGifOpen(&bytes, &appendBytes, &error);
+    GifFileType* gif = EGifOpen(&output, &appendBytes, &error);
     if (gif == nullptr) {
+        if (error == E_GIF_ERR_NOT_ENOUGH_MEM) {
+            throw std::bad_alloc();
+        }
         return {};
     }
     ColorMapObject* colours = palette.colourMap();
     GifWriter writer(gif, finished.size(), palette.transparentIndex());
-    const bool written =
-        colours != nullptr && writer.start(colours) && writeFrames(animation, palette, writer);
+    bool written = false;
+    try {
+        written =
+            colours != nullptr && writer.start(colours) && writeFrames(animation, palette, writer);
+    } catch (const std::bad_alloc&) {
+        output.noMemory = true;
+    }
     GifFreeMapObject(colours);
     const bool closed = EGifCloseFile(gif, &error) == GIF_OK;
-    return written && closed ? bytes : QByteArray();
+    // giflib's own allocations fail as E_GIF_ERR_NOT_ENOUGH_MEM; the palette's map as null.
+    if (output.noMemory || colours == nullptr || error == E_GIF_ERR_NOT_ENOUGH_MEM) {
+        throw std::bad_alloc();
+    }
+    return written && closed ? output.bytes : QByteArray();
 }
 
 } // namespace inkvale

@@ -1,5 +1,7 @@
 #include "core/OutputFormat.h"
 
+#include "core/ImageConversion.h"
+
 #include <QBuffer>
 #include <QFileInfo>
 #include <QImageWriter>
@@ -59,7 +61,8 @@ QByteArray encodeRaster(const QImage& image, OutputFormat format, PngContent con
         QImageWriter writer(&buffer, "jpeg");
         writer.setQuality(kJpegQuality);
         writer.setOptimizedWrite(true);
-        return writer.write(image.convertToFormat(QImage::Format_RGB32)) ? bytes : QByteArray();
+        return writer.write(convertedOnThisThread(image, QImage::Format_RGB32)) ? bytes
+                                                                                : QByteArray();
     }
     return image.save(&buffer, "BMP") ? bytes : QByteArray();
 }

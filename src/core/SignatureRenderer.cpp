@@ -1,5 +1,6 @@
 #include "core/SignatureRenderer.h"
 
+#include "core/ImageConversion.h"
 #include "core/StyleCatalogue.h"
 #include "core/Twips.h"
 
@@ -436,10 +437,10 @@ QRect inkRect(const QImage& drawn, const QImage& blank) {
     }
     const QImage a = drawn.format() == blank.format() && drawn.depth() == 32
                          ? drawn
-                         : drawn.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+                         : convertedOnThisThread(drawn, QImage::Format_ARGB32_Premultiplied);
     const QImage b = blank.format() == a.format()
                          ? blank
-                         : blank.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+                         : convertedOnThisThread(blank, QImage::Format_ARGB32_Premultiplied);
     int left = a.width();
     int right = -1;
     int top = -1;
