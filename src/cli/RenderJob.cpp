@@ -5,6 +5,7 @@
 #include "core/AnimatedExport.h"
 #include "core/ContactSheet.h"
 #include "core/GifAnimation.h"
+#include "core/MemoryHeadroom.h"
 #include "core/OutputFormat.h"
 #include "core/PictureDecoding.h"
 #include "core/PracticeSheet.h"
@@ -39,6 +40,9 @@ Result<QImage> loadBackground(const QString& path) {
     const DecodedPicture picture = decodeIntactPicture(read.value);
     return {picture.image, picture.outcome};
 }
+
+/// Room kept free before fontconfig is entered: more than a face's set-up ever takes.
+constexpr qsizetype kFontLibraryHeadroom = 4 * 1024 * 1024;
 
 const QString& notEnoughMemory() {
     static const QString text = englishText(Outcome::failed(Cause::NoMemory));
@@ -348,6 +352,8 @@ DrawnSignature SignatureDrawer::drawUnguarded(const QString& name, const QString
 }
 
 int runRenderJob(RenderRequest request, const CustomResources& resources, Reporter& reporter) {
+    // Font libraries that crash when an allocation fails are entered only with room to spare.
+    setMemoryHeadroom(kFontLibraryHeadroom);
     try {
         return runUnguarded(std::move(request), resources, reporter);
     } catch (const std::bad_alloc&) {

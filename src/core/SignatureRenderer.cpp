@@ -1,6 +1,7 @@
 #include "core/SignatureRenderer.h"
 
 #include "core/ImageConversion.h"
+#include "core/MemoryHeadroom.h"
 #include "core/StyleCatalogue.h"
 #include "core/Twips.h"
 
@@ -382,6 +383,7 @@ NameLayout SignatureRenderer::layout(int slot, const QString& name) {
 }
 
 SignatureRenderer::Placement SignatureRenderer::place(int slot, const QString& name) {
+    requireMemoryHeadroom(); // the font is loaded here, through fontconfig
     // The steps of drawSignature() and print(), short of drawing.
     m_surface->setFontName(faceOf(slot));
     const QSizeF textSize(m_surface->textWidth(name), m_surface->textHeight(name));
