@@ -741,9 +741,10 @@ void TestRenderCli::badInput_data() {
     QTest::newRow("line break in the name")
         << args("--style|1|--name|Ann\nLee|-o|a.png") << 2 << "control character U+000A";
     // Every option's value given empty, as an unset shell variable gives it.
-    for (const char* option : {"--style", "-o", "--size", "--color", "--background", "--canvas",
-                               "--dpi", "--trim", "--names-file", "--out-dir", "--format",
-                               "--sheet", "--practice-sheet", "--encoding", "--jobs"}) {
+    for (const char* option :
+         {"--style", "-o", "--size", "--color", "--background", "--canvas", "--dpi", "--trim",
+          "--names-file", "--out-dir", "--format", "--sheet", "--practice-sheet", "--encoding",
+          "--jobs", "--quality"}) {
         QStringList arguments = args("--style|1|--name|Ann|-o|a.png");
         arguments << QString::fromLatin1(option) << QString();
         const QString name = QString::fromLatin1(option) == QLatin1String("-o")
@@ -913,6 +914,15 @@ void TestRenderCli::badInput_data() {
     QTest::newRow("a listing beside the picture on standard output")
         << args("--style|1|--name|Ann|--format|png|-o|-|--json") << 2
         << "--json would mix its lines into the file on standard output";
+    QTest::newRow("quality of a PNG")
+        << args("--style|1|--name|Ann|-o|a.png|--quality|80") << 2 << "--quality is for .jpg";
+    QTest::newRow("quality zero") << args("--style|1|--name|Ann|-o|a.jpg|--quality|0") << 2
+                                  << "--quality 0 is out of range: give 1 to 100";
+    QTest::newRow("quality in words") << args("--style|1|--name|Ann|-o|a.jpg|--quality|high") << 2
+                                      << "--quality high is not a number: give 1 to 100";
+    QTest::newRow("background and names from standard input")
+        << args("--style|1|--names-file|-|--out-dir|out|--background|-") << 2
+        << "--background - and --names-file - would both read standard input";
     QTest::newRow("jobs for one file")
         << args("--style|1|--name|Ann|-o|a.png|--jobs|2") << 2 << "--jobs is for batches";
     for (const char* jobs : {"0", "257", "-1"}) {
@@ -1126,6 +1136,17 @@ void TestRenderCli::inAShell_data() {
         << "r --style 1 --name 'محمد שרה' -o a.png" << 0 << QStringList{"a.png"} << QString()
         << "inkvale-render: note: style 1 (Halwen钢笔行书简体) lacks م ح د ש ר ה, drawn in DejaVu "
            "Sans\n";
+    QTest::newRow("JPEG quality")
+        << "r --style 1 --name Ann -o a.jpg && r --style 1 --name Ann -o b.jpg --quality 92 && cmp "
+           "a.jpg b.jpg && r --name Ann --sheet c.jpg --quality 30 && r --name Ann --sheet d.jpg "
+           "&& "
+           "test $(wc -c < c.jpg) -lt $(wc -c < d.jpg)"
+        << 0 << QStringList{"a.jpg", "b.jpg", "c.jpg", "d.jpg"} << QString() << QString();
+    QTest::newRow("a background from standard input")
+        << "r --style 2 --name Bo -o bg.png && r --style 1 --name Ann --background bg.png -o a.png "
+           "&& r --style 1 --name Ann --background - -o b.png < bg.png && cmp a.png b.png && ! cmp "
+           "-s a.png bg.png"
+        << 0 << QStringList{"a.png", "b.png", "bg.png"} << QString() << QString();
     QTest::newRow("standard output holds the picture alone")
         << "r --style 1 --name Ann --format png -o - --verbose" << 2 << QStringList() << QString()
         << "--verbose would mix its lines into the file on standard output";

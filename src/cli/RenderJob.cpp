@@ -15,9 +15,11 @@
 #include "core/WebpAnimation.h"
 #include "platform/files/Terminal.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QPageSize>
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 
@@ -27,11 +29,37 @@ namespace {
 
 /// The background picture at `path`, or why it cannot be one. It is read and checked as the
 /// designer checks a background: a picture cut short or with errors in its data is refused.
+/// All of standard input, or why not: more than `maxBytes` is refused as too large, after
+/// reading no more than one byte past it.
+Result<QByteArray> readStandardInput(qint64 maxBytes) {
+    QFile input;
+    if (!input.open(stdin, QIODevice::ReadOnly)) {
+        return {{}, Outcome::failed(Cause::Other, input.errorString(), Access::Read)};
+    }
+    QByteArray bytes;
+    while (bytes.size() <= maxBytes) {
+        const QByteArray piece = input.read(std::min<qint64>(1 << 20, maxBytes + 1 - bytes.size()));
+        if (piece.isEmpty()) {
+            break;
+        }
+        bytes += piece;
+    }
+    if (input.error() != QFileDevice::NoError) {
+        return {{}, Outcome::failed(Cause::Other, input.errorString(), Access::Read)};
+    }
+    if (bytes.size() > maxBytes) {
+        return {{}, Outcome::failed(Cause::FileTooLarge, {}, Access::Read)};
+    }
+    return {bytes, {}};
+}
+
 Result<QImage> loadBackground(const QString& path) {
-    if (QFileInfo(path).isDir()) {
+    const bool fromInput = path == kStandardStream;
+    if (!fromInput && QFileInfo(path).isDir()) {
         return {{}, Outcome::failed(Cause::IsFolder, {}, Access::Read)};
     }
-    const Result<QByteArray> read = readWholeFile(path, kLargestPictureFile);
+    const Result<QByteArray> read = fromInput ? readStandardInput(kLargestPictureFile)
+                                              : readWholeFile(path, kLargestPictureFile);
     if (!read.ok()) {
         return {{}, read.outcome};
     }
@@ -168,7 +196,8 @@ int sheet(const RenderRequest& request, SignatureRenderer& renderer, const Repor
         file.pixels = sheet.size();
         bytes = encodeRaster(sheet, request.format,
                              request.look.background.isNull() ? PngContent::Drawing
-                                                              : PngContent::Picture);
+                                                              : PngContent::Picture,
+                             request.jpegQuality);
         if (bytes.isEmpty()) {
             return reportWrite(Outcome::failed(Cause::NotEncoded), shownPath(path), reporter);
         }
@@ -331,7 +360,8 @@ DrawnSignature SignatureDrawer::drawUnguarded(const QString& name, const QString
     if (m_request.animate) {
         return drawAnimation(name, path);
     }
-    ExportDrawing drawing = m_export.draw({m_request.slot, name, m_request.format, m_request.trim});
+    ExportDrawing drawing = m_export.draw(
+        {m_request.slot, name, m_request.format, m_request.trim, m_request.jpegQuality});
     if (drawing.noInk || drawing.noMemory) {
         return {{}, englishText(drawing.problem()), {}};
     }
@@ -392,7 +422,10 @@ int runUnguarded(RenderRequest request, const CustomResources& resources, Report
         const Result<QImage> background = loadBackground(request.backgroundFile);
         if (!background.ok()) {
             return reporter.fail(QStringLiteral("cannot read the background picture %1: %2")
-                                     .arg(request.backgroundFile, englishText(background.outcome)));
+                                     .arg(request.backgroundFile == kStandardStream
+                                              ? QStringLiteral("from standard input")
+                                              : request.backgroundFile,
+                                          englishText(background.outcome)));
         }
         request.look.background = background.value;
     }

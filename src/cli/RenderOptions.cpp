@@ -39,6 +39,7 @@ enum class Opt {
     Canvas,
     Transparent,
     Dpi,
+    Quality,
     Trim,
     Animate,
     Duration,
@@ -459,9 +460,33 @@ std::optional<QString> checkFps(const Given& given, RenderRequest& request) {
     return std::nullopt;
 }
 
+std::optional<QString> checkQuality(const Given& given, RenderRequest& request) {
+    if (!given.isSet) {
+        return std::nullopt;
+    }
+    if (request.format != OutputFormat::Jpeg || request.animate) {
+        return QStringLiteral("--quality is for .jpg");
+    }
+    const QString range = QStringLiteral("give 1 to 100");
+    static const QRegularExpression integer(QStringLiteral("^[-+]?[0-9]+$"));
+    if (!integer.match(given.value).hasMatch()) {
+        return notANumber("quality", given.value, range);
+    }
+    bool isNumber = false;
+    const int quality = given.value.toInt(&isNumber);
+    if (!isNumber || quality < 1 || quality > 100) {
+        return QStringLiteral("--quality %1 is out of range: %2").arg(given.value, range);
+    }
+    request.jpegQuality = quality;
+    return std::nullopt;
+}
+
 std::optional<QString> takeBackground(const Given& given, RenderRequest& request) {
     if (const std::optional<QString> fault = notOnPaper(given, request, "--background")) {
         return fault;
+    }
+    if (given.value == kStandardStream && request.namesFile == kStandardStream) {
+        return QStringLiteral("--background - and --names-file - would both read standard input");
     }
     request.backgroundFile = given.value;
     return std::nullopt;
@@ -614,7 +639,8 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
                         "designer's light grey, #efefef); see --transparent for none."),
          QStringLiteral("COLOUR"), {}, &checkCanvasColour},
         {Opt::Background, {QStringLiteral("background")},
-         QStringLiteral("A picture laid under the text at its natural size, from the top left."),
+         QStringLiteral("A picture laid under the text at its natural size, from the top left; - "
+                        "reads it from standard input."),
          QStringLiteral("FILE"), {}, &takeBackground},
         {Opt::Canvas, {QStringLiteral("canvas")},
          QStringLiteral("Canvas size in pixels, its 2-pixel border included; the picture is the "
@@ -627,6 +653,9 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
          QStringLiteral("Resolution of .bmp, .png, .jpg, .gif and .webp output, 24 to 2400: the canvas is "
                         "drawn DPI/96 times larger, not upscaled (default: 96)."),
          QStringLiteral("DPI"), QStringLiteral("96"), &checkDpi},
+        {Opt::Quality, {QStringLiteral("quality")},
+         QStringLiteral("JPEG quality, 1 to 100 (default: 92, as the designer saves)."),
+         QStringLiteral("N"), {}, &checkQuality},
         {Opt::Trim, {QStringLiteral("trim")},
          QStringLiteral("Crop the picture to the ink plus PADDING pixels, within the canvas."),
          QStringLiteral("PADDING"), {}, &checkTrim},
@@ -716,12 +745,12 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
 /// looks, and the format before the options that depend on it, so that the first fault is the
 /// one reported.
 constexpr std::array kCheckOrder{
-    Opt::Style,         Opt::Encoding,   Opt::Name,          Opt::Output,       Opt::Sheet,
-    Opt::PracticeSheet, Opt::NamesFile,  Opt::OutDir,        Opt::Force,        Opt::FileNames,
-    Opt::Animate,       Opt::Format,     Opt::Duration,      Opt::Fps,          Opt::Size,
-    Opt::Colour,        Opt::Canvas,     Opt::Transparent,   Opt::CanvasColour, Opt::Dpi,
-    Opt::Trim,          Opt::Background, Opt::EmbeddedFonts, Opt::Quiet,        Opt::Verbose,
-    Opt::Print0,        Opt::Json,       Opt::Jobs,
+    Opt::Style,         Opt::Encoding,  Opt::Name,        Opt::Output,        Opt::Sheet,
+    Opt::PracticeSheet, Opt::NamesFile, Opt::OutDir,      Opt::Force,         Opt::FileNames,
+    Opt::Animate,       Opt::Format,    Opt::Duration,    Opt::Fps,           Opt::Size,
+    Opt::Colour,        Opt::Canvas,    Opt::Transparent, Opt::CanvasColour,  Opt::Dpi,
+    Opt::Quality,       Opt::Trim,      Opt::Background,  Opt::EmbeddedFonts, Opt::Quiet,
+    Opt::Verbose,       Opt::Print0,    Opt::Json,        Opt::Jobs,
 };
 
 const OptionRow& row(Opt id) {

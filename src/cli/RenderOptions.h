@@ -48,6 +48,7 @@ struct RenderRequest {
     QString outDir;
     bool force = false;
     std::optional<int> trim;
+    int jpegQuality = kDefaultJpegQuality; ///< 1 to 100
     QString backgroundFile;
     bool embeddedFonts = false;
     QString fileNamePattern; ///< a batch's file names, with {name} and {n}; empty: the names

@@ -23,8 +23,6 @@ constexpr std::array<std::pair<OutputFormat, QStringView>, 6> kExtensions{{
     {OutputFormat::Jpeg, u"jpeg"},
 }};
 
-constexpr int kJpegQuality = 92;
-
 } // namespace
 
 std::optional<OutputFormat> formatOfFileName(const QString& fileName) {
@@ -50,7 +48,8 @@ QString extensionOf(OutputFormat format) {
     return {};
 }
 
-QByteArray encodeRaster(const QImage& image, OutputFormat format, PngContent content) {
+QByteArray encodeRaster(const QImage& image, OutputFormat format, PngContent content,
+                        int jpegQuality) {
     if (format == OutputFormat::Png) {
         return encodePng(image, content);
     }
@@ -59,7 +58,7 @@ QByteArray encodeRaster(const QImage& image, OutputFormat format, PngContent con
     buffer.open(QIODevice::WriteOnly);
     if (format == OutputFormat::Jpeg) {
         QImageWriter writer(&buffer, "jpeg");
-        writer.setQuality(kJpegQuality);
+        writer.setQuality(jpegQuality);
         writer.setOptimizedWrite(true);
         return writer.write(convertedOnThisThread(image, QImage::Format_RGB32)) ? bytes
                                                                                 : QByteArray();

@@ -13,7 +13,7 @@ QByteArray ExportDrawing::bytes() const {
     if (noInk || notMade || noMemory) {
         return {};
     }
-    return isRaster(format) ? encodeRaster(image, format, content) : document;
+    return isRaster(format) ? encodeRaster(image, format, content, jpegQuality) : document;
 }
 
 Outcome ExportDrawing::problem() const {
@@ -44,6 +44,7 @@ ExportDrawing SignatureExport::draw(const ExportChoice& choice) {
 ExportDrawing SignatureExport::compose(const ExportChoice& choice) {
     ExportDrawing drawing;
     drawing.format = choice.format;
+    drawing.jpegQuality = choice.jpegQuality;
     if (isRaster(choice.format)) {
         // A null picture is one there was no memory for.
         QImage image = m_renderer.image(choice.slot, choice.name);
