@@ -914,6 +914,14 @@ void TestRenderCli::badInput_data() {
     QTest::newRow("a listing beside the picture on standard output")
         << args("--style|1|--name|Ann|--format|png|-o|-|--json") << 2
         << "--json would mix its lines into the file on standard output";
+    QTest::newRow("no loop without --animate") << args("--style|1|--name|Ann|-o|a.png|--no-loop")
+                                               << 2 << "--no-loop is for animations: add --animate";
+    QTest::newRow("loop of an animated SVG")
+        << args("--style|1|--name|Ann|-o|a.svg|--animate|--loop") << 2
+        << "an animated .svg plays once: --loop is for .gif and .webp";
+    QTest::newRow("loop and no loop")
+        << args("--style|1|--name|Ann|-o|a.gif|--animate|--loop|--no-loop") << 2
+        << "--loop and --no-loop exclude each other";
     QTest::newRow("quality of a PNG")
         << args("--style|1|--name|Ann|-o|a.png|--quality|80") << 2 << "--quality is for .jpg";
     QTest::newRow("quality zero") << args("--style|1|--name|Ann|-o|a.jpg|--quality|0") << 2
@@ -1136,6 +1144,18 @@ void TestRenderCli::inAShell_data() {
         << "r --style 1 --name 'محمد שרה' -o a.png" << 0 << QStringList{"a.png"} << QString()
         << "inkvale-render: note: style 1 (Halwen钢笔行书简体) lacks م ح د ש ר ה, drawn in DejaVu "
            "Sans\n";
+    // The loop count a viewer reads: GIF's NETSCAPE2.0 block, WebP's ANIM chunk.
+    QTest::newRow("animations that play once")
+        << "r --style 1 --name Ann --animate -o a.gif && r --style 1 --name Ann --animate --loop "
+           "-o "
+           "b.gif && cmp a.gif b.gif && grep -q NETSCAPE2.0 a.gif && r --style 1 --name Ann "
+           "--animate --no-loop -o c.gif && ! grep -q NETSCAPE2.0 c.gif && r --style 1 --name Ann "
+           "--animate -o a.webp && r --style 1 --name Ann --animate --no-loop -o c.webp && "
+           "for f in a.webp c.webp; do python3 -c 'import sys; b = open(sys.argv[1], "
+           "\"rb\").read(); "
+           "i = b.find(b\"ANIM\"); print(int.from_bytes(b[i + 12:i + 14], \"little\"))' $f; done"
+        << 0 << QStringList{"a.gif", "a.webp", "b.gif", "c.gif", "c.webp"} << "0\n1\n"
+        << QString();
     QTest::newRow("JPEG quality")
         << "r --style 1 --name Ann -o a.jpg && r --style 1 --name Ann -o b.jpg --quality 92 && cmp "
            "a.jpg b.jpg && r --name Ann --sheet c.jpg --quality 30 && r --name Ann --sheet d.jpg "

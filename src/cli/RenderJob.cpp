@@ -348,8 +348,9 @@ DrawnSignature SignatureDrawer::drawAnimation(const QString& name, const QString
     }
     const bool gif = m_request.animation == AnimationFormat::Gif;
     return {writer(
-                [animation, gif] {
-                    return gif ? encodeGifAnimation(*animation) : encodeWebpAnimation(*animation);
+                [animation, gif, loop = m_request.loop] {
+                    return gif ? encodeGifAnimation(*animation, loop)
+                               : encodeWebpAnimation(*animation, loop);
                 },
                 path),
             {},

@@ -44,6 +44,8 @@ enum class Opt {
     Animate,
     Duration,
     Fps,
+    Loop,
+    NoLoop,
     NamesFile,
     Encoding,
     OutDir,
@@ -481,6 +483,33 @@ std::optional<QString> checkQuality(const Given& given, RenderRequest& request) 
     return std::nullopt;
 }
 
+/// --loop or --no-loop (`loop`): how often an animation plays.
+std::optional<QString> checkLooping(const Given& given, RenderRequest& request, bool loop) {
+    if (!given.isSet) {
+        return std::nullopt;
+    }
+    const QString option = loop ? QStringLiteral("--loop") : QStringLiteral("--no-loop");
+    if (!request.animate) {
+        return QStringLiteral("%1 is for animations: add --animate").arg(option);
+    }
+    if (!request.loop) {
+        return QStringLiteral("--loop and --no-loop exclude each other");
+    }
+    if (loop && request.animation == AnimationFormat::Svg) {
+        return QStringLiteral("an animated .svg plays once: --loop is for .gif and .webp");
+    }
+    request.loop = loop;
+    return std::nullopt;
+}
+
+std::optional<QString> checkNoLoop(const Given& given, RenderRequest& request) {
+    return checkLooping(given, request, false);
+}
+
+std::optional<QString> checkLoop(const Given& given, RenderRequest& request) {
+    return checkLooping(given, request, true);
+}
+
 std::optional<QString> takeBackground(const Given& given, RenderRequest& request) {
     if (const std::optional<QString> fault = notOnPaper(given, request, "--background")) {
         return fault;
@@ -673,6 +702,12 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
          QStringLiteral("With --animate: frames per second of .gif and .webp, 1 to 60; a GIF "
                         "shows at most 50 (default: 25)."),
          QStringLiteral("N"), QStringLiteral("25"), &checkFps},
+        {Opt::Loop, {QStringLiteral("loop")},
+         QStringLiteral("With --animate: a .gif or .webp loops for ever (the default)."), {}, {},
+         &checkLoop},
+        {Opt::NoLoop, {QStringLiteral("no-loop")},
+         QStringLiteral("With --animate: a .gif or .webp plays once and keeps the finished "
+                        "signature, as an animated .svg always does."), {}, {}, &checkNoLoop},
         {Opt::NamesFile, {QStringLiteral("names-file")},
          QStringLiteral("Batch: UTF-8 text, one name a line (blank lines are skipped); - reads "
                         "standard input."),
@@ -745,12 +780,13 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
 /// looks, and the format before the options that depend on it, so that the first fault is the
 /// one reported.
 constexpr std::array kCheckOrder{
-    Opt::Style,         Opt::Encoding,  Opt::Name,        Opt::Output,        Opt::Sheet,
-    Opt::PracticeSheet, Opt::NamesFile, Opt::OutDir,      Opt::Force,         Opt::FileNames,
-    Opt::Animate,       Opt::Format,    Opt::Duration,    Opt::Fps,           Opt::Size,
-    Opt::Colour,        Opt::Canvas,    Opt::Transparent, Opt::CanvasColour,  Opt::Dpi,
-    Opt::Quality,       Opt::Trim,      Opt::Background,  Opt::EmbeddedFonts, Opt::Quiet,
-    Opt::Verbose,       Opt::Print0,    Opt::Json,        Opt::Jobs,
+    Opt::Style,         Opt::Encoding,  Opt::Name,     Opt::Output, Opt::Sheet,
+    Opt::PracticeSheet, Opt::NamesFile, Opt::OutDir,   Opt::Force,  Opt::FileNames,
+    Opt::Animate,       Opt::Format,    Opt::Duration, Opt::Fps,    Opt::NoLoop,
+    Opt::Loop,          Opt::Size,      Opt::Colour,   Opt::Canvas, Opt::Transparent,
+    Opt::CanvasColour,  Opt::Dpi,       Opt::Quality,  Opt::Trim,   Opt::Background,
+    Opt::EmbeddedFonts, Opt::Quiet,     Opt::Verbose,  Opt::Print0, Opt::Json,
+    Opt::Jobs,
 };
 
 const OptionRow& row(Opt id) {

@@ -42,6 +42,7 @@ struct RenderRequest {
     bool animate = false; ///< the name written before the eyes, in `animation`'s format
     AnimationFormat animation = AnimationFormat::Gif;
     AnimationPace pace; ///< how fast an animation writes
+    bool loop = true;   ///< a GIF or WebP loops for ever; false: it plays once
     QString namesFile;
     NamesEncoding encoding =
         NamesEncoding::Guess; ///< of the names file; Utf8 also takes --name as it is

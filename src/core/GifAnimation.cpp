@@ -185,15 +185,19 @@ int centiseconds(qint64 ms) {
 /// Writes the GIF, frame after frame; false when giflib fails.
 class GifWriter final {
 public:
-    GifWriter(GifFileType* gif, QSize size, int transparentIndex)
+    GifWriter(GifFileType* gif, QSize size, int transparentIndex, bool loop)
         : m_gif(gif)
         , m_size(size)
-        , m_transparentIndex(transparentIndex) {}
+        , m_transparentIndex(transparentIndex)
+        , m_loop(loop) {}
 
     [[nodiscard]] bool start(ColorMapObject* palette) {
         EGifSetGifVersion(m_gif, true);
         if (EGifPutScreenDesc(m_gif, m_size.width(), m_size.height(), 8, 0, palette) != GIF_OK) {
             return false;
+        }
+        if (!m_loop) {
+            return true; // without the extension, viewers play the frames once
         }
         // Loop for ever: NETSCAPE2.0, sub-block 1, loop count 0.
         static const GifByteType kApplication[] = {'N', 'E', 'T', 'S', 'C', 'A',
@@ -236,6 +240,7 @@ private:
     GifFileType* m_gif = nullptr;
     QSize m_size;
     int m_transparentIndex = NO_TRANSPARENT_COLOR;
+    bool m_loop = true;
     std::vector<GifByteType> m_previous; ///< the frame written last
 };
 
@@ -282,7 +287,7 @@ bool writeFrames(const SignatureAnimation& animation, Palette& palette, GifWrite
 
 } // namespace
 
-QByteArray encodeGifAnimation(const SignatureAnimation& animation) {
+QByteArray encodeGifAnimation(const SignatureAnimation& animation, bool loop) {
     if (animation.isNull()) {
         return {};
     }
@@ -298,7 +303,7 @@ QByteArray encodeGifAnimation(const SignatureAnimation& animation) {
         return {};
     }
     ColorMapObject* colours = palette.colourMap();
-    GifWriter writer(gif, finished.size(), palette.transparentIndex());
+    GifWriter writer(gif, finished.size(), palette.transparentIndex(), loop);
     bool written = false;
     try {
         written =

@@ -55,7 +55,7 @@ bool addFrame(WebPAnimEncoder* encoder, const QImage& frame, int ms, const WebPC
 
 } // namespace
 
-QByteArray encodeWebpAnimation(const SignatureAnimation& animation) {
+QByteArray encodeWebpAnimation(const SignatureAnimation& animation, bool loop) {
     if (animation.isNull()) {
         return {};
     }
@@ -64,8 +64,8 @@ QByteArray encodeWebpAnimation(const SignatureAnimation& animation) {
     if (WebPAnimEncoderOptionsInit(&options) == 0) {
         return {};
     }
-    options.anim_params.loop_count = 0; // for ever
-    options.allow_mixed = 0;            // every frame lossless
+    options.anim_params.loop_count = loop ? 0 : 1; // 0: for ever
+    options.allow_mixed = 0;                       // every frame lossless
     const std::unique_ptr<WebPAnimEncoder, EncoderDeleter> encoder(
         WebPAnimEncoderNew(size.width(), size.height(), &options));
     if (!encoder) {
