@@ -5,6 +5,7 @@
 
 #include <QPainter>
 #include <QSet>
+#include <QStringEncoder>
 #include <QTest>
 
 #include <thread>
@@ -12,6 +13,7 @@
 using namespace inkvale;
 
 Q_DECLARE_METATYPE(inkvale::PngContent)
+Q_DECLARE_METATYPE(inkvale::NamesEncoding)
 
 namespace {
 
@@ -50,6 +52,8 @@ class TestBatchNames final : public QObject {
 private slots:
     void namesFileLines_data();
     void namesFileLines();
+    void namesFileEncodings_data();
+    void namesFileEncodings();
     void sameNameWhereverItComesFrom_data();
     void sameNameWhereverItComesFrom();
     void namesThatCannotBeDrawn_data();
@@ -99,6 +103,96 @@ void TestBatchNames::namesFileLines() {
     QCOMPARE(list.lines, lines);
 }
 
+void TestBatchNames::namesFileEncodings_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<NamesEncoding>("encoding");
+    QTest::addColumn<QStringList>("names"); // when it is read
+    QTest::addColumn<QString>("error");     // what the error says when it is not
+
+    const auto gbk = [](const char* text) {
+        return QByteArray(QStringEncoder("GB18030")(QString::fromUtf8(text)));
+    };
+    const auto utf16 = [](const char* text, QStringEncoder::Encoding order) {
+        return QByteArray(QStringEncoder(order)(QString::fromUtf8(text)));
+    };
+    const NamesEncoding guess = NamesEncoding::Guess;
+
+    // GBK that is no UTF-8: the way to convert it, not only "not UTF-8".
+    QTest::newRow("GBK") << gbk("张伟\n李娜\n") << guess << QStringList()
+                         << "line 1 is not UTF-8 text but GB18030 (GBK), as Chinese Windows saves "
+                            "it: convert it with iconv -f GB18030 -t UTF-8, or give --encoding "
+                            "gb18030";
+    QTest::newRow("GBK read as such") << gbk("张伟\n李娜·买买提\n") << NamesEncoding::Gb18030
+                                      << QStringList{"张伟", "李娜·买买提"} << QString();
+    // GBK whose bytes are UTF-8 too: never drawn as the gibberish UTF-8 makes of it.
+    QTest::newRow("GBK that is UTF-8, two scripts")
+        << gbk("Ann\n谢伟\n") << guess << QStringList()
+        << "line 2 reads \"лΰ\" as UTF-8 but \"谢伟\" as GB18030 (GBK): if it is GB18030, convert "
+           "it with iconv -f GB18030 -t UTF-8, or give --encoding gb18030; if it is UTF-8, give "
+           "--encoding utf-8";
+    QTest::newRow("GBK that is UTF-8, a mark that starts a word")
+        << gbk("郑强") << guess << QStringList() << "reads \"\u05A3\u01FF\" as UTF-8";
+    QTest::newRow("GBK that is UTF-8, a capital after a small letter")
+        << gbk("谢英") << guess << QStringList() << "but \"谢英\" as GB18030";
+    QTest::newRow("GBK that is UTF-8, a phonetic sign")
+        << gbk("肖思") << guess << QStringList() << "but \"肖思\" as GB18030";
+    QTest::newRow("GBK that is UTF-8 read as GB18030")
+        << gbk("谢伟") << NamesEncoding::Gb18030 << QStringList{"谢伟"} << QString();
+    QTest::newRow("GBK that is UTF-8 taken as UTF-8")
+        << gbk("谢伟") << NamesEncoding::Utf8 << QStringList{"лΰ"} << QString();
+    // Names of other scripts whose bytes happen to be GBK too are names.
+    QTest::newRow("UTF-8 names of many scripts")
+        << QByteArray("Иван Петров\nΣοφία Παπαδοπούλου\nJosé Müller\nȘerban Țurcanu\n"
+                      "Zoë\n李娜\nשרה כהן\nIvan Σοφία\n")
+        << guess << QStringList{"Иван Петров", "Σοφία Παπαδοπούλου",
+                                "José Müller", "Șerban Țurcanu",
+                                "Zoë",         "李娜",
+                                "שרה כהן",     "Ivan Σοφία"}
+        << QString();
+    QTest::newRow("Latin-1 is neither")
+        << QByteArray("Ann\nZo\xEB\n") << guess << QStringList() << "line 2 is not UTF-8 text";
+    // UTF-16 without its byte order mark: Chinese text in it may have no zero byte.
+    QTest::newRow("UTF-16LE without a mark")
+        << utf16("张伟\r\n李娜\r\n", QStringEncoder::Utf16LE) << guess << QStringList()
+        << "it is UTF-16LE text without a byte order mark, not UTF-8: convert it with iconv -f "
+           "UTF-16LE -t UTF-8, or give --encoding utf-16le";
+    QTest::newRow("UTF-16BE without a mark or a line end")
+        << utf16("张伟", QStringEncoder::Utf16BE) << guess << QStringList()
+        << "it is UTF-16BE text without a byte order mark";
+    QTest::newRow("UTF-16LE, ASCII, without a mark")
+        << utf16("Ann\n", QStringEncoder::Utf16LE) << guess << QStringList()
+        << "it is UTF-16 text, not UTF-8";
+    QTest::newRow("UTF-16LE read as such")
+        << utf16("张伟\r\n李娜\r\n", QStringEncoder::Utf16LE) << NamesEncoding::Utf16Le
+        << QStringList{"张伟", "李娜"} << QString();
+    QTest::newRow("UTF-16 by its mark")
+        << QByteArray("\xFE\xFF") + utf16("张伟\nAnn", QStringEncoder::Utf16BE)
+        << NamesEncoding::Utf16 << QStringList{"张伟", "Ann"} << QString();
+    QTest::newRow("UTF-16 that is cut short")
+        << utf16("张伟", QStringEncoder::Utf16LE).chopped(1) << NamesEncoding::Utf16Le
+        << QStringList() << "it is not UTF-16 text";
+    // Bounded: a line is at most 4096 bytes.
+    QTest::newRow("the longest line")
+        << QByteArray(4096, 'a') << guess << QStringList{QString(4096, u'a')} << QString();
+    QTest::newRow("a line too long")
+        << QByteArray("Ann\n") + QByteArray(4097, 'b') << guess << QStringList()
+        << "line 2 is longer than 4096 bytes, the most a line may hold";
+}
+
+void TestBatchNames::namesFileEncodings() {
+    QFETCH(QByteArray, text);
+    QFETCH(NamesEncoding, encoding);
+    QFETCH(QStringList, names);
+    QFETCH(QString, error);
+    const NameList list = parseNames(text, encoding);
+    if (error.isEmpty()) {
+        QCOMPARE(list.error, QString());
+    } else {
+        QVERIFY2(list.error.contains(error), qPrintable(list.error));
+    }
+    QCOMPARE(list.names, names);
+}
+
 void TestBatchNames::sameNameWhereverItComesFrom_data() {
     QTest::addColumn<QString>("given");
     QTest::addColumn<QString>("drawn");
@@ -111,6 +205,8 @@ void TestBatchNames::sameNameWhereverItComesFrom_data() {
         << QStringLiteral("\u00a0张伟\u3000") << QStringLiteral("张伟");
     QTest::newRow("inner spaces kept")
         << QStringLiteral(" Ann  Lee ") << QStringLiteral("Ann  Lee");
+    // As `--name "$(cat name.txt)"` hands over a file saved by Notepad.
+    QTest::newRow("byte order mark") << QStringLiteral("\uFEFF张伟") << QStringLiteral("张伟");
 }
 
 void TestBatchNames::sameNameWhereverItComesFrom() {

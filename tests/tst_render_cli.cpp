@@ -9,6 +9,9 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QImageReader>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -111,6 +114,9 @@ private slots:
     void badInput();
     void inAShell_data();
     void inAShell();
+    void brokenPipeLeavesNoTemporaryFile_data();
+    void brokenPipeLeavesNoTemporaryFile();
+    void jsonForScripts();
 
 private:
     /// Runs the program in the work folder, with no display and no Qt platform chosen;
@@ -737,7 +743,8 @@ void TestRenderCli::badInput_data() {
     // Every option's value given empty, as an unset shell variable gives it.
     for (const char* option :
          {"--style", "-o", "--size", "--color", "--background", "--canvas", "--dpi", "--trim",
-          "--names-file", "--out-dir", "--format", "--sheet", "--practice-sheet"}) {
+          "--names-file", "--out-dir", "--format", "--sheet", "--practice-sheet", "--encoding",
+          "--jobs", "--quality"}) {
         QStringList arguments = args("--style|1|--name|Ann|-o|a.png");
         arguments << QString::fromLatin1(option) << QString();
         const QString name = QString::fromLatin1(option) == QLatin1String("-o")
@@ -834,6 +841,16 @@ void TestRenderCli::badInput_data() {
     QTest::newRow("trimmed practice sheet")
         << args("--style|1|--name|Ann|--practice-sheet|p.pdf|--trim|4") << 2
         << "--trim is for single signatures and batches";
+    // A sheet on paper has no canvas: what would be left out silently is refused.
+    for (const char* option : {"--transparent", "--canvas-color|ivory", "--background|names.txt"}) {
+        const QString given = QString::fromLatin1(option);
+        QTest::addRow("practice sheet with %s", option)
+            << (QStringLiteral("--style|1|--name|Ann|--practice-sheet|p.pdf|") + given)
+                   .split(QLatin1Char('|'))
+            << 2
+            << given.section(QLatin1Char('|'), 0, 0) +
+                   QStringLiteral(" is not for practice sheets: they are printed on paper");
+    }
     QTest::newRow("format for one file") << args("--style|1|--name|Ann|-o|a.png|--format|svg") << 2
                                          << "'a.png' ends in .png, but --format says svg";
     QTest::newRow("unknown batch format")
@@ -882,6 +899,47 @@ void TestRenderCli::badInput_data() {
     QTest::newRow("animation to standard output without a format")
         << args("--style|1|--name|Ann|-o|-|--animate") << 2
         << "say which animation to write to standard output with --format: gif, webp or svg";
+    // Encodings and listings.
+    QTest::newRow("unknown encoding")
+        << args("--style|1|--names-file|names.txt|--out-dir|out|--encoding|latin1") << 2
+        << "unknown encoding 'latin1': use utf-8, gb18030 (gbk), utf-16, utf-16le or utf-16be";
+    QTest::newRow("encoding of a name") << args("--style|1|--name|Ann|-o|a.png|--encoding|gbk") << 2
+                                        << "--encoding gbk is for names files";
+    QTest::newRow("GBK bytes that are UTF-8 as a name")
+        << args("--style|1|--name|лΰ|-o|a.png") << 2
+        << "cannot draw the name \"лΰ\": its bytes read \"谢伟\" as GB18030 (GBK): give it in "
+           "UTF-8 (convert it with iconv -f GB18030 -t UTF-8), or give --encoding utf-8";
+    QTest::newRow("two listings") << args("--style|1|--name|Ann|-o|a.png|--print0|--json") << 2
+                                  << "--verbose, --print0 and --json exclude each other";
+    QTest::newRow("a listing beside the picture on standard output")
+        << args("--style|1|--name|Ann|--format|png|-o|-|--json") << 2
+        << "--json would mix its lines into the file on standard output";
+    QTest::newRow("no loop without --animate") << args("--style|1|--name|Ann|-o|a.png|--no-loop")
+                                               << 2 << "--no-loop is for animations: add --animate";
+    QTest::newRow("loop of an animated SVG")
+        << args("--style|1|--name|Ann|-o|a.svg|--animate|--loop") << 2
+        << "an animated .svg plays once: --loop is for .gif and .webp";
+    QTest::newRow("loop and no loop")
+        << args("--style|1|--name|Ann|-o|a.gif|--animate|--loop|--no-loop") << 2
+        << "--loop and --no-loop exclude each other";
+    QTest::newRow("quality of a PNG")
+        << args("--style|1|--name|Ann|-o|a.png|--quality|80") << 2 << "--quality is for .jpg";
+    QTest::newRow("quality zero") << args("--style|1|--name|Ann|-o|a.jpg|--quality|0") << 2
+                                  << "--quality 0 is out of range: give 1 to 100";
+    QTest::newRow("quality in words") << args("--style|1|--name|Ann|-o|a.jpg|--quality|high") << 2
+                                      << "--quality high is not a number: give 1 to 100";
+    QTest::newRow("background and names from standard input")
+        << args("--style|1|--names-file|-|--out-dir|out|--background|-") << 2
+        << "--background - and --names-file - would both read standard input";
+    QTest::newRow("jobs for one file")
+        << args("--style|1|--name|Ann|-o|a.png|--jobs|2") << 2 << "--jobs is for batches";
+    for (const char* jobs : {"0", "257", "-1"}) {
+        QTest::addRow("jobs %s", jobs)
+            << (QStringLiteral("--style|1|--names-file|names.txt|--out-dir|out|--jobs|") +
+                QLatin1String(jobs))
+                   .split(QLatin1Char('|'))
+            << 2 << "is out of range: give 1 to 256 files at once";
+    }
     QTest::newRow("unknown option") << args("--style|1|--name|Ann|-o|a.png|--colour|#000000") << 2
                                     << "inkvale-render: unknown option 'colour'\n";
     QTest::newRow("stray argument")
@@ -894,6 +952,10 @@ void TestRenderCli::badInput_data() {
                                           << 1 << "latin1.txt: line 2 is not UTF-8 text";
     QTest::newRow("names file without names")
         << args("--style|1|--names-file|blank.txt|--out-dir|out") << 1 << "it holds no names";
+    QTest::newRow("names file without end")
+        << args("--style|1|--names-file|/dev/zero|--out-dir|out") << 1
+        << "cannot read the names file /dev/zero: it holds "
+           "more than 16 MiB, the most a names file may hold";
     QTest::newRow("names file is a folder") << args("--style|1|--names-file|folder|--out-dir|out")
                                             << 1 << "cannot read the names file folder";
     QTest::newRow("background missing")
@@ -1032,6 +1094,79 @@ void TestRenderCli::inAShell_data() {
         << "r --style 12 --name 张伟 --animate -o a.gif && r --style 12 --name 张伟 --animate "
            "--format GIF -o - | cmp a.gif -"
         << 0 << QStringList{"a.gif"} << QString() << QString();
+    // The encodings of Chinese Windows, and UTF-8 that carries a byte order mark.
+    QTest::newRow("a names file in GBK whose bytes are UTF-8 too")
+        << "printf '\\320\\273\\316\\260\\n' > n.txt && r --style 1 --names-file n.txt "
+           "--out-dir out"
+        << 1 << QStringList{"n.txt"} << QString()
+        << "line 1 reads \"лΰ\" as UTF-8 but \"谢伟\" as GB18030 (GBK)";
+    QTest::newRow("a names file in GBK read as GBK")
+        << "printf '\\320\\273\\316\\260\\n\\325\\305\\316\\260\\n' | r --style 1 "
+           "--names-file - --out-dir out --encoding gbk --verbose"
+        << 0 << QStringList{"out", "out/张伟.png", "out/谢伟.png"} << "out/谢伟.png\nout/张伟.png\n"
+        << QString();
+    QTest::newRow("a names file in UTF-16 without a mark")
+        << "printf '\\040\\137\\037\\117\\n\\000' > n.txt && r --style 1 --names-file n.txt "
+           "--out-dir out"
+        << 1 << QStringList{"n.txt"} << QString()
+        << "it is UTF-16LE text without a byte order mark, not UTF-8: convert it with iconv -f "
+           "UTF-16LE -t UTF-8, or give --encoding utf-16le";
+    QTest::newRow("a name in GBK")
+        << "r --style 1 --name \"$(printf '\\325\\305\\316\\260')\" -o a.png" << 2 << QStringList()
+        << QString()
+        << "it reads \"张伟\" as GB18030 (GBK), which iconv -f GB18030 -t UTF-8 converts";
+    QTest::newRow("a name with a byte order mark")
+        << "r --style 12 --name \"$(printf '\\357\\273\\277张伟')\" -o a.png && r --style 12 "
+           "--name 张伟 -o b.png && cmp a.png b.png"
+        << 0 << QStringList{"a.png", "b.png"} << QString() << QString();
+    // Listings a script can use: real paths, whatever is in them.
+    QTest::newRow("verbose paths as they are")
+        << "printf '张\\343\\200\\200伟\\n' | r --style 1 --names-file - --out-dir out --verbose "
+           "| while IFS= read -r f; do test -f \"$f\" && echo found; done"
+        << 0 << QStringList{"out", "out/张\u3000伟.png"} << "found\n"
+        << QString();
+    QTest::newRow("paths ended by zero bytes")
+        << "printf 'Ann\\nBo\\n' | r --style 1 --names-file - --out-dir out --jobs 1 --print0 | "
+           "tr '\\0' '|'"
+        << 0 << QStringList{"out", "out/Ann.png", "out/Bo.png"} << "out/Ann.png|out/Bo.png|"
+        << QString();
+    QTest::newRow("a listing that cannot be written")
+        << "r --style 1 --name Ann -o a.png --verbose > /dev/full" << 1 << QStringList{"a.png"}
+        << QString() << "cannot write to standard output: the disk is full";
+    QTest::newRow("a batch's listing that cannot be written")
+        << "printf 'Ann\\n' | r --style 1 --names-file - --out-dir out --json > /dev/full" << 1
+        << QStringList{"out", "out/Ann.png"} << QString()
+        << "cannot write to standard output: the disk is full; the batch stopped, 1 of 1 names "
+           "were written";
+    // Scripts that neither the styles nor the CJK faces carry are drawn by the chain's last
+    // face, whatever else the machine has, and the note says so.
+    QTest::newRow("Arabic and Hebrew")
+        << "r --style 1 --name 'محمد שרה' -o a.png" << 0 << QStringList{"a.png"} << QString()
+        << "inkvale-render: note: style 1 (Halwen钢笔行书简体) lacks م ح د ש ר ה, drawn in DejaVu "
+           "Sans\n";
+    // The loop count a viewer reads: GIF's NETSCAPE2.0 block, WebP's ANIM chunk.
+    QTest::newRow("animations that play once")
+        << "r --style 1 --name Ann --animate -o a.gif && r --style 1 --name Ann --animate --loop "
+           "-o "
+           "b.gif && cmp a.gif b.gif && grep -q NETSCAPE2.0 a.gif && r --style 1 --name Ann "
+           "--animate --no-loop -o c.gif && ! grep -q NETSCAPE2.0 c.gif && r --style 1 --name Ann "
+           "--animate -o a.webp && r --style 1 --name Ann --animate --no-loop -o c.webp && "
+           "for f in a.webp c.webp; do python3 -c 'import sys; b = open(sys.argv[1], "
+           "\"rb\").read(); "
+           "i = b.find(b\"ANIM\"); print(int.from_bytes(b[i + 12:i + 14], \"little\"))' $f; done"
+        << 0 << QStringList{"a.gif", "a.webp", "b.gif", "c.gif", "c.webp"} << "0\n1\n"
+        << QString();
+    QTest::newRow("JPEG quality")
+        << "r --style 1 --name Ann -o a.jpg && r --style 1 --name Ann -o b.jpg --quality 92 && cmp "
+           "a.jpg b.jpg && r --name Ann --sheet c.jpg --quality 30 && r --name Ann --sheet d.jpg "
+           "&& "
+           "test $(wc -c < c.jpg) -lt $(wc -c < d.jpg)"
+        << 0 << QStringList{"a.jpg", "b.jpg", "c.jpg", "d.jpg"} << QString() << QString();
+    QTest::newRow("a background from standard input")
+        << "r --style 2 --name Bo -o bg.png && r --style 1 --name Ann --background bg.png -o a.png "
+           "&& r --style 1 --name Ann --background - -o b.png < bg.png && cmp a.png b.png && ! cmp "
+           "-s a.png bg.png"
+        << 0 << QStringList{"a.png", "b.png", "bg.png"} << QString() << QString();
     QTest::newRow("standard output holds the picture alone")
         << "r --style 1 --name Ann --format png -o - --verbose" << 2 << QStringList() << QString()
         << "--verbose would mix its lines into the file on standard output";
@@ -1053,6 +1188,106 @@ void TestRenderCli::inAShell() {
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(run.out, out);
     QCOMPARE(listing(m_work->path()), files);
+}
+
+void TestRenderCli::brokenPipeLeavesNoTemporaryFile_data() {
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("err");
+
+    // The reader is gone before the program has started: every listing line meets a closed pipe.
+    QTest::newRow("one file") << "{ r --style 1 --name Ann -o a.png --verbose; echo \"status $?\" "
+                                 ">&2; } | head -c 0"
+                              << "inkvale-render: cannot write to standard output: ";
+    QTest::newRow("a batch")
+        << "seq 1 40 | { r --style 1 --names-file - --out-dir out --verbose; echo \"status $?\" "
+           ">&2; } | head -c 0"
+        << "; the batch stopped, ";
+    QTest::newRow("a batch listed in JSON")
+        << "seq 1 40 | { r --style 1 --names-file - --out-dir out --json --format webp --animate; "
+           "echo \"status $?\" >&2; } | head -c 0"
+        << "; the batch stopped, ";
+}
+
+void TestRenderCli::brokenPipeLeavesNoTemporaryFile() {
+    QFETCH(QString, script);
+    QFETCH(QString, err);
+    const Run run = shell(script);
+    QCOMPARE(run.exitCode, 0); // head's
+    QVERIFY2(run.err.contains(err), qPrintable(run.err));
+    QVERIFY2(run.err.endsWith(QStringLiteral("status 1\n")), qPrintable(run.err));
+    const QStringList files = listing(m_work->path());
+    for (const QString& file : files) {
+        QVERIFY2(!QFileInfo(file).fileName().startsWith(QLatin1Char('.')), qPrintable(file));
+    }
+    // A batch stops at the first line it cannot list, not after drawing all forty names.
+    QVERIFY2(files.size() < 40, qPrintable(files.join(QLatin1Char(' '))));
+}
+
+void TestRenderCli::jsonForScripts() {
+    const Run batch = shell(QStringLiteral(
+        "printf 'Ann\\n\\n张伟 䶵\\n' | r --style 1 --names-file - --out-dir out --json --trim 3 "
+        "&& "
+        "r --style 1 --name Ann -o a.svg --json && r --style 12 --name 张伟 -o a.gif --animate "
+        "--dpi 192 --json && r --name Ann --sheet s.pdf --json"));
+    QCOMPARE(batch.exitCode, 0);
+    const QStringList lines = batch.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 5);
+    QList<QJsonObject> objects;
+    for (const QString& line : lines) {
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8(), &error);
+        QVERIFY2(error.error == QJsonParseError::NoError && document.isObject(), qPrintable(line));
+        objects.append(document.object());
+    }
+    const QString styleFace = styleSlot(1).faceName.toString();
+    const struct {
+        QString path;
+        QString name;
+        QJsonValue line;
+        QJsonValue style;
+        QString format;
+        double dpi;
+        bool withNotes;
+    } expected[] = {
+        {"out/Ann.png", "Ann", 1, 1, "png", 96, false},
+        {"out/张伟 䶵.png", "张伟 䶵", 3, 1, "png", 96, true},
+        {"a.svg", "Ann", QJsonValue(), 1, "svg", 96, false},
+        {"a.gif", "张伟", QJsonValue(), 12, "gif", 192, false},
+        {"s.pdf", "Ann", QJsonValue(), QJsonValue(), "pdf", 96, false},
+    };
+    for (qsizetype i = 0; i < objects.size(); ++i) {
+        const QJsonObject& object = objects.at(i);
+        QCOMPARE(object.value(QStringLiteral("path")).toString(), expected[i].path);
+        QCOMPARE(object.value(QStringLiteral("name")).toString(), expected[i].name);
+        QCOMPARE(object.value(QStringLiteral("line")), expected[i].line);
+        QCOMPARE(object.value(QStringLiteral("style")), expected[i].style);
+        QCOMPARE(object.value(QStringLiteral("format")).toString(), expected[i].format);
+        QCOMPARE(object.value(QStringLiteral("dpi")).toDouble(), expected[i].dpi);
+        const QJsonArray faces = object.value(QStringLiteral("faces")).toArray();
+        QVERIFY(!faces.isEmpty());
+        if (expected[i].style.isDouble()) {
+            QCOMPARE(faces.first().toString(),
+                     styleSlot(expected[i].style.toInt()).faceName.toString());
+            QCOMPARE(object.value(QStringLiteral("caption")).toString(),
+                     styleSlot(expected[i].style.toInt()).caption.toString());
+        } else {
+            QCOMPARE(faces.size(), qsizetype(kStyleCount)); // a sheet's faces, each once
+        }
+        QCOMPARE(object.value(QStringLiteral("notes")).toArray().isEmpty(), !expected[i].withNotes);
+        // The size is the file's.
+        const QSize size(object.value(QStringLiteral("width")).toInt(),
+                         object.value(QStringLiteral("height")).toInt());
+        if (expected[i].format == QLatin1String("png") ||
+            expected[i].format == QLatin1String("gif")) {
+            QImageReader reader(path(expected[i].path));
+            QCOMPARE(reader.size(), size);
+        }
+    }
+    QVERIFY(styleFace != QString());
+    // A trimmed picture is smaller than the canvas; a doubled resolution doubles it.
+    QVERIFY(objects.at(0).value(QStringLiteral("width")).toInt() < 336);
+    QCOMPARE(objects.at(3).value(QStringLiteral("width")).toInt(), 672);
+    QCOMPARE(objects.at(2).value(QStringLiteral("height")).toDouble(), 93.0);
 }
 
 QTEST_MAIN(TestRenderCli)

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -72,6 +73,8 @@ private slots:
     void init();
     void underAMemoryLimit_data();
     void underAMemoryLimit();
+    void rightOrRefusedUnderTightLimits_data();
+    void rightOrRefusedUnderTightLimits();
     void twoBatchesRaceIntoOneFolder();
     void signalMidBatchLeavesNoTemporaryFile_data();
     void signalMidBatchLeavesNoTemporaryFile();
@@ -196,6 +199,93 @@ void TestRenderPressure::underAMemoryLimit() {
     }
     // The name in curves, not a few squares.
     QVERIFY2(textPathData(bytes).contains(QLatin1Char('C')), bytes.left(2000).constData());
+}
+
+void TestRenderPressure::rightOrRefusedUnderTightLimits_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("files"); // what the run writes
+    QTest::addColumn<int>("limitMiB");
+
+    const auto args = [](const char* line) {
+        return QString::fromUtf8(line).split(QLatin1Char('|'));
+    };
+    const struct {
+        const char* name;
+        QStringList arguments;
+        QStringList files;
+    } cases[] = {
+        // The Chinese of a Latin style, and a rare character, come from the chain's large faces.
+        {"fallback faces", args("--style|6|--name|张伟 䶵|-o|a.png"), {"a.png"}},
+        {"fallback faces, outlines", args("--style|7|--name|张伟|-o|a.svg"), {"a.svg"}},
+        {"fallback faces, batch",
+         args("--style|6|--names-file|names.txt|--out-dir|out"),
+         {"out/Ann.png", "out/张伟.png"}},
+        {"gif", args("--style|12|--name|张伟|--animate|--dpi|300|-o|a.gif"), {"a.gif"}},
+        {"webp", args("--style|12|--name|张伟|--animate|--dpi|300|-o|a.webp"), {"a.webp"}},
+        {"webp, large",
+         args("--style|12|--name|张伟|--animate|--canvas|1000x400|--dpi|300|-o|a.webp"),
+         {"a.webp"}},
+        {"animated svg", args("--style|12|--name|张伟|--animate|-o|a.svg"), {"a.svg"}},
+        {"jpeg, large", args("--style|12|--name|张伟|--canvas|3000x1500|-o|a.jpg"), {"a.jpg"}},
+        {"svg sheet", args("--name|张伟|--sheet|s.svg"), {"s.svg"}},
+        {"pdf sheet", args("--name|张伟|--sheet|s.pdf"), {"s.pdf"}},
+        {"png sheet", args("--name|张伟|--sheet|s.png"), {"s.png"}},
+        {"practice sheet", args("--style|6|--name|张伟|--practice-sheet|p.pdf"), {"p.pdf"}},
+    };
+    // 170 MiB is where fontconfig, entered without room, crashed while setting up a face.
+    for (const int limit : {150, 170, 200, 400}) {
+        for (const auto& row : cases) {
+            QTest::addRow("%s, %d MiB", row.name, limit) << row.arguments << row.files << limit;
+        }
+    }
+}
+
+void TestRenderPressure::rightOrRefusedUnderTightLimits() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, files);
+    QFETCH(int, limitMiB);
+    if (!kLimitsApply) {
+        QSKIP("no memory limit can be set under the address sanitizer");
+    }
+    writeFile(QStringLiteral("names.txt"), "Ann\n张伟\n");
+
+    // What the run writes without a limit, once per command line.
+    static QHash<QStringList, QPair<QString, QList<QByteArray>>> unlimited;
+    if (!unlimited.contains(arguments)) {
+        const Run free = render(arguments);
+        QCOMPARE(free.exitCode, 0);
+        QList<QByteArray> written;
+        for (const QString& file : files) {
+            written.append(bytesOf(path(file)));
+            QVERIFY(!written.back().isEmpty());
+            QVERIFY(QFile::remove(path(file)));
+        }
+        QDir(path(QStringLiteral("out"))).removeRecursively();
+        unlimited.insert(arguments, {free.err, written});
+    }
+    const auto& [freeErr, freeFiles] = unlimited.value(arguments);
+
+    // A hang fails here: render() gives up after two minutes.
+    const Run run = render(arguments, QStringLiteral("-v %1").arg(limitMiB * 1024));
+    QVERIFY2(run.exitCode == 0 || run.exitCode == 1, qPrintable(run.err));
+    if (run.exitCode == 0) {
+        QCOMPARE(run.err, freeErr);
+    } else {
+        QVERIFY2(run.err.contains(QStringLiteral("not enough memory")), qPrintable(run.err));
+        QVERIFY2(!run.err.contains(QStringLiteral("could not be encoded")), qPrintable(run.err));
+    }
+    // Each file right, or not there at all; nothing half-written.
+    bool missing = false;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        if (QFileInfo::exists(path(files.at(i)))) {
+            QVERIFY2(bytesOf(path(files.at(i))) == freeFiles.at(i), qPrintable(files.at(i)));
+        } else {
+            missing = true;
+        }
+    }
+    QCOMPARE(missing, run.exitCode == 1);
+    QCOMPARE(hiddenEntries(m_work->path()), QStringList());
+    QCOMPARE(hiddenEntries(path(QStringLiteral("out"))), QStringList());
 }
 
 void TestRenderPressure::twoBatchesRaceIntoOneFolder() {

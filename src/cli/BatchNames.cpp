@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdio>
 #include <string_view>
+#include <utility>
 
 namespace inkvale {
 
@@ -110,6 +111,11 @@ QString cutAtGrapheme(const QString& text, qsizetype bytes) {
 } // namespace
 
 QString drawableName(QStringView text) {
+    // The byte order mark a file's text may start with, as `--name "$(cat name.txt)"` hands it
+    // over: no part of the name.
+    if (text.startsWith(QChar(0xFEFF))) {
+        text = text.sliced(1);
+    }
     QString name = text.toString();
     name.replace(QLatin1Char('\t'), QLatin1Char(' '));
     return name.trimmed();
@@ -155,46 +161,287 @@ QString quotedName(QStringView name) {
     return QLatin1Char('"') + shown + QLatin1Char('"');
 }
 
-NameList parseNames(QByteArrayView text) {
+std::optional<QString> chineseReading(QByteArrayView bytes) {
+    QStringDecoder decoder("GB18030", QStringDecoder::Flag::Stateless);
+    const QString text = decoder(bytes);
+    if (!decoder.isValid() || decoder.hasError()) {
+        return std::nullopt;
+    }
+    bool chinese = false;
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80) {
+            continue;
+        }
+        const bool han = QChar::script(c.unicode()) == QChar::Script_Han;
+        const bool mark = c.unicode() == 0xB7 || c.unicode() == 0x2014 || c.unicode() == 0x2026 ||
+                          (c.unicode() >= 0x3000 && c.unicode() < 0x3040) ||
+                          (c.unicode() >= 0xFF00 && c.unicode() < 0xFFF0);
+        if (!han && !mark) {
+            return std::nullopt;
+        }
+        chinese = chinese || han;
+    }
+    return chinese ? std::optional(text) : std::nullopt;
+}
+
+std::optional<NamesEncoding> namesEncodingNamed(const QString& text) {
+    const QString name = text.toLower();
+    if (name == QLatin1String("utf-8") || name == QLatin1String("utf8")) {
+        return NamesEncoding::Utf8;
+    }
+    if (name == QLatin1String("gb18030") || name == QLatin1String("gbk") ||
+        name == QLatin1String("gb2312")) {
+        return NamesEncoding::Gb18030;
+    }
+    if (name == QLatin1String("utf-16") || name == QLatin1String("utf16")) {
+        return NamesEncoding::Utf16;
+    }
+    if (name == QLatin1String("utf-16le") || name == QLatin1String("utf16le")) {
+        return NamesEncoding::Utf16Le;
+    }
+    if (name == QLatin1String("utf-16be") || name == QLatin1String("utf16be")) {
+        return NamesEncoding::Utf16Be;
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+const QString kGb18030Advice =
+    QStringLiteral("convert it with iconv -f GB18030 -t UTF-8, or give --encoding gb18030");
+
+/// Calls `line(number, start, end)` for each line of `text` (LF, CR LF or CR ends one), a
+/// last line without an end included, and an empty text taken for one empty line; stops at the
+/// first call that returns false.
+template <typename Text, typename Line>
+void forEachLine(Text text, Line&& line) {
+    int number = 0;
+    qsizetype start = 0;
+    while (start < text.size() || (start == text.size() && number == 0)) {
+        ++number;
+        qsizetype end = start;
+        while (end < text.size() && text.at(end) != u'\n' && text.at(end) != u'\r') {
+            ++end;
+        }
+        if (!line(number, start, end)) {
+            return;
+        }
+        if (end < text.size() && text.at(end) == u'\r' && end + 1 < text.size() &&
+            text.at(end + 1) == u'\n') {
+            ++end;
+        }
+        start = end + 1;
+    }
+}
+
+/// Whether `script` is one a Chinese, Japanese or Korean name is written in.
+bool isEastAsian(QChar::Script script) {
+    return script == QChar::Script_Han || script == QChar::Script_Hiragana ||
+           script == QChar::Script_Katakana || script == QChar::Script_Hangul ||
+           script == QChar::Script_Bopomofo;
+}
+
+/// Whether `text` reads as no name is written: a character not in Unicode or for private use,
+/// a symbol or phonetic sign that names do not hold, a combining mark that starts a word, a
+/// lower-case letter before a capital, or a word whose letters beyond ASCII are of two scripts
+/// (Chinese, Japanese and Korean count as one; each word may have a script of its own). The UTF-8
+/// reading of GBK text looks like this: "谢伟" reads "лΰ", "郑强" "֣ǿ".
+bool readsAsNoName(QStringView text) {
+    QChar::Script wordScript = QChar::Script_Unknown;
+    bool afterLowerCase = false;
+    bool wordStart = true;
+    bool misread = false;
+    forEachCodePoint(text, [&](char32_t c) {
+        if (QChar::isSpace(c)) {
+            wordScript = QChar::Script_Unknown;
+            afterLowerCase = false;
+            wordStart = true;
+            return;
+        }
+        const QChar::Category category = QChar::category(c);
+        const bool starts = std::exchange(wordStart, false);
+        if (c >= 0x80) {
+            if (category == QChar::Other_NotAssigned || category == QChar::Other_PrivateUse ||
+                category == QChar::Other_Control || (c < 0xC0 && c != 0xA0 && c != 0xB7) ||
+                (c >= 0x250 && c < 0x300) || (starts && category == QChar::Mark_NonSpacing) ||
+                (afterLowerCase && category == QChar::Letter_Uppercase)) {
+                misread = true;
+            }
+            afterLowerCase = category == QChar::Letter_Lowercase;
+        } else {
+            afterLowerCase = false;
+        }
+        // ASCII is never part of GBK's characters, so only the others are weighed.
+        QChar::Script script = QChar::script(c);
+        if (c < 0x80 || script == QChar::Script_Common || script == QChar::Script_Inherited) {
+            return;
+        }
+        if (isEastAsian(script)) {
+            script = QChar::Script_Han;
+        }
+        if (wordScript == QChar::Script_Unknown) {
+            wordScript = script;
+        } else if (wordScript != script) {
+            misread = true;
+        }
+    });
+    return misread;
+}
+
+/// Whether `bytes` look like UTF-16 without a byte order mark, in the byte order `decoder`
+/// reads: every character one a name or a line end may hold, the line ends where UTF-16 puts
+/// them, and something UTF-8 would not read as text (a zero byte, a control character).
+bool looksLikeUtf16(QByteArrayView bytes, QStringDecoder::Encoding encoding) {
+    if (bytes.size() < 2 || bytes.size() % 2 != 0) {
+        return false;
+    }
+    bool strangeAsUtf8 = false;
+    bool lineEndBytes = false;
+    for (const char byte : bytes) {
+        const auto value = static_cast<unsigned char>(byte);
+        strangeAsUtf8 =
+            strangeAsUtf8 || (value < 0x20 && value != '\t' && value != '\n' && value != '\r');
+        lineEndBytes = lineEndBytes || value == '\n' || value == '\r';
+    }
+    if (!strangeAsUtf8) {
+        return false;
+    }
+    QStringDecoder decoder(encoding, QStringDecoder::Flag::Stateless);
+    const QString text = decoder(bytes);
+    if (decoder.hasError()) {
+        return false;
+    }
+    bool lineEnds = false;
+    bool drawable = true;
+    forEachCodePoint(text, [&](char32_t c) {
+        if (c == U'\n' || c == U'\r') {
+            lineEnds = true;
+            return;
+        }
+        const QChar::Category category = QChar::category(c);
+        drawable = drawable && c != U'\0' && category != QChar::Other_NotAssigned &&
+                   category != QChar::Other_PrivateUse && category != QChar::Other_Surrogate &&
+                   (category != QChar::Other_Control || c == U'\t');
+    });
+    return drawable && lineEnds == lineEndBytes;
+}
+
+/// Adds the name on each line of `text` to `list`.
+NameList namesOfText(QStringView text) {
+    NameList list;
+    forEachLine(text, [&](int number, qsizetype start, qsizetype end) {
+        const QString name = drawableName(text.sliced(start, end - start));
+        if (!name.isEmpty()) {
+            list.names.append(name);
+            list.lines.append(number);
+        }
+        return true;
+    });
+    return list;
+}
+
+} // namespace
+
+NameList parseNames(QByteArrayView text, NamesEncoding encoding) {
+    int longLine = 0;
+    forEachLine(text, [&longLine](int number, qsizetype start, qsizetype end) {
+        longLine = end - start > kLongestNamesLine ? number : 0;
+        return longLine == 0;
+    });
+    if (longLine != 0) {
+        return {{},
+                {},
+                QStringLiteral("line %1 is longer than %2 bytes, the most a line may hold")
+                    .arg(longLine)
+                    .arg(kLongestNamesLine)};
+    }
+    if (encoding == NamesEncoding::Utf16 || encoding == NamesEncoding::Utf16Le ||
+        encoding == NamesEncoding::Utf16Be) {
+        bool bigEndian = encoding == NamesEncoding::Utf16Be;
+        if (encoding == NamesEncoding::Utf16 &&
+            (text.startsWith("\xFE\xFF") || text.startsWith("\xFF\xFE"))) {
+            bigEndian = text.startsWith("\xFE\xFF");
+        }
+        if (text.startsWith(bigEndian ? "\xFE\xFF" : "\xFF\xFE")) {
+            text = text.sliced(2);
+        }
+        QStringDecoder decoder(bigEndian ? QStringDecoder::Utf16BE : QStringDecoder::Utf16LE,
+                               QStringDecoder::Flag::Stateless);
+        const QString decoded = decoder(text);
+        // The decoder would drop a last byte without its pair silently.
+        if (decoder.hasError() || text.size() % 2 != 0) {
+            return {{}, {}, QStringLiteral("it is not UTF-16 text")};
+        }
+        NameList list = namesOfText(decoded);
+        if (list.names.isEmpty()) {
+            list.error = QStringLiteral("it holds no names");
+        }
+        return list;
+    }
     if (text.startsWith("\xEF\xBB\xBF")) {
         text = text.sliced(3);
     }
-    // Windows' editors save "Unicode" as UTF-16: its byte order mark, or a zero byte beside
-    // every ASCII character, tells it from UTF-8, which never has either.
-    const bool utf16 = text.startsWith("\xFF\xFE") || text.startsWith("\xFE\xFF") ||
-                       (text.size() >= 2 && (text.at(0) == '\0' || text.at(1) == '\0'));
-    if (utf16) {
-        return {{},
-                {},
-                QStringLiteral("it is UTF-16 text, not UTF-8: save it as UTF-8 (in Notepad: Save "
-                               "as, Encoding UTF-8), or convert it with iconv -f UTF-16 -t UTF-8")};
-    }
-    NameList list;
-    int lineNumber = 0;
-    qsizetype start = 0;
-    while (start < text.size() || (start == text.size() && lineNumber == 0)) {
-        ++lineNumber;
-        qsizetype end = start;
-        while (end < text.size() && text.at(end) != '\n' && text.at(end) != '\r') {
-            ++end;
+    if (encoding == NamesEncoding::Guess) {
+        // Windows' editors save "Unicode" as UTF-16: its byte order mark, or a zero byte beside
+        // every ASCII character, tells it from UTF-8, which never has either.
+        const bool utf16 = text.startsWith("\xFF\xFE") || text.startsWith("\xFE\xFF") ||
+                           (text.size() >= 2 && (text.at(0) == '\0' || text.at(1) == '\0'));
+        if (utf16) {
+            return {{},
+                    {},
+                    QStringLiteral("it is UTF-16 text, not UTF-8: save it as UTF-8 (in Notepad: "
+                                   "Save as, Encoding UTF-8), or convert it with iconv -f UTF-16 "
+                                   "-t UTF-8, or give --encoding utf-16")};
         }
+        // Without the mark, Chinese text in UTF-16 may have no zero byte at all.
+        for (const auto& [order, name] : {std::pair{QStringDecoder::Utf16LE, "UTF-16LE"},
+                                          std::pair{QStringDecoder::Utf16BE, "UTF-16BE"}}) {
+            if (looksLikeUtf16(text, order)) {
+                return {{},
+                        {},
+                        QStringLiteral("it is %1 text without a byte order mark, not UTF-8: "
+                                       "convert it with iconv -f %1 -t UTF-8, or give "
+                                       "--encoding %2")
+                            .arg(QLatin1String(name), QString::fromLatin1(name).toLower())};
+            }
+        }
+    }
+    const bool gb18030 = encoding == NamesEncoding::Gb18030;
+    NameList list;
+    forEachLine(text, [&](int number, qsizetype start, qsizetype end) {
+        const QByteArrayView bytes = text.sliced(start, end - start);
         // Stateless, so that a sequence cut short at the end of a line counts as an error.
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString decoded = decoder(text.sliced(start, end - start));
+        QStringDecoder decoder(gb18030 ? "GB18030" : "UTF-8", QStringDecoder::Flag::Stateless);
+        const QString decoded = decoder(bytes);
         if (decoder.hasError()) {
-            return {{}, {}, QStringLiteral("line %1 is not UTF-8 text").arg(lineNumber)};
+            list.error = QStringLiteral("line %1 is not %2 text")
+                             .arg(number)
+                             .arg(gb18030 ? QStringLiteral("GB18030") : QStringLiteral("UTF-8"));
+            if (encoding == NamesEncoding::Guess && chineseReading(text)) {
+                list.error += QStringLiteral(" but GB18030 (GBK), as Chinese Windows saves it: ") +
+                              kGb18030Advice;
+            }
+            return false;
+        }
+        if (encoding == NamesEncoding::Guess && readsAsNoName(decoded)) {
+            if (const std::optional<QString> chinese = chineseReading(bytes)) {
+                list.error =
+                    QStringLiteral("line %1 reads \"%2\" as UTF-8 but \"%3\" as GB18030 (GBK): if "
+                                   "it is GB18030, %4; if it is UTF-8, give --encoding utf-8")
+                        .arg(number)
+                        .arg(drawableName(decoded), drawableName(*chinese), kGb18030Advice);
+                return false;
+            }
         }
         const QString name = drawableName(decoded);
         if (!name.isEmpty()) {
             list.names.append(name);
-            list.lines.append(lineNumber);
+            list.lines.append(number);
         }
-        // One line end: CR LF, LF or CR.
-        if (end < text.size() && text.at(end) == '\r' && end + 1 < text.size() &&
-            text.at(end + 1) == '\n') {
-            ++end;
-        }
-        start = end + 1;
+        return true;
+    });
+    if (!list.error.isEmpty()) {
+        return {{}, {}, list.error};
     }
     if (list.names.isEmpty()) {
         list.error = QStringLiteral("it holds no names");
@@ -202,7 +449,20 @@ NameList parseNames(QByteArrayView text) {
     return list;
 }
 
-NameList readNamesFile(const QString& path) {
+QString misreadNameProblem(QStringView name) {
+    if (!readsAsNoName(name)) {
+        return {};
+    }
+    const std::optional<QString> chinese = chineseReading(name.toUtf8());
+    if (!chinese) {
+        return {};
+    }
+    return QStringLiteral("its bytes read \"%1\" as GB18030 (GBK): give it in UTF-8 (convert "
+                          "it with iconv -f GB18030 -t UTF-8)")
+        .arg(*chinese);
+}
+
+NameList readNamesFile(const QString& path, NamesEncoding encoding) {
     QFile file;
     const bool opened = path == QLatin1String("-")
                             ? file.open(stdin, QIODevice::ReadOnly)
@@ -210,11 +470,27 @@ NameList readNamesFile(const QString& path) {
     if (!opened) {
         return {{}, {}, file.errorString()};
     }
-    const QByteArray text = file.readAll();
+    // Read a piece at a time, so that an endless source (/dev/zero, a stuck pipe's writer
+    // that never stops) is refused at the limit rather than filling the memory.
+    QByteArray text;
+    while (text.size() <= kLargestNamesFile) {
+        const QByteArray piece =
+            file.read(std::min<qint64>(1 << 20, kLargestNamesFile + 1 - text.size()));
+        if (piece.isEmpty()) {
+            break;
+        }
+        text += piece;
+    }
     if (file.error() != QFileDevice::NoError) {
         return {{}, {}, file.errorString()};
     }
-    return parseNames(text);
+    if (text.size() > kLargestNamesFile) {
+        return {{},
+                {},
+                QStringLiteral("it holds more than %1 MiB, the most a names file may hold")
+                    .arg(kLargestNamesFile / (1024 * 1024))};
+    }
+    return parseNames(text, encoding);
 }
 
 QString safeFileName(QStringView name) {

@@ -20,8 +20,9 @@ namespace {
 
 /// How one name of the batch ended, when it was not dropped.
 struct NameOutcome {
-    QString problem; ///< the name could not be drawn
-    Outcome written; ///< how the write went
+    QString problem;  ///< the name could not be drawn
+    Outcome written;  ///< how the write went
+    WrittenFile file; ///< what the listing tells of it
 };
 
 /// The file name stems of `names` after `pattern`: {name} the name, {n} its number among the
@@ -66,7 +67,7 @@ Result<QString> makeFolder(const QString& folder) {
 } // namespace
 
 int runBatch(const RenderRequest& request, SignatureDrawer& drawer, Reporter& reporter) {
-    const NameList list = readNamesFile(request.namesFile);
+    const NameList list = readNamesFile(request.namesFile, request.encoding);
     if (!list.error.isEmpty()) {
         return reporter.fail(
             QStringLiteral("cannot read the names file %1: %2").arg(request.namesFile, list.error));
@@ -129,7 +130,8 @@ int runBatch(const RenderRequest& request, SignatureDrawer& drawer, Reporter& re
     qsizetype skipped = 0;
     QString stopped; ///< why the batch stopped early
     {
-        OrderedWorkers<NameOutcome> writers(total, std::max(1, QThread::idealThreadCount()));
+        OrderedWorkers<NameOutcome> writers(
+            total, request.jobs > 0 ? request.jobs : std::max(1, QThread::idealThreadCount()));
         const auto report = [&](qsizetype index,
                                 const OrderedWorkers<NameOutcome>::Outcome& outcome) {
             if (!outcome.result) {
@@ -142,7 +144,14 @@ int runBatch(const RenderRequest& request, SignatureDrawer& drawer, Reporter& re
                                  .arg(outcome.result->problem));
             } else if (outcome.result->written.ok()) {
                 ++written;
-                reporter.wrote(folder.filePath(files.at(index)));
+                const Outcome listed = reporter.wrote(outcome.result->file);
+                if (!listed.ok() && stopped.isEmpty()) {
+                    // The script reading the list is gone or cannot take it: going on would
+                    // write files nobody hears of.
+                    stopped = QStringLiteral("cannot write to standard output: %1")
+                                  .arg(englishText(listed));
+                    writers.cancel();
+                }
             } else if (stopped.isEmpty()) {
                 stopped = QStringLiteral("cannot write %1: %2")
                               .arg(folder.filePath(files.at(index)),
@@ -154,21 +163,34 @@ int runBatch(const RenderRequest& request, SignatureDrawer& drawer, Reporter& re
         qsizetype posted = 0;
         for (; posted < total && stopped.isEmpty(); ++posted) {
             if (!problems.at(posted).isEmpty()) {
-                writers.settle(posted, {problems.at(posted), {}});
+                writers.settle(posted, {problems.at(posted), {}, {}});
             } else {
-                for (const QString& note : drawer.notes(list.names.at(posted))) {
+                const QString& name = list.names.at(posted);
+                WrittenFile file;
+                file.path = folder.filePath(files.at(posted));
+                file.name = name;
+                file.line = list.lines.at(posted);
+                file.slot = request.slot;
+                file.format = extensionOf(request);
+                file.dotsPerInch = request.look.dotsPerInch;
+                const GlyphOrigins origins = drawer.origins(name);
+                file.notes = glyphNotes(request.slot, origins);
+                if (reporter.listsJson()) {
+                    file.faces = facesUsed(request.slot, origins);
+                }
+                for (const QString& note : file.notes) {
                     reporter.note(QStringLiteral("line %1, the name %2: %3")
                                       .arg(list.lines.at(posted))
-                                      .arg(quotedName(list.names.at(posted)), note));
+                                      .arg(quotedName(name), note));
                 }
-                DrawnSignature drawn =
-                    drawer.draw(list.names.at(posted), folder.filePath(files.at(posted)));
+                DrawnSignature drawn = drawer.draw(name, file.path);
+                file.pixels = drawn.pixels;
                 if (drawn.problem.isEmpty()) {
-                    writers.post(posted, [write = std::move(drawn.write)] {
-                        return NameOutcome{{}, write()};
+                    writers.post(posted, [write = std::move(drawn.write), file = std::move(file)] {
+                        return NameOutcome{{}, write(), file};
                     });
                 } else {
-                    writers.settle(posted, {drawn.problem, {}});
+                    writers.settle(posted, {drawn.problem, {}, {}});
                 }
             }
             while (reported <= posted && writers.isSettled(reported)) {

@@ -6,6 +6,7 @@
 #include "cli/Reporter.h"
 
 #include <QCoreApplication>
+#include <QStringDecoder>
 
 namespace inkvale {
 
@@ -31,13 +32,24 @@ QString escapedBytes(const QByteArray& bytes) {
 std::variant<QStringList, QString> decodeRenderArguments(const QList<QByteArray>& arguments) {
     QStringList decoded;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString text = QString::fromUtf8(arguments.at(i));
-        if (i > 0 && text.toUtf8() != arguments.at(i)) {
-            return QStringLiteral("argument %1, \"%2\", is not UTF-8 text: give names, file names "
-                                  "and colours in UTF-8 (a file named in another encoding can be "
-                                  "renamed with convmv)")
-                .arg(i)
-                .arg(escapedBytes(arguments.at(i)));
+        // A leading byte order mark is kept, so that the argument round-trips: for a file
+        // name it is part of the name, and a name drops it as a names file does.
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                         QStringDecoder::Flag::ConvertInitialBom);
+        const QString text = decoder(arguments.at(i));
+        if (i > 0 && (decoder.hasError() || text.toUtf8() != arguments.at(i))) {
+            QString message =
+                QStringLiteral("argument %1, \"%2\", is not UTF-8 text: give names, file names "
+                               "and colours in UTF-8 (a file named in another encoding can be "
+                               "renamed with convmv)")
+                    .arg(i)
+                    .arg(escapedBytes(arguments.at(i)));
+            if (const std::optional<QString> chinese = chineseReading(arguments.at(i))) {
+                message += QStringLiteral("; it reads \"%1\" as GB18030 (GBK), which iconv -f "
+                                          "GB18030 -t UTF-8 converts")
+                               .arg(*chinese);
+            }
+            return message;
         }
         decoded.append(text);
     }
@@ -67,7 +79,7 @@ int runRenderCommand(const QStringList& arguments, const CustomResources& resour
         shown = styleListText();
     } else {
         const auto& request = std::get<RenderRequest>(parsed);
-        Reporter reporter(console, request.quiet, request.verbose);
+        Reporter reporter(console, request.quiet, request.listing);
         return runRenderJob(request, resources, reporter);
     }
     // Output that went nowhere (a full disk, a closed pipe) is a failure a script must see.

@@ -5,6 +5,7 @@
 #include "core/AnimatedExport.h"
 #include "core/ContactSheet.h"
 #include "core/GifAnimation.h"
+#include "core/MemoryHeadroom.h"
 #include "core/OutputFormat.h"
 #include "core/PictureDecoding.h"
 #include "core/PracticeSheet.h"
@@ -14,8 +15,12 @@
 #include "core/WebpAnimation.h"
 #include "platform/files/Terminal.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QPageSize>
 
+#include <algorithm>
+#include <cmath>
 #include <new>
 
 namespace inkvale {
@@ -24,11 +29,37 @@ namespace {
 
 /// The background picture at `path`, or why it cannot be one. It is read and checked as the
 /// designer checks a background: a picture cut short or with errors in its data is refused.
+/// All of standard input, or why not: more than `maxBytes` is refused as too large, after
+/// reading no more than one byte past it.
+Result<QByteArray> readStandardInput(qint64 maxBytes) {
+    QFile input;
+    if (!input.open(stdin, QIODevice::ReadOnly)) {
+        return {{}, Outcome::failed(Cause::Other, input.errorString(), Access::Read)};
+    }
+    QByteArray bytes;
+    while (bytes.size() <= maxBytes) {
+        const QByteArray piece = input.read(std::min<qint64>(1 << 20, maxBytes + 1 - bytes.size()));
+        if (piece.isEmpty()) {
+            break;
+        }
+        bytes += piece;
+    }
+    if (input.error() != QFileDevice::NoError) {
+        return {{}, Outcome::failed(Cause::Other, input.errorString(), Access::Read)};
+    }
+    if (bytes.size() > maxBytes) {
+        return {{}, Outcome::failed(Cause::FileTooLarge, {}, Access::Read)};
+    }
+    return {bytes, {}};
+}
+
 Result<QImage> loadBackground(const QString& path) {
-    if (QFileInfo(path).isDir()) {
+    const bool fromInput = path == kStandardStream;
+    if (!fromInput && QFileInfo(path).isDir()) {
         return {{}, Outcome::failed(Cause::IsFolder, {}, Access::Read)};
     }
-    const Result<QByteArray> read = readWholeFile(path, kLargestPictureFile);
+    const Result<QByteArray> read = fromInput ? readStandardInput(kLargestPictureFile)
+                                              : readWholeFile(path, kLargestPictureFile);
     if (!read.ok()) {
         return {{}, read.outcome};
     }
@@ -38,9 +69,22 @@ Result<QImage> loadBackground(const QString& path) {
     return {picture.image, picture.outcome};
 }
 
+/// Room kept free before fontconfig is entered: more than a face's set-up ever takes.
+constexpr qsizetype kFontLibraryHeadroom = 4 * 1024 * 1024;
+
 const QString& notEnoughMemory() {
     static const QString text = englishText(Outcome::failed(Cause::NoMemory));
     return text;
+}
+
+/// "not enough memory to open the font ...", when a face of the chain that `origins` looked in
+/// could not be opened: a picture without it would draw its characters in a substitute.
+QString unopenedProblem(const GlyphOrigins& origins) {
+    if (origins.unopened.isEmpty()) {
+        return {};
+    }
+    return QStringLiteral("%1 to open the font \"%2\"")
+        .arg(notEnoughMemory(), origins.unopened.join(QStringLiteral("\", \"")));
 }
 
 /// `write`, with memory that runs out while it encodes or writes reported as such.
@@ -74,18 +118,39 @@ Outcome writeBytes(const QString& path, const QByteArray& bytes, const Reporter&
                                    : writeOutputFile(path, bytes, kOutputWriteMode);
 }
 
-/// "cannot write PATH: why" for a failed write; for a finished one, the path on standard output
-/// when the user asked for it.
-int reportWritten(const Outcome& outcome, const QString& path, const Reporter& reporter) {
-    if (outcome.ok() && path != kStandardStream) {
-        reporter.wrote(path);
+/// "cannot write PATH: why" for a failed write; for a finished one, the file named on standard
+/// output when the user asked for it, and a failure when that could not be written.
+int reportWritten(const Outcome& outcome, const WrittenFile& file, const Reporter& reporter) {
+    if (outcome.ok() && file.path != kStandardStream) {
+        const Outcome listed = reporter.wrote(file);
+        if (!listed.ok()) {
+            return reporter.fail(
+                QStringLiteral("cannot write to standard output: %1").arg(englishText(listed)));
+        }
     }
-    return reportWrite(outcome, shownPath(path), reporter);
+    return reportWrite(outcome, shownPath(file.path), reporter);
+}
+
+/// What --json tells of the file of `request`, but its size and faces.
+WrittenFile writtenFile(const RenderRequest& request) {
+    WrittenFile file;
+    file.path = request.output;
+    file.name = request.name;
+    if (request.mode != RenderMode::Sheet) {
+        file.slot = request.slot;
+    }
+    file.format = extensionOf(request);
+    file.dotsPerInch = request.look.dotsPerInch;
+    return file;
 }
 
 /// The single signature of -o.
 int single(const RenderRequest& request, SignatureDrawer& drawer, const Reporter& reporter) {
-    for (const QString& note : drawer.notes(request.name)) {
+    WrittenFile file = writtenFile(request);
+    const GlyphOrigins origins = drawer.origins(request.name);
+    file.notes = glyphNotes(request.slot, origins);
+    file.faces = facesUsed(request.slot, origins);
+    for (const QString& note : file.notes) {
         reporter.note(note);
     }
     const DrawnSignature drawn = drawer.draw(request.name, request.output);
@@ -93,15 +158,28 @@ int single(const RenderRequest& request, SignatureDrawer& drawer, const Reporter
         return reporter.fail(
             QStringLiteral("cannot write %1: %2").arg(shownPath(request.output), drawn.problem));
     }
-    return reportWritten(drawn.write(), request.output, reporter);
+    file.pixels = drawn.pixels;
+    return reportWritten(drawn.write(), file, reporter);
 }
 
 /// The contact sheet of --sheet.
 int sheet(const RenderRequest& request, SignatureRenderer& renderer, const Reporter& reporter) {
+    WrittenFile file = writtenFile(request);
     for (int slot = 0; slot < kStyleCount; ++slot) {
-        const GlyphOriginFinder origins(styleSlot(slot).faceName.toString());
-        for (const QString& note : glyphNotes(slot, origins.of(request.name))) {
+        const GlyphOriginFinder finder(styleSlot(slot).faceName.toString());
+        const GlyphOrigins origins = finder.of(request.name);
+        for (const QString& note : glyphNotes(slot, origins)) {
             reporter.note(note);
+            file.notes.append(note);
+        }
+        for (const QString& face : facesUsed(slot, origins)) {
+            if (!file.faces.contains(face)) {
+                file.faces.append(face);
+            }
+        }
+        if (const QString problem = unopenedProblem(origins); !problem.isEmpty()) {
+            return reportWrite(Outcome::failed(Cause::Other, problem), shownPath(request.output),
+                               reporter);
         }
     }
     const QString& path = request.output;
@@ -115,14 +193,17 @@ int sheet(const RenderRequest& request, SignatureRenderer& renderer, const Repor
         if (sheet.isNull()) {
             return reportWrite(Outcome::failed(Cause::NoMemory), shownPath(path), reporter);
         }
+        file.pixels = sheet.size();
         bytes = encodeRaster(sheet, request.format,
                              request.look.background.isNull() ? PngContent::Drawing
-                                                              : PngContent::Picture);
+                                                              : PngContent::Picture,
+                             request.jpegQuality);
         if (bytes.isEmpty()) {
             return reportWrite(Outcome::failed(Cause::NotEncoded), shownPath(path), reporter);
         }
     } else {
         const VectorPicture picture = outlineContactSheet(renderer, request.name);
+        file.pixels = picture.viewport.size();
         bytes = request.format == OutputFormat::Svg
                     ? svgDocument(picture, documentTitle(request.name))
                     : pdfDocument(picture, documentTitle(request.name));
@@ -132,14 +213,18 @@ int sheet(const RenderRequest& request, SignatureRenderer& renderer, const Repor
                 shownPath(path), reporter);
         }
     }
-    return reportWritten(writeBytes(path, bytes, reporter), path, reporter);
+    return reportWritten(writeBytes(path, bytes, reporter), file, reporter);
 }
 
 /// The practice sheet of --practice-sheet.
-int practice(const RenderRequest& request, const Reporter& reporter) {
+int practice(const RenderRequest& request, SignatureDrawer& drawer, const Reporter& reporter) {
     const QString& path = request.output;
     if (path != kStandardStream && QFileInfo(path).isDir()) {
         return reportWrite(Outcome::failed(Cause::IsFolder), path, reporter);
+    }
+    const GlyphOrigins origins = drawer.origins(request.name);
+    if (const QString problem = unopenedProblem(origins); !problem.isEmpty()) {
+        return reportWrite(Outcome::failed(Cause::Other, problem), shownPath(path), reporter);
     }
     const QByteArray sheet = practiceSheetPdf(request.look, request.slot, request.name, {});
     if (sheet.isEmpty()) {
@@ -147,7 +232,11 @@ int practice(const RenderRequest& request, const Reporter& reporter) {
             Outcome::failed(Cause::Other, QStringLiteral("the PDF could not be made")),
             shownPath(path), reporter);
     }
-    return reportWritten(writeBytes(path, sheet, reporter), path, reporter);
+    WrittenFile file = writtenFile(request);
+    file.notes = glyphNotes(request.slot, origins);
+    file.faces = facesUsed(request.slot, origins);
+    file.pixels = QPageSize(QPageSize::A4).size(QPageSize::Inch) * 96.0;
+    return reportWritten(writeBytes(path, sheet, reporter), file, reporter);
 }
 
 int runUnguarded(RenderRequest request, const CustomResources& resources, Reporter& reporter);
@@ -185,22 +274,49 @@ QStringList glyphNotes(int slot, const GlyphOrigins& origins) {
     return notes;
 }
 
-QStringList SignatureDrawer::notes(const QString& name) {
+QStringList facesUsed(int slot, const GlyphOrigins& origins) {
+    QStringList faces{styleSlot(slot).faceName.toString()};
+    for (const QString& face : origins.fromChain.keys() + origins.fromDonor.keys()) {
+        if (!faces.contains(face)) {
+            faces.append(face);
+        }
+    }
+    return faces;
+}
+
+QSizeF untrimmedPixels(const SignatureLook& look, bool raster) {
+    const QSizeF inner = look.canvas - QSize(2 * SignatureSurface::kDesignedBorderPixels,
+                                             2 * SignatureSurface::kDesignedBorderPixels);
+    if (!raster) {
+        return inner;
+    }
+    const qreal ratio = look.dotsPerInch / 96.0;
+    return {std::ceil(inner.width() * ratio), std::ceil(inner.height() * ratio)};
+}
+
+GlyphOrigins SignatureDrawer::origins(const QString& name) {
     if (!m_origins) {
         m_origins =
             std::make_unique<GlyphOriginFinder>(styleSlot(m_request.slot).faceName.toString());
     }
-    return glyphNotes(m_request.slot, m_origins->of(name));
+    return m_origins->of(name);
+}
+
+QStringList SignatureDrawer::notes(const QString& name) {
+    return glyphNotes(m_request.slot, origins(name));
 }
 
 DrawnSignature SignatureDrawer::draw(const QString& name, const QString& path) {
     if (path != kStandardStream && QFileInfo(path).isDir()) {
-        return {{}, QStringLiteral("it is a folder")};
+        return {{}, QStringLiteral("it is a folder"), {}};
+    }
+    if (const QString problem = unopenedProblem(origins(name)); !problem.isEmpty()) {
+        return {{}, problem, {}};
     }
     try {
         return drawUnguarded(name, path);
     } catch (const std::bad_alloc&) {
-        return {{}, notEnoughMemory()};
+        return {{}, notEnoughMemory(), {}};
     }
 }
 
@@ -221,30 +337,36 @@ DrawnSignature SignatureDrawer::drawAnimation(const QString& name, const QString
     if (m_request.animation == AnimationFormat::Svg) {
         QByteArray document = animatedSignature(m_renderer, m_request.slot, name,
                                                 AnimationFormat::Svg, m_request.pace);
-        return {writer([document = std::move(document)] { return document; }, path), {}};
+        return {writer([document = std::move(document)] { return document; }, path),
+                {},
+                untrimmedPixels(m_renderer.look(), false)};
     }
     auto animation = std::make_shared<const SignatureAnimation>(m_renderer, m_request.slot, name,
                                                                 m_request.pace);
     if (animation->isNull()) {
-        return {{}, notEnoughMemory()};
+        return {{}, notEnoughMemory(), {}};
     }
     const bool gif = m_request.animation == AnimationFormat::Gif;
     return {writer(
-                [animation, gif] {
-                    return gif ? encodeGifAnimation(*animation) : encodeWebpAnimation(*animation);
+                [animation, gif, loop = m_request.loop] {
+                    return gif ? encodeGifAnimation(*animation, loop)
+                               : encodeWebpAnimation(*animation, loop);
                 },
                 path),
-            {}};
+            {},
+            untrimmedPixels(m_renderer.look(), true)};
 }
 
 DrawnSignature SignatureDrawer::drawUnguarded(const QString& name, const QString& path) {
     if (m_request.animate) {
         return drawAnimation(name, path);
     }
-    ExportDrawing drawing = m_export.draw({m_request.slot, name, m_request.format, m_request.trim});
+    ExportDrawing drawing = m_export.draw(
+        {m_request.slot, name, m_request.format, m_request.trim, m_request.jpegQuality});
     if (drawing.noInk || drawing.noMemory) {
-        return {{}, englishText(drawing.problem())};
+        return {{}, englishText(drawing.problem()), {}};
     }
+    const QSizeF pixels = drawing.pixels;
     // Raster pictures are encoded where they are written, on the writers' threads.
     return {guarded([drawing = std::move(drawing), path, mode = m_writeMode,
                      standardOutput = m_standardOutput] {
@@ -256,10 +378,13 @@ DrawnSignature SignatureDrawer::drawUnguarded(const QString& name, const QString
                            ? standardOutput(bytes)
                            : writeOutputFile(path, bytes, mode);
             }),
-            {}};
+            {},
+            pixels};
 }
 
 int runRenderJob(RenderRequest request, const CustomResources& resources, Reporter& reporter) {
+    // Font libraries that crash when an allocation fails are entered only with room to spare.
+    setMemoryHeadroom(kFontLibraryHeadroom);
     try {
         return runUnguarded(std::move(request), resources, reporter);
     } catch (const std::bad_alloc&) {
@@ -298,7 +423,10 @@ int runUnguarded(RenderRequest request, const CustomResources& resources, Report
         const Result<QImage> background = loadBackground(request.backgroundFile);
         if (!background.ok()) {
             return reporter.fail(QStringLiteral("cannot read the background picture %1: %2")
-                                     .arg(request.backgroundFile, englishText(background.outcome)));
+                                     .arg(request.backgroundFile == kStandardStream
+                                              ? QStringLiteral("from standard input")
+                                              : request.backgroundFile,
+                                          englishText(background.outcome)));
         }
         request.look.background = background.value;
     }
@@ -315,7 +443,7 @@ int runUnguarded(RenderRequest request, const CustomResources& resources, Report
     case RenderMode::Sheet:
         return sheet(request, renderer, reporter);
     case RenderMode::Practice:
-        return practice(request, reporter);
+        return practice(request, drawer, reporter);
     }
     return kRenderFailed;
 }

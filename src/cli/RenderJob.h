@@ -35,6 +35,7 @@ struct DrawnSignature {
     /// Writes the file: safe on any thread, since the drawing and the encoding are done.
     std::function<Outcome()> write;
     QString problem; ///< why the name cannot be drawn; empty when it can
+    QSizeF pixels;   ///< the picture's size: in pixels, or in CSS pixels for SVG and PDF
 };
 
 /// Draws the names of one request, each into the bytes of its file, on the calling thread.
@@ -60,6 +61,8 @@ public:
     /// its own hand: those borrowed from a donor font, those drawn by a later face of the
     /// style's chain, those nothing draws. Empty when the style draws all of them itself.
     [[nodiscard]] QStringList notes(const QString& name);
+    /// Where the characters of `name` come from in the request's style.
+    [[nodiscard]] GlyphOrigins origins(const QString& name);
 
 private:
     [[nodiscard]] DrawnSignature drawUnguarded(const QString& name, const QString& path);
@@ -80,6 +83,13 @@ private:
 
 /// The notes for the characters of a name in style `slot` that `origins` tells of, one a line.
 [[nodiscard]] QStringList glyphNotes(int slot, const GlyphOrigins& origins);
+
+/// The faces that draw a name in style `slot`, the style's own first, as `origins` tells.
+[[nodiscard]] QStringList facesUsed(int slot, const GlyphOrigins& origins);
+
+/// The size of a picture drawn at `look`, untrimmed: in pixels for a `raster` format, else in
+/// CSS pixels.
+[[nodiscard]] QSizeF untrimmedPixels(const SignatureLook& look, bool raster);
 
 /// Carries out a checked request: the fonts, the background, then one signature, a batch or a
 /// contact sheet. Returns the exit status; every failure has been reported through `reporter`.

@@ -39,11 +39,15 @@ enum class Opt {
     Canvas,
     Transparent,
     Dpi,
+    Quality,
     Trim,
     Animate,
     Duration,
     Fps,
+    Loop,
+    NoLoop,
     NamesFile,
+    Encoding,
     OutDir,
     Format,
     Force,
@@ -53,6 +57,9 @@ enum class Opt {
     EmbeddedFonts,
     Quiet,
     Verbose,
+    Print0,
+    Json,
+    Jobs,
     ListStyles,
     Help,
     Version,
@@ -131,6 +138,32 @@ std::optional<QString> checkName(const Given& given, RenderRequest& request) {
     if (!problem.isEmpty()) {
         return QStringLiteral("cannot draw the name %1: %2").arg(quotedName(given.value), problem);
     }
+    if (request.encoding != NamesEncoding::Utf8) {
+        const QString misread = misreadNameProblem(request.name);
+        if (!misread.isEmpty()) {
+            return QStringLiteral("cannot draw the name %1: %2, or give --encoding utf-8 to draw "
+                                  "it as it is")
+                .arg(quotedName(given.value), misread);
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> checkEncoding(const Given& given, RenderRequest& request) {
+    if (!given.isSet) {
+        return std::nullopt;
+    }
+    const std::optional<NamesEncoding> encoding = namesEncodingNamed(given.value);
+    if (!encoding) {
+        return QStringLiteral("unknown encoding '%1': use utf-8, gb18030 (gbk), utf-16, utf-16le "
+                              "or utf-16be")
+            .arg(given.value);
+    }
+    if (request.mode != RenderMode::Batch && *encoding != NamesEncoding::Utf8) {
+        return QStringLiteral("--encoding %1 is for names files: give --name in UTF-8")
+            .arg(given.value);
+    }
+    request.encoding = *encoding;
     return std::nullopt;
 }
 
@@ -261,9 +294,23 @@ std::optional<QString> checkColour(const Given& given, RenderRequest& request) {
     return std::nullopt;
 }
 
+/// "OPTION is not for practice sheets", for what a sheet on paper would leave out silently.
+std::optional<QString> notOnPaper(const Given& given, const RenderRequest& request,
+                                  const char* option) {
+    if (given.isSet && request.mode == RenderMode::Practice) {
+        return QStringLiteral("%1 is not for practice sheets: they are printed on paper, without "
+                              "a canvas")
+            .arg(QLatin1String(option));
+    }
+    return std::nullopt;
+}
+
 std::optional<QString> checkCanvasColour(const Given& given, RenderRequest& request) {
     if (!given.isSet) {
         return std::nullopt;
+    }
+    if (const std::optional<QString> fault = notOnPaper(given, request, "--canvas-color")) {
+        return fault;
     }
     if (request.look.transparent) {
         return QStringLiteral("--canvas-color and --transparent exclude each other");
@@ -296,6 +343,9 @@ std::optional<QString> checkCanvas(const Given& given, RenderRequest& request) {
 }
 
 std::optional<QString> checkTransparent(const Given& given, RenderRequest& request) {
+    if (const std::optional<QString> fault = notOnPaper(given, request, "--transparent")) {
+        return fault;
+    }
     request.look.transparent = given.isSet;
     if (request.look.transparent && !canBeTransparent(request.format)) {
         return QStringLiteral("%1 cannot be transparent: write .png, .svg or .pdf with "
@@ -412,7 +462,61 @@ std::optional<QString> checkFps(const Given& given, RenderRequest& request) {
     return std::nullopt;
 }
 
+std::optional<QString> checkQuality(const Given& given, RenderRequest& request) {
+    if (!given.isSet) {
+        return std::nullopt;
+    }
+    if (request.format != OutputFormat::Jpeg || request.animate) {
+        return QStringLiteral("--quality is for .jpg");
+    }
+    const QString range = QStringLiteral("give 1 to 100");
+    static const QRegularExpression integer(QStringLiteral("^[-+]?[0-9]+$"));
+    if (!integer.match(given.value).hasMatch()) {
+        return notANumber("quality", given.value, range);
+    }
+    bool isNumber = false;
+    const int quality = given.value.toInt(&isNumber);
+    if (!isNumber || quality < 1 || quality > 100) {
+        return QStringLiteral("--quality %1 is out of range: %2").arg(given.value, range);
+    }
+    request.jpegQuality = quality;
+    return std::nullopt;
+}
+
+/// --loop or --no-loop (`loop`): how often an animation plays.
+std::optional<QString> checkLooping(const Given& given, RenderRequest& request, bool loop) {
+    if (!given.isSet) {
+        return std::nullopt;
+    }
+    const QString option = loop ? QStringLiteral("--loop") : QStringLiteral("--no-loop");
+    if (!request.animate) {
+        return QStringLiteral("%1 is for animations: add --animate").arg(option);
+    }
+    if (!request.loop) {
+        return QStringLiteral("--loop and --no-loop exclude each other");
+    }
+    if (loop && request.animation == AnimationFormat::Svg) {
+        return QStringLiteral("an animated .svg plays once: --loop is for .gif and .webp");
+    }
+    request.loop = loop;
+    return std::nullopt;
+}
+
+std::optional<QString> checkNoLoop(const Given& given, RenderRequest& request) {
+    return checkLooping(given, request, false);
+}
+
+std::optional<QString> checkLoop(const Given& given, RenderRequest& request) {
+    return checkLooping(given, request, true);
+}
+
 std::optional<QString> takeBackground(const Given& given, RenderRequest& request) {
+    if (const std::optional<QString> fault = notOnPaper(given, request, "--background")) {
+        return fault;
+    }
+    if (given.value == kStandardStream && request.namesFile == kStandardStream) {
+        return QStringLiteral("--background - and --names-file - would both read standard input");
+    }
     request.backgroundFile = given.value;
     return std::nullopt;
 }
@@ -458,14 +562,58 @@ std::optional<QString> takeQuiet(const Given& given, RenderRequest& request) {
     return std::nullopt;
 }
 
-std::optional<QString> takeVerbose(const Given& given, RenderRequest& request) {
-    if (given.isSet && request.quiet) {
+/// --verbose, --print0 or --json, which name the written files on standard output.
+std::optional<QString> checkListing(const Given& given, RenderRequest& request, const char* option,
+                                    Listing listing) {
+    if (!given.isSet) {
+        return std::nullopt;
+    }
+    const QString name = QLatin1String(option);
+    if (request.listing != Listing::None) {
+        return QStringLiteral("--verbose, --print0 and --json exclude each other");
+    }
+    if (listing == Listing::Lines && request.quiet) {
         return QStringLiteral("--quiet and --verbose exclude each other");
     }
-    if (given.isSet && request.output == kStandardStream) {
-        return QStringLiteral("--verbose would mix its lines into the file on standard output");
+    if (request.output == kStandardStream) {
+        return QStringLiteral("%1 would mix its lines into the file on standard output").arg(name);
     }
-    request.verbose = given.isSet;
+    request.listing = listing;
+    return std::nullopt;
+}
+
+std::optional<QString> takeVerbose(const Given& given, RenderRequest& request) {
+    return checkListing(given, request, "--verbose", Listing::Lines);
+}
+
+std::optional<QString> takePrint0(const Given& given, RenderRequest& request) {
+    return checkListing(given, request, "--print0", Listing::Nul);
+}
+
+std::optional<QString> takeJson(const Given& given, RenderRequest& request) {
+    return checkListing(given, request, "--json", Listing::Json);
+}
+
+constexpr int kMostJobs = 256;
+
+std::optional<QString> checkJobs(const Given& given, RenderRequest& request) {
+    if (!given.isSet) {
+        return std::nullopt;
+    }
+    if (request.mode != RenderMode::Batch) {
+        return QStringLiteral("--jobs is for batches");
+    }
+    const QString range = QStringLiteral("give 1 to %1 files at once").arg(kMostJobs);
+    static const QRegularExpression integer(QStringLiteral("^[-+]?[0-9]+$"));
+    if (!integer.match(given.value).hasMatch()) {
+        return notANumber("jobs", given.value, range);
+    }
+    bool isNumber = false;
+    const int jobs = given.value.toInt(&isNumber);
+    if (!isNumber || jobs < 1 || jobs > kMostJobs) {
+        return QStringLiteral("--jobs %1 is out of range: %2").arg(given.value, range);
+    }
+    request.jobs = jobs;
     return std::nullopt;
 }
 
@@ -516,11 +664,12 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
                         "name (default: the designer's, black)."),
          QStringLiteral("COLOUR"), {}, &checkColour},
         {Opt::CanvasColour, {QStringLiteral("canvas-color")},
-         QStringLiteral("Canvas colour, opaque: #RGB, #RRGGBB or a colour name (default: white); "
-                        "see --transparent for none."),
+         QStringLiteral("Canvas colour, opaque: #RGB, #RRGGBB or a colour name (default: the "
+                        "designer's light grey, #efefef); see --transparent for none."),
          QStringLiteral("COLOUR"), {}, &checkCanvasColour},
         {Opt::Background, {QStringLiteral("background")},
-         QStringLiteral("A picture laid under the text at its natural size, from the top left."),
+         QStringLiteral("A picture laid under the text at its natural size, from the top left; - "
+                        "reads it from standard input."),
          QStringLiteral("FILE"), {}, &takeBackground},
         {Opt::Canvas, {QStringLiteral("canvas")},
          QStringLiteral("Canvas size in pixels, its 2-pixel border included; the picture is the "
@@ -533,6 +682,9 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
          QStringLiteral("Resolution of .bmp, .png, .jpg, .gif and .webp output, 24 to 2400: the canvas is "
                         "drawn DPI/96 times larger, not upscaled (default: 96)."),
          QStringLiteral("DPI"), QStringLiteral("96"), &checkDpi},
+        {Opt::Quality, {QStringLiteral("quality")},
+         QStringLiteral("JPEG quality, 1 to 100 (default: 92, as the designer saves)."),
+         QStringLiteral("N"), {}, &checkQuality},
         {Opt::Trim, {QStringLiteral("trim")},
          QStringLiteral("Crop the picture to the ink plus PADDING pixels, within the canvas."),
          QStringLiteral("PADDING"), {}, &checkTrim},
@@ -550,10 +702,22 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
          QStringLiteral("With --animate: frames per second of .gif and .webp, 1 to 60; a GIF "
                         "shows at most 50 (default: 25)."),
          QStringLiteral("N"), QStringLiteral("25"), &checkFps},
+        {Opt::Loop, {QStringLiteral("loop")},
+         QStringLiteral("With --animate: a .gif or .webp loops for ever (the default)."), {}, {},
+         &checkLoop},
+        {Opt::NoLoop, {QStringLiteral("no-loop")},
+         QStringLiteral("With --animate: a .gif or .webp plays once and keeps the finished "
+                        "signature, as an animated .svg always does."), {}, {}, &checkNoLoop},
         {Opt::NamesFile, {QStringLiteral("names-file")},
          QStringLiteral("Batch: UTF-8 text, one name a line (blank lines are skipped); - reads "
                         "standard input."),
          QStringLiteral("FILE"), {}, &takeNamesFile},
+        {Opt::Encoding, {QStringLiteral("encoding")},
+         QStringLiteral("The encoding of --names-file: utf-8, gb18030 (also gbk), utf-16, "
+                        "utf-16le or utf-16be. Without it the file is UTF-8, and text in another "
+                        "of these is refused with the way to convert it; utf-8 takes it, and "
+                        "--name, as it is."),
+         QStringLiteral("ENCODING"), {}, &checkEncoding},
         {Opt::OutDir, {QStringLiteral("out-dir")},
          QStringLiteral("Batch: write one file per name into DIR, named after the name; DIR is "
                         "made, with its parents, if missing."),
@@ -584,8 +748,22 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
          QStringLiteral("Say only what makes the run fail: no warnings, no notes."), {}, {},
          &takeQuiet},
         {Opt::Verbose, {QStringLiteral("v"), QStringLiteral("verbose")},
-         QStringLiteral("Print the path of each file written, a line each, on standard output."),
+         QStringLiteral("Print the path of each file written, as it is, a line each, on standard "
+                        "output."),
          {}, {}, &takeVerbose},
+        {Opt::Print0, {QStringLiteral("print0")},
+         QStringLiteral("Print the path of each file written on standard output, each ended by a "
+                        "zero byte (for xargs -0)."),
+         {}, {}, &takePrint0},
+        {Opt::Json, {QStringLiteral("json")},
+         QStringLiteral("Print a JSON object per file written, a line each, on standard output: "
+                        "path, name, line, style, caption, format, width, height, dpi, faces and "
+                        "notes."),
+         {}, {}, &takeJson},
+        {Opt::Jobs, {QStringLiteral("jobs")},
+         QStringLiteral("Batch: draw and write N files at once, 1 to 256 (default: one per "
+                        "processor)."),
+         QStringLiteral("N"), {}, &checkJobs},
         {Opt::ListStyles, {QStringLiteral("list-styles")},
          QStringLiteral("List the styles: number, caption and face name, apart by tabs."), {}, {},
          nullptr},
@@ -602,11 +780,13 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
 /// looks, and the format before the options that depend on it, so that the first fault is the
 /// one reported.
 constexpr std::array kCheckOrder{
-    Opt::Style,      Opt::Name,          Opt::Output,       Opt::Sheet,     Opt::PracticeSheet,
-    Opt::NamesFile,  Opt::OutDir,        Opt::Force,        Opt::FileNames, Opt::Animate,
-    Opt::Format,     Opt::Duration,      Opt::Fps,          Opt::Size,      Opt::Colour,
-    Opt::Canvas,     Opt::Transparent,   Opt::CanvasColour, Opt::Dpi,       Opt::Trim,
-    Opt::Background, Opt::EmbeddedFonts, Opt::Quiet,        Opt::Verbose,
+    Opt::Style,         Opt::Encoding,  Opt::Name,     Opt::Output, Opt::Sheet,
+    Opt::PracticeSheet, Opt::NamesFile, Opt::OutDir,   Opt::Force,  Opt::FileNames,
+    Opt::Animate,       Opt::Format,    Opt::Duration, Opt::Fps,    Opt::NoLoop,
+    Opt::Loop,          Opt::Size,      Opt::Colour,   Opt::Canvas, Opt::Transparent,
+    Opt::CanvasColour,  Opt::Dpi,       Opt::Quality,  Opt::Trim,   Opt::Background,
+    Opt::EmbeddedFonts, Opt::Quiet,     Opt::Verbose,  Opt::Print0, Opt::Json,
+    Opt::Jobs,
 };
 
 const OptionRow& row(Opt id) {
@@ -817,7 +997,10 @@ QString renderHelpText() {
         "refused. A batch without --force never overwrites a file, not even one that another run "
         "writes meanwhile. .svg and .pdf need no picture of the canvas, whatever its size. PDFs "
         "carry no date, or the date of SOURCE_DATE_EPOCH. Arguments and names files are UTF-8 "
-        "text. Nothing is printed on standard output unless asked for (--verbose, -o -).\n");
+        "text; a names file in GB18030 (GBK) or UTF-16 is refused with the way to convert it, or "
+        "read with --encoding. A names file holds at most 16 MiB, a line at most 4096 bytes. "
+        "Nothing is printed on standard output unless asked for (--verbose, --print0, --json, "
+        "-o -), and a listing that cannot be written fails the run.\n");
     text += QStringLiteral(
         "\nExit status: 0 done; 1 a file could not be read or written, a name could not be "
         "drawn (a batch skips such names and writes the others), or there was not enough "

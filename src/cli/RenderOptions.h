@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/BatchNames.h"
 #include "core/AnimationFormat.h"
 #include "core/OutputFormat.h"
 #include "core/RevealTimeline.h"
@@ -13,6 +14,14 @@
 #include <variant>
 
 namespace inkvale {
+
+/// How a run names the files it writes on standard output, for scripts.
+enum class Listing {
+    None,  ///< not at all
+    Lines, ///< --verbose: each path as it is, on a line of its own
+    Nul,   ///< --print0: each path as it is, ended by a zero byte
+    Json,  ///< --json: a JSON object per file, on a line of its own
+};
 
 /// What a run of inkvale-render draws.
 enum class RenderMode {
@@ -33,15 +42,20 @@ struct RenderRequest {
     bool animate = false; ///< the name written before the eyes, in `animation`'s format
     AnimationFormat animation = AnimationFormat::Gif;
     AnimationPace pace; ///< how fast an animation writes
+    bool loop = true;   ///< a GIF or WebP loops for ever; false: it plays once
     QString namesFile;
+    NamesEncoding encoding =
+        NamesEncoding::Guess; ///< of the names file; Utf8 also takes --name as it is
     QString outDir;
     bool force = false;
     std::optional<int> trim;
+    int jpegQuality = kDefaultJpegQuality; ///< 1 to 100
     QString backgroundFile;
     bool embeddedFonts = false;
     QString fileNamePattern; ///< a batch's file names, with {name} and {n}; empty: the names
     bool quiet = false;      ///< no warnings or notes, only what makes the run fail
-    bool verbose = false;    ///< each written file's path on a line of standard output
+    Listing listing = Listing::None; ///< how each written file is named on standard output
+    int jobs = 0; ///< the files a batch draws and writes at once; 0: one per processor
     SignatureLook look;
 };
 

@@ -1,6 +1,12 @@
 #include "cli/Reporter.h"
 
 #include "cli/BatchNames.h"
+#include "core/StyleCatalogue.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 namespace inkvale {
 
@@ -27,12 +33,38 @@ void Reporter::note(const QString& message) const {
     }
 }
 
-void Reporter::wrote(const QString& path) const {
-    if (m_verbose) {
-        // A path that would break the line, or the terminal, is escaped as every message is.
-        [[maybe_unused]] const Outcome ignored =
-            m_console.out((terminalSafe(path) + QLatin1Char('\n')).toUtf8());
+Outcome Reporter::wrote(const WrittenFile& file) const {
+    // Paths as they are, byte for byte, so that a script can open them; a path with a line end
+    // in it needs --print0 or --json.
+    switch (m_listing) {
+    case Listing::None:
+        return {};
+    case Listing::Lines:
+        return m_console.out(QFile::encodeName(file.path) + '\n');
+    case Listing::Nul:
+        return m_console.out(QFile::encodeName(file.path) + '\0');
+    case Listing::Json:
+        break;
     }
+    QJsonObject object{
+        {QStringLiteral("path"), file.path},
+        {QStringLiteral("name"), file.name},
+        {QStringLiteral("format"), file.format},
+        {QStringLiteral("width"), file.pixels.width()},
+        {QStringLiteral("height"), file.pixels.height()},
+        {QStringLiteral("dpi"), file.dotsPerInch},
+        {QStringLiteral("faces"), QJsonArray::fromStringList(file.faces)},
+        {QStringLiteral("notes"), QJsonArray::fromStringList(file.notes)},
+    };
+    object.insert(QStringLiteral("line"), file.line > 0 ? QJsonValue(file.line) : QJsonValue());
+    if (file.slot) {
+        object.insert(QStringLiteral("style"), *file.slot);
+        object.insert(QStringLiteral("caption"), styleSlot(*file.slot).caption.toString());
+    } else {
+        object.insert(QStringLiteral("style"), QJsonValue());
+        object.insert(QStringLiteral("caption"), QJsonValue());
+    }
+    return m_console.out(QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n');
 }
 
 Outcome Reporter::writeToStandardOutput(QByteArrayView bytes) const {

@@ -3,6 +3,7 @@
 #include "core/StyleCatalogue.h"
 
 #include <QFont>
+#include <QFontDatabase>
 #include <QRawFont>
 #include <QtEndian>
 
@@ -101,6 +102,10 @@ QStringList faceChain(const QString& faceName) {
     QStringList chain{faceName, sans ? QStringLiteral("Noto Sans CJK SC")
                                      : QStringLiteral("Noto Serif CJK SC")};
     chain += extensionFaces();
+    // Last, a face for the alphabets neither the styles nor the CJK faces carry (Arabic,
+    // Hebrew, Armenian, Georgian...), so that these too are drawn by a face of the chain, the
+    // same on every machine, rather than by whichever face the system picks.
+    chain += QStringLiteral("DejaVu Sans");
     return chain;
 }
 
@@ -138,12 +143,14 @@ struct GlyphOriginFinder::Fonts {
     /// By chain face, each looked up when a character first needs it: the later faces are large
     /// and most names never reach them. Invalid where the face is missing.
     std::vector<std::optional<QRawFont>> raw;
+    std::vector<bool> unopened; ///< by chain face: installed, yet it could not be opened
     QList<DonorRecord> donors;
 
     const QRawFont& face(qsizetype i) {
         std::optional<QRawFont>& slot = raw.at(std::size_t(i));
         if (!slot) {
             slot = rawFontOf(chain.at(i));
+            unopened.at(std::size_t(i)) = !slot->isValid() && QFontDatabase::hasFamily(chain.at(i));
         }
         return *slot;
     }
@@ -153,6 +160,7 @@ GlyphOriginFinder::GlyphOriginFinder(const QString& faceName)
     : m_fonts(std::make_unique<Fonts>()) {
     m_fonts->chain = faceChain(faceName);
     m_fonts->raw.resize(std::size_t(m_fonts->chain.size()));
+    m_fonts->unopened.resize(std::size_t(m_fonts->chain.size()));
     if (m_fonts->face(0).isValid()) {
         m_fonts->donors = parseDonorTable(m_fonts->face(0).fontTable("Ikvd"));
     }
@@ -163,6 +171,9 @@ GlyphOriginFinder::~GlyphOriginFinder() = default;
 GlyphOrigins GlyphOriginFinder::of(const QString& name) const {
     GlyphOrigins origins;
     if (!m_fonts->face(0).isValid()) {
+        if (m_fonts->unopened.front()) {
+            origins.unopened.append(m_fonts->chain.front());
+        }
         return origins;
     }
     for (const char32_t c : name.toUcs4()) {
@@ -171,12 +182,20 @@ GlyphOrigins GlyphOriginFinder::of(const QString& name) const {
             continue;
         }
         qsizetype drawnBy = -1;
-        for (qsizetype i = 0; i < m_fonts->chain.size() && drawnBy < 0; ++i) {
+        bool unknown = false;
+        for (qsizetype i = 0; i < m_fonts->chain.size() && drawnBy < 0 && !unknown; ++i) {
             if (m_fonts->face(i).isValid() && m_fonts->face(i).supportsCharacter(c)) {
                 drawnBy = i;
+            } else if (m_fonts->unopened.at(std::size_t(i))) {
+                unknown = true;
+                if (!origins.unopened.contains(m_fonts->chain.at(i))) {
+                    origins.unopened.append(m_fonts->chain.at(i));
+                }
             }
         }
-        if (drawnBy < 0) {
+        if (unknown) {
+            // Told as a face that could not be opened, not as a character nothing draws.
+        } else if (drawnBy < 0) {
             addOnce(origins.undrawn, c);
         } else if (drawnBy > 0) {
             addOnce(origins.fromChain[m_fonts->chain.at(drawnBy)], c);

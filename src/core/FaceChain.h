@@ -13,7 +13,8 @@ namespace inkvale {
 /// The faces that draw text in the face `faceName`, in the order each character is looked for:
 /// the face itself, then, for a style of the catalogue, a fixed chain of faces of its kind (a
 /// sans for the sans styles, a serif for the others, then faces that carry the rarer CJK
-/// extensions). Never another style's face, and never whatever the system would pick
+/// extensions, then DejaVu Sans for other alphabets such as Arabic and Hebrew). Never another
+/// style's face, and never whatever the system would pick
 /// first, so that a name looks the same on every machine that has these faces. A face that is
 /// not a style's draws alone.
 [[nodiscard]] QStringList faceChain(const QString& faceName);
@@ -25,9 +26,14 @@ struct GlyphOrigins {
     QMap<QString, QString> fromDonor; ///< by donor font: the characters it gave, once each
     QMap<QString, QString> fromChain; ///< by chain face: the characters it draws, once each
     QString undrawn;                  ///< the characters nothing draws, once each
+    /// Faces of the chain that the system has but that could not be opened (there was no
+    /// memory to map or read them), each once, where a character was looked for in them: what
+    /// draws such a character is not known, and a picture of it would be a substitute's.
+    QStringList unopened;
 
     [[nodiscard]] bool allOwn() const {
-        return fromDonor.isEmpty() && fromChain.isEmpty() && undrawn.isEmpty();
+        return fromDonor.isEmpty() && fromChain.isEmpty() && undrawn.isEmpty() &&
+               unopened.isEmpty();
     }
 };
 

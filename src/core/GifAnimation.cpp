@@ -1,5 +1,7 @@
 #include "core/GifAnimation.h"
 
+#include "core/ImageConversion.h"
+
 #include <QHash>
 
 #include <algorithm>
@@ -7,6 +9,7 @@
 #include <cmath>
 #include <gif_lib.h>
 #include <limits>
+#include <new>
 #include <optional>
 #include <vector>
 
@@ -24,7 +27,7 @@ constexpr int kOpaqueFrom = 128;
 QImage straight(const QImage& image) {
     return image.format() == QImage::Format_ARGB32 || image.format() == QImage::Format_RGB32
                ? image
-               : image.convertToFormat(QImage::Format_ARGB32);
+               : convertedOnThisThread(image, QImage::Format_ARGB32);
 }
 
 /// The palette of an animation and the mapping of colours to it.
@@ -123,8 +126,21 @@ private:
 };
 
 /// Collects giflib's output.
+/// The file as giflib writes it, and whether memory ran out on the way.
+struct GifOutput {
+    QByteArray bytes;
+    bool noMemory = false;
+};
+
 int appendBytes(GifFileType* gif, const GifByteType* bytes, int length) {
-    static_cast<QByteArray*>(gif->UserData)->append(reinterpret_cast<const char*>(bytes), length);
+    auto* output = static_cast<GifOutput*>(gif->UserData);
+    // No exception may pass through giflib's C frames: a short write fails the file instead.
+    try {
+        output->bytes.append(reinterpret_cast<const char*>(bytes), length);
+    } catch (const std::bad_alloc&) {
+        output->noMemory = true;
+        return 0;
+    }
     return length;
 }
 
@@ -169,15 +185,19 @@ int centiseconds(qint64 ms) {
 /// Writes the GIF, frame after frame; false when giflib fails.
 class GifWriter final {
 public:
-    GifWriter(GifFileType* gif, QSize size, int transparentIndex)
+    GifWriter(GifFileType* gif, QSize size, int transparentIndex, bool loop)
         : m_gif(gif)
         , m_size(size)
-        , m_transparentIndex(transparentIndex) {}
+        , m_transparentIndex(transparentIndex)
+        , m_loop(loop) {}
 
     [[nodiscard]] bool start(ColorMapObject* palette) {
         EGifSetGifVersion(m_gif, true);
         if (EGifPutScreenDesc(m_gif, m_size.width(), m_size.height(), 8, 0, palette) != GIF_OK) {
             return false;
+        }
+        if (!m_loop) {
+            return true; // without the extension, viewers play the frames once
         }
         // Loop for ever: NETSCAPE2.0, sub-block 1, loop count 0.
         static const GifByteType kApplication[] = {'N', 'E', 'T', 'S', 'C', 'A',
@@ -220,6 +240,7 @@ private:
     GifFileType* m_gif = nullptr;
     QSize m_size;
     int m_transparentIndex = NO_TRANSPARENT_COLOR;
+    bool m_loop = true;
     std::vector<GifByteType> m_previous; ///< the frame written last
 };
 
@@ -230,7 +251,7 @@ bool writeFrames(const SignatureAnimation& animation, Palette& palette, GifWrite
     for (int index = 0; index < animation.frameCount(); ++index) {
         const QImage frame = straight(animation.frame(index));
         if (frame.isNull()) {
-            return false;
+            throw std::bad_alloc(); // a frame there was no memory for
         }
         IndexedFrame indexed;
         indexed.startMs = timeline.frameStartMs(index);
@@ -266,25 +287,37 @@ bool writeFrames(const SignatureAnimation& animation, Palette& palette, GifWrite
 
 } // namespace
 
-QByteArray encodeGifAnimation(const SignatureAnimation& animation) {
+QByteArray encodeGifAnimation(const SignatureAnimation& animation, bool loop) {
     if (animation.isNull()) {
         return {};
     }
     const QImage finished = straight(animation.finished());
     Palette palette(finished, finished.hasAlphaChannel());
-    QByteArray bytes;
+    GifOutput output;
     int error = 0;
-    GifFileType* gif = EGifOpen(&bytes, &appendBytes, &error);
+    GifFileType* gif = EGifOpen(&output, &appendBytes, &error);
     if (gif == nullptr) {
+        if (error == E_GIF_ERR_NOT_ENOUGH_MEM) {
+            throw std::bad_alloc();
+        }
         return {};
     }
     ColorMapObject* colours = palette.colourMap();
-    GifWriter writer(gif, finished.size(), palette.transparentIndex());
-    const bool written =
-        colours != nullptr && writer.start(colours) && writeFrames(animation, palette, writer);
+    GifWriter writer(gif, finished.size(), palette.transparentIndex(), loop);
+    bool written = false;
+    try {
+        written =
+            colours != nullptr && writer.start(colours) && writeFrames(animation, palette, writer);
+    } catch (const std::bad_alloc&) {
+        output.noMemory = true;
+    }
     GifFreeMapObject(colours);
     const bool closed = EGifCloseFile(gif, &error) == GIF_OK;
-    return written && closed ? bytes : QByteArray();
+    // giflib's own allocations fail as E_GIF_ERR_NOT_ENOUGH_MEM; the palette's map as null.
+    if (output.noMemory || colours == nullptr || error == E_GIF_ERR_NOT_ENOUGH_MEM) {
+        throw std::bad_alloc();
+    }
+    return written && closed ? output.bytes : QByteArray();
 }
 
 } // namespace inkvale

@@ -7,6 +7,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -25,13 +26,20 @@ public:
         std::optional<Result> result; ///< none when the task was dropped by cancel()
     };
 
-    /// Room for `count` tasks, numbered 0 to count - 1, run by `threads` threads.
+    /// Room for `count` tasks, numbered 0 to count - 1, run by `threads` threads, or by as
+    /// many of them as the system can start (it may have no memory left for their stacks);
+    /// with none, each task runs in post().
     explicit OrderedWorkers(qsizetype count, int threads)
         : m_outcomes(std::size_t(count))
         , m_settled(std::size_t(count), false)
         , m_queueLimit(std::size_t(4 * threads)) {
+        m_threads.reserve(std::size_t(threads));
         for (int i = 0; i < threads; ++i) {
-            m_threads.emplace_back([this] { work(); });
+            try {
+                m_threads.emplace_back([this] { work(); });
+            } catch (const std::system_error&) {
+                break;
+            }
         }
     }
 
@@ -50,8 +58,12 @@ public:
     OrderedWorkers(const OrderedWorkers&) = delete;
     OrderedWorkers& operator=(const OrderedWorkers&) = delete;
 
-    /// Queues task `index`; waits while the queue is full.
+    /// Queues task `index`; waits while the queue is full. Without a thread, runs it.
     void post(qsizetype index, std::function<Result()> task) {
+        if (m_threads.empty()) {
+            settle(index, task());
+            return;
+        }
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [this] { return m_queue.size() < m_queueLimit; });
         m_queue.emplace_back(index, std::move(task));

@@ -1,5 +1,7 @@
 #include "core/OutputFormat.h"
 
+#include "core/ImageConversion.h"
+
 #include <QBuffer>
 #include <QFileInfo>
 #include <QImageWriter>
@@ -20,8 +22,6 @@ constexpr std::array<std::pair<OutputFormat, QStringView>, 6> kExtensions{{
     {OutputFormat::Jpeg, u"jpg"},
     {OutputFormat::Jpeg, u"jpeg"},
 }};
-
-constexpr int kJpegQuality = 92;
 
 } // namespace
 
@@ -48,7 +48,8 @@ QString extensionOf(OutputFormat format) {
     return {};
 }
 
-QByteArray encodeRaster(const QImage& image, OutputFormat format, PngContent content) {
+QByteArray encodeRaster(const QImage& image, OutputFormat format, PngContent content,
+                        int jpegQuality) {
     if (format == OutputFormat::Png) {
         return encodePng(image, content);
     }
@@ -57,9 +58,10 @@ QByteArray encodeRaster(const QImage& image, OutputFormat format, PngContent con
     buffer.open(QIODevice::WriteOnly);
     if (format == OutputFormat::Jpeg) {
         QImageWriter writer(&buffer, "jpeg");
-        writer.setQuality(kJpegQuality);
+        writer.setQuality(jpegQuality);
         writer.setOptimizedWrite(true);
-        return writer.write(image.convertToFormat(QImage::Format_RGB32)) ? bytes : QByteArray();
+        return writer.write(convertedOnThisThread(image, QImage::Format_RGB32)) ? bytes
+                                                                                : QByteArray();
     }
     return image.save(&buffer, "BMP") ? bytes : QByteArray();
 }

@@ -43,12 +43,16 @@ enum class OutputFormat {
     return format != OutputFormat::Bitmap && format != OutputFormat::Jpeg;
 }
 
+/// The JPEG quality the designer saves at.
+inline constexpr int kDefaultJpegQuality = 92;
+
 /// `image` encoded as `format`, which must be a raster format: a bitmap as the designer saves
-/// it, a PNG packed for `content` (see PngEncoding.h), a JPEG at quality 92 on an opaque
-/// background. Empty if it cannot be encoded. Safe to
-/// call from several threads at once on different images.
+/// it, a PNG packed for `content` (see PngEncoding.h), a JPEG at `jpegQuality` (1 to 100) on an
+/// opaque background. Empty if it cannot be encoded. Safe to call from several threads at once
+/// on different images.
 [[nodiscard]] QByteArray encodeRaster(const QImage& image, OutputFormat format,
-                                      PngContent content = PngContent::Drawing);
+                                      PngContent content = PngContent::Drawing,
+                                      int jpegQuality = kDefaultJpegQuality);
 
 /// Writes the finished `bytes` of an output file to `path` with writeFileAtomically(): nothing
 /// reaches `path` unless every byte was written, and a failed write leaves what was there.

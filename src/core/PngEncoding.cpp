@@ -1,8 +1,12 @@
 #include "core/PngEncoding.h"
 
+#include "core/ImageConversion.h"
+
 #include <QSysInfo>
 
 #include <csetjmp>
+#include <cstring>
+#include <new>
 #include <png.h>
 #include <vector>
 #include <zlib.h>
@@ -11,16 +15,35 @@ namespace inkvale {
 
 namespace {
 
+/// The file as libpng writes it, and whether memory ran out on the way.
+struct PngOutput {
+    QByteArray bytes;
+    bool noMemory = false;
+};
+
 void appendBytes(png_structp png, png_bytep data, png_size_t length) {
-    auto* bytes = static_cast<QByteArray*>(png_get_io_ptr(png));
-    bytes->append(reinterpret_cast<const char*>(data), qsizetype(length));
+    auto* output = static_cast<PngOutput*>(png_get_io_ptr(png));
+    // No exception may pass through libpng's C frames: the error jumps back instead.
+    bool appended = false;
+    try {
+        output->bytes.append(reinterpret_cast<const char*>(data), qsizetype(length));
+        appended = true;
+    } catch (const std::bad_alloc&) {
+        output->noMemory = true;
+    }
+    if (!appended) {
+        png_error(png, "out of memory");
+    }
 }
 
 void flushNothing(png_structp) {}
 
-/// libpng's errors jump back to writePng(), quietly: the caller says what failed. Its warnings
-/// are not ours to print either.
-[[noreturn]] void jumpBack(png_structp png, png_const_charp) {
+/// libpng's errors jump back to writePng(), quietly: the caller says what failed, telling
+/// memory that ran out from the rest. Its warnings are not ours to print either.
+[[noreturn]] void jumpBack(png_structp png, png_const_charp message) {
+    if (message != nullptr && std::strstr(message, "emory") != nullptr) {
+        static_cast<PngOutput*>(png_get_error_ptr(png))->noMemory = true;
+    }
     png_longjmp(png, 1);
 }
 
@@ -70,25 +93,29 @@ QByteArray encodePng(const QImage& image, PngContent content) {
     const QImage pixels =
         image.format() == QImage::Format_RGB32
             ? image
-            : image.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+            : convertedOnThisThread(image, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
     std::vector<png_bytep> rows(std::size_t(pixels.height()));
     for (int y = 0; y < pixels.height(); ++y) {
         // libpng only reads the rows it is given.
         rows[std::size_t(y)] = const_cast<png_bytep>(pixels.constScanLine(y));
     }
-    QByteArray bytes;
+    PngOutput output;
     png_structp png =
-        png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, jumpBack, ignoreWarning);
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, &output, jumpBack, ignoreWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (info == nullptr) {
+        // Either fails only for want of memory.
         png_destroy_write_struct(&png, nullptr);
-        return {};
+        throw std::bad_alloc();
     }
-    png_set_write_fn(png, &bytes, appendBytes, flushNothing);
+    png_set_write_fn(png, &output, appendBytes, flushNothing);
     const int filter = content == PngContent::Drawing ? PNG_FILTER_NONE : PNG_FILTER_PAETH;
     const bool written = writePng(png, info, pixels, alpha, filter, rows);
     png_destroy_write_struct(&png, &info);
-    return written ? bytes : QByteArray();
+    if (output.noMemory) {
+        throw std::bad_alloc();
+    }
+    return written ? output.bytes : QByteArray();
 }
 
 } // namespace inkvale

@@ -11,10 +11,32 @@
 #include <QPdfWriter>
 
 #include <algorithm>
+#include <exception>
+#include <memory>
 
 namespace inkvale {
 
 namespace {
+
+/// A PDF writer and its painter. When memory runs out while they work, the exception that
+/// unwinds through them leaves both behind: a painter that failed to end tries again when
+/// destroyed, and would throw out of its destructor, ending the process.
+struct PdfPainting {
+    std::unique_ptr<QPdfWriter> writer;
+    std::unique_ptr<QPainter> painter = std::make_unique<QPainter>();
+    int exceptions = std::uncaught_exceptions();
+
+    explicit PdfPainting(QIODevice* device)
+        : writer(std::make_unique<QPdfWriter>(device)) {}
+    PdfPainting(const PdfPainting&) = delete;
+    PdfPainting& operator=(const PdfPainting&) = delete;
+    ~PdfPainting() {
+        if (std::uncaught_exceptions() > exceptions) {
+            [[maybe_unused]] QPainter* const unfinished = painter.release();
+            [[maybe_unused]] QPdfWriter* const writing = writer.release();
+        }
+    }
+};
 
 constexpr qreal kPointsPerPixel = 72.0 / 96.0;
 constexpr qreal kMargin = 48.0;      ///< around the page, in points
@@ -108,13 +130,14 @@ QByteArray practiceSheetPdf(const SignatureLook& look, int slot, const QString& 
     QBuffer buffer(&document);
     buffer.open(QIODevice::WriteOnly);
     {
-        QPdfWriter writer(&buffer);
+        const PdfPainting pdf(&buffer);
+        QPdfWriter& writer = *pdf.writer;
         writer.setTitle(name);
         writer.setCreator(QStringLiteral("Inkvale"));
         writer.setPageSize(QPageSize(page, QPageSize::Point, QString(), QPageSize::ExactMatch));
         writer.setPageMargins(QMarginsF(0, 0, 0, 0));
         writer.setResolution(72);
-        QPainter painter;
+        QPainter& painter = *pdf.painter;
         if (!painter.begin(&writer)) {
             return {};
         }

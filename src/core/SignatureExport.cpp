@@ -13,7 +13,7 @@ QByteArray ExportDrawing::bytes() const {
     if (noInk || notMade || noMemory) {
         return {};
     }
-    return isRaster(format) ? encodeRaster(image, format, content) : document;
+    return isRaster(format) ? encodeRaster(image, format, content, jpegQuality) : document;
 }
 
 Outcome ExportDrawing::problem() const {
@@ -44,6 +44,7 @@ ExportDrawing SignatureExport::draw(const ExportChoice& choice) {
 ExportDrawing SignatureExport::compose(const ExportChoice& choice) {
     ExportDrawing drawing;
     drawing.format = choice.format;
+    drawing.jpegQuality = choice.jpegQuality;
     if (isRaster(choice.format)) {
         // A null picture is one there was no memory for.
         QImage image = m_renderer.image(choice.slot, choice.name);
@@ -70,6 +71,7 @@ ExportDrawing SignatureExport::compose(const ExportChoice& choice) {
                 return drawing;
             }
         }
+        drawing.pixels = image.size();
         drawing.image = std::move(image);
         drawing.content =
             m_renderer.look().background.isNull() ? PngContent::Drawing : PngContent::Picture;
@@ -83,6 +85,7 @@ ExportDrawing SignatureExport::compose(const ExportChoice& choice) {
         }
         picture = cropToInk(std::move(picture), *choice.trim);
     }
+    drawing.pixels = picture.viewport.size();
     // Both documents are made here, the PDF because its writer paints.
     if (choice.format == OutputFormat::Svg) {
         drawing.document = svgDocument(picture, documentTitle(choice.name));

@@ -19,6 +19,7 @@ struct ExportChoice {
     QString name;
     OutputFormat format = OutputFormat::Png;
     std::optional<int> trim; ///< padding in canvas pixels around the ink; none keeps the canvas
+    int jpegQuality = kDefaultJpegQuality; ///< 1 to 100, for JPEG
 };
 
 /// A signature drawn for a file: a raster picture whose encoding is still to do (it may be
@@ -27,10 +28,12 @@ struct ExportDrawing {
     OutputFormat format = OutputFormat::Png;
     QImage image; ///< the picture of a raster format
     PngContent content = PngContent::Drawing;
+    int jpegQuality = kDefaultJpegQuality;
     QByteArray document;   ///< the SVG or PDF document
     bool noInk = false;    ///< trimming was asked for, but the name leaves no ink to trim to
     bool notMade = false;  ///< the document could not be made
     bool noMemory = false; ///< there was not enough memory to draw the picture
+    QSizeF pixels;         ///< the picture's size: in pixels, or in CSS pixels for SVG and PDF
 
     /// The finished file's bytes; empty when there is none. Safe on any thread.
     [[nodiscard]] QByteArray bytes() const;

@@ -1,5 +1,7 @@
 #include "core/SignatureRenderer.h"
 
+#include "core/ImageConversion.h"
+#include "core/MemoryHeadroom.h"
 #include "core/StyleCatalogue.h"
 #include "core/Twips.h"
 
@@ -381,6 +383,7 @@ NameLayout SignatureRenderer::layout(int slot, const QString& name) {
 }
 
 SignatureRenderer::Placement SignatureRenderer::place(int slot, const QString& name) {
+    requireMemoryHeadroom(); // the font is loaded here, through fontconfig
     // The steps of drawSignature() and print(), short of drawing.
     m_surface->setFontName(faceOf(slot));
     const QSizeF textSize(m_surface->textWidth(name), m_surface->textHeight(name));
@@ -436,10 +439,10 @@ QRect inkRect(const QImage& drawn, const QImage& blank) {
     }
     const QImage a = drawn.format() == blank.format() && drawn.depth() == 32
                          ? drawn
-                         : drawn.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+                         : convertedOnThisThread(drawn, QImage::Format_ARGB32_Premultiplied);
     const QImage b = blank.format() == a.format()
                          ? blank
-                         : blank.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+                         : convertedOnThisThread(blank, QImage::Format_ARGB32_Premultiplied);
     int left = a.width();
     int right = -1;
     int top = -1;

@@ -1,6 +1,9 @@
 #include "core/WebpAnimation.h"
 
+#include "core/ImageConversion.h"
+
 #include <memory>
+#include <new>
 #include <webp/encode.h>
 #include <webp/mux.h>
 
@@ -22,23 +25,37 @@ struct Picture final {
 };
 
 /// Adds `frame` at `ms`; false when it cannot be encoded.
-bool addFrame(WebPAnimEncoder* encoder, const QImage& frame, int ms, const WebPConfig& config) {
-    const QImage bytes = frame.convertToFormat(QImage::Format_RGBA8888);
-    if (bytes.isNull()) {
-        return false;
+/// Memory that ran out in libwebp, which tells it apart from its other errors.
+void throwIfOutOfMemory(const WebPPicture& picture) {
+    if (picture.error_code == VP8_ENC_ERROR_OUT_OF_MEMORY ||
+        picture.error_code == VP8_ENC_ERROR_BITSTREAM_OUT_OF_MEMORY) {
+        throw std::bad_alloc();
     }
+}
+
+/// Adds `frame` at `ms`; false when it cannot be encoded. Throws std::bad_alloc when there is
+/// no memory for it.
+bool addFrame(WebPAnimEncoder* encoder, const QImage& frame, int ms, const WebPConfig& config) {
+    if (frame.isNull()) {
+        throw std::bad_alloc(); // a frame there was no memory for
+    }
+    const QImage bytes = convertedOnThisThread(frame, QImage::Format_RGBA8888);
     Picture picture;
     picture.picture.use_argb = 1;
     picture.picture.width = bytes.width();
     picture.picture.height = bytes.height();
-    return WebPPictureImportRGBA(&picture.picture, bytes.constBits(), int(bytes.bytesPerLine())) !=
-               0 &&
-           WebPAnimEncoderAdd(encoder, &picture.picture, ms, &config) != 0;
+    const bool added = WebPPictureImportRGBA(&picture.picture, bytes.constBits(),
+                                             int(bytes.bytesPerLine())) != 0 &&
+                       WebPAnimEncoderAdd(encoder, &picture.picture, ms, &config) != 0;
+    if (!added) {
+        throwIfOutOfMemory(picture.picture);
+    }
+    return added;
 }
 
 } // namespace
 
-QByteArray encodeWebpAnimation(const SignatureAnimation& animation) {
+QByteArray encodeWebpAnimation(const SignatureAnimation& animation, bool loop) {
     if (animation.isNull()) {
         return {};
     }
@@ -47,12 +64,15 @@ QByteArray encodeWebpAnimation(const SignatureAnimation& animation) {
     if (WebPAnimEncoderOptionsInit(&options) == 0) {
         return {};
     }
-    options.anim_params.loop_count = 0; // for ever
-    options.allow_mixed = 0;            // every frame lossless
+    options.anim_params.loop_count = loop ? 0 : 1; // 0: for ever
+    options.allow_mixed = 0;                       // every frame lossless
     const std::unique_ptr<WebPAnimEncoder, EncoderDeleter> encoder(
         WebPAnimEncoderNew(size.width(), size.height(), &options));
+    if (!encoder) {
+        throw std::bad_alloc(); // the size and options are valid: only memory is missing
+    }
     WebPConfig config;
-    if (!encoder || WebPConfigInit(&config) == 0) {
+    if (WebPConfigInit(&config) == 0) {
         return {};
     }
     config.lossless = 1;
@@ -73,10 +93,20 @@ QByteArray encodeWebpAnimation(const SignatureAnimation& animation) {
     WebPData data;
     WebPDataInit(&data);
     QByteArray bytes;
-    if (WebPAnimEncoderAssemble(encoder.get(), &data) != 0) {
-        bytes = QByteArray(reinterpret_cast<const char*>(data.bytes), qsizetype(data.size));
+    const bool assembled = WebPAnimEncoderAssemble(encoder.get(), &data) != 0;
+    try {
+        if (assembled) {
+            bytes = QByteArray(reinterpret_cast<const char*>(data.bytes), qsizetype(data.size));
+        }
+    } catch (const std::bad_alloc&) {
+        WebPDataClear(&data);
+        throw;
     }
     WebPDataClear(&data);
+    if (!assembled) {
+        // With every frame added, assembling fails only for want of memory.
+        throw std::bad_alloc();
+    }
     return bytes;
 }
 

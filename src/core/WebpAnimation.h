@@ -6,9 +6,9 @@
 
 namespace inkvale {
 
-/// `animation` as an animated WebP that loops for ever, every frame lossless with its alpha
-/// channel, so that the last frame is the finished signature pixel for pixel; frame times are
-/// the timeline's in milliseconds. Empty when it cannot be encoded.
-[[nodiscard]] QByteArray encodeWebpAnimation(const SignatureAnimation& animation);
+/// `animation` as an animated WebP that loops for ever (or without `loop` plays once), every frame
+/// lossless with its alpha channel, so that the last frame is the finished signature pixel for
+/// pixel; frame times are the timeline's in milliseconds. Empty when it cannot be encoded.
+[[nodiscard]] QByteArray encodeWebpAnimation(const SignatureAnimation& animation, bool loop = true);
 
 } // namespace inkvale

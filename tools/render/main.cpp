@@ -22,7 +22,8 @@ inkvale::Outcome writeTo(std::FILE* stream, QByteArrayView bytes) {
 }
 
 void writeTo(std::FILE* stream, const QString& text) {
-    [[maybe_unused]] const inkvale::Outcome ignored = writeTo(stream, QByteArrayView(text.toUtf8()));
+    [[maybe_unused]] const inkvale::Outcome ignored =
+        writeTo(stream, QByteArrayView(text.toUtf8()));
 }
 
 /// Qt's own diagnostics (a missing runtime folder, a font it could not open) are not the
@@ -38,6 +39,7 @@ void dropQtMessages(QtMsgType type, const QMessageLogContext&, const QString& me
 int main(int argc, char* argv[]) {
     qInstallMessageHandler(dropQtMessages);
     inkvale::reportFileSizeLimitAsError();
+    inkvale::reportBrokenPipeAsError();
     inkvale::keepFreedMemoryInProcess();
     // Stopped by Ctrl+C or a batch system's kill, a run leaves no half-written hidden file.
     inkvale::removeTemporaryFilesOnSignals();

@@ -47,6 +47,12 @@ void reportFileSizeLimitAsError() {
 #endif
 }
 
+void reportBrokenPipeAsError() {
+#ifdef SIGPIPE
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+}
+
 void keepFreedMemoryInProcess() {
 #ifdef __GLIBC__
     // Freed memory below 256 MiB at the heap's top stays; blocks under 32 MiB come from the

@@ -17,6 +17,11 @@ namespace inkvale {
 /// instead of the system ending the process, whichever library writes (a font cache, say).
 void reportFileSizeLimitAsError();
 
+/// Makes a write to a pipe whose reader has gone (`inkvale-render --verbose ... | head`) fail with
+/// an error the program reports, instead of the system ending the process in the middle of
+/// whatever it was writing, its hidden temporary files left behind.
+void reportBrokenPipeAsError();
+
 /// Lets the memory allocator keep what is freed for the process's next allocations instead of
 /// handing it back to the system at once: a batch allocates and frees a picture per name on
 /// several threads, and giving the pages back and faulting them in again costs more system time
