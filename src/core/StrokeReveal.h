@@ -14,7 +14,7 @@ namespace inkvale {
 /// The pen's pace when the name is written stroke by stroke: a median one em long takes
 /// 0.2 s, no stroke less than 0.08 s; the pen rests 0.06 s between the strokes of a character
 /// and 0.16 s between characters, and 0.2 s (kWordPauseSeconds) at a space. 十 is then written
-/// in about 0.4 s and 张 in about 1.1 s, quick enough to watch a name and slow enough to follow
+/// in about 0.3 s and 张 in about 1.2 s, quick enough to watch a name and slow enough to follow
 /// every stroke. Chosen to look natural, not measured from writers.
 inline constexpr double kStrokeEmPerSecond = 5.0;
 inline constexpr double kShortestStrokeSeconds = 0.08;
