@@ -18,6 +18,10 @@ using StrokeMedian = std::vector<QPointF>;
 /// carried inside the program: 9,574 characters, on a 256-step grid.
 [[nodiscard]] std::vector<StrokeMedian> strokeMedians(char32_t character);
 
+/// The simplified and traditional variants of `character` that have a stroke order, from the
+/// Unicode Han Database: a style may draw 张 as 張, to be written with 張's strokes.
+[[nodiscard]] std::vector<char32_t> strokeVariants(char32_t character);
+
 /// How many characters have a stroke order.
 [[nodiscard]] int strokeOrderCharacters();
 

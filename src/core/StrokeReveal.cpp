@@ -27,6 +27,9 @@ constexpr int kFittingRounds = 3;
 constexpr double kFarthestMedianMove = 0.08;
 /// Distances past a median's ends count this much more (squared).
 constexpr double kPastEndWeight = 2.0;
+/// How much a form's medians running where there is no ink count against it, next to the
+/// mean distance of the ink from them in half stroke widths.
+constexpr double kMissWeight = 4.0;
 /// A stroke's ink is in the pieces of ink that hold at least this share of its median.
 constexpr double kHomeShare = 0.2;
 
@@ -79,6 +82,13 @@ double length(const QPolygonF& path) {
 double strokeSeconds(double pixels, double em) {
     return std::max(kShortestStrokeSeconds, em > 0 ? pixels / em / kStrokeEmPerSecond : 0);
 }
+
+/// Medians fitted to a glyph's ink.
+struct Fit {
+    std::vector<QPolygonF> paths;           ///< device pixels
+    std::vector<std::vector<char>> allowed; ///< per piece of ink, the strokes that may take it
+    double score = 0;                       ///< the lower, the better the form fits the ink
+};
 
 /// Where a point is nearest to a set of paths.
 struct Nearest {
@@ -185,9 +195,8 @@ public:
         return glyphs;
     }
 
-    /// Writes `glyph` along the medians of `medians` from `start`; returns when it ends.
-    double writeStrokes(const Glyph& glyph, const std::vector<StrokeMedian>& medians, double em,
-                        double start, std::vector<PenStroke>& pens) {
+    /// `medians` fitted to `glyph`, whose pieces labelPieces() has numbered.
+    Fit fitStrokes(const Glyph& glyph, const std::vector<StrokeMedian>& medians, double em) {
         QRectF ink = inkBox(glyph);
         double left = 1;
         double top = 1;
@@ -218,7 +227,6 @@ public:
         }
         // A stroke takes its ink from the connected pieces of ink its median runs over, so
         // that the end of a median reaching into a neighbouring component takes none of it.
-        labelPieces(glyph);
         std::vector<std::vector<char>> allowed = strokesOfPieces(paths, half);
         const auto nearestTo = [&](int pixel) {
             return nearestStroke(centreOf(pixel), paths,
@@ -253,6 +261,34 @@ public:
             allowed = strokesOfPieces(paths, half);
         }
 
+        // How well the form fits the ink: how far its ink is from the medians, in half stroke
+        // widths, and how much of the medians runs where there is no ink.
+        double away = 0;
+        for (const int pixel : glyph.pixels) {
+            away += nearestTo(pixel).distance;
+        }
+        const double score = away / std::max<std::size_t>(1, glyph.pixels.size()) / half +
+                             kMissWeight * missedShare(paths, half);
+        return {std::move(paths), std::move(allowed), score};
+    }
+
+    /// Writes `glyph` along the medians of the form that fits it best of `forms` from `start`;
+    /// returns when it ends.
+    double writeStrokes(const Glyph& glyph, const std::vector<std::vector<StrokeMedian>>& forms,
+                        double em, double start, std::vector<PenStroke>& pens) {
+        labelPieces(glyph);
+        Fit best;
+        for (const std::vector<StrokeMedian>& medians : forms) {
+            Fit fit = fitStrokes(glyph, medians, em);
+            if (best.paths.empty() || fit.score < best.score) {
+                best = std::move(fit);
+            }
+        }
+        const std::vector<QPolygonF>& paths = best.paths;
+        const auto nearestTo = [&](int pixel) {
+            return nearestStroke(centreOf(pixel), paths,
+                                 best.allowed[std::size_t(m_piece[std::size_t(pixel)])]);
+        };
         std::vector<double> lengths;
         std::vector<double> begins;
         std::vector<double> durations;
@@ -427,6 +463,26 @@ private:
         return allowed;
     }
 
+    /// The share of the points along `paths` that have no ink within `half` a stroke's width.
+    [[nodiscard]] double missedShare(const std::vector<QPolygonF>& paths, double half) const {
+        const int radius = std::max(1, int(std::ceil(half)));
+        int samples = 0;
+        int missed = 0;
+        for (const QPolygonF& path : paths) {
+            for (qsizetype i = 0; i + 1 < path.size(); ++i) {
+                const QPointF from = path.at(i);
+                const QPointF to = path.at(i + 1);
+                const int steps =
+                    std::max(1, int(std::hypot(to.x() - from.x(), to.y() - from.y())));
+                for (int k = 0; k < steps; ++k) {
+                    ++samples;
+                    missed += pieceNear(from + (to - from) * (double(k) / steps), radius) < 0;
+                }
+            }
+        }
+        return samples > 0 ? double(missed) / samples : 0.0;
+    }
+
     /// The piece of the ink pixel nearest `point` within `radius` pixels; -1 when none is.
     [[nodiscard]] int pieceNear(QPointF point, int radius) const {
         const int cx = int(std::floor(point.x()));
@@ -568,13 +624,21 @@ StrokeReveal::StrokeReveal(const QImage& finished, const QImage& blank, const Na
             time += kCharacterPauseSeconds;
         }
         const char32_t character = soleCharacter(name, grapheme);
-        const std::vector<StrokeMedian> medians =
-            character != 0 ? strokeMedians(character) : std::vector<StrokeMedian>();
+        // The character's strokes, and those of its simplified or traditional form, which a
+        // style may draw in its place.
+        std::vector<std::vector<StrokeMedian>> forms;
+        if (character != 0) {
+            forms.push_back(strokeMedians(character));
+            for (const char32_t variant : strokeVariants(character)) {
+                forms.push_back(strokeMedians(variant));
+            }
+        }
+        std::erase_if(forms, [](const auto& medians) { return medians.empty(); });
         const char32_t first =
             QStringView(name).mid(grapheme.start, grapheme.length).toUcs4().value(0);
-        time = medians.empty() ? planner.writeInk(glyphs[g], isEastAsian(QChar::script(first)),
-                                                  grapheme.rightToLeft, em, time, m_strokes)
-                               : planner.writeStrokes(glyphs[g], medians, em, time, m_strokes);
+        time = forms.empty() ? planner.writeInk(glyphs[g], isEastAsian(QChar::script(first)),
+                                                grapheme.rightToLeft, em, time, m_strokes)
+                             : planner.writeStrokes(glyphs[g], forms, em, time, m_strokes);
         m_writing = time;
         written = true;
     }

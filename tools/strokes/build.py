@@ -11,16 +11,24 @@ licence text (ARPHICPL.TXT) beside it. Stdlib only.
 The data comes from Make Me a Hanzi through hanzi-writer-data, under the Arphic Public
 License: the medians are a modification of the fonts' outlines, carried with the licence.
 
+The Unicode Han Database's simplified and traditional variants (kSimplifiedVariant,
+kTraditionalVariant, from Debian's unicode-data) are listed for the characters whose variant
+has data too, so that a style that draws a simplified character in its traditional form is
+written with the strokes of the form it draws.
+
 File format, little-endian:
-    8 bytes  "IVSTROK1"
+    8 bytes  "IVSTROK2"
     u32      N, the characters
+    u32      offset of the variants from the start of the file
     N x      (u32 code point, u32 offset of its record from the start of the file), by code point
     records: u8 strokes; per stroke: u8 points, then points x (u8 x, u8 y)
+    variants: u32 M, then M x (u32 code point, u32 its variant), by code point then variant
 A point is on a 256 x 256 grid over the data's 1024-unit em square, y downwards from the
 em's top (the data's y = 900): x' = x / 4, y' = (900 - y) / 4, rounded and clamped to 0..255.
 """
 
 import argparse
+import bz2
 import hashlib
 import io
 import json
@@ -32,6 +40,27 @@ import tarfile
 import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+UNIHAN_VARIANTS = '/usr/share/unicode/Unihan_Variants.txt.bz2'
+
+
+def variants_of(characters):
+    """(character, variant) pairs, both with data, by code point then variant."""
+    if not os.path.exists(UNIHAN_VARIANTS):
+        sys.exit(f'build.py: {UNIHAN_VARIANTS} is missing (apt-get install unicode-data)')
+    pairs = set()
+    with bz2.open(UNIHAN_VARIANTS, 'rt', encoding='utf-8') as f:
+        for line in f:
+            if line.startswith('#') or not line.strip():
+                continue
+            code, field, values = line.rstrip('\n').split('\t', 2)
+            if field not in ('kSimplifiedVariant', 'kTraditionalVariant'):
+                continue
+            character = int(code[2:], 16)
+            for value in values.split():
+                variant = int(value.split('<')[0][2:], 16)
+                if variant != character and character in characters and variant in characters:
+                    pairs.add((character, variant))
+    return sorted(pairs)
 
 
 def cache_dir():
@@ -109,7 +138,7 @@ def main():
 
     records = io.BytesIO()
     offsets = {}
-    header = 8 + 4 + 8 * len(characters)
+    header = 8 + 4 + 4 + 8 * len(characters)
     for code in sorted(characters):
         offsets[code] = header + records.tell()
         medians = characters[code]
@@ -124,12 +153,16 @@ def main():
             for point in points:
                 records.write(bytes(point))
 
+    pairs = variants_of(characters)
     out = io.BytesIO()
-    out.write(b'IVSTROK1')
-    out.write(struct.pack('<I', len(characters)))
+    out.write(b'IVSTROK2')
+    out.write(struct.pack('<II', len(characters), header + len(records.getvalue())))
     for code in sorted(characters):
         out.write(struct.pack('<II', code, offsets[code]))
     out.write(records.getvalue())
+    out.write(struct.pack('<I', len(pairs)))
+    for character, variant in pairs:
+        out.write(struct.pack('<II', character, variant))
     os.makedirs(os.path.dirname(os.path.abspath(args.out)), exist_ok=True)
     with open(args.out + '.tmp', 'wb') as f:
         f.write(out.getvalue())
