@@ -155,7 +155,9 @@ void writeReveal(QXmlStreamWriter& xml, const TextReveal& reveal, const QRectF& 
 
 /// The mask "reveal": white where the pen has passed. A line along each stroke's path, as wide
 /// as its reach and drawn from its start to its end by its dash's offset; a circle for each
-/// spreading stroke, its radius growing to its reach.
+/// spreading stroke, its radius growing to its reach. Over them a white rectangle of the whole
+/// viewport, which has no width only while the writing plays: a viewer that does not play SMIL
+/// shows everything, and the end shows exactly the drawing without the mask.
 void writeStrokeMask(QXmlStreamWriter& xml, const TextReveal& reveal, const QRectF& viewport) {
     const auto animate = [&xml](const QString& attribute, qreal from, qreal to,
                                 const TextStroke& stroke) {
@@ -222,6 +224,15 @@ void writeStrokeMask(QXmlStreamWriter& xml, const TextReveal& reveal, const QRec
         animate(QStringLiteral("stroke-dashoffset"), dash, 0, stroke);
         xml.writeEndElement();
     }
+    xml.writeStartElement(QStringLiteral("rect"));
+    writeRectAttributes(xml, viewport);
+    xml.writeAttribute(QStringLiteral("fill"), QStringLiteral("#fff"));
+    xml.writeEmptyElement(QStringLiteral("set"));
+    xml.writeAttribute(QStringLiteral("attributeName"), QStringLiteral("width"));
+    xml.writeAttribute(QStringLiteral("to"), QStringLiteral("0"));
+    xml.writeAttribute(QStringLiteral("begin"), QStringLiteral("0s"));
+    xml.writeAttribute(QStringLiteral("dur"), seconds(std::max(reveal.complete, 0.001)));
+    xml.writeEndElement();
     xml.writeEndElement();
 }
 
@@ -484,13 +495,8 @@ QByteArray svgDocument(const VectorPicture& picture, const QString& title,
                 continue;
             }
             if (reveal && item.isText && !reveal->strokes.empty()) {
-                // Masked only while the writing plays: without SMIL, the finished drawing.
                 xml.writeStartElement(QStringLiteral("g"));
-                xml.writeEmptyElement(QStringLiteral("set"));
-                xml.writeAttribute(QStringLiteral("attributeName"), QStringLiteral("mask"));
-                xml.writeAttribute(QStringLiteral("to"), QStringLiteral("url(#reveal)"));
-                xml.writeAttribute(QStringLiteral("begin"), QStringLiteral("0s"));
-                xml.writeAttribute(QStringLiteral("end"), seconds(reveal->complete));
+                xml.writeAttribute(QStringLiteral("mask"), QStringLiteral("url(#reveal)"));
             } else if (reveal && item.isText) {
                 xml.writeStartElement(QStringLiteral("g"));
                 xml.writeAttribute(QStringLiteral("clip-path"), QStringLiteral("url(#reveal)"));

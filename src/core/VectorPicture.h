@@ -84,8 +84,9 @@ void paintVectorPicture(QPainter& painter, const VectorPicture& picture);
 /// often it is drawn. With `reveal`, its text items are uncovered as it says by SMIL animation
 /// alone, no script, played once, ending on the same drawing as the document without it: wipes
 /// by a clip path of rectangles whose widths grow; strokes by a mask of lines drawn along their
-/// paths and circles that grow, applied only while the animation plays, so that a viewer that
-/// does not play SMIL shows the finished drawing.
+/// paths and circles that grow, under a rectangle of the whole viewport that shows everything
+/// except while the animation plays, so that a viewer that does not play SMIL shows the
+/// finished drawing.
 [[nodiscard]] QByteArray svgDocument(const VectorPicture& picture, const QString& title,
                                      const std::optional<TextReveal>& reveal = std::nullopt);
 
