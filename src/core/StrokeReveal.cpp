@@ -601,8 +601,9 @@ StrokeReveal::StrokeReveal(const QImage& finished, const QImage& blank, const Na
         blank.format() != finished.format()) {
         return;
     }
-    m_times.assign(std::size_t(finished.width()) * std::size_t(finished.height()), 0.0F);
-    Planner planner(finished, blank, m_times);
+    // When each pixel is inked, row by row: needed only until the ink is put in that order.
+    std::vector<float> times(std::size_t(finished.width()) * std::size_t(finished.height()), 0.0F);
+    Planner planner(finished, blank, times);
     std::vector<QRectF> boxes;
     for (const GraphemePlace& grapheme : layout.graphemes) {
         boxes.push_back(grapheme.blank ? QRectF() : grapheme.box);
@@ -644,16 +645,11 @@ StrokeReveal::StrokeReveal(const QImage& finished, const QImage& blank, const Na
     }
     for (const Glyph& glyph : glyphs) {
         for (const int pixel : glyph.pixels) {
-            m_order.emplace_back(m_times[std::size_t(pixel)], pixel);
+            m_order.emplace_back(times[std::size_t(pixel)], pixel);
         }
     }
     std::stable_sort(m_order.begin(), m_order.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
-}
-
-double StrokeReveal::inkedAt(int x, int y) const {
-    const std::size_t at = std::size_t(y) * std::size_t(m_width) + std::size_t(x);
-    return at < m_times.size() ? m_times[at] : 0.0;
 }
 
 void StrokeReveal::uncover(QImage& frame, const QImage& finished, double moment) const {

@@ -52,14 +52,11 @@ public:
     [[nodiscard]] double writingSeconds() const { return m_writing; }
     /// The pen's movements in the order they are made.
     [[nodiscard]] const std::vector<PenStroke>& strokes() const { return m_strokes; }
-    /// When ink pixel `x`, `y` is inked, in seconds; 0 for pixels the name does not ink.
-    [[nodiscard]] double inkedAt(int x, int y) const;
     /// Copies into `frame` the pixels of `finished` inked before `moment` (natural seconds).
     void uncover(QImage& frame, const QImage& finished, double moment) const;
 
 private:
     int m_width = 0;
-    std::vector<float> m_times;                 ///< per pixel, row by row
     std::vector<std::pair<float, int>> m_order; ///< ink pixels by the moment they are inked
     std::vector<PenStroke> m_strokes;
     double m_writing = 0;
