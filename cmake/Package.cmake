@@ -24,6 +24,8 @@ add_custom_target(inkvale_font_licences ALL DEPENDS ${INKVALE_FONT_LICENCES})
 # licences.
 install(TARGETS inkvale-render RUNTIME DESTINATION .)
 install(FILES ${INKVALE_PACKAGE_SOURCE_DIR}/README.txt ${INKVALE_FONT_LICENCES} DESTINATION .)
+# The stroke-order data's licence, the Arphic Public License, beside the programs that carry it.
+install(FILES ${INKVALE_STROKES_LICENCE} DESTINATION . RENAME STROKES-LICENSE-ARPHICPL.txt)
 
 # The portable archive carries the Qt libraries and plugins the programs load, found with ldd
 # and loaded through $ORIGIN, so that it runs where Qt is not installed. Only the archive: a
@@ -64,12 +66,13 @@ add_custom_target(deb
             "INKVALE_DESKTOP_ENTRY=${INKVALE_DESKTOP_ENTRY}"
             "INKVALE_METAINFO=${INKVALE_METAINFO}"
             "INKVALE_FONT_LICENCES=${INKVALE_FONT_LICENCES}"
+            "INKVALE_STROKES_LICENCE=${INKVALE_STROKES_LICENCE}"
             "INKVALE_PACKAGE_FILES=${CMAKE_BINARY_DIR}/package-files"
             "INKVALE_PACKAGE_SOURCES=${INKVALE_PACKAGE_SOURCE_DIR}"
             "INKVALE_DESIGNER=$<TARGET_FILE:inkvale>"
             "INKVALE_RENDER=$<TARGET_FILE:inkvale-render>"
             /bin/bash ${CMAKE_SOURCE_DIR}/cmake/make-deb.sh ${INKVALE_DEB_FILE}
-    DEPENDS inkvale inkvale-render inkvale_font_licences
+    DEPENDS inkvale inkvale-render inkvale_font_licences inkvale_strokes
     COMMENT "Making the Debian package ${INKVALE_DEB_FILE}"
     VERBATIM)
 

@@ -9,7 +9,7 @@
 #   /usr/share/applications, icons/hicolor, metainfo   the launcher entry, icons, AppStream
 #   /usr/share/fonts/truetype/inkvale/1..15.ttf the style fonts, for every user
 #   /usr/share/man/man1, bash-completion        manual pages, completion for inkvale-render
-#   /usr/share/doc/inkvale                      copyright, changelog, the fonts' licences
+#   /usr/share/doc/inkvale                      copyright, changelog, the fonts' and stroke data's licences
 #
 # Dependencies come from the executables through dpkg-shlibdeps. Nothing runs at installation:
 # the font, icon, launcher and manual caches are refreshed by their own packages' triggers.
@@ -55,6 +55,7 @@ doc=$root/usr/share/doc/inkvale
 install -m 644 "$INKVALE_PACKAGE_FILES/copyright.in" "$doc/copyright"
 gzip -9n <"$INKVALE_PACKAGE_FILES/changelog" >"$doc/changelog.gz"
 gzip -9n <"$INKVALE_FONT_LICENCES" >"$doc/FONT-LICENSES.txt.gz"
+gzip -9n <"$INKVALE_STROKES_LICENCE" >"$doc/STROKES-LICENSE-ARPHICPL.txt.gz"
 find "$root/usr" -type f -exec chmod go-w {} + -o -type d -exec chmod 755 {} +
 
 # dpkg-shlibdeps reads the package's name from a source tree's debian/control.

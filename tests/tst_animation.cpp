@@ -1,11 +1,13 @@
 // The signature written before the eyes: the pace, the frames, and the GIF, WebP and SVG files
 // read back with decoders other than the ones that wrote them.
 
+#include "core/AnimatedExport.h"
 #include "core/GifAnimation.h"
 #include "core/OutputFormat.h"
 #include "core/RevealTimeline.h"
 #include "core/SignatureAnimation.h"
 #include "core/SignatureRenderer.h"
+#include "core/StrokeOrder.h"
 #include "core/SvgAnimation.h"
 #include "core/WebpAnimation.h"
 #include "support/DesignerSignature.h"
@@ -18,6 +20,7 @@
 #include <QTest>
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <cmath>
 #include <gif_lib.h>
 #include <memory>
@@ -29,6 +32,16 @@ using namespace inkvale;
 namespace {
 
 const QString kFontsDir = QStringLiteral(INKVALE_FONTS_DIR);
+
+/// A part of a glyph's ink: where in its ink box, each edge from 0 to 1.
+struct InkPart {
+    int grapheme = 0;
+    double left = 0;
+    double top = 0;
+    double right = 1;
+    double bottom = 1;
+    QString what;
+};
 
 /// A look of the table below: how the canvas is laid.
 enum class Canvas { White, Transparent, Picture, DoubleResolution };
@@ -284,6 +297,11 @@ private slots:
     void webpReadsBack_data();
     void webpReadsBack();
     void svgAnimatesEachGlyphAndEndsAsTheStaticDrawing();
+    void strokeDataGivesTheStandardOrder_data();
+    void strokeDataGivesTheStandardOrder();
+    void strokesAreWrittenInStrokeOrder_data();
+    void strokesAreWrittenInStrokeOrder();
+    void strokeSvgShowsTheSignatureWithoutAnimation();
     void commandLineWritesTheAskedLength_data();
     void commandLineWritesTheAskedLength();
 };
@@ -661,6 +679,270 @@ void TestAnimation::svgAnimatesEachGlyphAndEndsAsTheStaticDrawing() {
     QCOMPARE(paths, stillPaths);
 }
 
+void TestAnimation::strokeDataGivesTheStandardOrder_data() {
+    QTest::addColumn<uint>("character");
+    QTest::addColumn<int>("strokes");
+    QTest::addColumn<QString>("first"); // the first stroke's way: right, down, down-left
+
+    QTest::newRow("十") << uint(U'十') << 2 << QStringLiteral("right");
+    QTest::newRow("八") << uint(U'八') << 2 << QStringLiteral("down-left");
+    QTest::newRow("口") << uint(U'口') << 3 << QStringLiteral("down");
+    QTest::newRow("张") << uint(U'张') << 7 << QStringLiteral("right");
+    QTest::newRow("鬱, level 3") << uint(U'鬱') << 29 << QStringLiteral("right");
+    QTest::newRow("Latin") << uint(U'J') << 0 << QString();
+    QTest::newRow("Extension B") << uint(0x20000) << 0 << QString();
+}
+
+void TestAnimation::strokeDataGivesTheStandardOrder() {
+    QFETCH(uint, character);
+    QFETCH(int, strokes);
+    QFETCH(QString, first);
+
+    QVERIFY(strokeOrderCharacters() > 9000);
+    const std::vector<StrokeMedian> medians = strokeMedians(char32_t(character));
+    QCOMPARE(int(medians.size()), strokes);
+    if (strokes == 0) {
+        return;
+    }
+    for (const StrokeMedian& median : medians) {
+        QVERIFY(!median.empty());
+        for (const QPointF& point : median) {
+            QVERIFY(point.x() >= 0 && point.x() < 1 && point.y() >= 0 && point.y() < 1);
+        }
+    }
+    // The way the pen first goes: from the start to the point of the first stroke farthest
+    // from it.
+    const StrokeMedian& opening = medians.front();
+    QPointF way;
+    for (const QPointF& point : opening) {
+        const QPointF to = point - opening.front();
+        way = std::hypot(to.x(), to.y()) > std::hypot(way.x(), way.y()) ? to : way;
+    }
+    if (first == QLatin1String("right")) {
+        QVERIFY2(way.x() > 3 * std::abs(way.y()), qPrintable(QString::number(way.y())));
+    } else if (first == QLatin1String("down")) {
+        QVERIFY(way.y() > 3 * std::abs(way.x()));
+    } else {
+        QVERIFY(way.x() < 0 && way.y() > 0);
+    }
+}
+
+void TestAnimation::strokesAreWrittenInStrokeOrder_data() {
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<RevealKind>("reveal");
+    QTest::addColumn<std::vector<InkPart>>("parts"); // each finished before the next shows
+    QTest::addColumn<bool>("inOrder");
+
+    // 十: the horizontal from left to right, then the vertical.
+    const std::vector<InkPart> shi{{0, 0, 0, 0.2, 1, "horizontal's start"},
+                                   {0, 0.8, 0, 1, 1, "horizontal's end"},
+                                   {0, 0.3, 0.85, 0.7, 1, "vertical's foot"}};
+    QTest::newRow("十, regular script") << 11 << "十" << RevealKind::Strokes << shi << true;
+    QTest::newRow("十, running script") << 1 << "十" << RevealKind::Strokes << shi << true;
+    // The straight wipe uncovers the vertical before the horizontal has reached its end.
+    QTest::newRow("十, wiped") << 11 << "十" << RevealKind::Wipe << shi << false;
+    QTest::newRow("八: left-falling, then right-falling")
+        << 11 << "八" << RevealKind::Strokes
+        << std::vector<InkPart>{{0, 0, 0.6, 0.3, 1, "left-falling's foot"},
+                                {0, 0.7, 0.6, 1, 1, "right-falling's foot"}}
+        << true;
+    QTest::newRow("口: left, top and right, bottom")
+        << 11 << "口" << RevealKind::Strokes
+        << std::vector<InkPart>{{0, 0, 0.25, 0.2, 0.55, "left side"},
+                                {0, 0.8, 0.25, 1, 0.55, "right side"},
+                                {0, 0.4, 0.75, 0.6, 1, "bottom"}}
+        << true;
+    QTest::newRow("张: 弓, then 长")
+        << 11 << "张" << RevealKind::Strokes
+        << std::vector<InkPart>{{0, 0, 0, 0.25, 1, "弓"}, {0, 0.75, 0, 1, 1, "长"}} << true;
+    QTest::newRow("十八口: character after character")
+        << 11 << "十八口" << RevealKind::Strokes
+        << std::vector<InkPart>{{0, 0, 0, 1, 1, "十"}, {1, 0, 0, 1, 1, "八"}, {2, 0, 0, 1, 1, "口"}}
+        << true;
+    // Along the ink from where the pen enters: the stem's top before its foot, which a wipe
+    // uncovers at once; the letters in turn. Parts are chosen away from where strokes meet,
+    // whose ink may go to either.
+    QTest::newRow("Latin name") << 11 << "Li" << RevealKind::Strokes
+                                << std::vector<InkPart>{{0, 0.2, 0, 0.7, 0.2, "L's top"},
+                                                        {0, 0, 0.8, 0.3, 1, "L's foot"},
+                                                        {1, 0, 0, 1, 1, "i"}}
+                                << true;
+    QTest::newRow("Latin name, wiped")
+        << 11 << "Li" << RevealKind::Wipe
+        << std::vector<InkPart>{{0, 0.2, 0, 0.7, 0.2, "L's top"}, {0, 0, 0.8, 0.3, 1, "L's foot"}}
+        << false;
+}
+
+void TestAnimation::strokesAreWrittenInStrokeOrder() {
+    QFETCH(int, slot);
+    QFETCH(QString, name);
+    QFETCH(RevealKind, reveal);
+    QFETCH(std::vector<InkPart>, parts);
+    QFETCH(bool, inOrder);
+
+    SignatureLook look;
+    look.points = 60;
+    look.dotsPerInch = 192;
+    SignatureRenderer renderer(look);
+    const QImage finished = comparable(renderer.image(slot, name));
+    const QImage blank = comparable(renderer.blankImage());
+    const NameLayout layout = renderer.layout(slot, name);
+    AnimationPace pace;
+    pace.fps = 60; // frames shorter than the pauses between strokes
+    pace.reveal = reveal;
+    const SignatureAnimation animation(renderer, slot, name, pace);
+    QVERIFY(!animation.isNull());
+
+    // The frame where each ink pixel shows first.
+    const int width = finished.width();
+    std::vector<int> shows(std::size_t(width) * std::size_t(finished.height()), -1);
+    for (int index = 0; index < animation.frameCount(); ++index) {
+        const QImage frame = comparable(animation.frame(index));
+        for (int y = 0; y < frame.height(); ++y) {
+            for (int x = 0; x < width; ++x) {
+                int& first = shows[std::size_t(y) * std::size_t(width) + std::size_t(x)];
+                if (first < 0 && finished.pixel(x, y) != blank.pixel(x, y) &&
+                    frame.pixel(x, y) == finished.pixel(x, y)) {
+                    first = index;
+                }
+            }
+        }
+    }
+    // The frames in which a part of a glyph's ink begins and ends to show.
+    const auto span = [&](const InkPart& part) {
+        const GraphemePlace& place = layout.graphemes.at(std::size_t(part.grapheme));
+        const QRect box = devicePixelsOf(place.box.toAlignedRect(), renderer.pixelRatio())
+                              .intersected(finished.rect());
+        const QRect ink = inkRect(finished.copy(box), blank.copy(box)).translated(box.topLeft());
+        const QRectF area(
+            QPointF(ink.left() + part.left * ink.width(), ink.top() + part.top * ink.height()),
+            QPointF(ink.left() + part.right * ink.width(), ink.top() + part.bottom * ink.height()));
+        std::pair<int, int> frames{animation.frameCount(), -1};
+        for (int y = ink.top(); y <= ink.bottom(); ++y) {
+            for (int x = ink.left(); x <= ink.right(); ++x) {
+                const int first = shows[std::size_t(y) * std::size_t(width) + std::size_t(x)];
+                if (first >= 0 && area.contains(QPointF(x + 0.5, y + 0.5))) {
+                    frames = {std::min(frames.first, first), std::max(frames.second, first)};
+                }
+            }
+        }
+        return frames;
+    };
+    bool ordered = true;
+    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+        const auto [earlierBegins, earlierEnds] = span(parts[i]);
+        const auto [laterBegins, laterEnds] = span(parts[i + 1]);
+        QVERIFY2(
+            earlierEnds >= 0 && laterEnds >= 0,
+            qPrintable(QStringLiteral("no ink in %1 or %2").arg(parts[i].what, parts[i + 1].what)));
+        QVERIFY(earlierBegins < animation.frameCount() - 1); // written, not just finished
+        if (earlierEnds >= laterBegins) {
+            ordered = false;
+            if (inOrder) {
+                QFAIL(qPrintable(QStringLiteral("%1 shows until frame %2, %3 from frame %4")
+                                     .arg(parts[i].what)
+                                     .arg(earlierEnds)
+                                     .arg(parts[i + 1].what)
+                                     .arg(laterBegins)));
+            }
+        }
+    }
+    QCOMPARE(ordered, inOrder);
+}
+
+void TestAnimation::strokeSvgShowsTheSignatureWithoutAnimation() {
+    const int slot = 12;
+    const QString name = QStringLiteral("张伟 John");
+    SignatureLook look;
+    look.transparent = true;
+    SignatureRenderer renderer(look);
+    AnimationPace pace;
+    pace.seconds = 5;
+    const QByteArray animated = animatedSignature(renderer, slot, name, AnimationFormat::Svg, pace);
+    const QByteArray still = svgDocument(renderer.outlines(slot, name), name);
+
+    // With SMIL the name is masked by a line for each of the 13 strokes of 张伟, drawn along its
+    // median, and a growing circle for each piece of John's ink. Without it the mask's last
+    // shape, a rectangle of the whole canvas, shows everything: it has no width only while
+    // the writing plays.
+    QXmlStreamReader xml(animated);
+    QStringList paths;
+    int lines = 0;
+    int circles = 0;
+    int maskedGroups = 0;
+    double wholeHidden = -1;
+    QRectF whole;
+    std::vector<double> lineBegins;
+    double lastEnd = 0;
+    QString element;
+    const auto secondsOf = [](QStringView text) {
+        return text.endsWith(u's') ? text.chopped(1).toDouble() : -1;
+    };
+    const auto number = [](const QXmlStreamAttributes& attributes, const char* attribute) {
+        return attributes.value(QLatin1String(attribute)).toDouble();
+    };
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (!xml.isStartElement()) {
+            continue;
+        }
+        const QXmlStreamAttributes attributes = xml.attributes();
+        QVERIFY(attributes.value(QLatin1String("clip-path")) != u"url(#reveal)");
+        if (xml.name() == u"polyline") {
+            ++lines;
+            element = QStringLiteral("polyline");
+        } else if (xml.name() == u"circle") {
+            ++circles;
+            element = QStringLiteral("circle");
+            QCOMPARE(attributes.value(QLatin1String("r")).toString(), QStringLiteral("0"));
+        } else if (xml.name() == u"rect" && element != u"rect") {
+            element = QStringLiteral("rect");
+            whole = QRectF(number(attributes, "x"), number(attributes, "y"),
+                           number(attributes, "width"), number(attributes, "height"));
+        } else if (xml.name() == u"animate") {
+            const double begin = secondsOf(attributes.value(QLatin1String("begin")));
+            lastEnd = std::max(lastEnd, begin + secondsOf(attributes.value(QLatin1String("dur"))));
+            if (element == u"polyline") {
+                QCOMPARE(attributes.value(QLatin1String("to")).toString(), QStringLiteral("0"));
+                lineBegins.push_back(begin);
+            }
+        } else if (xml.name() == u"set") {
+            QCOMPARE(element, QStringLiteral("rect"));
+            QCOMPARE(attributes.value(QLatin1String("attributeName")).toString(),
+                     QStringLiteral("width"));
+            QCOMPARE(attributes.value(QLatin1String("to")).toString(), QStringLiteral("0"));
+            QCOMPARE(attributes.value(QLatin1String("begin")).toString(), QStringLiteral("0s"));
+            QVERIFY(!attributes.hasAttribute(QLatin1String("fill"))); // not frozen
+            wholeHidden = secondsOf(attributes.value(QLatin1String("dur")));
+        } else if (xml.name() == u"g") {
+            maskedGroups += attributes.value(QLatin1String("mask")) == u"url(#reveal)" ? 1 : 0;
+        } else if (xml.name() == u"script") {
+            QFAIL("an animation needs no script");
+        } else if (xml.name() == u"path") {
+            paths.append(attributes.value(QLatin1String("d")).toString());
+        }
+    }
+    QVERIFY(!xml.hasError());
+    QCOMPARE(lines, 13);
+    QVERIFY2(circles >= 4, qPrintable(QString::number(circles)));
+    QVERIFY(std::is_sorted(lineBegins.begin(), lineBegins.end()));
+    QCOMPARE(maskedGroups, 1);
+    QCOMPARE(whole, renderer.outlines(slot, name).viewport);
+    QVERIFY2(wholeHidden >= lastEnd - 0.002 && wholeHidden < 5,
+             qPrintable(QString::number(wholeHidden)));
+
+    QXmlStreamReader stillXml(still);
+    QStringList stillPaths;
+    while (!stillXml.atEnd()) {
+        stillXml.readNext();
+        if (stillXml.isStartElement() && stillXml.name() == u"path") {
+            stillPaths.append(stillXml.attributes().value(QLatin1String("d")).toString());
+        }
+    }
+    QCOMPARE(paths, stillPaths);
+}
+
 void TestAnimation::commandLineWritesTheAskedLength_data() {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QStringList>("options");
@@ -674,6 +956,14 @@ void TestAnimation::commandLineWritesTheAskedLength_data() {
     QTest::newRow("webp, transparent, 4 s")
         << "a.webp" << QStringList{"--transparent", "--duration", "4"} << 4000;
     QTest::newRow("svg, 3 s") << "a.svg" << QStringList{"--duration", "3"} << 3000;
+    QTest::newRow("gif, wiped, 2 s at 10 fps")
+        << "a.gif" << QStringList{"--reveal", "wipe", "--duration", "2", "--fps", "10"} << 2000;
+    QTest::newRow("gif, wiped, transparent, natural pace")
+        << "a.gif" << QStringList{"--reveal", "wipe", "--transparent"} << 0;
+    QTest::newRow("webp, wiped, 1.5 s at 30 fps")
+        << "a.webp" << QStringList{"--reveal", "wipe", "--duration", "1.5", "--fps", "30"} << 1500;
+    QTest::newRow("svg, wiped, 3 s")
+        << "a.svg" << QStringList{"--reveal", "wipe", "--duration", "3"} << 3000;
 }
 
 void TestAnimation::commandLineWritesTheAskedLength() {
@@ -710,9 +1000,12 @@ void TestAnimation::commandLineWritesTheAskedLength() {
         }
         if (ms > 0) {
             QVERIFY2(std::abs(total * 10 - ms) <= 10, qPrintable(QString::number(total)));
-        } else {
+        } else if (options.contains("wipe")) {
             // 张伟 John at the natural pace: two characters, four letters, a pause and the hold.
             QVERIFY2(total > 250 && total < 350, qPrintable(QString::number(total)));
+        } else {
+            // 13 strokes of 张伟 and four letters, their pauses, and the hold.
+            QVERIFY2(total > 300 && total < 550, qPrintable(QString::number(total)));
         }
         const QImage png = oneBitOpacity(QImage::fromData(stillBytes));
         const double last = psnr(gif.frames.back(), png);
@@ -734,7 +1027,11 @@ void TestAnimation::commandLineWritesTheAskedLength() {
             latest = std::max(latest, match.next().captured(1).toDouble());
             ++count;
         }
-        QCOMPARE(count, 7); // six glyphs, then all of the drawing
+        if (options.contains("wipe")) {
+            QCOMPARE(count, 7); // six glyphs, then all of the drawing
+        } else {
+            QVERIFY2(count > 13, qPrintable(QString::number(count))); // 张伟's strokes, John
+        }
         QVERIFY(latest > ms / 2000.0 && latest < ms / 1000.0);
         static const QRegularExpression path(QStringLiteral(" d=\"([^\"]+)\""));
         const auto outlines = [](const QByteArray& document) {

@@ -883,6 +883,10 @@ void TestRenderCli::badInput_data() {
     QTest::newRow("fps for an animated SVG")
         << args("--style|1|--name|Ann|-o|a.svg|--animate|--fps|10") << 2
         << "--fps is for .gif and .webp: an animated .svg has no frames";
+    QTest::newRow("reveal without --animate") << args("--style|1|--name|Ann|-o|a.png|--reveal|wipe")
+                                              << 2 << "--reveal is for animations: add --animate";
+    QTest::newRow("reveal unknown") << args("--style|1|--name|Ann|-o|a.gif|--animate|--reveal|fade")
+                                    << 2 << "--reveal takes strokes or wipe, not 'fade'";
     QTest::newRow("duration zero") << args("--style|1|--name|Ann|-o|a.gif|--animate|--duration|0")
                                    << 2 << "--duration 0 is out of range: give seconds above 0";
     QTest::newRow("duration over a minute")

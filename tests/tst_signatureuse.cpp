@@ -426,6 +426,7 @@ void TestSignatureUse::exportEqualsInkvaleRender_data() {
     QTest::addColumn<bool>("trim");
     QTest::addColumn<QString>("extension");
     QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("reveal"); // how an animation writes the name
 
     const QString transparent = QStringLiteral("--transparent");
     const QString dpi = QStringLiteral("--dpi");
@@ -433,19 +434,31 @@ void TestSignatureUse::exportEqualsInkvaleRender_data() {
     const QString four = QString::number(kUsePadding);
     QTest::newRow("transparent png 300 trimmed")
         << 0 << 1 << true << "png"
-        << QStringList{transparent, dpi, QStringLiteral("300"), trim, four};
-    QTest::newRow("png 96 whole") << 1 << 0 << false << "png" << QStringList{};
+        << QStringList{transparent, dpi, QStringLiteral("300"), trim, four} << 0;
+    QTest::newRow("png 96 whole") << 1 << 0 << false << "png" << QStringList{} << 0;
     QTest::newRow("png 600 trimmed")
-        << 1 << 2 << true << "png" << QStringList{dpi, QStringLiteral("600"), trim, four};
-    QTest::newRow("svg trimmed") << 2 << 1 << true << "svg" << QStringList{trim, four};
-    QTest::newRow("pdf whole") << 3 << 1 << false << "pdf" << QStringList{};
-    QTest::newRow("pdf trimmed") << 3 << 2 << true << "pdf" << QStringList{trim, four};
+        << 1 << 2 << true << "png" << QStringList{dpi, QStringLiteral("600"), trim, four} << 0;
+    QTest::newRow("svg trimmed") << 2 << 1 << true << "svg" << QStringList{trim, four} << 0;
+    QTest::newRow("pdf whole") << 3 << 1 << false << "pdf" << QStringList{} << 0;
+    QTest::newRow("pdf trimmed") << 3 << 2 << true << "pdf" << QStringList{trim, four} << 0;
     // The name being written: the whole canvas, never trimmed, at the chosen resolution.
     const QString animate = QStringLiteral("--animate");
-    QTest::newRow("animated gif 96") << 4 << 0 << true << "gif" << QStringList{animate};
+    QTest::newRow("animated gif 96") << 4 << 0 << true << "gif" << QStringList{animate} << 0;
     QTest::newRow("animated webp 300")
-        << 5 << 1 << false << "webp" << QStringList{animate, dpi, QStringLiteral("300")};
-    QTest::newRow("animated svg") << 6 << 2 << true << "svg" << QStringList{animate};
+        << 5 << 1 << false << "webp" << QStringList{animate, dpi, QStringLiteral("300")} << 0;
+    QTest::newRow("animated svg") << 6 << 2 << true << "svg" << QStringList{animate} << 0;
+    // Transparent animations and the wipe, as the command line offers them.
+    const QString reveal = QStringLiteral("--reveal");
+    const QString wipe = QStringLiteral("wipe");
+    QTest::newRow("animated gif wiped")
+        << 4 << 0 << false << "gif" << QStringList{animate, reveal, wipe} << 1;
+    QTest::newRow("transparent animated gif")
+        << 7 << 0 << true << "gif" << QStringList{animate, transparent} << 0;
+    QTest::newRow("transparent animated webp 300, wiped")
+        << 8 << 1 << false << "webp"
+        << QStringList{animate, transparent, dpi, QStringLiteral("300"), reveal, wipe} << 1;
+    QTest::newRow("animated svg wiped")
+        << 6 << 1 << false << "svg" << QStringList{animate, reveal, wipe} << 1;
 }
 
 void TestSignatureUse::exportEqualsInkvaleRender() {
@@ -454,22 +467,31 @@ void TestSignatureUse::exportEqualsInkvaleRender() {
     QFETCH(bool, trim);
     QFETCH(QString, extension);
     QFETCH(QStringList, options);
+    QFETCH(int, reveal);
 
     m_platform->colours.push_back(QColor(0x20, 0x40, 0xa0));
     m_form->qmwz_Click();
     m_form->picture1()->setFontSize(36.0F);
     design(12, QStringLiteral("张伟 John"));
     const QString exported = path(QStringLiteral("window.") + extension);
-    m_platform->saveAnswers.push_back({exported, filter, resolution, trim});
+    m_platform->saveAnswers.push_back({exported, filter, resolution, trim, reveal});
     QTest::keyClick(m_form.get(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
     QCOMPARE(m_platform->saveQuestions.size(), 1);
     const SaveQuestion& asked = m_platform->saveQuestions.first();
-    QCOMPARE(asked.filters.size(), 7);
+    QCOMPARE(asked.filters.size(), 9);
     QCOMPARE(asked.filters.first(), QStringLiteral("透明背景 PNG (*.png)"));
     QCOMPARE(asked.filters.at(4), QStringLiteral("动态签名 GIF (*.gif)"));
+    QCOMPARE(asked.filters.at(7), QStringLiteral("透明背景 动态签名 GIF (*.gif)"));
+    QCOMPARE(asked.filters.at(8), QStringLiteral("透明背景 动态签名 WebP (*.webp)"));
+    // How the name is written is asked for the animations only.
+    QCOMPARE(asked.choiceLabel, QStringLiteral("书写方式:"));
+    QCOMPARE(asked.choices,
+             (QStringList{QStringLiteral("按笔顺逐笔书写"), QStringLiteral("逐字擦出")}));
+    QCOMPARE(asked.choice, 0);
+    QCOMPARE(asked.choiceFilters, (QList<int>{4, 5, 6, 7, 8}));
     // The preview plays the name being written for the animated formats: from the blank canvas
     // to the signature as it stands on the canvas.
-    QCOMPARE(asked.previewFilters, (QList<int>{4, 5, 6}));
+    QCOMPARE(asked.previewFilters, (QList<int>{4, 5, 6, 7, 8}));
     QCOMPARE(asked.previewName, QStringLiteral("动态签名预览"));
     QVERIFY(asked.previewFrames.size() > 10);
     QVERIFY(asked.previewIntervalMs > 0);

@@ -4,6 +4,7 @@
 #include "support/NamedTargets.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -50,6 +51,7 @@ private slots:
     void messageBoxPlacement();
     void colourDialogSpeaksChinese();
     void fileDialogSpeaksChinese();
+    void saveDialogOffersOnlyWhatAppliesToTheFormat();
     void textBoxMenuSpeaksChinese();
     void shellGetsTheTargetAsOneArgument_data();
     void shellGetsTheTargetAsOneArgument();
@@ -369,6 +371,55 @@ void TestSystemPlatform::fileDialogSpeaksChinese() {
     for (const QString& text : texts) {
         QVERIFY2(readsChinese(text), qPrintable(text));
     }
+}
+
+void TestSystemPlatform::saveDialogOffersOnlyWhatAppliesToTheFormat() {
+    SaveQuestion question;
+    question.title = QStringLiteral("导出签名");
+    question.folder = QDir::tempPath();
+    question.suggestedName = QStringLiteral("签名");
+    question.filters =
+        QStringList{QStringLiteral("PNG (*.png)"), QStringLiteral("动态签名 GIF (*.gif)")};
+    question.switchLabel = QStringLiteral("裁剪到笔迹");
+    question.switchOn = true;
+    QImage frame(40, 20, QImage::Format_RGB32);
+    frame.fill(Qt::white);
+    question.previewFrames = {frame, frame};
+    question.previewFilters = {1};
+    question.choiceLabel = QStringLiteral("书写方式:");
+    question.choices = QStringList{QStringLiteral("按笔顺逐笔书写"), QStringLiteral("逐字擦出")};
+    question.choiceFilters = {1};
+    // Enabled and ticked, per format: the check box, then the choice.
+    QList<std::pair<bool, bool>> crop;
+    QList<bool> choice;
+    whileModal(
+        this, [&] { (void)SystemPlatform().chooseFileToSave(nullptr, question); },
+        [&](QWidget* dialog) {
+            auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            QCheckBox* box = nullptr;
+            for (auto* candidate : dialog->findChildren<QCheckBox*>()) {
+                box = candidate->text() == question.switchLabel ? candidate : box;
+            }
+            QComboBox* how = nullptr;
+            for (auto* candidate : dialog->findChildren<QComboBox*>()) {
+                how = candidate->accessibleName() == question.choiceLabel ? candidate : how;
+            }
+            QVERIFY(types && box && how);
+            const auto note = [&] {
+                crop.append({box->isEnabled(), box->isChecked()});
+                choice.append(how->isEnabled());
+            };
+            note();
+            for (const int index : {1, 0}) {
+                types->setCurrentIndex(index);
+                emit types->activated(index);
+                emit types->textActivated(types->itemText(index));
+                note();
+            }
+        });
+    // The animation takes no crop: greyed and unticked while it is chosen, as it was after.
+    QCOMPARE(crop, (QList<std::pair<bool, bool>>{{true, true}, {false, false}, {true, true}}));
+    QCOMPARE(choice, (QList<bool>{false, true, false}));
 }
 
 void TestSystemPlatform::textBoxMenuSpeaksChinese() {

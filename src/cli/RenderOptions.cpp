@@ -46,6 +46,7 @@ enum class Opt {
     Fps,
     Loop,
     NoLoop,
+    Reveal,
     NamesFile,
     Encoding,
     OutDir,
@@ -510,6 +511,23 @@ std::optional<QString> checkLoop(const Given& given, RenderRequest& request) {
     return checkLooping(given, request, true);
 }
 
+std::optional<QString> checkReveal(const Given& given, RenderRequest& request) {
+    if (!given.isSet) {
+        return std::nullopt;
+    }
+    if (!request.animate) {
+        return QStringLiteral("--reveal is for animations: add --animate");
+    }
+    if (given.value == QLatin1String("strokes")) {
+        request.pace.reveal = RevealKind::Strokes;
+    } else if (given.value == QLatin1String("wipe")) {
+        request.pace.reveal = RevealKind::Wipe;
+    } else {
+        return QStringLiteral("--reveal takes strokes or wipe, not '%1'").arg(given.value);
+    }
+    return std::nullopt;
+}
+
 std::optional<QString> takeBackground(const Given& given, RenderRequest& request) {
     if (const std::optional<QString> fault = notOnPaper(given, request, "--background")) {
         return fault;
@@ -689,14 +707,14 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
          QStringLiteral("Crop the picture to the ink plus PADDING pixels, within the canvas."),
          QStringLiteral("PADDING"), {}, &checkTrim},
         {Opt::Animate, {QStringLiteral("animate")},
-         QStringLiteral("Write the name as a hand writes it, glyph after glyph in reading order, "
-                        "then hold it: an animated .gif, .webp or .svg, by the file's extension "
+         QStringLiteral("Write the name as a hand writes it, stroke after stroke in reading "
+                        "order, then hold it: an animated .gif, .webp or .svg, by the file's extension "
                         "or --format. Its last frame is the still .png (or .svg)."), {}, {},
          &checkAnimate},
         {Opt::Duration, {QStringLiteral("duration")},
          QStringLiteral("With --animate: the whole animation, the hold included, in seconds above "
-                        "0 and at most 60 (default: the natural pace, 0.42 s a Chinese "
-                        "character, about 0.2 s a Latin letter, then a second's hold)."),
+                        "0 and at most 60 (default: the natural pace, a pen that draws an em "
+                        "of stroke in 0.2 s, then a second's hold)."),
          QStringLiteral("SECONDS"), {}, &checkDuration},
         {Opt::Fps, {QStringLiteral("fps")},
          QStringLiteral("With --animate: frames per second of .gif and .webp, 1 to 60; a GIF "
@@ -708,6 +726,11 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
         {Opt::NoLoop, {QStringLiteral("no-loop")},
          QStringLiteral("With --animate: a .gif or .webp plays once and keeps the finished "
                         "signature, as an animated .svg always does."), {}, {}, &checkNoLoop},
+        {Opt::Reveal, {QStringLiteral("reveal")},
+         QStringLiteral("With --animate: strokes writes each character stroke by stroke in its "
+                        "stroke order, and other letters along their ink; wipe uncovers glyph "
+                        "after glyph from one edge (default: strokes)."),
+         QStringLiteral("HOW"), QStringLiteral("strokes"), &checkReveal},
         {Opt::NamesFile, {QStringLiteral("names-file")},
          QStringLiteral("Batch: UTF-8 text, one name a line (blank lines are skipped); - reads "
                         "standard input."),
@@ -787,6 +810,11 @@ constexpr std::array kCheckOrder{
     Opt::CanvasColour,  Opt::Dpi,       Opt::Quality,  Opt::Trim,   Opt::Background,
     Opt::EmbeddedFonts, Opt::Quiet,     Opt::Verbose,  Opt::Print0, Opt::Json,
     Opt::Jobs,
+    Opt::Style,     Opt::Name,       Opt::Output,        Opt::Sheet,        Opt::PracticeSheet,
+    Opt::NamesFile, Opt::OutDir,     Opt::Force,         Opt::FileNames,    Opt::Animate,
+    Opt::Format,    Opt::Duration,   Opt::Fps,           Opt::Reveal,       Opt::Size,
+    Opt::Colour,    Opt::Canvas,     Opt::Transparent,   Opt::CanvasColour, Opt::Dpi,
+    Opt::Trim,      Opt::Background, Opt::EmbeddedFonts, Opt::Quiet,        Opt::Verbose,
 };
 
 const OptionRow& row(Opt id) {

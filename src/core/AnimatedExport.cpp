@@ -14,6 +14,18 @@ namespace inkvale {
 QByteArray animatedSignature(SignatureRenderer& renderer, int slot, const QString& name,
                              AnimationFormat format, const AnimationPace& pace) {
     try {
+        if (format == AnimationFormat::Svg && pace.reveal == RevealKind::Strokes) {
+            // The strokes are planned on the drawn ink and uncover its outlines. The outlines
+            // come first: drawn after a raster of the name they land a few hundredths of a pixel
+            // away from the still document's.
+            const VectorPicture outlines = renderer.outlines(slot, name);
+            const SignatureAnimation animation(renderer, slot, name, pace);
+            if (animation.isNull() || animation.strokes() == nullptr) {
+                return {};
+            }
+            return animatedSvgDocument(outlines, animation.timeline(), *animation.strokes(),
+                                       documentTitle(name));
+        }
         if (format == AnimationFormat::Svg) {
             const RevealTimeline timeline(renderer.layout(slot, name), pace);
             return animatedSvgDocument(renderer.outlines(slot, name), timeline,

@@ -28,6 +28,16 @@ RevealTimeline::RevealTimeline(const NameLayout& layout, const AnimationPace& pa
     }
     // Pauses after the last glyph write nothing.
     m_writing = m_strokes.empty() ? 0 : m_strokes.back().begin + m_strokes.back().duration;
+    applyPace(pace);
+}
+
+RevealTimeline::RevealTimeline(double naturalSeconds, const AnimationPace& pace)
+    : m_fps(std::max(1, pace.fps))
+    , m_writing(std::max(0.0, naturalSeconds)) {
+    applyPace(pace, true);
+}
+
+void RevealTimeline::applyPace(const AnimationPace& pace, bool wholeHold) {
     double hold = kHoldSeconds;
     if (pace.seconds && *pace.seconds > 0) {
         const double scale = *pace.seconds / (m_writing + hold);
@@ -37,10 +47,16 @@ RevealTimeline::RevealTimeline(const NameLayout& layout, const AnimationPace& pa
         }
         m_writing *= scale;
         hold *= scale;
+        m_scale = scale;
     }
     // Writing frames sample the moments before the writing ends; at least one frame follows.
     const int writingFrames = std::max(1, int(std::ceil(m_writing * m_fps - kTimeSlack)));
     m_frames = std::max(writingFrames + 1, int(std::lround((m_writing + hold) * m_fps)));
+    if (wholeHold && !pace.seconds) {
+        // At the natural pace the hold follows the last writing frame whole, however the
+        // writing's end falls between frames.
+        m_frames = writingFrames + std::max(1, int(std::lround(hold * m_fps)));
+    }
 }
 
 qint64 RevealTimeline::frameStartMs(int index) const {

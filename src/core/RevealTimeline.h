@@ -9,11 +9,18 @@
 
 namespace inkvale {
 
+/// How an animation uncovers the signature's ink.
+enum class RevealKind {
+    Strokes, ///< stroke after stroke in stroke order, along the ink as a hand writes it
+    Wipe,    ///< each glyph's box from one edge to the other
+};
+
 /// How an animated signature is paced and sampled.
 struct AnimationPace {
     int fps = 25; ///< frames per second, 1 to 60
     /// The whole animation, the hold at its end included; none keeps the natural pace.
     std::optional<double> seconds;
+    RevealKind reveal = RevealKind::Strokes;
 };
 
 /// The natural pace of writing: a pen that covers an em in 0.42 s whatever the script, so that
@@ -44,6 +51,9 @@ struct GlyphStroke {
 class RevealTimeline final {
 public:
     explicit RevealTimeline(const NameLayout& layout, const AnimationPace& pace = {});
+    /// A timeline of no glyph boxes for a writing that takes `naturalSeconds` at its natural
+    /// pace, stretched or shrunk to the pace's length when it asks for one.
+    RevealTimeline(double naturalSeconds, const AnimationPace& pace);
 
     /// The graphemes that leave ink, in the order they are written.
     [[nodiscard]] const std::vector<GlyphStroke>& strokes() const { return m_strokes; }
@@ -60,10 +70,19 @@ public:
     /// What frame `index` uncovers, in canvas pixels: the boxes of the glyphs written, and the
     /// part written of the glyph being written. Not for finished frames, which show it all.
     [[nodiscard]] std::vector<QRectF> uncovered(int index) const;
+    /// The animation's seconds per second of writing at its natural pace.
+    [[nodiscard]] double scale() const { return m_scale; }
+    /// The moment of the natural writing that frame `index` shows, in seconds.
+    [[nodiscard]] double naturalMoment(int index) const { return double(index) / m_fps / m_scale; }
 
 private:
+    /// Scales the strokes and the writing to the pace's length, then counts the frames; with
+    /// `wholeHold`, a natural pace holds the finished signature for all of kHoldSeconds.
+    void applyPace(const AnimationPace& pace, bool wholeHold = false);
+
     std::vector<GlyphStroke> m_strokes;
     int m_fps = 25;
+    double m_scale = 1;
     double m_writing = 0;
     int m_frames = 2;
 };

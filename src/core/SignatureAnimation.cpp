@@ -23,9 +23,17 @@ QRect deviceRect(const QRectF& box, qreal ratio) {
 
 SignatureAnimation::SignatureAnimation(SignatureRenderer& renderer, int slot, const QString& name,
                                        const AnimationPace& pace)
-    : m_timeline(renderer.layout(slot, name), pace)
-    , m_finished(renderer.image(slot, name))
-    , m_blank(renderer.blankImage()) {}
+    : SignatureAnimation(renderer, slot, name, renderer.layout(slot, name), pace) {}
+
+SignatureAnimation::SignatureAnimation(SignatureRenderer& renderer, int slot, const QString& name,
+                                       const NameLayout& layout, const AnimationPace& pace)
+    : m_finished(renderer.image(slot, name))
+    , m_blank(renderer.blankImage())
+    , m_strokes(pace.reveal == RevealKind::Strokes && !isNull()
+                    ? std::make_shared<const StrokeReveal>(m_finished, m_blank, layout, name)
+                    : nullptr)
+    , m_timeline(m_strokes ? RevealTimeline(m_strokes->writingSeconds(), pace)
+                           : RevealTimeline(layout, pace)) {}
 
 QImage SignatureAnimation::frame(int index) const {
     if (isNull()) {
@@ -41,6 +49,10 @@ QImage SignatureAnimation::frame(int index) const {
     frame.setDevicePixelRatio(m_finished.devicePixelRatio());
     frame.setDotsPerMeterX(m_finished.dotsPerMeterX());
     frame.setDotsPerMeterY(m_finished.dotsPerMeterY());
+    if (m_strokes) {
+        m_strokes->uncover(frame, m_finished, m_timeline.naturalMoment(index));
+        return frame;
+    }
     QRegion uncovered;
     const qreal ratio = m_finished.devicePixelRatio();
     for (const QRectF& box : m_timeline.uncovered(index)) {

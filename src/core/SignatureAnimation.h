@@ -2,14 +2,18 @@
 
 #include "core/RevealTimeline.h"
 #include "core/SignatureRenderer.h"
+#include "core/StrokeReveal.h"
 
 #include <QImage>
 #include <QString>
 
+#include <memory>
+
 namespace inkvale {
 
 /// The signature written before the eyes, as frames: each is the blank canvas with the
-/// finished signature copied in where its timeline has uncovered it, so that the first frame
+/// finished signature copied in where it has been written, stroke by stroke (StrokeReveal) or
+/// glyph box by glyph box as the pace's reveal asks, so that the first frame
 /// is blankImage() and every finished frame, the last among them, is image() pixel for pixel.
 /// Once made it needs the renderer no more: frames may be drawn and encoded on any thread.
 class SignatureAnimation final {
@@ -27,11 +31,17 @@ public:
     /// Frame `index`, 0 to frameCount() - 1, in the format and resolution of finished(). Null
     /// when there is no memory for it.
     [[nodiscard]] QImage frame(int index) const;
+    /// When each pixel is written, for a stroke-by-stroke reveal; null for a wipe.
+    [[nodiscard]] const StrokeReveal* strokes() const { return m_strokes.get(); }
 
 private:
-    RevealTimeline m_timeline;
+    SignatureAnimation(SignatureRenderer& renderer, int slot, const QString& name,
+                       const NameLayout& layout, const AnimationPace& pace);
+
     QImage m_finished;
     QImage m_blank;
+    std::shared_ptr<const StrokeReveal> m_strokes;
+    RevealTimeline m_timeline;
 };
 
 } // namespace inkvale

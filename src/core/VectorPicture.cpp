@@ -153,6 +153,89 @@ void writeReveal(QXmlStreamWriter& xml, const TextReveal& reveal, const QRectF& 
     xml.writeEndElement();
 }
 
+/// The mask "reveal": white where the pen has passed. A line along each stroke's path, as wide
+/// as its reach and drawn from its start to its end by its dash's offset; a circle for each
+/// spreading stroke, its radius growing to its reach. Over them a white rectangle of the whole
+/// viewport, which has no width only while the writing plays: a viewer that does not play SMIL
+/// shows everything, and the end shows exactly the drawing without the mask.
+void writeStrokeMask(QXmlStreamWriter& xml, const TextReveal& reveal, const QRectF& viewport) {
+    const auto animate = [&xml](const QString& attribute, qreal from, qreal to,
+                                const TextStroke& stroke) {
+        xml.writeEmptyElement(QStringLiteral("animate"));
+        xml.writeAttribute(QStringLiteral("attributeName"), attribute);
+        xml.writeAttribute(QStringLiteral("from"), number(from));
+        xml.writeAttribute(QStringLiteral("to"), number(to));
+        xml.writeAttribute(QStringLiteral("begin"), seconds(stroke.begin));
+        xml.writeAttribute(QStringLiteral("dur"), seconds(std::max(stroke.duration, 0.001)));
+        xml.writeAttribute(QStringLiteral("fill"), QStringLiteral("freeze"));
+    };
+    xml.writeStartElement(QStringLiteral("mask"));
+    xml.writeAttribute(QStringLiteral("id"), QStringLiteral("reveal"));
+    xml.writeAttribute(QStringLiteral("maskUnits"), QStringLiteral("userSpaceOnUse"));
+    writeRectAttributes(xml, viewport);
+    for (const TextStroke& stroke : reveal.strokes) {
+        if (stroke.path.isEmpty()) {
+            continue;
+        }
+        if (stroke.spread) {
+            xml.writeStartElement(QStringLiteral("circle"));
+            xml.writeAttribute(QStringLiteral("cx"), number(stroke.path.first().x()));
+            xml.writeAttribute(QStringLiteral("cy"), number(stroke.path.first().y()));
+            xml.writeAttribute(QStringLiteral("r"), QStringLiteral("0"));
+            xml.writeAttribute(QStringLiteral("fill"), QStringLiteral("#fff"));
+            animate(QStringLiteral("r"), 0, stroke.reach, stroke);
+            xml.writeEndElement();
+            continue;
+        }
+        // The line reaches past the path's ends as far as the ink does; its ends are square
+        // (butt), so that nothing shows before the pen starts.
+        QPolygonF path = stroke.path;
+        const auto extend = [&stroke](QPointF end, QPointF inner) {
+            const QPointF direction = end - inner;
+            const qreal length = std::hypot(direction.x(), direction.y());
+            return length > 0 ? end + direction * (stroke.reach / length)
+                              : end + QPointF(stroke.reach, 0);
+        };
+        if (path.size() == 1) {
+            path << path.first();
+        }
+        path.first() = extend(path.at(0), path.at(1));
+        path.last() = extend(path.at(path.size() - 1), path.at(path.size() - 2));
+        qreal length = 0;
+        QString points;
+        for (qsizetype i = 0; i < path.size(); ++i) {
+            if (i > 0) {
+                const QPointF step = path.at(i) - path.at(i - 1);
+                length += std::hypot(step.x(), step.y());
+                points += QLatin1Char(' ');
+            }
+            points += number(path.at(i).x()) + QLatin1Char(',') + number(path.at(i).y());
+        }
+        // A dash as long as the line, and a gap as long: offset by its length, none of it shows.
+        const qreal dash = std::ceil(length + 1);
+        xml.writeStartElement(QStringLiteral("polyline"));
+        xml.writeAttribute(QStringLiteral("points"), points);
+        xml.writeAttribute(QStringLiteral("fill"), QStringLiteral("none"));
+        xml.writeAttribute(QStringLiteral("stroke"), QStringLiteral("#fff"));
+        xml.writeAttribute(QStringLiteral("stroke-width"), number(2 * stroke.reach));
+        xml.writeAttribute(QStringLiteral("stroke-linejoin"), QStringLiteral("round"));
+        xml.writeAttribute(QStringLiteral("stroke-dasharray"), number(dash));
+        xml.writeAttribute(QStringLiteral("stroke-dashoffset"), number(dash));
+        animate(QStringLiteral("stroke-dashoffset"), dash, 0, stroke);
+        xml.writeEndElement();
+    }
+    xml.writeStartElement(QStringLiteral("rect"));
+    writeRectAttributes(xml, viewport);
+    xml.writeAttribute(QStringLiteral("fill"), QStringLiteral("#fff"));
+    xml.writeEmptyElement(QStringLiteral("set"));
+    xml.writeAttribute(QStringLiteral("attributeName"), QStringLiteral("width"));
+    xml.writeAttribute(QStringLiteral("to"), QStringLiteral("0"));
+    xml.writeAttribute(QStringLiteral("begin"), QStringLiteral("0s"));
+    xml.writeAttribute(QStringLiteral("dur"), seconds(std::max(reveal.complete, 0.001)));
+    xml.writeEndElement();
+    xml.writeEndElement();
+}
+
 /// The date a PDF carries: SOURCE_DATE_EPOCH's, so that builds and scripts that set it get the
 /// same file at every run; none without it, for the same reason.
 std::optional<QDateTime> documentDate() {
@@ -359,7 +442,9 @@ QByteArray svgDocument(const VectorPicture& picture, const QString& title,
     QList<QSize> sharedSizes;
     if (!clips.isEmpty() || !shared.isEmpty() || reveal) {
         xml.writeStartElement(QStringLiteral("defs"));
-        if (reveal) {
+        if (reveal && !reveal->strokes.empty()) {
+            writeStrokeMask(xml, *reveal, visible.viewport);
+        } else if (reveal) {
             writeReveal(xml, *reveal, visible.viewport);
         }
         for (qsizetype i = 0; i < clips.size(); ++i) {
@@ -409,7 +494,10 @@ QByteArray svgDocument(const VectorPicture& picture, const QString& title,
             if (data.isEmpty()) {
                 continue;
             }
-            if (reveal && item.isText) {
+            if (reveal && item.isText && !reveal->strokes.empty()) {
+                xml.writeStartElement(QStringLiteral("g"));
+                xml.writeAttribute(QStringLiteral("mask"), QStringLiteral("url(#reveal)"));
+            } else if (reveal && item.isText) {
                 xml.writeStartElement(QStringLiteral("g"));
                 xml.writeAttribute(QStringLiteral("clip-path"), QStringLiteral("url(#reveal)"));
             }

@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QImage>
 #include <QPainterPath>
+#include <QPolygonF>
 #include <QRectF>
 #include <QString>
 
@@ -34,9 +35,24 @@ struct TextWipe {
     double duration = 0; ///< seconds
 };
 
-/// How an animated document uncovers a picture's text: box after box, then all of it.
+/// A pen's movement that uncovers a picture's text over time: the ink within `reach` of its
+/// path, from the path's start to its end, or, spreading, within a circle around its one point
+/// that grows to `reach`.
+struct TextStroke {
+    QPolygonF path;
+    qreal reach = 0;
+    bool spread = false;
+    double begin = 0;    ///< seconds from the start
+    double duration = 0; ///< seconds
+};
+
+/// How an animated document uncovers a picture's text: box after box, or stroke after stroke,
+/// then all of it.
 struct TextReveal {
     std::vector<TextWipe> wipes;
+    /// When there are any, the text is uncovered by these and the wipes are left out, and the
+    /// document's own state, without animation, is the finished drawing.
+    std::vector<TextStroke> strokes;
     double complete = 0; ///< when all the text shows, in seconds
 };
 
@@ -66,8 +82,11 @@ void paintVectorPicture(QPainter& painter, const VectorPicture& picture);
 /// `picture` as an SVG 1.1 document: the viewport is the view box and the size in pixels, each
 /// outline one filled path, each picture's visible part an embedded PNG, written once however
 /// often it is drawn. With `reveal`, its text items are uncovered as it says by SMIL animation
-/// alone (a clip path of rectangles whose widths grow, no script), played once, ending on the
-/// same drawing as the document without it.
+/// alone, no script, played once, ending on the same drawing as the document without it: wipes
+/// by a clip path of rectangles whose widths grow; strokes by a mask of lines drawn along their
+/// paths and circles that grow, under a rectangle of the whole viewport that shows everything
+/// except while the animation plays, so that a viewer that does not play SMIL shows the
+/// finished drawing.
 [[nodiscard]] QByteArray svgDocument(const VectorPicture& picture, const QString& title,
                                      const std::optional<TextReveal>& reveal = std::nullopt);
 

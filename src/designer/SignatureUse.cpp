@@ -39,7 +39,7 @@ struct ExportFormat {
     bool transparent;
     std::optional<AnimationFormat> animation; ///< the name being written, in this format
 };
-constexpr std::array<ExportFormat, 7> kExportFormats{{
+constexpr std::array<ExportFormat, 9> kExportFormats{{
     {u"透明背景 PNG (*.png)", OutputFormat::Png, true, std::nullopt},
     {u"PNG (*.png)", OutputFormat::Png, false, std::nullopt},
     {u"SVG (矢量) (*.svg)", OutputFormat::Svg, false, std::nullopt},
@@ -47,6 +47,14 @@ constexpr std::array<ExportFormat, 7> kExportFormats{{
     {u"动态签名 GIF (*.gif)", OutputFormat::Png, false, AnimationFormat::Gif},
     {u"动态签名 WebP (*.webp)", OutputFormat::Png, false, AnimationFormat::Webp},
     {u"动态签名 SVG (*.svg)", OutputFormat::Svg, false, AnimationFormat::Svg},
+    {u"透明背景 动态签名 GIF (*.gif)", OutputFormat::Png, true, AnimationFormat::Gif},
+    {u"透明背景 动态签名 WebP (*.webp)", OutputFormat::Png, true, AnimationFormat::Webp},
+}};
+
+/// How an animation writes the name, in the order the dialog lists them.
+constexpr std::array<std::pair<QStringView, RevealKind>, 2> kReveals{{
+    {u"按笔顺逐笔书写", RevealKind::Strokes},
+    {u"逐字擦出", RevealKind::Wipe},
 }};
 
 /// The resolutions of "导出签名…".
@@ -294,6 +302,15 @@ void SignatureUse::exportSignature() {
     question.resolution = kDefaultResolution;
     question.switchLabel = QStringLiteral("裁剪到笔迹");
     question.switchOn = true;
+    question.choiceLabel = QStringLiteral("书写方式:");
+    for (const auto& [label, reveal] : kReveals) {
+        question.choices.append(label.toString());
+    }
+    for (int i = 0; i < int(kExportFormats.size()); ++i) {
+        if (kExportFormats.at(std::size_t(i)).animation) {
+            question.choiceFilters.append(i);
+        }
+    }
     addAnimationPreview(question);
     const std::optional<SaveAnswer> answer = m_platform.chooseFileToSave(&m_window, question);
     if (!answer) {
@@ -312,8 +329,12 @@ void SignatureUse::exportSignature() {
     SignatureRenderer renderer(look);
     if (format.animation) {
         // The whole canvas, as the name is written on it: an animation is not trimmed.
-        const QByteArray bytes =
-            animatedSignature(renderer, m_signature.slot, m_signature.name, *format.animation);
+        AnimationPace pace;
+        pace.reveal =
+            kReveals.at(std::size_t(std::clamp(answer->choice, 0, int(kReveals.size()) - 1)))
+                .second;
+        const QByteArray bytes = animatedSignature(renderer, m_signature.slot, m_signature.name,
+                                                   *format.animation, pace);
         writeChosenFile(answer->path, bytes,
                         bytes.isEmpty() ? Outcome::failed(Cause::NoMemory) : Outcome{});
         return;

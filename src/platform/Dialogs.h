@@ -54,11 +54,18 @@ struct SaveQuestion {
     bool switchOn = false;   ///< whether it starts checked
     /// A preview that plays beside the file list while one of `previewFilters` is chosen:
     /// `previewFrames` in turn, `previewIntervalMs` each, from the first again after the last.
-    /// The check box does not apply to those filters and is disabled while one is chosen.
+    /// The check box does not apply to those filters: while one is chosen it is disabled and
+    /// shown unticked, and it is ticked again as it was when another is chosen.
     QList<QImage> previewFrames;
     int previewIntervalMs = 40;
     QList<int> previewFilters;
     QString previewName; ///< what a screen reader calls the preview
+    /// A second choice beside the resolution, offered only while one of `choiceFilters` is
+    /// chosen; no box when `choiceLabel` is empty.
+    QString choiceLabel;
+    QStringList choices;
+    int choice = 0; ///< the one chosen first
+    QList<int> choiceFilters;
 };
 
 /// The answer to a SaveQuestion: the file and the choices made beside it.
@@ -67,6 +74,7 @@ struct SaveAnswer {
     int filter = 0;     ///< index into SaveQuestion::filters
     int resolution = 0; ///< index into SaveQuestion::resolutions
     bool switchOn = false;
+    int choice = 0; ///< index into SaveQuestion::choices
 };
 
 /// Paints a document onto a printer's pages; false when it could not.

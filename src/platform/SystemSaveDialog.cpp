@@ -13,6 +13,8 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include <memory>
+
 namespace inkvale {
 
 namespace {
@@ -41,12 +43,19 @@ void addPreview(QFileDialog& dialog, QGridLayout& grid, const SaveQuestion& ques
                          preview->setPixmap(QPixmap::fromImage(frames.at(next)));
                          next = (next + 1) % frames.size();
                      });
-    const auto showFor = [preview, player, option, filters = question.filters,
+    // Whether the check box was ticked when it went off limits.
+    auto ticked = std::make_shared<bool>(option != nullptr && option->isChecked());
+    const auto showFor = [preview, player, option, ticked, filters = question.filters,
                           shown = question.previewFilters](const QString& filter) {
         const bool on = shown.contains(int(filters.indexOf(filter)));
         preview->setVisible(on);
-        if (option != nullptr) {
+        if (option != nullptr && option->isEnabled() == on) {
+            // Off limits, it shows unticked; back in reach, as it was.
+            if (on) {
+                *ticked = option->isChecked();
+            }
             option->setEnabled(!on);
+            option->setChecked(!on && *ticked);
         }
         if (on) {
             player->start();
@@ -85,6 +94,7 @@ std::optional<SaveAnswer> SystemPlatform::chooseFileToSave(QWidget* parent,
         });
 
     QComboBox* resolution = nullptr;
+    QComboBox* choice = nullptr;
     QCheckBox* option = nullptr;
     if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
         auto* row = new QHBoxLayout;
@@ -97,6 +107,24 @@ std::optional<SaveAnswer> SystemPlatform::chooseFileToSave(QWidget* parent,
             label->setBuddy(resolution);
             row->addWidget(label);
             row->addWidget(resolution);
+        }
+        if (!question.choiceLabel.isEmpty()) {
+            auto* label = new QLabel(question.choiceLabel, &dialog);
+            choice = new QComboBox(&dialog);
+            choice->addItems(question.choices);
+            choice->setCurrentIndex(question.choice);
+            choice->setAccessibleName(question.choiceLabel);
+            label->setBuddy(choice);
+            row->addWidget(label);
+            row->addWidget(choice);
+            const auto offerFor = [label, choice, filters = question.filters,
+                                   offered = question.choiceFilters](const QString& filter) {
+                const bool on = offered.contains(int(filters.indexOf(filter)));
+                label->setEnabled(on);
+                choice->setEnabled(on);
+            };
+            QObject::connect(&dialog, &QFileDialog::filterSelected, choice, offerFor);
+            offerFor(first);
         }
         if (!question.switchLabel.isEmpty()) {
             option = new QCheckBox(question.switchLabel, &dialog);
@@ -121,6 +149,7 @@ std::optional<SaveAnswer> SystemPlatform::chooseFileToSave(QWidget* parent,
     }
     answer.resolution = resolution != nullptr ? resolution->currentIndex() : question.resolution;
     answer.switchOn = option != nullptr ? option->isChecked() : question.switchOn;
+    answer.choice = choice != nullptr ? choice->currentIndex() : question.choice;
     return answer;
 }
 

@@ -182,10 +182,14 @@ def mode_archive(args, tmp):
     check_program_folder(folder, args, args.fonts)
     sections = run("readelf", "-S", "-W", folder / "inkvale").stdout
     check(".symtab" not in sections and ".debug_info" not in sections, "program not stripped")
-    for name in ["inkvale-render", "README.txt", "FONT-LICENSES.txt", "qt.conf"]:
+    for name in ["inkvale-render", "README.txt", "FONT-LICENSES.txt",
+                 "STROKES-LICENSE-ARPHICPL.txt", "qt.conf"]:
         check((folder / name).is_file(), f"no {name} in the archive")
     check("SIL OPEN FONT LICENSE" in (folder / "FONT-LICENSES.txt").read_text("utf-8"),
           "the fonts' licence text is missing")
+    check("ARPHIC PUBLIC LICENSE" in
+          (folder / "STROKES-LICENSE-ARPHICPL.txt").read_text("utf-8", errors="replace"),
+          "the stroke data's licence text is missing")
     # Without a TLS backend Qt cannot open an https connection at all.
     check((folder / "plugins" / "tls" / "libqopensslbackend.so").is_file(),
           "no TLS plugin in the archive")

@@ -81,7 +81,8 @@ def check_package(build, tmp, out_dir):
                    f"/usr/share/icons/hicolor/256x256/apps/{APP_ID}.png",
                    "/usr/share/man/man1/inkvale.1.gz", "/usr/share/man/man1/inkvale-render.1.gz",
                    "/usr/share/bash-completion/completions/inkvale-render",
-                   "/usr/share/doc/inkvale/copyright"] + \
+                   "/usr/share/doc/inkvale/copyright",
+                   "/usr/share/doc/inkvale/STROKES-LICENSE-ARPHICPL.txt.gz"] + \
             [f"/usr/share/fonts/truetype/inkvale/{m}.ttf" for m in range(1, 16)]:
         check(wanted in files, f"{wanted} is not in the package")
 

@@ -4,8 +4,9 @@
   check_animated_svg.py --render EXE --chromium EXE --out DIR
 
 The animation at its start (paused at 0 s by the page that holds it; the SVG itself has no
-script) shows the canvas without ink; played on to its end, it is the still SVG of the same
-name, pixel for pixel, as Chromium draws both. Exit status 0 when both hold.
+script) shows the canvas without ink; a second in, some of the ink but not all; played on to
+its end, it is the still SVG of the same name, pixel for pixel, as Chromium draws both. Exit
+status 0 when all hold.
 """
 
 import argparse
@@ -57,16 +58,23 @@ def main():
     # The start: the page pauses the document's animations at 0 s before it is drawn.
     svg = animated.read_text(encoding="utf-8")
     svg = svg[svg.index("<svg"):]
-    start_page = out / "start.html"
-    start_page.write_text(
-        '<!DOCTYPE html><html><body style="margin:0">' + svg +
-        "<script>const s = document.querySelector('svg');"
-        "s.pauseAnimations(); s.setCurrentTime(0);</script></body></html>", encoding="utf-8")
-    screenshot(args.chromium, start_page, out / "start.png", 1000)
-    start = pixels(out / "start.png")
-    ink = sum(1 for p in start if p != start[0])
+
+    def paused_at(seconds, png):
+        page = out / f"at-{seconds}.html"
+        page.write_text(
+            '<!DOCTYPE html><html><body style="margin:0">' + svg +
+            "<script>const s = document.querySelector('svg');"
+            f"s.pauseAnimations(); s.setCurrentTime({seconds});</script></body></html>",
+            encoding="utf-8")
+        screenshot(args.chromium, page, png, 1000)
+        drawn = pixels(png)
+        return sum(1 for p in drawn if p != drawn[0])
+
+    ink = paused_at(0, out / "start.png")
     if ink:
         sys.exit(f"check_animated_svg: the first moment shows {ink} pixels of ink")
+    # A second in, the name is being written: some ink, not all.
+    written = paused_at(1, out / "second.png")
 
     # The end: played through, well past its last glyph, as a browser plays it.
     screenshot(args.chromium, animated, out / "end.png", 15000)
@@ -77,6 +85,9 @@ def main():
         sys.exit(f"check_animated_svg: the end differs from the still SVG in {differing} pixels")
     if all(p == expected[0] for p in expected):
         sys.exit("check_animated_svg: the still SVG shows no ink: nothing was compared")
+    finished = sum(1 for p in expected if p != expected[0])
+    if not 0 < written < finished:
+        sys.exit(f"check_animated_svg: a second in, {written} pixels of ink of {finished}")
     print(f"check_animated_svg: start without ink, end equal to the still SVG "
           f"({len(end)} pixels)")
 
