@@ -803,18 +803,13 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
 /// looks, and the format before the options that depend on it, so that the first fault is the
 /// one reported.
 constexpr std::array kCheckOrder{
-    Opt::Style,         Opt::Encoding,  Opt::Name,     Opt::Output, Opt::Sheet,
-    Opt::PracticeSheet, Opt::NamesFile, Opt::OutDir,   Opt::Force,  Opt::FileNames,
-    Opt::Animate,       Opt::Format,    Opt::Duration, Opt::Fps,    Opt::NoLoop,
-    Opt::Loop,          Opt::Size,      Opt::Colour,   Opt::Canvas, Opt::Transparent,
-    Opt::CanvasColour,  Opt::Dpi,       Opt::Quality,  Opt::Trim,   Opt::Background,
-    Opt::EmbeddedFonts, Opt::Quiet,     Opt::Verbose,  Opt::Print0, Opt::Json,
-    Opt::Jobs,
-    Opt::Style,     Opt::Name,       Opt::Output,        Opt::Sheet,        Opt::PracticeSheet,
-    Opt::NamesFile, Opt::OutDir,     Opt::Force,         Opt::FileNames,    Opt::Animate,
-    Opt::Format,    Opt::Duration,   Opt::Fps,           Opt::Reveal,       Opt::Size,
-    Opt::Colour,    Opt::Canvas,     Opt::Transparent,   Opt::CanvasColour, Opt::Dpi,
-    Opt::Trim,      Opt::Background, Opt::EmbeddedFonts, Opt::Quiet,        Opt::Verbose,
+    Opt::Style,         Opt::Encoding,      Opt::Name,     Opt::Output,  Opt::Sheet,
+    Opt::PracticeSheet, Opt::NamesFile,     Opt::OutDir,   Opt::Force,   Opt::FileNames,
+    Opt::Animate,       Opt::Format,        Opt::Duration, Opt::Fps,     Opt::Reveal,
+    Opt::NoLoop,        Opt::Loop,          Opt::Size,     Opt::Colour,  Opt::Canvas,
+    Opt::Transparent,   Opt::CanvasColour,  Opt::Dpi,      Opt::Quality, Opt::Trim,
+    Opt::Background,    Opt::EmbeddedFonts, Opt::Quiet,    Opt::Verbose, Opt::Print0,
+    Opt::Json,          Opt::Jobs,
 };
 
 const OptionRow& row(Opt id) {
