@@ -70,6 +70,11 @@ DONOR_TABLE_VERSION = 1
 # Common characters whose ink boxes set a donor's scale and position: the first
 # HARMONY_SAMPLE level-1 characters (kTGH order) that both the style and the donor draw.
 HARMONY_SAMPLE = 600
+# Of those, how many measure a donor's usual stroke.
+STROKE_SAMPLE = 200
+# Z variants that Unihan lists but dictionaries read as characters of their own: 苿 (with 未)
+# is not 茉 (with 末), a character common in names.
+NOT_THE_SAME = {(0x8309, 0x82FF)}
 # Cells a side of the grids on which glyph shapes are compared (which character a glyph depicts).
 SHAPE_GRID = 40
 # How much nearer in shape to one character than to any other a shared glyph must be to stay
@@ -191,6 +196,8 @@ def load_manifest():
                 raise BuildError(f"M={e['m']}: a Chinese style needs \"complete\": kind and donors")
             if c.get('pick', 'first') not in ('first', 'nearest-stroke'):
                 raise BuildError(f"M={e['m']}: \"pick\" is first or nearest-stroke")
+            if not set(c.get('prefer', [])) <= set(c['donors']):
+                raise BuildError(f"M={e['m']}: \"prefer\" names donors that are not the style's")
             unknown = [d for d in c['donors'] if d not in data.get('donors', {})]
             if unknown or len(set(c['donors'])) != len(c['donors']):
                 raise BuildError(f"M={e['m']}: donors {c['donors']} name unknown or repeated donors")
@@ -198,8 +205,9 @@ def load_manifest():
         d['id'] = ident
         if d['kind'] not in KINDS or d['original']['licence'] not in LICENCE_RECORDS:
             raise BuildError(f'donor {ident}: unknown kind or licence')
-        if len(d['files']) != 1 or not d['original'].get('credit', '').isascii():
-            raise BuildError(f'donor {ident}: needs exactly one file and an ASCII credit')
+        merged = 'merge' in d.get('transforms', [])
+        if (len(d['files']) != 1 and not merged) or not d['original'].get('credit', '').isascii():
+            raise BuildError(f'donor {ident}: needs exactly one file (or "merge") and an ASCII credit')
     return raw, data
 
 
@@ -371,6 +379,7 @@ def same_character_forms(standard):
     (于 is not 於, though 於 is one of its traditional forms)."""
     v = unihan_variants()
     trad, z = v['kTraditionalVariant'], v['kZVariant']
+    z = {c: [w for w in ws if (c, w) not in NOT_THE_SAME] for c, ws in z.items()}
     forms = {}
     for c in sorted(set(trad) | set(z)):
         if not 0x4E00 <= c <= 0x9FFF:
@@ -569,17 +578,18 @@ def depicted(font, group, references):
     return ranked[0]
 
 
-def separate_shared(font, standard, trad_forms, references):
+def separate_shared(font, standard, trad_forms, open_references):
     """Leave each standard character a glyph of its own. Of a group that shares one glyph or
     identical outlines, the glyph stays only with the character it depicts, by its shape
     against the references (depicted), or with none when its shape does not decide; the
     others are unmapped, for the donors to complete.
-    A group written with one traditional form (rightly_shared) stays as it is.
+    A group written with one traditional form (rightly_shared) stays as it is. The references
+    ([(glyphset, cmap)]) are opened by open_references() when a group needs them.
     Returns [(group, the character that kept the glyph)]."""
     separated = []
-    for group in shared_groups(font, standard):
-        if rightly_shared(font, group, trad_forms) is not None:
-            continue
+    groups = [g for g in shared_groups(font, standard) if rightly_shared(font, g, trad_forms) is None]
+    references = open_references() if groups else []
+    for group in groups:
         keep = depicted(font, group, references)
         for table in font['cmap'].tables:
             for cp in group:
@@ -658,9 +668,13 @@ def extract_donors(donors, dest):
     """Write each donor's font file to dest/<id>.<ext>, reading every archive once.
     Returns {donor id: path}."""
     by_archive = {}
-    for d in donors:
-        by_archive.setdefault(d['source']['archive'], []).append(d)
     paths = {}
+    for d in donors:
+        if 'merge' in d.get('transforms', []):  # a family in pieces, merged as a style's is
+            paths[d['id']] = os.path.join(dest, d['id'] + '.ttf')
+            load_font(d).save(paths[d['id']])
+        else:
+            by_archive.setdefault(d['source']['archive'], []).append(d)
     for archive in sorted(by_archive):
         group = by_archive[archive]
         merged = dict(group[0], files=sorted({p for d in group for p in d['files']}))
@@ -861,7 +875,7 @@ def embolden(glyph, d):
 def fill_height(glyph, bottom, height):
     """Stretch a TrueType glyph vertically so that its ink runs from bottom for height units."""
     ys = [y for _, y in glyph.coordinates]
-    if not ys or max(ys) == min(ys):
+    if not ys or max(ys) - min(ys) < height / 2:  # a flat character (一) stays flat
         return
     low, scale = min(ys), height / (max(ys) - min(ys))
     for i, (x, y) in enumerate(glyph.coordinates):
@@ -886,6 +900,8 @@ class DonorFit:
             slant = quantile([glyph_measures(self.glyphs, self.cmap[cp])[1] for cp in sample], 0.5)
             skew_deg = math.degrees(math.atan(own_slant - slant))
         self.fit = harmony(ink_stats(font, best, sample), ink_stats(self.font, self.cmap, sample), skew_deg)
+        # its usual stroke once fitted, on the same common characters as the style's
+        self.usual_stroke = quantile([self.stroke(cp) for cp in sample[:STROKE_SAMPLE]], 0.5)
 
     def transform(self, cp):
         return transform_for(self.fit, self.font['hmtx'][self.cmap[cp]][0])
@@ -897,9 +913,10 @@ class DonorFit:
 def complete(font, entry, donors, donor_paths, tgh):
     """Give the style a glyph for every kTGH character it does not draw, from its donors,
     harmonised with its own glyphs: the first donor that draws it, or with "pick":
-    "nearest-stroke" the one whose fitted stroke is nearest the style's. When the donors'
-    strokes still lie outside the middle half of the style's own, every donor glyph is made
-    bolder or lighter by the difference. Returns [(donor, [code points])] in donor order."""
+    "nearest-stroke" the one whose fitted stroke is nearest what the style's would be, among
+    the donors the style "prefer"s when one of them draws it. A donor whose glyphs' median
+    stroke still lies outside the middle half of the style's own has them made bolder or
+    lighter by the difference. Returns [(donor, [code points])] in donor order."""
     from fontTools.ttLib import newTable
     from fontTools.misc.roundTools import otRound as otround
     best = font.getBestCmap()
@@ -921,33 +938,45 @@ def complete(font, entry, donors, donor_paths, tgh):
                      entry['complete'].get('skew_deg'), quantile([m[1] for m in own], 0.5))
             for i in entry['complete']['donors']] if missing else []
     nearest = entry['complete'].get('pick') == 'nearest-stroke'
+    prefer = set(entry['complete'].get('prefer', []))
     target = quantile(own_strokes, 0.5)
-    chosen, strokes = {}, []
+    chosen, strokes = {}, {}
     for cp in missing:
         options = [f for f in fits if cp in f.draws]
+        # a donor of the style's own kind of hand before the others, whatever its weight
+        options = [f for f in options if f.donor['id'] in prefer] or options
         if not options:
             continue
         if nearest and len(options) > 1:
+            # A busy character has thinner strokes than a sparse one in any hand: the stroke it
+            # should have in the style is the style's usual stroke, in the proportion the
+            # donors give it to theirs.
             measured = {id(f): f.stroke(cp) for f in options}
-            chosen[cp] = min(options, key=lambda f: abs(measured[id(f)] - target))
-            strokes.append(measured[id(chosen[cp])])
+            relative = sum(measured[id(f)] / f.usual_stroke for f in options) / len(options)
+            chosen[cp] = min(options, key=lambda f: abs(measured[id(f)] - target * relative))
+            strokes[cp] = measured[id(chosen[cp])]
         else:
             chosen[cp] = options[0]
-            strokes.append(options[0].stroke(cp))
+            strokes[cp] = options[0].stroke(cp)
     # A style whose glyphs all fill one box (the square display faces) gets donor glyphs that
     # fill it too, each on its own; others keep the donors' own variety of height.
     boxes = [ink_box(own_gs, best[cp]) for cp in common[:HARMONY_SAMPLE]]
     heights, bottoms = [b[3] - b[1] for b in boxes], [b[1] for b in boxes]
     one_box = quantile(heights, 0.9) - quantile(heights, 0.1) <= ONE_BOX * font['head'].unitsPerEm
-    weight = 0.0
-    if strokes and not quantile(own_strokes, 0.25) <= quantile(strokes, 0.5) <= quantile(own_strokes, 0.75):
-        limit = WEIGHT_LIMIT * font['head'].unitsPerEm
-        weight = min(max((target - quantile(strokes, 0.5)) / 2, -limit), limit)
+    # A donor whose glyphs' median stroke lies outside the middle half of the style's own is
+    # made bolder or lighter by the difference.
+    limit = WEIGHT_LIMIT * font['head'].unitsPerEm
+    weight = {}
+    for f in fits:
+        given = [strokes[cp] for cp, g in chosen.items() if g is f]
+        median = quantile(given, 0.5) if given else target
+        inside = quantile(own_strokes, 0.25) <= median <= quantile(own_strokes, 0.75)
+        weight[id(f)] = 0.0 if inside else min(max((target - median) / 2, -limit), limit)
     mapping = {}
     for cp, f in chosen.items():
         glyph = donor_glyph(f.glyphs, f.cmap[cp], f.transform(cp), f.cubic)
-        if weight:
-            embolden(glyph, weight)
+        if weight[id(f)]:
+            embolden(glyph, weight[id(f)])
         if one_box:
             fill_height(glyph, quantile(bottoms, 0.5), quantile(heights, 0.5))
         name = f'ikvd{cp:05X}'
@@ -1075,8 +1104,8 @@ def build_one(entry, keep, dest, donors, donor_paths):
     notes.append(f'{unmap_blank(font)} blank mappings removed')
     subset(font, keep)
     if entry['script'] == 'chinese':
-        references = reference_glyphs(donors, donor_paths)
-        separated = separate_shared(font, standard, traditional_forms(standard), references)
+        separated = separate_shared(font, standard, traditional_forms(standard),
+                                    lambda: reference_glyphs(donors, donor_paths))
         notes.extend(f"{''.join(map(chr, group))} shared a glyph, kept by {chr(kept) if kept else 'none'}"
                      for group, kept in separated)
     used = complete(font, entry, donors, donor_paths, tgh) if 'complete' in entry else []
