@@ -791,27 +791,37 @@ void TestRender::contactSheetCaptionsNameBorrowedCharacters_data() {
     QTest::addColumn<int>("slot");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("borrowed");
+    QTest::addColumn<QString>("undrawn");
 
     // Slot 5 is 迷你简黄草, a cursive hand that lacks the rarer name characters; slot 6 is a
     // Latin face.
-    QTest::newRow("own hand") << 5 << QStringLiteral("张伟") << QString();
-    QTest::newRow("from a donor") << 5 << QStringLiteral("王喆喆") << QStringLiteral("喆");
-    QTest::newRow("two from a donor") << 5 << QStringLiteral("堃王喆") << QStringLiteral("堃喆");
+    QTest::newRow("own hand") << 5 << QStringLiteral("张伟") << QString() << QString();
+    QTest::newRow("from a donor") << 5 << QStringLiteral("王喆喆") << QStringLiteral("喆")
+                                  << QString();
+    QTest::newRow("two from a donor")
+        << 5 << QStringLiteral("堃王喆") << QStringLiteral("堃喆") << QString();
     QTest::newRow("Latin face, Chinese name")
-        << 6 << QStringLiteral("张伟 Ann") << QStringLiteral("张伟");
-    QTest::newRow("Latin face, Latin name") << 6 << QStringLiteral("Ann Lee") << QString();
+        << 6 << QStringLiteral("张伟 Ann") << QStringLiteral("张伟") << QString();
+    QTest::newRow("Latin face, Latin name")
+        << 6 << QStringLiteral("Ann Lee") << QString() << QString();
+    // A code point no face draws (unassigned) is not borrowed but missing.
+    QTest::newRow("drawn by none")
+        << 5 << QStringLiteral("王\u0378喆") << QStringLiteral("喆") << QStringLiteral("\u0378");
 }
 
 void TestRender::contactSheetCaptionsNameBorrowedCharacters() {
     QFETCH(int, slot);
     QFETCH(QString, name);
     QFETCH(QString, borrowed);
+    QFETCH(QString, undrawn);
     QCOMPARE(borrowedCharacters(slot, name), borrowed);
+    QCOMPARE(undrawnCharacters(slot, name), undrawn);
     const QString caption = ContactSheetLayout::captionText(slot, name);
     QVERIFY2(caption.startsWith(QStringLiteral("%1  %2").arg(slot).arg(styleSlot(slot).caption)),
              qPrintable(caption));
-    QCOMPARE(caption.contains(QStringLiteral("borrowed")), !borrowed.isEmpty());
-    for (const QChar c : borrowed) {
+    QCOMPARE(caption.contains(QStringLiteral("borrowed: ")), !borrowed.isEmpty());
+    QCOMPARE(caption.contains(QStringLiteral("not drawn: ")), !undrawn.isEmpty());
+    for (const QChar c : borrowed + undrawn) {
         QVERIFY2(caption.contains(c), qPrintable(caption));
     }
 }
@@ -829,6 +839,8 @@ void TestRender::lookAlikeCharactersAreDrawnApart_data() {
     QTest::newRow("柒 七") << QStringLiteral("柒") << QStringLiteral("七");
     QTest::newRow("攀 扳") << QStringLiteral("攀") << QStringLiteral("扳");
     QTest::newRow("氯 绿") << QStringLiteral("氯") << QStringLiteral("绿");
+    QTest::newRow("搞 搅") << QStringLiteral("搞") << QStringLiteral("搅");
+    QTest::newRow("瞠 瞪") << QStringLiteral("瞠") << QStringLiteral("瞪");
 }
 
 void TestRender::lookAlikeCharactersAreDrawnApart() {

@@ -28,6 +28,27 @@ QRect scaled(const QRect& rect, qreal ratio) {
             qRound(rect.height() * ratio)};
 }
 
+/// The characters of `name` that are among `characters`, once each and in the name's order.
+QString inNameOrder(const QString& characters, const QString& name) {
+    QString ordered;
+    for (const char32_t c : name.toUcs4()) {
+        const QString character = QString::fromUcs4(&c, 1);
+        if (characters.contains(character) && !ordered.contains(character)) {
+            ordered += character;
+        }
+    }
+    return ordered;
+}
+
+/// "喆 堃": the characters apart, so that each can be read.
+QString apart(const QString& characters) {
+    QStringList each;
+    for (const char32_t c : characters.toUcs4()) {
+        each.append(QString::fromUcs4(&c, 1));
+    }
+    return each.join(QLatin1Char(' '));
+}
+
 VectorItem moved(VectorItem item, const QPointF& offset) {
     item.path.translate(offset);
     item.target.translate(offset);
@@ -60,34 +81,33 @@ QRect ContactSheetLayout::canvasRect(int slot) const {
 QString ContactSheetLayout::captionText(int slot, const QString& name) {
     const QString caption =
         QStringLiteral("%1  %2").arg(slot).arg(styleSlot(slot).caption.toString());
-    const QString borrowed = borrowedCharacters(slot, name);
-    if (borrowed.isEmpty()) {
-        return caption;
+    QStringList marks;
+    if (const QString borrowed = borrowedCharacters(slot, name); !borrowed.isEmpty()) {
+        marks.append(QStringLiteral("borrowed: ") + apart(borrowed));
     }
-    QStringList each;
-    for (const char32_t c : borrowed.toUcs4()) {
-        each.append(QString::fromUcs4(&c, 1));
+    if (const QString undrawn = undrawnCharacters(slot, name); !undrawn.isEmpty()) {
+        marks.append(QStringLiteral("not drawn: ") + apart(undrawn));
     }
-    return caption + QStringLiteral("  (borrowed: %1)").arg(each.join(QLatin1Char(' ')));
+    return marks.isEmpty()
+               ? caption
+               : caption + QStringLiteral("  (%1)").arg(marks.join(QStringLiteral("; ")));
 }
 
 QString borrowedCharacters(int slot, const QString& name) {
     const GlyphOrigins origins = GlyphOriginFinder(styleSlot(slot).faceName.toString()).of(name);
-    QString others = origins.undrawn;
+    QString others;
     for (const QString& characters : origins.fromDonor) {
         others += characters;
     }
     for (const QString& characters : origins.fromChain) {
         others += characters;
     }
-    QString borrowed;
-    for (const char32_t c : name.toUcs4()) {
-        const QString character = QString::fromUcs4(&c, 1);
-        if (others.contains(character) && !borrowed.contains(character)) {
-            borrowed += character;
-        }
-    }
-    return borrowed;
+    return inNameOrder(others, name);
+}
+
+QString undrawnCharacters(int slot, const QString& name) {
+    return inNameOrder(GlyphOriginFinder(styleSlot(slot).faceName.toString()).of(name).undrawn,
+                       name);
 }
 
 QImage renderContactSheet(SignatureRenderer& renderer, const QString& name) {

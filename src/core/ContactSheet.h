@@ -31,7 +31,8 @@ public:
     /// The canvas of style `slot`.
     [[nodiscard]] QRect canvasRect(int slot) const;
     /// The text of the caption of style `slot`: its slot number and its caption, then the
-    /// characters of `name` that another font draws in that style, when there are any.
+    /// characters of `name` that another font draws in that style and those no font draws,
+    /// when there are any.
     [[nodiscard]] static QString captionText(int slot, const QString& name);
 
 private:
@@ -39,8 +40,11 @@ private:
 };
 
 /// The characters of `name`, once each and in its order, that style `slot` draws with another
-/// font: borrowed from a donor, drawn by a later face of its chain, or drawn by none.
+/// font: borrowed from a donor or drawn by a later face of its chain.
 [[nodiscard]] QString borrowedCharacters(int slot, const QString& name);
+
+/// The characters of `name`, once each and in its order, that no font of style `slot` draws.
+[[nodiscard]] QString undrawnCharacters(int slot, const QString& name);
 
 /// `name` in all fifteen styles on one sheet, drawn by `renderer` at its look and resolution.
 /// Transparent looks leave the sheet's white background out too. Null when there is not

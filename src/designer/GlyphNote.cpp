@@ -40,7 +40,7 @@ QString glyphNoteText(const GlyphOrigins& origins, const QString& name) {
     clause(origins.fromDonor, QStringLiteral("%1借自其他字体（%2）"));
     clause(origins.fromChain, QStringLiteral("%1由其他字体（%2）写出"));
     if (!origins.undrawn.isEmpty()) {
-        parts.append(QStringLiteral("%1没有字体能写出").arg(quoted(origins.undrawn)));
+        parts.append(QStringLiteral("%1没有可用的字体能显示").arg(quoted(origins.undrawn)));
     }
     return parts.isEmpty()
                ? QString()

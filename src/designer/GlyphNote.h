@@ -32,6 +32,7 @@ public:
     /// Tells about `name` as the style whose face is `faceName` draws it.
     void tell(const QString& faceName, const QString& name);
 
+    /// The label that shows the note, in the window's layout.
     [[nodiscard]] QLabel* label() const { return m_label; }
 
 private:
