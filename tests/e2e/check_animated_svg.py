@@ -4,7 +4,7 @@
   check_animated_svg.py --render EXE --chromium EXE --out DIR
 
 The animation at its start (paused at 0 s by the page that holds it; the SVG itself has no
-script) shows the canvas without ink; a second in, some of the ink but not all; played on to
+script) shows the canvas without ink; a second in, some of the ink but not all; moved past
 its end, it is the still SVG of the same name, pixel for pixel, as Chromium draws both. Exit
 status 0 when all hold.
 """
@@ -76,8 +76,10 @@ def main():
     # A second in, the name is being written: some ink, not all.
     written = paused_at(1, out / "second.png")
 
-    # The end: played through, well past its last glyph, as a browser plays it.
-    screenshot(args.chromium, animated, out / "end.png", 15000)
+    # The end: well past the last stroke. The document is moved there as at the start rather
+    # than played through: Chromium's virtual time, on a busy machine, can stop a playing
+    # document after its first stroke, and the test would then judge the machine.
+    paused_at(600, out / "end.png")
     screenshot(args.chromium, still, out / "still.png", 1000)
     end, expected = pixels(out / "end.png"), pixels(out / "still.png")
     differing = sum(1 for a, b in zip(end, expected) if a != b)
