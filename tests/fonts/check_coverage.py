@@ -53,27 +53,27 @@ LEVELS = ((1, 3500), (3501, 6500), (6501, 8105))
 BOX_TOLERANCE = 0.06
 
 
-def tgh():
-    """{code point: level} for the kTGH characters."""
+def unihan_field(path, key):
+    """{code point: value} of one Unihan field, from the Unihan file at path."""
     out = {}
-    with bz2.open(UNIHAN, 'rt', encoding='utf-8') as f:
+    with bz2.open(path, 'rt', encoding='utf-8') as f:
         for line in f:
             fields = line.rstrip('\n').split('\t')
-            if len(fields) == 3 and fields[1] == 'kTGH':
-                n = int(fields[2].split(':')[1])
-                out[int(fields[0][2:], 16)] = next(i for i, (a, b) in enumerate(LEVELS, 1) if a <= n <= b)
+            if len(fields) == 3 and fields[1] == key:
+                out[int(fields[0][2:], 16)] = fields[2]
     return out
+
+
+def tgh():
+    """{code point: level} for the kTGH characters."""
+    return {cp: next(i for i, (a, b) in enumerate(LEVELS, 1) if a <= int(v.split(':')[1]) <= b)
+            for cp, v in unihan_field(UNIHAN, 'kTGH').items()}
 
 
 def traditional_variants():
     """{code point: {its traditional variants}} from Unihan."""
-    out = {}
-    with bz2.open(UNIHAN_VARIANTS, 'rt', encoding='utf-8') as f:
-        for line in f:
-            fields = line.rstrip('\n').split('\t')
-            if len(fields) == 3 and fields[1] == 'kTraditionalVariant':
-                out[int(fields[0][2:], 16)] = {int(v.split('<')[0][2:], 16) for v in fields[2].split()}
-    return out
+    return {cp: {int(v.split('<')[0][2:], 16) for v in value.split()}
+            for cp, value in unihan_field(UNIHAN_VARIANTS, 'kTraditionalVariant').items()}
 
 
 def documented_sharing():

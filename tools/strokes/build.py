@@ -85,16 +85,16 @@ def fetched_archive(pin):
         return path
     os.makedirs(folder, exist_ok=True)
     with tempfile.TemporaryDirectory(dir=folder) as work:
-        spec = f"{pin['package']}@{pin['version']}"
+        wanted = f"{pin['package']}@{pin['version']}"
         try:
-            subprocess.run(['npm', 'pack', '--silent', spec], cwd=work, check=True,
+            subprocess.run(['npm', 'pack', '--silent', wanted], cwd=work, check=True,
                            stdout=subprocess.DEVNULL)
         except (OSError, subprocess.CalledProcessError) as error:
-            sys.exit(f'build.py: npm pack {spec} failed ({error}); '
+            sys.exit(f'build.py: npm pack {wanted} failed ({error}); '
                      f'put {pin["archive"]} into {folder} by hand')
         got = os.path.join(work, pin['archive'])
         if not os.path.exists(got):
-            sys.exit(f'build.py: npm pack {spec} gave no {pin["archive"]}')
+            sys.exit(f'build.py: npm pack {wanted} gave no {pin["archive"]}')
         if sha256(got) != pin['sha256']:
             sys.exit(f'build.py: {pin["archive"]} does not have the pinned sha256')
         os.replace(got, path)
