@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/LineShape.h"
 #include "core/SignatureSurface.h"
 #include "core/VectorPicture.h"
 
@@ -24,6 +25,8 @@ struct SignatureLook {
     qreal dotsPerInch = 96.0;           ///< raster resolution; 96 is one pixel per pixel
     bool transparent = false;           ///< leave out the canvas's background colour
     std::optional<QColor> canvasColour; ///< opaque; none keeps the canvas's own, white
+    LineShape shape;                    ///< the line's shape; plain draws as the canvas does
+    SealText seal = SealText::None;     ///< a seal stamped beside the signature
 };
 
 /// One grapheme of a name where image() prints it.
