@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Fetch the pinned sources of Inkvale's style fonts (tools/fonts/manifest.json) into
 #   ${INKVALE_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/inkvale}/font-sources/
-# Debian packages come through `apt-get download PKG=VERSION`, npm packages through
-# `npm pack NAME@VERSION`. A cached archive with the pinned sha256 is kept; every
+# Debian packages come through `apt-get download PKG=VERSION`, npm packages straight from the
+# registry's archive address (tools/npm_archive.py; npm itself is not needed). A cached archive with the pinned sha256 is kept; every
 # archive's sum is checked, and a mismatch stops the script with an error.
 # Installs the build's tools when they are missing (as root), or prints the
 # apt-get line to run. Then: /usr/bin/python3 tools/fonts/build.py --out DIR
@@ -33,7 +33,7 @@ ensure_tools() {
     [ -f /usr/share/unicode/Unihan_Variants.txt.bz2 ] && [ -f /usr/share/unicode/Unihan_OtherMappings.txt.bz2 ] ||
         missing+=(unicode-data)
     command -v fc-scan >/dev/null 2>&1 || missing+=(fontconfig)
-    command -v npm >/dev/null 2>&1 || missing+=(npm)
+    [ -d /etc/ssl/certs ] && [ -n "$(ls -A /etc/ssl/certs 2>/dev/null)" ] || missing+=(ca-certificates)
     [ ${#missing[@]} -eq 0 ] && return 0
     if [ "$(id -u)" -ne 0 ]; then
         printf 'fetch.sh: error: missing tools. Install them as root with:\n    apt-get install -y %s\n' \
@@ -73,8 +73,8 @@ mkdir -p "$dest"
 work=$(mktemp -d "$dest/.fetch.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-download() {  # kind package version -> file in $work
-    local kind=$1 pkg=$2 ver=$3
+download() {  # kind package version archive sha256 -> file in $work
+    local kind=$1 pkg=$2 ver=$3 archive=$4 sum=$5
     case $kind in
         deb)
             local opts=()
@@ -91,8 +91,8 @@ download() {  # kind package version -> file in $work
                 fi
             fi ;;
         npm)
-            (cd "$work" && npm pack --silent "$pkg@$ver" >/dev/null) ||
-                fail "npm pack $pkg@$ver failed" ;;
+            /usr/bin/python3 "$here/../npm_archive.py" "$pkg" "$ver" "$archive" "$sum" "$work" ||
+                fail "npm archive $pkg@$ver could not be fetched" ;;
         *) fail "unknown source kind '$kind' for $pkg" ;;
     esac
 }
@@ -105,7 +105,7 @@ while IFS=$'\t' read -r kind pkg ver archive sum; do
         continue
     fi
     say "fetching $pkg $ver ($kind)"
-    download "$kind" "$pkg" "$ver"
+    download "$kind" "$pkg" "$ver" "$archive" "$sum"
     [ -f "$work/$archive" ] ||
         fail "$kind $pkg $ver did not produce $archive (got: $(find "$work" -mindepth 1 -maxdepth 1 -printf '%f '))"
     got=$(sha_of "$work/$archive")

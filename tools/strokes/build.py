@@ -3,7 +3,7 @@
 
     build.py --out FILE [--licence FILE] [--archive TGZ]
 
-Takes the package's archive from the cache (or fetches it with `npm pack` when the cache does
+Takes the package's archive from the cache (or fetches it from the registry when the cache does
 not hold it), checks its sha256 against tools/strokes/pin.json, and writes one compact file
 of every character's stroke medians in writing order (format below), and the package's
 licence text (ARPHICPL.TXT) beside it. Stdlib only.
@@ -34,10 +34,11 @@ import io
 import json
 import os
 import struct
-import subprocess
 import sys
 import tarfile
-import tempfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
+import npm_archive  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 UNIHAN_VARIANTS = '/usr/share/unicode/Unihan_Variants.txt.bz2'
@@ -78,27 +79,13 @@ def sha256(path):
 
 
 def fetched_archive(pin):
-    """The pinned archive in the cache, fetched with npm when it is not there yet."""
+    """The pinned archive in the cache, fetched from the registry when it is not there yet."""
     folder = cache_dir()
-    path = os.path.join(folder, pin['archive'])
-    if os.path.exists(path) and sha256(path) == pin['sha256']:
-        return path
-    os.makedirs(folder, exist_ok=True)
-    with tempfile.TemporaryDirectory(dir=folder) as work:
-        wanted = f"{pin['package']}@{pin['version']}"
-        try:
-            subprocess.run(['npm', 'pack', '--silent', wanted], cwd=work, check=True,
-                           stdout=subprocess.DEVNULL)
-        except (OSError, subprocess.CalledProcessError) as error:
-            sys.exit(f'build.py: npm pack {wanted} failed ({error}); '
-                     f'put {pin["archive"]} into {folder} by hand')
-        got = os.path.join(work, pin['archive'])
-        if not os.path.exists(got):
-            sys.exit(f'build.py: npm pack {wanted} gave no {pin["archive"]}')
-        if sha256(got) != pin['sha256']:
-            sys.exit(f'build.py: {pin["archive"]} does not have the pinned sha256')
-        os.replace(got, path)
-    return path
+    try:
+        return npm_archive.fetch(pin['package'], pin['version'], pin['archive'], pin['sha256'],
+                                 folder)
+    except npm_archive.FetchError as error:
+        sys.exit(f'build.py: {error}; put {pin["archive"]} into {folder} by hand')
 
 
 def grid(value):

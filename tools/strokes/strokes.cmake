@@ -6,7 +6,7 @@
 #   inkvale_strokes          custom target that builds them
 #
 # tools/strokes/build.py makes them from the npm archive of hanzi-writer-data pinned in
-# tools/strokes/pin.json, fetched once into the user's cache with `npm pack`.
+# tools/strokes/pin.json, fetched once into the user's cache from the registry.
 
 set(INKVALE_STROKES_TOOLS_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(INKVALE_STROKES_DIR ${CMAKE_BINARY_DIR}/stroke-data)
