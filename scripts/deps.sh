@@ -6,7 +6,7 @@ inkvale_run_packages=(
     build-essential cmake ninja-build pkg-config ccache
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n qt6-tools-dev qt6-l10n-tools
     libgl-dev libfontconfig-dev libpng-dev libgif-dev libwebp-dev libxcb1-dev
-    python3 python3-fonttools python3-brotli unicode-data fontconfig npm
+    python3 python3-fonttools python3-brotli unicode-data fontconfig ca-certificates
     fonts-noto-cjk fonts-hanazono fonts-babelstone-han fonts-dejavu-core
 )
 # What making the Debian package and the portable archive adds (scripts/package).
@@ -26,10 +26,6 @@ inkvale_install_deps() {
     local pkg
     for pkg in "$@"; do
         if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
-            # npm may come with a Node.js that was installed another way.
-            if [ "$pkg" = npm ] && command -v npm >/dev/null 2>&1; then
-                continue
-            fi
             missing+=("$pkg")
         fi
     done
