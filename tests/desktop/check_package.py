@@ -4,7 +4,10 @@ by an unprivileged user under Xvfb, removed and purged.
 
   xvfb-run check_package.py --build DIR --out DIR
 
-Needs root (apt-get); exits 77 (skipped) otherwise. The user is `nobody`, with a home of the
+Needs root (apt-get); exits 77 (skipped) otherwise. It installs and purges only its own package:
+when the machine already has an Inkvale package installed, it checks the built package and
+skips the installation (exit 77) rather than replace or remove what the machine's owner
+installed. The user is `nobody`, with a home of the
 test's own whose pictures folder is ~/图片. The program is driven with real X input as in
 tests/e2e; the message after saving is kept as a screenshot.
 """
@@ -57,13 +60,21 @@ def main():
     out_dir.mkdir(parents=True)
     with tempfile.TemporaryDirectory(prefix="inkvale-package-") as tmp:
         try:
-            check_package(args.build, Path(tmp), out_dir)
+            installed = check_package(args.build, Path(tmp), out_dir)
         except Failure as failure:
             print(f"FAIL: {failure}")
-            subprocess.run(["apt-get", "purge", "-y", "-qq", "inkvale"], capture_output=True)
             return 1
+    if not installed:
+        return SKIPPED
     print("PASS: package")
     return 0
+
+
+def installed_version():
+    """The version of the Inkvale package the machine has installed, or None."""
+    result = run("dpkg-query", "-W", "-f=${Status}\t${Version}", "inkvale", expect=None)
+    status, _, version = result.stdout.partition("\t")
+    return version if result.returncode == 0 and status.endswith(" installed") else None
 
 
 def check_package(build, tmp, out_dir):
@@ -91,16 +102,23 @@ def check_package(build, tmp, out_dir):
     check(lintian.returncode == 0, "lintian reports errors")
     check(not [l for l in lintian.stdout.splitlines() if l.startswith("E:")], "lintian errors")
 
+    theirs = installed_version()
+    if theirs is not None or run("dpkg-query", "-W", "inkvale", expect=None).returncode == 0:
+        print(f"SKIP: the machine has an Inkvale package of its own ({theirs or 'not fully '
+              'removed'}); the built package was checked, but it is not installed over it, "
+              "and the machine's package is left alone")
+        return False
     env = dict(os.environ, DEBIAN_FRONTEND="noninteractive")
-    run("apt-get", "purge", "-y", "-qq", "inkvale", expect=None, env=env)
-    run("apt-get", "install", "-y", "-qq", "--no-install-recommends", f"./{deb.name}",
-        cwd=deb.parent, env=env)
     try:
+        run("apt-get", "install", "-y", "-qq", "--no-install-recommends", f"./{deb.name}",
+            cwd=deb.parent, env=env)
         use_installed_program(tmp, out_dir)
     finally:
-        run("apt-get", "remove", "-y", "-qq", "inkvale", env=env)
-        # Nothing is left to purge after the removal (no configuration files); dpkg says so.
-        run("dpkg", "--purge", "inkvale", env=env)
+        # Only the package this test installed is removed: the machine had none before.
+        if run("dpkg-query", "-W", "inkvale", expect=None).returncode == 0:
+            run("apt-get", "remove", "-y", "-qq", "inkvale", env=env)
+            # Nothing is left to purge after the removal (no configuration files); dpkg says so.
+            run("dpkg", "--purge", "inkvale", env=env)
     left = [f for f in files if os.path.lexists(f)]
     check(not left, f"left after purge: {left}")
     print(f"installed, used, removed and purged in {time.monotonic() - started:.0f} s")
@@ -110,6 +128,7 @@ def check_package(build, tmp, out_dir):
     check(not strays, f"left outside the user's home after purge: {strays}")
     check(run("dpkg-query", "-W", "inkvale", expect=None).returncode != 0, "still known to dpkg")
     print(f"package checks took {time.monotonic() - started:.0f} s")
+    return True
 
 
 def use_installed_program(tmp, out_dir):
