@@ -4,6 +4,7 @@
 #include "designer/FailureText.h"
 #include "platform/ProgramFiles.h"
 #include "platform/files/AtomicFile.h"
+#include "platform/log/LogCategories.h"
 
 namespace inkvale {
 
@@ -29,9 +30,14 @@ ChosenPictureRead::ChosenPictureRead(const ProgramFiles& files, QString chosen,
 BackgroundPicture adoptPictureBytes(const Result<QByteArray>& read, const QString& chosen,
                                     const QString& programFolder) {
     if (!read.ok()) {
+        qCInfo(log::picture) << "cannot read" << chosen << ":" << englishText(read.outcome);
         return {QImage(), pictureReadFailureText(read.outcome, chosen)};
     }
     const DecodedPicture picture = decodeIntactPicture(read.value);
+    if (!picture.outcome.ok()) {
+        qCInfo(log::picture) << "refused" << chosen << ":" << englishText(picture.outcome)
+                             << picture.size;
+    }
     switch (picture.outcome.cause) {
     case Cause::NotAPicture:
         return {QImage(), kNotAPicture};
@@ -49,8 +55,11 @@ BackgroundPicture adoptPictureBytes(const Result<QByteArray>& read, const QStrin
     const Outcome written = writeFileAtomically(programFolder + QStringLiteral("/xxx.jpg"),
                                                 read.value, WriteMode::ReplaceDurably);
     if (!written.ok()) {
+        qCInfo(log::picture) << "cannot copy" << chosen << "into" << programFolder << ":"
+                             << englishText(written);
         return {QImage(), folderWriteFailureText(written, programFolder)};
     }
+    qCInfo(log::picture) << "adopted" << chosen << picture.image.size();
     return {picture.image, QString()};
 }
 

@@ -1,5 +1,7 @@
 #include "online/UpdateCheck.h"
 
+#include "platform/log/LogCategories.h"
+
 #include <QStringDecoder>
 
 #include <array>
@@ -85,13 +87,24 @@ UpdateVerdict judgeUpdateReply(const HttpReply& reply) {
     UpdateVerdict verdict;
     // Only 200 carries the whole file: the fetch asks for no range, so a 206 is a part of
     // something, and a 203 another's copy.
-    if (!reply.succeeded() || reply.statusCode != 200 || reply.body.isEmpty() ||
-        labelsWebPage(reply.contentType) || looksLikeWebPage(reply.body)) {
+    if (!reply.succeeded()) {
+        qCInfo(log::update) << "the version file was not fetched from" << reply.requestedUrl << ":"
+                            << (reply.error.isEmpty() ? QStringLiteral("no answer") : reply.error)
+                            << "status" << reply.statusCode << "complete" << reply.complete
+                            << "timed out" << reply.timedOut << "too large" << reply.tooLarge;
+        return verdict;
+    }
+    if (reply.statusCode != 200 || reply.body.isEmpty() || labelsWebPage(reply.contentType) ||
+        looksLikeWebPage(reply.body)) {
+        qCInfo(log::update) << "the answer from" << reply.finalUrl
+                            << "is not a version file: status" << reply.statusCode << "type"
+                            << reply.contentType << "bytes" << reply.body.size();
         return verdict;
     }
     // Without a final address the reply came straight from where it was asked for.
     if (reply.finalUrl.isValid() &&
         reply.finalUrl.host().compare(reply.requestedUrl.host(), Qt::CaseInsensitive) != 0) {
+        qCInfo(log::update) << "the version file came from another host:" << reply.finalUrl;
         return verdict;
     }
     verdict.fetchedText = decodeVersionText(reply.body);
@@ -99,6 +112,9 @@ UpdateVerdict judgeUpdateReply(const HttpReply& reply) {
     verdict.networkLabel.remove(kVersionPrefix.toString(), Qt::CaseSensitive);
     verdict.kind = verdict.fetchedText == kCurrentVersionText ? UpdateVerdict::Kind::Current
                                                               : UpdateVerdict::Kind::Other;
+    qCInfo(log::update) << "version file" << verdict.fetchedText
+                        << (verdict.kind == UpdateVerdict::Kind::Current ? "is current"
+                                                                         : "names another version");
     return verdict;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/InstanceChannel.h"
 
+#include "platform/log/LogCategories.h"
+
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -94,21 +96,28 @@ InstanceChannel::~InstanceChannel() {
 
 InstanceChannel::Claim InstanceChannel::claim(const QByteArray& message) {
     if (m_lockPath.isEmpty()) {
-        qWarning("Inkvale: no runtime folder, so this copy cannot tell whether another runs");
+        qCWarning(log::instance,
+                  "no runtime folder, so this copy cannot tell whether another runs");
         return Claim::Unreachable;
     }
     if (takeLock()) {
-        return listen() ? Claim::Owner : Claim::Unreachable;
+        if (!listen()) {
+            return Claim::Unreachable;
+        }
+        qCInfo(log::instance, "listening at %s", qPrintable(m_socketPath));
+        return Claim::Owner;
     }
     if (!m_lockHeldElsewhere) {
-        qWarning("Inkvale: cannot lock %s: %s", qPrintable(m_lockPath),
-                 qPrintable(qt_error_string(errno)));
+        qCWarning(log::instance, "cannot lock %s: %s", qPrintable(m_lockPath),
+                  qPrintable(qt_error_string(errno)));
         return Claim::Unreachable;
     }
     if (tell(message)) {
+        qCInfo(log::instance, "handed the start over to the running copy at %s",
+               qPrintable(m_socketPath));
         return Claim::Told;
     }
-    qWarning("Inkvale: the running copy does not answer at %s", qPrintable(m_socketPath));
+    qCWarning(log::instance, "the running copy does not answer at %s", qPrintable(m_socketPath));
     return Claim::Unreachable;
 }
 
@@ -154,7 +163,7 @@ bool InstanceChannel::listen() {
     const QString socketFolder = QFileInfo(m_socketPath).path();
     if (socketFolder.startsWith(QStringLiteral("/tmp/inkvale-")) &&
         privateShortFolder().isEmpty()) {
-        qWarning("Inkvale: %s is not private to this user", qPrintable(socketFolder));
+        qCWarning(log::instance, "%s is not private to this user", qPrintable(socketFolder));
         return false;
     }
     // Only the owner listens: whatever lies at the socket's name (an owner that died left its
@@ -163,8 +172,8 @@ bool InstanceChannel::listen() {
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     if (!m_server->listen(m_socketPath)) {
-        qWarning("Inkvale: cannot listen at %s: %s", qPrintable(m_socketPath),
-                 qPrintable(m_server->errorString()));
+        qCWarning(log::instance, "cannot listen at %s: %s", qPrintable(m_socketPath),
+                  qPrintable(m_server->errorString()));
         return false;
     }
     connect(m_server, &QLocalServer::newConnection, this, &InstanceChannel::acceptConnections);

@@ -1,6 +1,7 @@
 #include "platform/VerifiedLibrary.h"
 
 #include "platform/files/RegularFile.h"
+#include "platform/log/LogCategories.h"
 
 #include <QDir>
 #include <QFile>
@@ -134,19 +135,32 @@ void* loadedFrom(QByteArrayView bytes) {
 QFunctionPointer resolveVerifiedLibrary(const QString& path, QByteArrayView expected,
                                         const char* symbol) {
     if (expected.isEmpty() || !QDir::isAbsolutePath(path)) {
+        qCInfo(log::skin, "no library to load at %s", qPrintable(path));
         return nullptr;
     }
     // A FIFO left under the library's name is refused unopened: it would hold the start.
     const Result<int> opened = openRegularFile(path);
     const FileDescriptor file(opened.ok() ? opened.value : -1);
-    if (file.get() < 0 || !holdsExactly(file.get(), expected)) {
+    if (file.get() < 0) {
+        qCInfo(log::skin, "refused %s: %s", qPrintable(path),
+               qPrintable(englishText(opened.outcome)));
+        return nullptr;
+    }
+    if (!holdsExactly(file.get(), expected)) {
+        qCInfo(log::skin, "refused %s: it is not the library this program carries",
+               qPrintable(path));
         return nullptr;
     }
     void* library = loadedFrom(expected);
     if (library == nullptr) {
+        const char* why = ::dlerror();
+        qCInfo(log::skin, "could not load the checked library: %s",
+               why != nullptr ? why : "no sealed memory file");
         return nullptr;
     }
-    return reinterpret_cast<QFunctionPointer>(::dlsym(library, symbol));
+    auto* resolved = reinterpret_cast<QFunctionPointer>(::dlsym(library, symbol));
+    qCInfo(log::skin, "loaded the checked library from %s", qPrintable(path));
+    return resolved;
 }
 
 #else

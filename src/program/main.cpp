@@ -6,21 +6,50 @@
 #include "platform/SessionBus.h"
 #include "platform/SystemPlatform.h"
 #include "platform/WindowActivation.h"
+#include "platform/files/DiagnosticLog.h"
 #include "program/ProgramIcon.h"
 #include "startup/Form2.h"
 #include "startup/InterfaceLanguage.h"
 #include "startup/SingleInstance.h"
 
 #include <QApplication>
+#include <QStringList>
 #include <QStyleFactory>
 
+#include <cstdio>
 #include <memory>
+
+namespace {
+
+/// The log file the user asked for: --log FILE (or --log=FILE) on the command line, else the
+/// environment's INKVALE_LOG_FILE; empty when none.
+QString requestedLogFile(const QStringList& arguments) {
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
+        if (argument == QLatin1String("--log") && i + 1 < arguments.size()) {
+            return arguments.at(i + 1);
+        }
+        if (argument.startsWith(QLatin1String("--log="))) {
+            return argument.mid(6);
+        }
+    }
+    return qEnvironmentVariable(inkvale::kLogFileVariable);
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     // Read before the application object exists, which takes it from the environment.
     const QByteArray launchId = inkvale::launchFeedbackId();
     inkvale::declineAutolaunchedSessionBus();
     QApplication app(argc, argv);
+    if (const QString logFile = requestedLogFile(QApplication::arguments()); !logFile.isEmpty()) {
+        const inkvale::Outcome started = inkvale::startDiagnosticLog(logFile);
+        if (!started.ok()) {
+            std::fprintf(stderr, "inkvale: cannot write the log to %s: %s\n", qPrintable(logFile),
+                         qPrintable(inkvale::englishText(started)));
+        }
+    }
     QApplication::setApplicationName(QStringLiteral("Inkvale"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setFont(inkvale::interfaceFont());

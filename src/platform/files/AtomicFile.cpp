@@ -1,6 +1,7 @@
 #include "platform/files/AtomicFile.h"
 
 #include "platform/files/RegularFile.h"
+#include "platform/log/LogCategories.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -522,14 +523,24 @@ Outcome writeThrough(const QString& path, WriteMode mode, const std::function<in
     return {};
 }
 
+Outcome logged(const QString& path, Outcome outcome) {
+    if (outcome.ok()) {
+        qCDebug(log::files) << "wrote" << path;
+    } else {
+        qCInfo(log::files) << "could not write" << path << ":" << englishText(outcome);
+    }
+    return outcome;
+}
+
 } // namespace
 
 Outcome writeFileAtomically(const QString& path, QByteArrayView bytes, WriteMode mode) {
-    return writeThrough(path, mode, [bytes](int fd) { return writeAll(fd, bytes); });
+    return logged(path, writeThrough(path, mode, [bytes](int fd) { return writeAll(fd, bytes); }));
 }
 
 Outcome writeFileAtomically(const QString& path, const FileRange& source, WriteMode mode) {
-    return writeThrough(path, mode, [&source](int fd) { return copyRange(fd, source); });
+    return logged(path,
+                  writeThrough(path, mode, [&source](int fd) { return copyRange(fd, source); }));
 }
 
 Outcome makeFolders(const QString& path) {
@@ -571,8 +582,10 @@ void removeLeftoverTemporaries(const QString& folder) {
         // user's file with such a name is not one this program made.
         if (isTemporaryName(entry->d_name) &&
             ::fstatat(folderFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISREG(info.st_mode) && info.st_uid == ::geteuid() && info.st_nlink == 1) {
-            ::unlinkat(folderFd, entry->d_name, 0);
+            S_ISREG(info.st_mode) && info.st_uid == ::geteuid() && info.st_nlink == 1 &&
+            ::unlinkat(folderFd, entry->d_name, 0) == 0) {
+            qCInfo(log::files, "removed the leftover temporary %s/%s", native.constData(),
+                   entry->d_name);
         }
     }
     ::closedir(dir);
