@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# The README's apt-get line is the one scripts/packages prints from the set-up lists, so that a
+# newcomer who copies it gets every package the build and the tests need.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+want=$("$root/scripts/packages")
+# The README wraps the line with backslashes inside a sh block.
+have=$(awk '/^sudo apt-get install/ {on = 1} on {print} on && !/\\$/ {exit}' "$root/README.md" |
+    tr -d '\\\n' | tr -s ' ')
+if [ "$have" != "$want" ]; then
+    echo "README.md's apt-get line differs from scripts/packages:" >&2
+    echo "  README:   $have" >&2
+    echo "  packages: $want" >&2
+    exit 1
+fi
+echo "README.md lists the packages of scripts/deps.sh"
