@@ -335,9 +335,12 @@ std::function<Outcome()> SignatureDrawer::writer(std::function<QByteArray()> byt
 
 DrawnSignature SignatureDrawer::drawAnimation(const QString& name, const QString& path) {
     if (m_request.animation == AnimationFormat::Svg) {
-        QByteArray document = animatedSignature(m_renderer, m_request.slot, name,
-                                                AnimationFormat::Svg, m_request.pace);
-        return {writer([document = std::move(document)] { return document; }, path),
+        Result<QByteArray> document = animatedSignature(m_renderer, m_request.slot, name,
+                                                        AnimationFormat::Svg, m_request.pace);
+        if (document.outcome.cause == Cause::NoMemory) {
+            return {{}, notEnoughMemory(), {}};
+        }
+        return {writer([document = std::move(document.value)] { return document; }, path),
                 {},
                 untrimmedPixels(m_renderer.look(), false)};
     }
