@@ -859,7 +859,8 @@ void TestAnimation::strokeSvgShowsTheSignatureWithoutAnimation() {
     SignatureRenderer renderer(look);
     AnimationPace pace;
     pace.seconds = 5;
-    const QByteArray animated = animatedSignature(renderer, slot, name, AnimationFormat::Svg, pace);
+    const QByteArray animated =
+        animatedSignature(renderer, slot, name, AnimationFormat::Svg, pace).value;
     const QByteArray still = svgDocument(renderer.outlines(slot, name), name);
 
     // With SMIL the name is masked by a line for each of the 13 strokes of 张伟, drawn along its

@@ -7,14 +7,17 @@
 
 #include <QFile>
 #include <QNetworkProxyFactory>
+#include <QProcess>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslKey>
 #include <QSslSocket>
 #include <QTest>
 
+#include <atomic>
 #include <memory>
 #include <optional>
+#include <thread>
 
 using namespace inkvale;
 using inkvale::test::LoopbackHttpServer;
@@ -29,8 +32,9 @@ constexpr HttpResponseReader::Limits kLimits{
 
 /// Runs a GET of `url` to its end and returns the reply, or nothing when `done` never ran.
 std::optional<HttpReply> fetched(const QUrl& url, std::chrono::milliseconds deadline,
-                                 qint64 maxBytes) {
-    HttpFetcher fetcher;
+                                 qint64 maxBytes,
+                                 const HostResolver& resolve = systemHostResolver()) {
+    HttpFetcher fetcher(resolve);
     QObject context;
     std::optional<HttpReply> reply;
     fetcher.get(url, deadline, maxBytes, &context, [&reply](const HttpReply& r) { reply = r; });
@@ -61,6 +65,10 @@ private slots:
     void redirectToAnotherHostIsNeverFollowed();
     void throughAProxy_data();
     void throughAProxy();
+    void namesAreLookedUp_data();
+    void namesAreLookedUp();
+    void hangingLookupEndsAtTheDeadline();
+    void hangingLookupNeverHoldsTheExit();
 };
 
 void TestHttp::reader_data() {
@@ -589,6 +597,109 @@ void TestHttp::endlessTunnelAnswerIsBounded() {
     // the way, not the gigabyte Qt's own tunnel read.
     QTRY_VERIFY(proxy.clientHungUp());
     QVERIFY2(proxy.rawBytesSent() < 16 * 1024 * 1024, QByteArray::number(proxy.rawBytesSent()));
+}
+
+void TestHttp::namesAreLookedUp_data() {
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QStringList>("addresses"); // the resolver's answer; empty: the system's
+    QTest::addColumn<bool>("succeeded");
+
+    QTest::newRow("the system's resolver") << "localhost" << QStringList() << true;
+    // Nothing listens on the first address (or the machine has no IPv6): the next one is tried.
+    QTest::newRow("every address in turn")
+        << "update.inkvale.example" << QStringList{"::1", "127.0.0.1"} << true;
+    QTest::newRow("only an address where nothing listens")
+        << "update.inkvale.example" << QStringList{"127.0.0.2"} << false;
+    QTest::newRow("a name without addresses")
+        << "update.inkvale.example" << QStringList{"none"} << false;
+}
+
+void TestHttp::namesAreLookedUp() {
+    QFETCH(QString, host);
+    QFETCH(QStringList, addresses);
+
+    LoopbackHttpServer server;
+    server.serveRaw("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nSp2");
+    QUrl url = server.url();
+    url.setHost(host);
+    auto asked = std::make_shared<QStringList>();
+    HostResolver resolve = systemHostResolver();
+    if (!addresses.isEmpty()) {
+        resolve = [asked, addresses](const QString& name) {
+            asked->append(name);
+            QList<QHostAddress> found;
+            for (const QString& one : addresses) {
+                if (one != QLatin1String("none")) {
+                    found.append(QHostAddress(one));
+                }
+            }
+            return found;
+        };
+    }
+    const std::optional<HttpReply> reply =
+        fetched(url, std::chrono::seconds(20), 64 * 1024, resolve);
+    QVERIFY(reply.has_value());
+    QFETCH(bool, succeeded);
+    QVERIFY2(reply->succeeded() == succeeded, qPrintable(reply->error));
+    QVERIFY(!reply->timedOut);
+    QCOMPARE(server.requestCount(), succeeded ? 1 : 0);
+    if (succeeded) {
+        QCOMPARE(reply->body, QByteArray("Sp2"));
+        QVERIFY2(server.lastRequest().startsWith(
+                     QStringLiteral("GET /files/vermo.txt HTTP/1.1\r\nHost: %1:%2\r\n")
+                         .arg(host)
+                         .arg(url.port())
+                         .toLatin1()),
+                 server.lastRequest());
+    }
+    if (!addresses.isEmpty()) {
+        QCOMPARE(*asked, QStringList{host});
+    }
+    if (addresses == QStringList{"none"}) {
+        QCOMPARE(reply->error, QStringLiteral("the host name was not found"));
+    }
+}
+
+namespace {
+
+/// A resolver that never answers, as a name server that swallows every question; it counts
+/// the questions.
+HostResolver hangingResolver(const std::shared_ptr<std::atomic<int>>& asked) {
+    return [asked](const QString&) -> QList<QHostAddress> {
+        asked->fetch_add(1);
+        for (;;) {
+            std::this_thread::sleep_for(std::chrono::hours(1));
+        }
+    };
+}
+
+} // namespace
+
+void TestHttp::hangingLookupEndsAtTheDeadline() {
+    // The lookup never ends: the fetch fails at its deadline all the same, and the fetcher and
+    // the context go at once, the lookup's thread still hanging.
+    const auto asked = std::make_shared<std::atomic<int>>(0);
+    const std::optional<HttpReply> reply =
+        fetched(QUrl(QStringLiteral("http://update.inkvale.example/files/vermo.txt")),
+                std::chrono::milliseconds(300), 64 * 1024, hangingResolver(asked));
+    QVERIFY(reply.has_value());
+    QVERIFY(reply->timedOut);
+    QVERIFY(!reply->answered);
+    QCOMPARE(reply->error, QStringLiteral("no complete response before the deadline"));
+    QCOMPARE(asked->load(), 1);
+}
+
+void TestHttp::hangingLookupNeverHoldsTheExit() {
+    // A program whose lookups hang, one waited for and one not: it reports the first at its
+    // deadline and ends, its event loop and its application object gone, the lookups still
+    // hanging. Were any of them waited for, it would never end.
+    QProcess program;
+    program.start(QStringLiteral(INKVALE_HANGING_LOOKUP_PROGRAM), {});
+    QVERIFY2(program.waitForFinished(60000), "the program is still waiting for a lookup");
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    QCOMPARE(program.readAllStandardOutput(),
+             QByteArray("no complete response before the deadline\nasked 2\n"));
 }
 
 QTEST_GUILESS_MAIN(TestHttp)

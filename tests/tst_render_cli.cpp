@@ -13,6 +13,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -107,6 +108,8 @@ private slots:
     void noDisplayWhateverTheEnvironmentSays_data();
     void noDisplayWhateverTheEnvironmentSays();
     void progressOnlyOnATerminal();
+    void animationFramesAreCountedOnATerminal_data();
+    void animationFramesAreCountedOnATerminal();
     void missingFacesAreNamed();
     void rareCharactersAreTheStylesWhereverTheFontsAre_data();
     void rareCharactersAreTheStylesWhereverTheFontsAre();
@@ -630,6 +633,83 @@ void TestRenderCli::progressOnlyOnATerminal() {
     QVERIFY2(shown.contains(QStringLiteral("0 of 3 names (0%)")), qPrintable(shown));
     QVERIFY2(shown.contains(QStringLiteral("3 of 3 names (100%)")), qPrintable(shown));
     QCOMPARE(listing(path(QStringLiteral("tty"))).size(), 3);
+}
+
+void TestRenderCli::animationFramesAreCountedOnATerminal_data() {
+    QTest::addColumn<QString>("extension");
+    QTest::addColumn<bool>("quiet");
+
+    QTest::newRow("gif") << "gif" << false;
+    QTest::newRow("webp") << "webp" << false;
+    QTest::newRow("gif, quiet") << "gif" << true;
+}
+
+void TestRenderCli::animationFramesAreCountedOnATerminal() {
+    QFETCH(QString, extension);
+    QFETCH(bool, quiet);
+    const auto arguments = [&](const QString& output) {
+        QStringList list{QStringLiteral("--style"),
+                         QStringLiteral("3"),
+                         QStringLiteral("--name"),
+                         QStringLiteral("Ann"),
+                         QStringLiteral("--animate"),
+                         QStringLiteral("--duration"),
+                         QStringLiteral("2"),
+                         QStringLiteral("--fps"),
+                         QStringLiteral("30"),
+                         QStringLiteral("-o"),
+                         output + QLatin1Char('.') + extension,
+                         QStringLiteral("--fonts-from-executable")};
+        if (quiet) {
+            list.append(QStringLiteral("--quiet"));
+        }
+        return list;
+    };
+    const Run piped = render(arguments(QStringLiteral("piped")));
+    QCOMPARE(piped.exitCode, 0);
+    QCOMPARE(piped.err, QString());
+
+    const QString script = QStandardPaths::findExecutable(QStringLiteral("script"));
+    if (script.isEmpty()) {
+        QSKIP("needs script (Debian package bsdutils) for a terminal");
+    }
+    QStringList command{shellQuoted(kProgram)};
+    for (const QString& argument : arguments(QStringLiteral("tty"))) {
+        command.append(shellQuoted(argument));
+    }
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(m_work->path());
+    process.start(script, {QStringLiteral("-qec"), command.join(QLatin1Char(' ')),
+                           QStringLiteral("/dev/null")});
+    QVERIFY(process.waitForFinished(120000));
+    QCOMPARE(process.exitCode(), 0);
+    const QString shown = QString::fromUtf8(process.readAllStandardOutput());
+    // The file is the same, byte for byte, whether its frames were counted or not.
+    QFile tty(path(QStringLiteral("tty.") + extension));
+    QFile pipedFile(path(QStringLiteral("piped.") + extension));
+    QVERIFY(tty.open(QIODevice::ReadOnly) && pipedFile.open(QIODevice::ReadOnly));
+    QVERIFY(tty.readAll() == pipedFile.readAll());
+    if (quiet) {
+        QCOMPARE(shown, QString());
+        return;
+    }
+    // Counted in place, from the first frame to the last, then taken off the line.
+    const QRegularExpression last(
+        QStringLiteral("\rinkvale-render: frame (\\d+) of \\1 \\(100%\\)"));
+    const QRegularExpressionMatch end = last.match(shown);
+    QVERIFY2(end.hasMatch(), qPrintable(shown));
+    const int frames = end.captured(1).toInt();
+    QVERIFY2(frames >= 60, qPrintable(shown));
+    QVERIFY2(shown.startsWith(QStringLiteral("\rinkvale-render: frame 0 of %1 (0%)").arg(frames)),
+             qPrintable(shown));
+    QVERIFY2(shown.endsWith(QStringLiteral("(100%)\r\x1b[K")), qPrintable(shown));
+    QVERIFY(!shown.contains(QLatin1Char('\n')));
+    // At most once per percent.
+    QVERIFY2(shown.count(QStringLiteral("inkvale-render: frame")) <= 101, qPrintable(shown));
 }
 
 void TestRenderCli::missingFacesAreNamed() {

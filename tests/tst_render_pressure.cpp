@@ -166,6 +166,17 @@ void TestRenderPressure::underAMemoryLimit_data() {
                        "7000x7000", "--trim", "0",      "-o",  "a.png"}
         << "a.png"
         << "inkvale-render: cannot write a.png: not enough memory\n";
+    // An animation's frames are rasters too, the stroke-writing SVG's included.
+    QTest::newRow("animated svg, too large for the memory")
+        << QStringList{"--style",   "1",         "--name", "Ann",  "--canvas",
+                       "7000x7000", "--animate", "-o",     "a.svg"}
+        << "a.svg"
+        << "inkvale-render: cannot write a.svg: not enough memory\n";
+    QTest::newRow("animated gif, too large for the memory")
+        << QStringList{"--style",   "1",         "--name", "Ann",  "--canvas",
+                       "7000x7000", "--animate", "-o",     "a.gif"}
+        << "a.gif"
+        << "inkvale-render: cannot write a.gif: not enough memory\n";
     QTest::newRow("batch, too large for the memory")
         << QStringList{"--style",   "1",   "--names-file", "names.txt",
                        "--out-dir", "out", "--canvas",     "7000x7000"}

@@ -2,6 +2,7 @@
 // the drag, export against inkvale-render's bytes, printing to a PDF file and the practice
 // sheet, read back through poppler's own tools.
 
+#include "core/MemoryHeadroom.h"
 #include "core/PracticeSheet.h"
 #include "core/SignatureExport.h"
 #include "core/StyleCatalogue.h"
@@ -32,12 +33,14 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
 
+#include <limits>
 #include <memory>
 #include <unistd.h>
 
@@ -139,6 +142,8 @@ private slots:
     void exportEqualsInkvaleRender();
     void failedExportIsToldAndLeavesNothing();
     void exportIntoAFolderWithoutPermission();
+    void exportWithoutMemoryIsToldSo_data();
+    void exportWithoutMemoryIsToldSo();
     void exportAndPrintFollowTheRuleForNamedFiles_data();
     void exportAndPrintFollowTheRuleForNamedFiles();
     void typedExtensionDecidesTheFormat_data();
@@ -550,6 +555,40 @@ void TestSignatureUse::failedExportIsToldAndLeavesNothing() {
     QCOMPARE(
         QDir(m_folder->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
         QStringList{QStringLiteral("taken.svg")});
+}
+
+void TestSignatureUse::exportWithoutMemoryIsToldSo_data() {
+    QTest::addColumn<int>("filter");
+    QTest::addColumn<QString>("extension");
+
+    QTest::newRow("animated gif") << 4 << "gif";
+    QTest::newRow("animated webp") << 5 << "webp";
+    QTest::newRow("animated svg") << 6 << "svg";
+    QTest::newRow("png, for the same words") << 1 << "png";
+}
+
+void TestSignatureUse::exportWithoutMemoryIsToldSo() {
+#ifdef INKVALE_SANITIZED
+    QSKIP("the address sanitizer ends the process on an allocation that cannot succeed");
+#endif
+    QFETCH(int, filter);
+    QFETCH(QString, extension);
+    design(12, QStringLiteral("张伟"));
+    const QString target = path(QStringLiteral("a.") + extension);
+    m_platform->saveAnswers.push_back({target, filter, 0, false, 0});
+    // From now on every drawing finds no room for what the font libraries need, as when memory
+    // has run out: the preview and the export each meet it.
+    setMemoryHeadroom(std::numeric_limits<qsizetype>::max() / 2);
+    const auto restore = qScopeGuard([] { setMemoryHeadroom(0); });
+    m_form->signatureUse()->exportSignature();
+    QCOMPARE(m_platform->saveQuestions.size(), 1);
+    QVERIFY(m_platform->saveQuestions.first().previewFrames.isEmpty());
+    QCOMPARE(m_platform->messages.size(), 1);
+    QCOMPARE(m_platform->messages.first().style, MessageStyle::Warning);
+    QCOMPARE(m_platform->messages.first().text,
+             QStringLiteral("签名图片保存失败!\r\n写入“%1”时出错:内存不足")
+                 .arg(QDir::toNativeSeparators(target)));
+    QVERIFY(!QFileInfo::exists(target));
 }
 
 void TestSignatureUse::exportIntoAFolderWithoutPermission() {

@@ -44,6 +44,7 @@ private slots:
     void breakableRuns();
     void messageBox_data();
     void messageBox();
+    void pathCopiedFromABoxIsTheRealOne();
     void updateQuestionFitsOnTheScreen_data();
     void updateQuestionFitsOnTheScreen();
     void heldWorkWaitsForTheOpenBox();
@@ -171,6 +172,19 @@ void TestSystemPlatform::breakableRuns_data() {
     QTest::newRow("line breaks restart the count") << x60 + "\n" + x60 << x60 + "\n" + x60;
     QTest::newRow("150 in a run") << QString(150, QLatin1Char('x'))
                                   << x60 + zw + x60 + zw + QString(30, QLatin1Char('x'));
+    // Where a line may break already nothing is added: a path copied from the box must be the
+    // file's real name.
+    const QString pictures = QStringLiteral("/home/someone-with-a-long-name/图片/Inkvale签名图片/"
+                                            "二〇二六年十二月的签名/signature-2026-12-11.png");
+    QTest::newRow("a path after Chinese text")
+        << QStringLiteral("签名图片已保存在文件夹“%1”中!名称:%2")
+               .arg(pictures, QStringLiteral("20261211083000.png"))
+        << QStringLiteral("签名图片已保存在文件夹“%1”中!名称:%2")
+               .arg(pictures, QStringLiteral("20261211083000.png"));
+    QTest::newRow("Chinese without blanks")
+        << QString(100, QChar(0x5199)) << QString(100, QChar(0x5199));
+    QTest::newRow("a long word after Chinese counts from where it starts")
+        << QStringLiteral("文件夹") + x60 + "y" << QStringLiteral("文件夹") + x60 + zw + "y";
     QTest::newRow("no break inside a surrogate pair")
         << QString(59, QLatin1Char('x')) + QStringLiteral("😀")
         << QString(59, QLatin1Char('x')) + QStringLiteral("😀");
@@ -275,6 +289,44 @@ void TestSystemPlatform::messageBox() {
     QTEST(seen.buttons, "buttons");
     QTEST(answer, "answer");
     QTEST(seen.captions, "captions");
+}
+
+void TestSystemPlatform::pathCopiedFromABoxIsTheRealOne() {
+    // The installed copy's save message, in a pictures folder deep enough for a line longer than
+    // the box: what a user selects and copies is the folder and the name as they are.
+    const QString text = QStringLiteral("签名图片已保存在文件夹“%1”中!名称:%2")
+                             .arg(QStringLiteral("/home/someone-with-a-long-name/图片/Inkvale"),
+                                  QStringLiteral("20261211083000.png"));
+    QString shown;
+    QString selected;
+    QTimer poll;
+    poll.setInterval(10);
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            return;
+        }
+        poll.stop();
+        shown = box->text();
+        if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+            label->setSelection(0, int(label->text().size()));
+            selected = label->selectedText();
+        }
+        box->accept();
+    });
+    poll.start();
+    QTimer guard; // never leave a box open if the poll misses it
+    guard.setSingleShot(true);
+    connect(&guard, &QTimer::timeout, this, [] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            box->close();
+        }
+    });
+    guard.start(5000);
+    SystemPlatform platform;
+    platform.showMessage(nullptr, text, MessageStyle::Information);
+    QCOMPARE(shown, text);
+    QCOMPARE(selected, text);
 }
 
 void TestSystemPlatform::messageBoxPlacement_data() {

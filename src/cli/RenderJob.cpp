@@ -145,7 +145,7 @@ WrittenFile writtenFile(const RenderRequest& request) {
 }
 
 /// The single signature of -o.
-int single(const RenderRequest& request, SignatureDrawer& drawer, const Reporter& reporter) {
+int single(const RenderRequest& request, SignatureDrawer& drawer, Reporter& reporter) {
     WrittenFile file = writtenFile(request);
     const GlyphOrigins origins = drawer.origins(request.name);
     file.notes = glyphNotes(request.slot, origins);
@@ -159,7 +159,10 @@ int single(const RenderRequest& request, SignatureDrawer& drawer, const Reporter
             QStringLiteral("cannot write %1: %2").arg(shownPath(request.output), drawn.problem));
     }
     file.pixels = drawn.pixels;
-    return reportWritten(drawn.write(), file, reporter);
+    const Outcome written = drawn.write();
+    // The frames' count is gone before anything else is said: the terminal is as it was.
+    reporter.clearFrames();
+    return reportWritten(written, file, reporter);
 }
 
 /// The contact sheet of --sheet.
@@ -335,9 +338,12 @@ std::function<Outcome()> SignatureDrawer::writer(std::function<QByteArray()> byt
 
 DrawnSignature SignatureDrawer::drawAnimation(const QString& name, const QString& path) {
     if (m_request.animation == AnimationFormat::Svg) {
-        QByteArray document = animatedSignature(m_renderer, m_request.slot, name,
-                                                AnimationFormat::Svg, m_request.pace);
-        return {writer([document = std::move(document)] { return document; }, path),
+        Result<QByteArray> document = animatedSignature(m_renderer, m_request.slot, name,
+                                                        AnimationFormat::Svg, m_request.pace);
+        if (document.outcome.cause == Cause::NoMemory) {
+            return {{}, notEnoughMemory(), {}};
+        }
+        return {writer([document = std::move(document.value)] { return document; }, path),
                 {},
                 untrimmedPixels(m_renderer.look(), false)};
     }
@@ -348,9 +354,9 @@ DrawnSignature SignatureDrawer::drawAnimation(const QString& name, const QString
     }
     const bool gif = m_request.animation == AnimationFormat::Gif;
     return {writer(
-                [animation, gif, loop = m_request.loop] {
-                    return gif ? encodeGifAnimation(*animation, loop)
-                               : encodeWebpAnimation(*animation, loop);
+                [animation, gif, loop = m_request.loop, progress = m_frameProgress] {
+                    return gif ? encodeGifAnimation(*animation, loop, progress)
+                               : encodeWebpAnimation(*animation, loop, progress);
                 },
                 path),
             {},
@@ -437,6 +443,9 @@ int runUnguarded(RenderRequest request, const CustomResources& resources, Report
     });
     switch (request.mode) {
     case RenderMode::Single:
+        // A long animation takes minutes to encode: its frames are counted on the terminal.
+        drawer.setFrameProgress(
+            [&reporter](int done, int total) { reporter.showFrames(done, total); });
         return single(request, drawer, reporter);
     case RenderMode::Batch:
         return runBatch(request, drawer, reporter);

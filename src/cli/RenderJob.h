@@ -3,6 +3,7 @@
 #include "cli/RenderOptions.h"
 #include "core/EmbeddedFonts.h"
 #include "core/FaceChain.h"
+#include "core/SignatureAnimation.h"
 #include "core/SignatureExport.h"
 #include "platform/files/AtomicFile.h"
 
@@ -64,6 +65,10 @@ public:
     /// Where the characters of `name` come from in the request's style.
     [[nodiscard]] GlyphOrigins origins(const QString& name);
 
+    /// From now on the encoders of animated GIF and WebP files tell `progress` of every frame,
+    /// on the thread that writes the file.
+    void setFrameProgress(FrameProgress progress) { m_frameProgress = std::move(progress); }
+
 private:
     [[nodiscard]] DrawnSignature drawUnguarded(const QString& name, const QString& path);
     /// The animation of `name`: an SVG made here, a GIF or WebP whose frames are drawn and
@@ -79,6 +84,7 @@ private:
     std::function<Outcome(QByteArrayView)> m_standardOutput;
     WriteMode m_writeMode = kOutputWriteMode;
     std::unique_ptr<GlyphOriginFinder> m_origins; ///< made when first asked
+    FrameProgress m_frameProgress;
 };
 
 /// The notes for the characters of a name in style `slot` that `origins` tells of, one a line.

@@ -91,6 +91,26 @@ void Reporter::showProgress(qsizetype done, qsizetype total) {
     m_console.err(QLatin1Char('\r') + m_progressLine);
 }
 
+void Reporter::showFrames(qsizetype done, qsizetype total) {
+    if (!m_console.progress || m_quiet || total <= 0) {
+        return;
+    }
+    const qsizetype percent = done * 100 / total;
+    if (done != 0 && done != total && percent == (done - 1) * 100 / total) {
+        return;
+    }
+    m_progressLine =
+        QStringLiteral("%1: frame %2 of %3 (%4%)").arg(kProgram).arg(done).arg(total).arg(percent);
+    m_console.err(QLatin1Char('\r') + m_progressLine);
+}
+
+void Reporter::clearFrames() {
+    if (!m_progressLine.isEmpty()) {
+        m_console.err(QStringLiteral("\r\x1b[K"));
+        m_progressLine.clear();
+    }
+}
+
 void Reporter::endProgress() {
     if (!m_progressLine.isEmpty()) {
         m_console.err(QStringLiteral("\n"));

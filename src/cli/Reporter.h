@@ -59,6 +59,11 @@ public:
     void showProgress(qsizetype done, qsizetype total);
     /// Ends the progress line, so that what follows starts on a line of its own.
     void endProgress();
+    /// Shows that `done` of `total` frames of an animation are made, when standard error is a
+    /// terminal and the run is not quiet: a line rewritten in place, at most once per percent.
+    void showFrames(qsizetype done, qsizetype total);
+    /// Takes the frames' line off the terminal, leaving it as it was before.
+    void clearFrames();
 
 private:
     const RenderConsole& m_console;

@@ -11,8 +11,23 @@
 
 namespace inkvale {
 
-QByteArray animatedSignature(SignatureRenderer& renderer, int slot, const QString& name,
-                             AnimationFormat format, const AnimationPace& pace) {
+namespace {
+
+Result<QByteArray> madeOrNot(QByteArray bytes) {
+    if (bytes.isEmpty()) {
+        return {{}, Outcome::failed(Cause::NotEncoded)};
+    }
+    return {std::move(bytes), {}};
+}
+
+Result<QByteArray> noMemory() {
+    return {{}, Outcome::failed(Cause::NoMemory)};
+}
+
+} // namespace
+
+Result<QByteArray> animatedSignature(SignatureRenderer& renderer, int slot, const QString& name,
+                                     AnimationFormat format, const AnimationPace& pace) {
     try {
         if (format == AnimationFormat::Svg && pace.reveal == RevealKind::Strokes) {
             // The strokes are planned on the drawn ink and uncover its outlines. The outlines
@@ -20,25 +35,28 @@ QByteArray animatedSignature(SignatureRenderer& renderer, int slot, const QStrin
             // away from the still document's.
             const VectorPicture outlines = renderer.outlines(slot, name);
             const SignatureAnimation animation(renderer, slot, name, pace);
-            if (animation.isNull() || animation.strokes() == nullptr) {
-                return {};
+            if (animation.isNull()) {
+                return noMemory();
             }
-            return animatedSvgDocument(outlines, animation.timeline(), *animation.strokes(),
-                                       documentTitle(name));
+            if (animation.strokes() == nullptr) {
+                return madeOrNot({});
+            }
+            return madeOrNot(animatedSvgDocument(outlines, animation.timeline(),
+                                                 *animation.strokes(), documentTitle(name)));
         }
         if (format == AnimationFormat::Svg) {
             const RevealTimeline timeline(renderer.layout(slot, name), pace);
-            return animatedSvgDocument(renderer.outlines(slot, name), timeline,
-                                       documentTitle(name));
+            return madeOrNot(
+                animatedSvgDocument(renderer.outlines(slot, name), timeline, documentTitle(name)));
         }
         const SignatureAnimation animation(renderer, slot, name, pace);
         if (animation.isNull()) {
-            return {};
+            return noMemory();
         }
-        return format == AnimationFormat::Gif ? encodeGifAnimation(animation)
-                                              : encodeWebpAnimation(animation);
+        return madeOrNot(format == AnimationFormat::Gif ? encodeGifAnimation(animation)
+                                                        : encodeWebpAnimation(animation));
     } catch (const std::bad_alloc&) {
-        return {};
+        return noMemory();
     }
 }
 

@@ -245,10 +245,14 @@ private:
 };
 
 /// Writes the animation's frames through `writer`; false when a frame or giflib fails.
-bool writeFrames(const SignatureAnimation& animation, Palette& palette, GifWriter& writer) {
+bool writeFrames(const SignatureAnimation& animation, Palette& palette, GifWriter& writer,
+                 const FrameProgress& progress) {
     const RevealTimeline& timeline = animation.timeline();
     std::optional<IndexedFrame> pending; ///< read, not yet written: its length is not known
     for (int index = 0; index < animation.frameCount(); ++index) {
+        if (progress) {
+            progress(index, animation.frameCount());
+        }
         const QImage frame = straight(animation.frame(index));
         if (frame.isNull()) {
             throw std::bad_alloc(); // a frame there was no memory for
@@ -279,6 +283,9 @@ bool writeFrames(const SignatureAnimation& animation, Palette& palette, GifWrite
         }
         pending = std::move(indexed);
     }
+    if (progress) {
+        progress(animation.frameCount(), animation.frameCount());
+    }
     const int end = centiseconds(timeline.frameStartMs(animation.frameCount()));
     return pending &&
            writer.put(*pending, std::max(kShortestDelay, end - centiseconds(pending->startMs)),
@@ -287,7 +294,8 @@ bool writeFrames(const SignatureAnimation& animation, Palette& palette, GifWrite
 
 } // namespace
 
-QByteArray encodeGifAnimation(const SignatureAnimation& animation, bool loop) {
+QByteArray encodeGifAnimation(const SignatureAnimation& animation, bool loop,
+                              const FrameProgress& progress) {
     if (animation.isNull()) {
         return {};
     }
@@ -306,8 +314,8 @@ QByteArray encodeGifAnimation(const SignatureAnimation& animation, bool loop) {
     GifWriter writer(gif, finished.size(), palette.transparentIndex(), loop);
     bool written = false;
     try {
-        written =
-            colours != nullptr && writer.start(colours) && writeFrames(animation, palette, writer);
+        written = colours != nullptr && writer.start(colours) &&
+                  writeFrames(animation, palette, writer, progress);
     } catch (const std::bad_alloc&) {
         output.noMemory = true;
     }

@@ -13,7 +13,9 @@ namespace inkvale {
 /// is mapped to it, to the nearest colour. Delays are whole centiseconds, never below the two
 /// that viewers honour: at more than 50 frames per second, frames too short for that are left
 /// out and the next shows their ink. Equal frames in a row are one frame; after the first, each
-/// frame is stored as the rectangle that changed. Empty when it cannot be encoded.
-[[nodiscard]] QByteArray encodeGifAnimation(const SignatureAnimation& animation, bool loop = true);
+/// frame is stored as the rectangle that changed. Empty when it cannot be encoded. `progress`, when
+/// given, is told of every frame as it is taken in.
+[[nodiscard]] QByteArray encodeGifAnimation(const SignatureAnimation& animation, bool loop = true,
+                                            const FrameProgress& progress = {});
 
 } // namespace inkvale

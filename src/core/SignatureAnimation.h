@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace inkvale {
@@ -16,6 +17,9 @@ namespace inkvale {
 /// glyph box by glyph box as the pace's reveal asks, so that the first frame
 /// is blankImage() and every finished frame, the last among them, is image() pixel for pixel.
 /// Once made it needs the renderer no more: frames may be drawn and encoded on any thread.
+/// Told how far an encoder has come: `done` of an animation's `total` frames, from 0 to `total`.
+using FrameProgress = std::function<void(int done, int total)>;
+
 class SignatureAnimation final {
 public:
     /// `name` in the style of `slot`, drawn by `renderer` at its look and paced by `pace`.

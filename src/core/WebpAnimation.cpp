@@ -55,7 +55,8 @@ bool addFrame(WebPAnimEncoder* encoder, const QImage& frame, int ms, const WebPC
 
 } // namespace
 
-QByteArray encodeWebpAnimation(const SignatureAnimation& animation, bool loop) {
+QByteArray encodeWebpAnimation(const SignatureAnimation& animation, bool loop,
+                               const FrameProgress& progress) {
     if (animation.isNull()) {
         return {};
     }
@@ -80,11 +81,17 @@ QByteArray encodeWebpAnimation(const SignatureAnimation& animation, bool loop) {
     config.exact = 1;
     const RevealTimeline& timeline = animation.timeline();
     for (int index = 0; index < animation.frameCount(); ++index) {
+        if (progress) {
+            progress(index, animation.frameCount());
+        }
         // Equal frames in a row the encoder merges into one shown longer.
         if (!addFrame(encoder.get(), animation.frame(index), int(timeline.frameStartMs(index)),
                       config)) {
             return {};
         }
+    }
+    if (progress) {
+        progress(animation.frameCount(), animation.frameCount());
     }
     if (WebPAnimEncoderAdd(encoder.get(), nullptr,
                            int(timeline.frameStartMs(animation.frameCount())), nullptr) == 0) {

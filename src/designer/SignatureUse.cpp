@@ -27,6 +27,7 @@
 #include <QUrl>
 
 #include <array>
+#include <new>
 
 namespace inkvale {
 
@@ -333,10 +334,9 @@ void SignatureUse::exportSignature() {
         pace.reveal =
             kReveals.at(std::size_t(std::clamp(answer->choice, 0, int(kReveals.size()) - 1)))
                 .second;
-        const QByteArray bytes = animatedSignature(renderer, m_signature.slot, m_signature.name,
-                                                   *format.animation, pace);
-        writeChosenFile(answer->path, bytes,
-                        bytes.isEmpty() ? Outcome::failed(Cause::NoMemory) : Outcome{});
+        const Result<QByteArray> animated = animatedSignature(
+            renderer, m_signature.slot, m_signature.name, *format.animation, pace);
+        writeChosenFile(answer->path, animated.value, animated.outcome);
         return;
     }
     SignatureExport exporter(renderer);
@@ -355,20 +355,27 @@ void SignatureUse::exportSignature() {
 void SignatureUse::addAnimationPreview(SaveQuestion& question) const {
     SignatureLook look = m_signature.look;
     look.dotsPerInch = 96.0;
-    SignatureRenderer renderer(look);
-    const SignatureAnimation animation(renderer, m_signature.slot, m_signature.name, {});
-    if (animation.isNull()) {
-        return; // no preview rather than no export
-    }
-    for (int i = 0; i < animation.frameCount(); ++i) {
-        QImage frame = animation.frame(i);
-        if (frame.isNull()) {
-            question.previewFrames.clear();
-            return;
+    try {
+        SignatureRenderer renderer(look);
+        const SignatureAnimation animation(renderer, m_signature.slot, m_signature.name, {});
+        if (animation.isNull()) {
+            return; // no preview rather than no export
         }
-        question.previewFrames.append(std::move(frame));
+        for (int i = 0; i < animation.frameCount(); ++i) {
+            QImage frame = animation.frame(i);
+            if (frame.isNull()) {
+                question.previewFrames.clear();
+                return;
+            }
+            question.previewFrames.append(std::move(frame));
+        }
+        question.previewIntervalMs = 1000 / animation.timeline().fps();
+    } catch (const std::bad_alloc&) {
+        // Without memory for the preview the export is still asked for, and tells its own
+        // failure.
+        question.previewFrames.clear();
+        return;
     }
-    question.previewIntervalMs = 1000 / animation.timeline().fps();
     for (int i = 0; i < int(kExportFormats.size()); ++i) {
         if (kExportFormats.at(std::size_t(i)).animation) {
             question.previewFilters.append(i);

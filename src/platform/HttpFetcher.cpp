@@ -1,5 +1,6 @@
 #include "platform/HttpFetcher.h"
 
+#include "platform/HostLookup.h"
 #include "platform/HttpResponseReader.h"
 
 #include <QNetworkProxy>
@@ -8,6 +9,7 @@
 #include <QTimer>
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -132,9 +134,10 @@ class HttpExchange final : public QObject {
 public:
     /// `done` is called, queued, on `parent` once the exchange ends; it may be empty.
     HttpExchange(const QUrl& url, std::chrono::milliseconds deadline, qint64 maxBytes,
-                 QObject* parent, FetchDone done)
+                 HostResolver resolve, QObject* parent, FetchDone done)
         : QObject(parent)
         , m_url(url)
+        , m_resolve(std::move(resolve))
         , m_done(std::move(done))
         , m_limits{.body = maxBytes, .keepBody = static_cast<bool>(m_done)} {
         m_result.requestedUrl = url;
@@ -159,6 +162,7 @@ public:
 private:
     void connectTo(const QUrl& url) {
         dropSocket();
+        m_lookup.reset();
         const QNetworkProxy proxy = proxyFor(url);
         const bool viaProxy = askedOfProxy(url, proxy);
         const QByteArray request = requestFor(url, viaProxy ? &proxy : nullptr);
@@ -176,47 +180,96 @@ private:
         }
         m_url = url;
         m_reader.emplace(m_limits);
-        m_tunnel.reset();
-        if (tunnel) {
-            // The proxy's answer is headers only: the limits of the response's own.
-            m_tunnel.emplace(HttpResponseReader::Limits{.body = 0, .keepBody = false});
-        }
+        m_route = {.proxy = proxy,
+                   .viaProxy = viaProxy,
+                   .tunnel = tunnel,
+                   .request = request,
+                   .tunnelRequest = tunnelRequest};
+        // The first host the socket meets, looked up here rather than by Qt: Qt's lookups run
+        // on threads that the process waits for as it ends, so that a name server that never
+        // answers kept the program alive past its deadline. A lookup of our own is dropped.
+        const QString host = proxy.type() == QNetworkProxy::NoProxy ? url.host(QUrl::FullyEncoded)
+                                                                    : proxy.hostName();
+        m_lookup = std::make_unique<HostLookup>(
+            host, m_resolve, this, [this](const QList<QHostAddress>& addresses) {
+                m_lookup.reset();
+                m_addresses = addresses;
+                if (m_addresses.isEmpty()) {
+                    finish(QStringLiteral("the host name was not found"));
+                } else {
+                    connectToNextAddress();
+                }
+            });
+    }
+
+    /// Connects to the first address not yet tried; the others are tried in turn while a
+    /// connection cannot be made, as Qt does with the addresses of a name.
+    void connectToNextAddress() {
+        dropSocket();
+        const QHostAddress address = m_addresses.takeFirst();
+        const Route& route = m_route;
         QAbstractSocket* socket = nullptr;
-        if (isHttps(url)) {
+        if (isHttps(m_url)) {
             auto* secure = new QSslSocket(this);
             connect(secure, &QSslSocket::encrypted, this,
-                    [secure, request] { secure->write(request); });
+                    [secure, request = route.request] { secure->write(request); });
             socket = secure;
         } else {
             socket = new QTcpSocket(this);
             connect(socket, &QAbstractSocket::connected, this,
-                    [socket, request] { socket->write(request); });
+                    [socket, request = route.request] { socket->write(request); });
         }
         m_socket = socket;
-        socket->setProxy(viaProxy || tunnel ? QNetworkProxy(QNetworkProxy::NoProxy) : proxy);
+        m_connected = false;
+        // Each connection reads its answers afresh.
+        m_reader.emplace(m_limits);
+        m_tunnel.reset();
+        if (route.tunnel) {
+            // The proxy's answer is headers only: the limits of the response's own.
+            m_tunnel.emplace(HttpResponseReader::Limits{.body = 0, .keepBody = false});
+        }
+        QNetworkProxy socketProxy(QNetworkProxy::NoProxy);
+        if (!route.viaProxy && !route.tunnel && route.proxy.type() != QNetworkProxy::NoProxy) {
+            // A SOCKS proxy, reached at the address found; it looks up the server's name.
+            socketProxy = route.proxy;
+            socketProxy.setHostName(address.toString());
+        }
+        socket->setProxy(socketProxy);
         // Qt buffers no more than this between our reads.
         socket->setReadBufferSize(kReadPiece);
         connect(socket, &QIODevice::readyRead, this, &HttpExchange::readAvailable);
+        connect(socket, &QAbstractSocket::connected, this, [this] { m_connected = true; });
         connect(socket, &QAbstractSocket::disconnected, this, &HttpExchange::closed);
         connect(socket, &QAbstractSocket::errorOccurred, this,
                 [this](QAbstractSocket::SocketError error) {
                     if (error == QAbstractSocket::RemoteHostClosedError) {
                         closed();
+                    } else if (!m_connected && !m_addresses.isEmpty()) {
+                        connectToNextAddress();
                     } else {
                         finish(m_socket->errorString());
                     }
                 });
-        if (tunnel) {
-            connect(socket, &QAbstractSocket::connected, this,
-                    [socket, tunnelRequest] { socket->write(tunnelRequest); });
-            socket->connectToHost(proxy.hostName(), proxy.port());
+        const quint16 port = static_cast<quint16>(m_url.port(isHttps(m_url) ? 443 : 80));
+        if (route.tunnel) {
+            connect(
+                socket, &QAbstractSocket::connected, this,
+                [socket, tunnelRequest = route.tunnelRequest] { socket->write(tunnelRequest); });
+            socket->connectToHost(address, route.proxy.port());
+        } else if (route.viaProxy) {
+            socket->connectToHost(address, route.proxy.port());
+        } else if (socketProxy.type() != QNetworkProxy::NoProxy) {
+            if (auto* secure = qobject_cast<QSslSocket*>(socket)) {
+                secure->connectToHostEncrypted(m_url.host(QUrl::FullyEncoded), port);
+            } else {
+                socket->connectToHost(m_url.host(QUrl::FullyEncoded), port);
+            }
         } else if (auto* secure = qobject_cast<QSslSocket*>(socket)) {
-            secure->connectToHostEncrypted(url.host(QUrl::FullyEncoded),
-                                           static_cast<quint16>(url.port(443)));
-        } else if (viaProxy) {
-            socket->connectToHost(proxy.hostName(), proxy.port());
+            // The certificate is checked against the name, not the address.
+            secure->connectToHostEncrypted(address.toString(), port,
+                                           m_url.host(QUrl::FullyEncoded));
         } else {
-            socket->connectToHost(url.host(QUrl::FullyEncoded), static_cast<quint16>(url.port(80)));
+            socket->connectToHost(address, port);
         }
     }
 
@@ -329,6 +382,8 @@ private:
         }
         m_finished = true;
         m_deadline.stop();
+        // A lookup still under way is dropped, never waited for.
+        m_lookup.reset();
         dropSocket();
         if (m_reader) {
             m_result.answered = m_reader->statusCode() != 0;
@@ -350,7 +405,17 @@ private:
         deleteLater();
     }
 
+    /// How a request reaches its server: straight, through a proxy, or through a tunnel.
+    struct Route {
+        QNetworkProxy proxy;
+        bool viaProxy = false; ///< the request goes to an http proxy, naming the whole address
+        bool tunnel = false;   ///< an http proxy is asked for a tunnel first
+        QByteArray request;
+        QByteArray tunnelRequest;
+    };
+
     QUrl m_url;
+    HostResolver m_resolve;
     FetchDone m_done;
     HttpResponseReader::Limits m_limits;
     HttpReply m_result;
@@ -358,23 +423,30 @@ private:
     QAbstractSocket* m_socket = nullptr;
     std::optional<HttpResponseReader> m_reader;
     std::optional<HttpResponseReader> m_tunnel; ///< the proxy's answer, while a tunnel is asked for
+    Route m_route;
+    std::unique_ptr<HostLookup> m_lookup; ///< while the first host's addresses are looked up
+    QList<QHostAddress> m_addresses;      ///< the addresses not yet tried
+    bool m_connected = false;             ///< the current socket reached its host
     int m_redirects = 0;
     bool m_finished = false;
 };
 
 } // namespace
 
+HttpFetcher::HttpFetcher(HostResolver resolve)
+    : m_resolve(std::move(resolve)) {}
+
 void HttpFetcher::get(const QUrl& url, std::chrono::milliseconds deadline, qint64 maxBytes,
                       QObject* context, FetchDone done) {
     // A child of the context: destroying the context abandons the request.
-    (new HttpExchange(url, deadline, maxBytes, context, std::move(done)))->start();
+    (new HttpExchange(url, deadline, maxBytes, m_resolve, context, std::move(done)))->start();
 }
 
 void HttpFetcher::getAndDiscard(const QUrl& url) {
     if (!isHttp(url)) {
         return;
     }
-    (new HttpExchange(url, kDiscardDeadline, kDiscardBytes, &m_background, {}))->start();
+    (new HttpExchange(url, kDiscardDeadline, kDiscardBytes, m_resolve, &m_background, {}))->start();
 }
 
 } // namespace inkvale

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/HostLookup.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -38,7 +40,10 @@ using FetchDone = std::function<void(const HttpReply&)>;
 /// deadline. Bodies are asked for and accepted unencoded only.
 class HttpFetcher final {
 public:
-    HttpFetcher() = default;
+    /// Host names are looked up with `resolve`, each on a thread that nothing waits for: a
+    /// lookup that never ends is dropped at the deadline, and neither the fetcher nor the
+    /// process's end waits for it.
+    explicit HttpFetcher(HostResolver resolve = systemHostResolver());
     HttpFetcher(const HttpFetcher&) = delete;
     HttpFetcher& operator=(const HttpFetcher&) = delete;
 
@@ -58,6 +63,7 @@ public:
     void getAndDiscard(const QUrl& url);
 
 private:
+    HostResolver m_resolve;
     /// Owns the fetches nobody waits for, so that they end with the fetcher.
     QObject m_background;
 };

@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTextBoundaryFinder>
 
 #include <algorithm>
 
@@ -20,20 +21,34 @@ QString normaliseLineBreaks(const QString& text) {
 }
 
 QString breakableRuns(const QString& text) {
-    // A box's text wraps only where it may break a line; a long run without a space (an address,
-    // a token) would make the box wider than the screen. Zero-width spaces give it places to
-    // break without showing anything.
+    // A box's text wraps only where a line may break, and Qt's box neither widens past the
+    // screen nor breaks a word: a long run without a place to break (a token, a very long file
+    // name) would be cut off at the box's edge. Such a run alone gets zero-width spaces. Text
+    // that may break already (between Chinese characters, after a slash or a space) keeps every
+    // character as it is, so that a path or a file name copied from the box is the real one.
     constexpr int kLongestRun = 60;
+    QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, text);
     QString result;
-    result.reserve(text.size() + text.size() / kLongestRun);
-    int run = 0;
-    for (const QChar c : text) {
-        run = c.isSpace() ? 0 : run + 1;
-        if (run > kLongestRun && !c.isLowSurrogate()) {
-            result += QChar(0x200B);
-            run = 1;
+    result.reserve(text.size());
+    qsizetype runStart = 0;
+    while (runStart < text.size()) {
+        breaks.setPosition(runStart);
+        qsizetype runEnd = breaks.toNextBoundary();
+        if (runEnd < 0 || runEnd > text.size()) {
+            runEnd = text.size();
         }
-        result += c;
+        int run = 0;
+        for (qsizetype i = runStart; i < runEnd; ++i) {
+            const QChar c = text.at(i);
+            // The blanks a run may end with are where it breaks.
+            run += c.isSpace() ? 0 : 1;
+            if (run > kLongestRun && !c.isLowSurrogate() && !c.isSpace()) {
+                result += QChar(0x200B);
+                run = 1;
+            }
+            result += c;
+        }
+        runStart = runEnd;
     }
     return result;
 }

@@ -11,8 +11,9 @@ namespace inkvale {
 /// Turns CR LF and lone CR line breaks into the '\n' that Qt's widgets break lines on.
 [[nodiscard]] QString normaliseLineBreaks(const QString& text);
 
-/// `text` with a zero-width space after every 60 characters that hold no space, so that a
-/// message box can wrap it to the screen's width; nothing visible changes.
+/// `text` with a zero-width space after every 60 characters of a run in which no line may break
+/// (by Unicode's line-breaking rules), so that a message box can wrap it to the screen's width;
+/// nothing visible changes, and text that may break already is left exactly as it is.
 [[nodiscard]] QString breakableRuns(const QString& text);
 
 /// Has `paint` draw on `printer`, set up already (a printer, or a PDF file to print to); false

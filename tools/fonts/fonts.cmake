@@ -8,6 +8,8 @@
 # tools/fonts/build.py makes them from the sources that tools/fonts/fetch.sh put in the
 # user's cache, and keeps its own cache of built fonts, so a rebuild only copies them.
 # Without fetched sources the build stops and says to run tools/fonts/fetch.sh.
+# tools/fonts/pinned.py runs it and holds every font, cached or built, to the hash pinned in
+# tools/fonts/built-fonts.sha256: a cached font that differs is built again, with a message.
 
 set(INKVALE_FONTS_TOOLS_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(INKVALE_FONTS_PYTHON /usr/bin/python3 CACHE FILEPATH
@@ -23,8 +25,9 @@ endforeach()
 
 add_custom_command(
     OUTPUT ${INKVALE_FONT_FILES}
-    COMMAND ${INKVALE_FONTS_PYTHON} ${INKVALE_FONTS_TOOLS_DIR}/build.py --out ${INKVALE_FONTS_DIR}
+    COMMAND ${INKVALE_FONTS_PYTHON} ${INKVALE_FONTS_TOOLS_DIR}/pinned.py --out ${INKVALE_FONTS_DIR}
     DEPENDS ${INKVALE_FONTS_TOOLS_DIR}/manifest.json ${INKVALE_FONTS_TOOLS_DIR}/build.py
+            ${INKVALE_FONTS_TOOLS_DIR}/pinned.py ${INKVALE_FONTS_TOOLS_DIR}/built-fonts.sha256
     COMMENT "Building the style fonts (tools/fonts/build.py; sources from tools/fonts/fetch.sh)"
     VERBATIM)
 
