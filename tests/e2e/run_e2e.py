@@ -316,9 +316,22 @@ def window_origin(window):
     return int(x), int(y)
 
 
+def move_pointer(x, y):
+    """Moves the pointer to (x, y) of the screen and waits until it is there. (xdotool's own
+    --sync waits for the pointer to move, which it never does when it is there already: the
+    second click at the same place waited some fifteen seconds.)"""
+    xdotool("mousemove", x, y)
+
+    def there():
+        pointer = watch().root.query_pointer()
+        return (pointer.root_x, pointer.root_y) == (x, y)
+
+    wait_until(f"the pointer to reach {x},{y}", there, interval=0.02)
+
+
 def click(window, point):
     x, y = window_origin(window)
-    xdotool("mousemove", "--sync", x + point[0], y + point[1])
+    move_pointer(x + point[0], y + point[1])
     xdotool("click", "1")
     # The window has taken the click once the program has handled it.
     watch().settle(window)
@@ -574,7 +587,7 @@ def scenario_keyboard(args, workdir, out_dir):
     process = subprocess.Popen([str(exe)], env=env, cwd=workdir)
     try:
         # The mouse stays out of the way, in a corner away from every window.
-        xdotool("mousemove", "--sync", 0, 0)
+        move_pointer(0, 0)
         splash = wait_window(SPLASH_TITLE)
         wait_keyboard(splash, "the splash")
         keys("Return")
@@ -1057,7 +1070,7 @@ def scenario_elsewhere(args, workdir, out_dir):
 
         # The canvas's menu, by right click.
         click_at = window_origin(main)
-        xdotool("mousemove", "--sync", click_at[0] + CANVAS[0] + 100, click_at[1] + CANVAS[1] + 30)
+        move_pointer(click_at[0] + CANVAS[0] + 100, click_at[1] + CANVAS[1] + 30)
         open_menu(lambda: xdotool("click", "3"))
         screenshot(out_dir, "menu")
         close_menu(lambda: keys("Escape"))
@@ -1095,12 +1108,12 @@ def scenario_elsewhere(args, workdir, out_dir):
         wait_until("the drop target to show", lambda: watch().window(
             target.window.id).get_attributes().map_state == X.IsViewable)
         x, y = window_origin(main)
-        xdotool("mousemove", "--sync", x + CANVAS[0] + 120, y + CANVAS[1] + 30)
+        move_pointer(x + CANVAS[0] + 120, y + CANVAS[1] + 30)
         xdotool("mousedown", "1")
         for step in range(1, 21):
             end = (x + CANVAS[0] + 120 + step * (1000 - x - 160) // 20,
                    y + CANVAS[1] + 30 + step * (600 - y - CANVAS[1] - 30) // 20)
-            xdotool("mousemove", "--sync", *end)
+            move_pointer(*end)
             # At the program's pace: each move handled before the next, as a hand would.
             watch().settle(main)
         # The drop target has been told of the last place and has answered it, and the program
