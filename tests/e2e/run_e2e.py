@@ -1116,9 +1116,11 @@ def scenario_elsewhere(args, workdir, out_dir):
             move_pointer(*end)
             # At the program's pace: each move handled before the next, as a hand would.
             watch().settle(main)
-        # The drop target has been told of the last place and has answered it, and the program
-        # has heard the answer: the drop lands.
-        wait_until("the drag to reach the drop target", lambda: target.position == end,
+        # The drop target has been told of a place over it and has answered it, and the
+        # program has heard the answer: the drop lands. (Not necessarily the last place: a
+        # source sends the next place only once the last one is answered, and the pointer may
+        # have moved on meanwhile.)
+        wait_until("the drag to reach the drop target", lambda: target.position is not None,
                    timeout=10)
         watch().settle(main)
         xdotool("mouseup", "1")
