@@ -29,6 +29,7 @@ import time
 import urllib.parse
 from pathlib import Path
 
+import Xlib.error
 from Xlib import X, display, protocol
 
 VERSION_TEXT = "Ｋelda.系列软件のInkvale Sp2"
@@ -102,8 +103,13 @@ def wait_window(title, timeout=30.0):
     return wait_until(f"the window '{title}'", lambda: find_window(title), timeout)
 
 
-def wait_window_gone(title, timeout=30.0):
+def wait_window_gone(title, timeout=30.0, keyboard_back_to=None):
+    """Waits for a window to close and, with `keyboard_back_to`, for that window to have the
+    keyboard again: without a window manager the program hands it back itself, a moment after
+    the window has gone."""
     wait_until(f"the window '{title}' to close", lambda: find_window(title) is None, timeout)
+    if keyboard_back_to is not None:
+        wait_keyboard(keyboard_back_to, "the window below", timeout)
 
 
 def window_geometry(window):
@@ -127,22 +133,172 @@ def check_centred(window, what):
           f"{what} is not centred on the screen: {width}x{height} at {x},{y}")
 
 
-def keys(*names, pause=0.12):
-    """Presses keys on whatever window has the keyboard, as a person at the keyboard would."""
-    for name in names:
-        xdotool("key", name)
-        time.sleep(pause)
+class Watch:
+    """The runner's own connection to the display, open from the moment the display takes
+    clients until the run ends, through which it watches what the program's windows do. Held
+    for the whole run, it also keeps the X server from ever losing its last client (a server
+    resets then, and refuses whoever connects meanwhile)."""
+
+    def __init__(self):
+        self.d = display.Display()
+        # A window that a test has seen close may be gone by the time it is asked about.
+        self.d.set_error_handler(lambda *args: None)
+        self.root = self.d.screen().root
+        # Qt answers a ping to whoever selects StructureNotify on the root window (or redirects
+        # its children, as only a window manager may).
+        self.root.change_attributes(event_mask=X.StructureNotifyMask)
+        self.protocols = self.d.intern_atom("WM_PROTOCOLS")
+        self.ping = self.d.intern_atom("_NET_WM_PING")
+        self.pongs = set()
+        self.grabs = 0
+        self.ungrabs = 0
+        self.last_ping = 0
+        self.d.sync()
+
+    def drain(self):
+        """Takes in the events that have come, noting answered pings and keyboard grabs."""
+        while self.d.pending_events():
+            event = self.d.next_event()
+            if event.type == X.ClientMessage and event.client_type == self.protocols:
+                if event.data[1][0] == self.ping:
+                    self.pongs.add(event.data[1][3])
+            elif event.type == X.FocusOut and event.mode == X.NotifyGrab:
+                self.grabs += 1
+            elif event.type == X.FocusIn and event.mode == X.NotifyUngrab:
+                self.ungrabs += 1
+
+    def window(self, window):
+        return self.d.create_resource_object("window", window)
+
+    def exists(self, window):
+        try:
+            self.window(window).get_attributes()
+            return True
+        except Xlib.error.XError:
+            return False
+
+    def has_keyboard(self, window):
+        """Whether the input focus is on `window` or on a window inside it."""
+        try:
+            focus = self.d.get_input_focus().focus
+            while not isinstance(focus, int) and focus.id != self.root.id:
+                if focus.id == window:
+                    return True
+                focus = focus.query_tree().parent
+        except Xlib.error.XError:
+            pass
+        return False
+
+    def popups(self):
+        """The windows that bypass the window manager (pop-up menus, completions, tooltips)
+        and show."""
+        showing = set()
+        for child in self.root.query_tree().children:
+            try:
+                attributes = child.get_attributes()
+            except Xlib.error.XError:
+                continue
+            if attributes.override_redirect and attributes.map_state == X.IsViewable:
+                showing.add(child.id)
+        return showing
+
+    def settle(self, window, timeout=30.0):
+        """Returns once the program that owns `window` has handled every input event sent to it
+        so far, or the window is gone.
+
+        It is pinged (_NET_WM_PING) twice, one ping after the other's answer. Qt answers a
+        ping as it reads it, in the same pass of its event loop as the input that came before
+        it, and handles that input only later in the pass; by the second ping that pass is
+        over."""
+        for _ in range(2):
+            if not self.exists(window):
+                return
+            self.last_ping += 1
+            token = self.last_ping
+            target = self.window(window)
+            event = protocol.event.ClientMessage(
+                window=target, client_type=self.protocols,
+                data=(32, [self.ping, X.CurrentTime, window, token, 0]))
+            target.send_event(event, event_mask=X.NoEventMask)
+            self.d.flush()
+
+            def answered():
+                self.drain()
+                return token in self.pongs or not self.exists(window)
+
+            wait_until("the program to handle its input", answered, timeout, interval=0.02)
 
 
-def menu_opened():
-    """A pop-up menu takes the keyboard a moment after it shows; a person is never that quick."""
-    time.sleep(0.8)
+_watch = None
+
+
+def watch():
+    """The run's Watch, made on first use."""
+    global _watch
+    if _watch is None:
+        _watch = Watch()
+    return _watch
+
+
+def wait_keyboard(window, what, timeout=30.0):
+    """Waits until `window`, or a window inside it, has the input focus: keys pressed from
+    then on go to it."""
+    wait_until(f"{what} to have the keyboard", lambda: watch().has_keyboard(window), timeout,
+               interval=0.02)
+
+
+def keys(*names):
+    """Presses keys on whatever window has the keyboard, as a person at the keyboard would.
+    The X server queues them in order for that window: no pause is needed between them. What
+    a key starts (a dialog, a menu) is waited for by its own condition before the next keys."""
+    xdotool("key", *names)
+
+
+def open_menu(opener):
+    """Opens a pop-up menu by calling `opener` and returns once the menu shows and holds the
+    keyboard. A Qt pop-up under X is a window of its own that bypasses the window manager
+    (override-redirect), and it takes the keyboard with a grab, not with the input focus: the
+    window that has the focus hears of the grab as a FocusOut of mode NotifyGrab."""
+    w = watch()
+
+    def focused():
+        focus = w.d.get_input_focus().focus
+        return focus if not isinstance(focus, int) and focus.id != w.root.id else None
+
+    focus = wait_until("a window to have the keyboard", focused, interval=0.02)
+    focus.change_attributes(event_mask=X.FocusChangeMask)
+    w.d.sync()
+    w.drain()
+    grabs, before = w.grabs, w.popups()
+    opener()
+
+    def opened():
+        w.drain()
+        return w.grabs > grabs and bool(w.popups() - before)
+
+    wait_until("the menu to show and take the keyboard", opened, timeout=15, interval=0.02)
+
+
+def close_menu(closer):
+    """Closes the menu open_menu() opened by calling `closer`, and returns once the menu has let
+    go of the keyboard (a FocusIn of mode NotifyUngrab where the focus is): keys pressed
+    sooner would still go to the menu's window."""
+    w = watch()
+    w.drain()
+    ungrabs = w.ungrabs
+    closer()
+
+    def closed():
+        w.drain()
+        return w.ungrabs > ungrabs
+
+    wait_until("the menu to let go of the keyboard", closed, timeout=15, interval=0.02)
 
 
 def wait_modal(title, timeout=30.0):
-    """Waits for a modal window and gives it the moment it needs to take the keyboard."""
+    """Waits for a modal window and for it to take the keyboard."""
     window = wait_window(title, timeout)
-    time.sleep(0.5)
+    wait_keyboard(window, f"the window '{title}'", timeout)
     return window
 
 
@@ -160,11 +316,25 @@ def window_origin(window):
     return int(x), int(y)
 
 
+def move_pointer(x, y):
+    """Moves the pointer to (x, y) of the screen and waits until it is there. (xdotool's own
+    --sync waits for the pointer to move, which it never does when it is there already: the
+    second click at the same place waited some fifteen seconds.)"""
+    xdotool("mousemove", x, y)
+
+    def there():
+        pointer = watch().root.query_pointer()
+        return (pointer.root_x, pointer.root_y) == (x, y)
+
+    wait_until(f"the pointer to reach {x},{y}", there, interval=0.02)
+
+
 def click(window, point):
     x, y = window_origin(window)
-    xdotool("mousemove", "--sync", x + point[0], y + point[1])
+    move_pointer(x + point[0], y + point[1])
     xdotool("click", "1")
-    time.sleep(0.15)
+    # The window has taken the click once the program has handled it.
+    watch().settle(window)
 
 
 def pixel_at(window, point):
@@ -196,6 +366,32 @@ def ask_to_close(window):
     w.send_event(event, event_mask=X.NoEventMask)
     d.flush()
     d.close()
+
+
+def ask_until_asked(main, timeout=30.0):
+    """Asks the main window to close, as a window manager's close button (or Alt+F4) does,
+    until the exit question shows; returns the question once it has the keyboard. A close
+    request that arrives while the last message box is still winding down is ignored, as for
+    any window blocked by a modal one: so it is asked again."""
+    def asked():
+        ask_to_close(main)
+        return wait_until_or_none(lambda: find_window(BOX_TITLE), timeout=3)
+
+    box = wait_until("the exit question", asked, timeout, interval=0)
+    wait_keyboard(box, "the exit question")
+    return box
+
+
+def close_answering_no(main, process, before_answer=None):
+    """Closes the program as a person does: the close request, and the exit question answered
+    否 (close, no forum) from the keyboard, after `before_answer(box)` has looked at it. The
+    program ends with status 0."""
+    box = ask_until_asked(main)
+    if before_answer is not None:
+        before_answer(box)
+    answer_no()
+    process.wait(timeout=20)
+    check(process.returncode == 0, f"exit code {process.returncode}")
 
 
 def read_bitmap(path):
@@ -303,7 +499,9 @@ def pass_the_splash(program, out_dir, wait_gone=True):
     splash = wait_window(SPLASH_TITLE)
     missing = [name for name in DEPLOYED if not (program / name).is_file()]
     check(not missing, f"files not deployed before the splash: {missing}")
-    time.sleep(1.0)  # the fade-in, for the screenshot only
+    # Without a compositing manager the fade-in (the window's opacity) does not show: the
+    # screenshot needs the splash drawn, which it is once the program has handled its exposure.
+    watch().settle(splash)
     screenshot(out_dir, "splash")
     click(splash, (300, 200))
     if wait_gone:
@@ -337,11 +535,12 @@ def scenario_designer(args, workdir, out_dir):
         click(main, NAME_BOX)
         xdotool("key", "ctrl+a")
         xdotool("type", "--delay", "60", "张伟")
+        canvas_before = region(main, CANVAS)
         click(main, DESIGN)
+        wait_drawn(main, CANVAS, canvas_before, "the designed name")
         screenshot(out_dir, "main")
         if args.readme_picture:
             # The README's picture is the window as this run shows it, never an old one.
-            time.sleep(0.3)
             result = subprocess.run(["import", "-window", str(main), args.readme_picture],
                                     capture_output=True)
             check(result.returncode == 0, f"the README picture was not taken: {result.stderr}")
@@ -365,18 +564,8 @@ def scenario_designer(args, workdir, out_dir):
         check(abs(centre[0] - 170) < 30 and abs(centre[1] - 48) < 25,
               f"the name is not centred: ink centre {centre}")
 
-        # A close request that arrives while the last message box is still winding down is
-        # ignored, as for any window blocked by a modal one: ask again until the question shows.
-        def ask_until_asked():
-            ask_to_close(main)
-            return wait_until_or_none(lambda: find_window(BOX_TITLE), timeout=3)
-
-        wait_until("the exit question", ask_until_asked, timeout=30, interval=0)
-        time.sleep(0.5)
-        screenshot(out_dir, "exit-question")
-        answer_no()
-        process.wait(timeout=20)
-        check(process.returncode == 0, f"exit code {process.returncode}")
+        close_answering_no(main, process,
+                           before_answer=lambda box: screenshot(out_dir, "exit-question"))
         check(not opened.exists(), f"something was opened: {opened.read_text() if opened.exists() else ''}")
     finally:
         if process.poll() is None:
@@ -398,9 +587,9 @@ def scenario_keyboard(args, workdir, out_dir):
     process = subprocess.Popen([str(exe)], env=env, cwd=workdir)
     try:
         # The mouse stays out of the way, in a corner away from every window.
-        xdotool("mousemove", "--sync", 0, 0)
-        wait_window(SPLASH_TITLE)
-        time.sleep(1.0)
+        move_pointer(0, 0)
+        splash = wait_window(SPLASH_TITLE)
+        wait_keyboard(splash, "the splash")
         keys("Return")
         wait_window_gone(SPLASH_TITLE)
         main = wait_window(MAIN_TITLE)
@@ -408,6 +597,7 @@ def scenario_keyboard(args, workdir, out_dir):
         wait_until("the name box to be enabled",
                    lambda: pixel_at(main, NAME_BOX_INSIDE) == (255, 255, 255), timeout=15)
         check(find_window(BOX_TITLE) is None, "the update check showed a message box")
+        wait_keyboard(main, "the main window")
 
         # The update check has put the keyboard on the name box; on past 设计签名 (保存签名 is
         # disabled), 签名设定, 建议提交 and the forum link to page 1's ">>".
@@ -426,7 +616,7 @@ def scenario_keyboard(args, workdir, out_dir):
         wait_modal(BOX_TITLE)
         screenshot(out_dir, "saved-message")
         keys("Return")
-        wait_window_gone(BOX_TITLE)
+        wait_window_gone(BOX_TITLE, keyboard_back_to=main)
 
         saved = list(program.glob("QM*.jpg"))
         check(len(saved) == 1, f"expected one saved signature, found {[p.name for p in saved]}")
@@ -436,18 +626,16 @@ def scenario_keyboard(args, workdir, out_dir):
 
         # The settings menu, the colour dialog, the size dialog and the picture dialog, all from
         # the keyboard. The focus is back on 保存签名; Tab reaches 签名设定.
-        keys("Tab", "Return")
-        menu_opened()
+        open_menu(lambda: keys("Tab", "Return"))
         screenshot(out_dir, "settings-menu")
         # Down picks the first item of the opened menu.
         keys("Down", "Return")
         wait_modal(COLOUR_TITLE)
         screenshot(out_dir, "colour-dialog")
         keys("Escape")
-        wait_window_gone(COLOUR_TITLE)
+        wait_window_gone(COLOUR_TITLE, keyboard_back_to=main)
 
-        keys("Return")
-        menu_opened()
+        open_menu(lambda: keys("Return"))
         keys("Down", "Down", "Return")
         wait_modal(SIZE_TITLE)
         screenshot(out_dir, "size-dialog")
@@ -458,31 +646,22 @@ def scenario_keyboard(args, workdir, out_dir):
         wait_modal(BOX_TITLE)
         screenshot(out_dir, "size-set")
         keys("Return")
-        wait_window_gone(SIZE_TITLE)
+        wait_window_gone(SIZE_TITLE, keyboard_back_to=main)
 
-        keys("Return")
-        menu_opened()
+        open_menu(lambda: keys("Return"))
         keys("Down", "Down", "Down", "Return")
         wait_modal(BOX_TITLE)
         screenshot(out_dir, "picture-advice")
         keys("Return")
         file_dialog = wait_until("the open-file dialog", lambda: find_window_like(OPEN_TITLES))
-        time.sleep(0.5)
+        wait_keyboard(wait_window(file_dialog), "the open-file dialog")
         screenshot(out_dir, "file-dialog")
         keys("Escape")
         wait_until("the open-file dialog to close", lambda: find_window(file_dialog) is None)
         check(not (program / "xxx.jpg").exists(), "cancelling the picture dialog copied a file")
 
         # A window manager turns Alt+F4 into this close request.
-        def ask_until_asked():
-            ask_to_close(main)
-            return wait_until_or_none(lambda: find_window(BOX_TITLE), timeout=3)
-
-        wait_until("the exit question", ask_until_asked, timeout=30, interval=0)
-        time.sleep(0.5)
-        answer_no()
-        process.wait(timeout=20)
-        check(process.returncode == 0, f"exit code {process.returncode}")
+        close_answering_no(main, process)
         check(not opened.exists(),
               f"something was opened: {opened.read_text() if opened.exists() else ''}")
     finally:
@@ -526,6 +705,20 @@ def region(window, rect):
                            "rgb:-"], capture_output=True).stdout
 
 
+def wait_drawn(window, rect, before, what, timeout=15.0):
+    """Waits until `rect` of the window shows something else than `before`, and the same at
+    two looks in a row: drawn whole, not half-way through a repaint."""
+    last = [before]
+
+    def drawn():
+        now = region(window, rect)
+        steady = now != before and now == last[0]
+        last[0] = now
+        return steady
+
+    wait_until(what, drawn, timeout)
+
+
 SETTINGS = (268, 200)                 # Command7, "签名设定"
 SETTINGS_MENU = (210, 216, 90, 50)    # where its pop-up menu opens
 PANEL2 = (100, 458, 340, 28)          # the message panel of the status line
@@ -563,10 +756,7 @@ def scenario_slow_server(args, workdir, out_dir):
         wait_until("the settings menu to close",
                    lambda: region(main, SETTINGS_MENU) == menu_before, timeout=5)
         # Closing asks the exit question; Escape (Cancel) keeps the window.
-        box = wait_until("the exit question",
-                         lambda: (ask_to_close(main), wait_until_or_none(
-                             lambda: find_window(BOX_TITLE), timeout=2))[1],
-                         timeout=10, interval=0)
+        ask_until_asked(main)
         screenshot(out_dir, "exit-question-while-checking")
         xdotool("key", "Escape")
         wait_window_gone(BOX_TITLE)
@@ -592,15 +782,7 @@ def scenario_slow_server(args, workdir, out_dir):
         wait_until("the drawing", lambda: region(main, PANEL2) != panel_ready, timeout=5)
         screenshot(out_dir, "after")
 
-        box = wait_until("the exit question",
-                         lambda: (ask_to_close(main), wait_until_or_none(
-                             lambda: find_window(BOX_TITLE), timeout=2))[1],
-                         timeout=30, interval=0)
-        # The box takes the keyboard a moment after it shows.
-        time.sleep(0.5)
-        answer_no()
-        process.wait(timeout=20)
-        check(process.returncode == 0, f"exit code {process.returncode}")
+        close_answering_no(main, process)
         check(not opened.exists(), "something was opened")
     finally:
         if process.poll() is None:
@@ -691,6 +873,8 @@ def scenario_second_start(args, workdir, out_dir):
         check_program_icon(splash, "the splash")
         wait_until("the deployment", lambda: all((program / n).is_file() for n in DEPLOYED))
         before = written()
+        # The one fixed wait: file times move in steps of the kernel's clock tick, and nothing
+        # shows when one has passed. Past it, a file written again has a time of its own.
         time.sleep(0.05)
         told = second_start()
         check(told == 'remove: ID="e2e-launch_TIME0"', f"the launcher was told {told!r}")
@@ -729,17 +913,8 @@ def scenario_second_start(args, workdir, out_dir):
         screenshot(out_dir, "brought-forward")
 
         # The exit question carries the icon too; the designer ends as usual.
-        def ask_until_asked():
-            ask_to_close(main)
-            return wait_until_or_none(lambda: find_window(BOX_TITLE), timeout=3)
-
-        box = wait_until("the exit question", ask_until_asked, timeout=30, interval=0)
-        check_program_icon(box, "the exit question")
-        # The box takes the keyboard a moment after it shows.
-        time.sleep(0.5)
-        answer_no()
-        first.wait(timeout=20)
-        check(first.returncode == 0, f"exit code {first.returncode}")
+        close_answering_no(main, first,
+                           before_answer=lambda box: check_program_icon(box, "the exit question"))
 
         # A designer that was killed leaves its lock and socket behind: the next start is the
         # folder's designer all the same.
@@ -790,7 +965,7 @@ class DropTarget:
         event = protocol.event.ClientMessage(window=window, client_type=self.atom(message),
                                              data=(32, values + [0] * (5 - len(values))))
         window.send_event(event, event_mask=X.NoEventMask)
-        self.d.flush()
+        self.d.sync()
 
     def _loop(self):
         source = 0
@@ -812,9 +987,11 @@ class DropTarget:
                         atoms = [a for a in data[2:5] if a]
                     self.offered = [self.d.get_atom_name(a) for a in atoms]
                 elif kind == "XdndPosition":
-                    self.position = (data[2] >> 16, data[2] & 0xFFFF)
                     self._send(source, "XdndStatus",
                                [self.window.id, 1, 0, 0, self.atom("XdndActionCopy")])
+                    # Noted once the answer is with the X server: whoever waits for the place
+                    # can count on the answer being on its way to the drag's source.
+                    self.position = (data[2] >> 16, data[2] & 0xFFFF)
                 elif kind == "XdndDrop":
                     self.window.convert_selection(self.atom("XdndSelection"),
                                                   self.atom(self.wanted), self.atom("DROPPED"),
@@ -893,27 +1070,25 @@ def scenario_elsewhere(args, workdir, out_dir):
 
         # The canvas's menu, by right click.
         click_at = window_origin(main)
-        xdotool("mousemove", "--sync", click_at[0] + CANVAS[0] + 100, click_at[1] + CANVAS[1] + 30)
-        xdotool("click", "3")
-        menu_opened()
+        move_pointer(click_at[0] + CANVAS[0] + 100, click_at[1] + CANVAS[1] + 30)
+        open_menu(lambda: xdotool("click", "3"))
         screenshot(out_dir, "menu")
-        keys("Escape")
+        close_menu(lambda: keys("Escape"))
 
         # 导出签名… and 打印签名… open their dialogs; Escape closes them.
         keys("ctrl+shift+s")
         wait_modal("导出签名")
         screenshot(out_dir, "export-dialog")
         keys("Escape")
-        wait_window_gone("导出签名")
+        wait_window_gone("导出签名", keyboard_back_to=main)
         keys("ctrl+p")
         wait_modal("打印签名")
         screenshot(out_dir, "print-dialog")
         keys("Escape")
-        wait_window_gone("打印签名")
+        wait_window_gone("打印签名", keyboard_back_to=main)
 
         # Shift+F10, the last item: the practice sheet, its dialog, then its file.
-        keys("shift+F10")
-        menu_opened()
+        open_menu(lambda: keys("shift+F10"))
         keys("Up", "Return")
         wait_modal("生成练习字帖")
         screenshot(out_dir, "practice-dialog")
@@ -925,20 +1100,29 @@ def scenario_elsewhere(args, workdir, out_dir):
         keys("Return")
         wait_modal(BOX_TITLE)
         keys("Return")
-        wait_window_gone(BOX_TITLE)
+        wait_window_gone(BOX_TITLE, keyboard_back_to=main)
         check(sheet.read_bytes().startswith(b"%PDF"), "no practice sheet was written")
 
         # Dragging the signature out of the canvas onto a window that takes files.
         target = DropTarget((900, 500, 300, 200), "text/uri-list")
-        time.sleep(0.5)
+        wait_until("the drop target to show", lambda: watch().window(
+            target.window.id).get_attributes().map_state == X.IsViewable)
         x, y = window_origin(main)
-        xdotool("mousemove", "--sync", x + CANVAS[0] + 120, y + CANVAS[1] + 30)
+        move_pointer(x + CANVAS[0] + 120, y + CANVAS[1] + 30)
         xdotool("mousedown", "1")
         for step in range(1, 21):
-            xdotool("mousemove", "--sync", x + CANVAS[0] + 120 + step * (1000 - x - 160) // 20,
-                    y + CANVAS[1] + 30 + step * (600 - y - CANVAS[1] - 30) // 20)
-            time.sleep(0.05)
-        time.sleep(0.3)
+            end = (x + CANVAS[0] + 120 + step * (1000 - x - 160) // 20,
+                   y + CANVAS[1] + 30 + step * (600 - y - CANVAS[1] - 30) // 20)
+            move_pointer(*end)
+            # At the program's pace: each move handled before the next, as a hand would.
+            watch().settle(main)
+        # The drop target has been told of a place over it and has answered it, and the
+        # program has heard the answer: the drop lands. (Not necessarily the last place: a
+        # source sends the next place only once the last one is answered, and the pointer may
+        # have moved on meanwhile.)
+        wait_until("the drag to reach the drop target", lambda: target.position is not None,
+                   timeout=10)
+        watch().settle(main)
         xdotool("mouseup", "1")
         wait_until("the drop to arrive", lambda: target.received, timeout=10)
         check("image/png" in target.offered and "text/uri-list" in target.offered,
@@ -949,14 +1133,7 @@ def scenario_elsewhere(args, workdir, out_dir):
         check_copied_png(dropped.read_bytes(), "the dragged file")
         screenshot(out_dir, "after-drop")
 
-        def ask_until_asked():
-            ask_to_close(main)
-            return wait_until_or_none(lambda: find_window(BOX_TITLE), timeout=3)
-
-        wait_until("the exit question", ask_until_asked, timeout=30, interval=0)
-        answer_no()
-        process.wait(timeout=20)
-        check(process.returncode == 0, f"exit code {process.returncode}")
+        close_answering_no(main, process)
         check(not dropped.exists(), "the dragged file outlived the program")
     finally:
         if target is not None:
@@ -978,8 +1155,8 @@ def scenario_failed_check(args, workdir, out_dir):
     env["INKVALE_FORUM_URL"] = f"http://127.0.0.1:{port}/"
     process = subprocess.Popen([str(exe)], env=env, cwd=workdir)
     try:
-        wait_window(SPLASH_TITLE)
-        time.sleep(1.0)
+        splash = wait_window(SPLASH_TITLE)
+        wait_keyboard(splash, "the splash")
         keys("Return")
         wait_window_gone(SPLASH_TITLE)
         main = wait_window(MAIN_TITLE)
@@ -1001,6 +1178,7 @@ def scenario_failed_check(args, workdir, out_dir):
         # On through 设计签名, 签名设定, 建议提交, the forum link and ">>" to the first style.
         keys("Tab", "Tab", "Tab", "Tab", "Tab", "Tab", "space")
         # Back to 设计签名, and press it.
+        watch().settle(main)
         canvas_before = region(main, CANVAS)
         keys("shift+Tab", "shift+Tab", "shift+Tab", "shift+Tab", "shift+Tab", "Return")
         wait_until("the designed name", lambda: region(main, CANVAS) != canvas_before, timeout=5)
@@ -1048,16 +1226,17 @@ def let_go(folder, held):
 
 
 def open_picture_dialog(main):
-    """签名设定, its third item, past the advice: the open-file dialog's title."""
-    click(main, SETTINGS)
-    menu_opened()
+    """签名设定, its third item, past the advice: the open-file dialog's title and window, once
+    it has the keyboard."""
+    open_menu(lambda: click(main, SETTINGS))
     keys("Down", "Down", "Down", "Return")
     wait_modal(BOX_TITLE)
     keys("Return")
     wait_window_gone(BOX_TITLE)
     title = wait_until("the open-file dialog", lambda: find_window_like(OPEN_TITLES))
-    time.sleep(0.5)
-    return title
+    window = wait_window(title)
+    wait_keyboard(window, "the open-file dialog")
+    return title, window
 
 
 def scenario_special_files(args, workdir, out_dir):
@@ -1083,48 +1262,46 @@ def scenario_special_files(args, workdir, out_dir):
         click(main, IMAGE1)
         click(main, NAME_BOX)
         xdotool("type", "--delay", "40", "Ann")
+        canvas_before = region(main, CANVAS)
         click(main, DESIGN)
+        wait_drawn(main, CANVAS, canvas_before, "the designed name")
         drawn = region(main, CANVAS)
 
         for name in SPECIAL_FILES:
-            dialog = open_picture_dialog(main)
+            dialog, dialog_window = open_picture_dialog(main)
             # The file name box has the keyboard: the path, then Return.
             xdotool("type", "--delay", "20", str(pictures / name))
             keys("Return")
             if name == "folder.jpg":
-                # The dialog opens a folder rather than choosing it.
-                time.sleep(1.0)
+                # The dialog opens a folder rather than choosing it. Choosing would close it
+                # while it handles the key.
+                watch().settle(dialog_window)
                 check(find_window(dialog) is not None, "the dialog chose a folder")
                 check(find_window(BOX_TITLE) is None, "a folder reached the program")
                 # Escape closes the name box's completion first, then the dialog.
                 for _ in range(3):
                     keys("Escape")
-                    if wait_until_or_none(lambda: find_window(dialog) is None, timeout=2):
+                    watch().settle(dialog_window)
+                    if find_window(dialog) is None:
                         break
-                wait_until("the open-file dialog to close", lambda: find_window(dialog) is None)
+                wait_window_gone(dialog, keyboard_back_to=main)
                 continue
             box = wait_until_or_none(lambda: find_window(BOX_TITLE), timeout=10)
             if box is None:
                 screenshot(out_dir, f"held-{name}")
                 let_go(pictures, held)
                 raise Failure(f"choosing {name} held the window")
-            time.sleep(0.5)
+            wait_keyboard(box, "the refusal")
             screenshot(out_dir, f"refused-{name}")
             keys("Return")
-            wait_window_gone(BOX_TITLE)
+            wait_window_gone(BOX_TITLE, keyboard_back_to=main)
+            # What the box covered is drawn again a moment after it has gone.
+            wait_until_or_none(lambda: region(main, CANVAS) == drawn, timeout=5)
             check(region(main, CANVAS) == drawn, f"the drawn name changed after {name}")
         check(not (program / "xxx.jpg").exists(), "a special file was copied as the background")
 
         # A person's close request, as a window manager's close button sends it.
-        def ask_until_asked():
-            ask_to_close(main)
-            return wait_until_or_none(lambda: find_window(BOX_TITLE), timeout=3)
-
-        wait_until("the exit question", ask_until_asked, timeout=30, interval=0)
-        time.sleep(0.5)
-        answer_no()
-        process.wait(timeout=20)
-        check(process.returncode == 0, f"exit code {process.returncode}")
+        close_answering_no(main, process)
     finally:
         if process.poll() is None:
             screenshot(out_dir, "failure-special-files")
@@ -1147,6 +1324,12 @@ def start_accessibility_bus(workdir, env):
     os.environ["DBUS_SESSION_BUS_ADDRESS"] = address
     launcher = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
                                 env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # The launcher connects to the display to name the bus on its root window, and leaves; the
+    # program starts once it has.
+    w = watch()
+    named = w.d.intern_atom("AT_SPI_BUS")
+    wait_until("the accessibility bus to be named on the display",
+               lambda: w.root.get_full_property(named, X.AnyPropertyType) is not None)
     return [launcher, bus]
 
 
@@ -1205,7 +1388,6 @@ def scenario_screen_reader(args, workdir, out_dir):
         wait_until("the name box to be enabled",
                    lambda: pixel_at(main, NAME_BOX_INSIDE) == (255, 255, 255), timeout=15)
         click(main, IMAGE1)
-        time.sleep(0.5)
 
         def options(nodes):
             return [n for n in nodes if n.get("name") == "使用此签名"]
@@ -1233,7 +1415,6 @@ def scenario_screen_reader(args, workdir, out_dir):
 
         # Page 2: its options and "<<" show, page 1's do not.
         click(main, NEXT_PAGE)
-        time.sleep(0.5)
         found = options(screen_reader_view(env))
         showing = [n["description"] for n in found if n["showing"]]
         check("Halwen圆趣卡通体" in showing and "章草字体" not in showing,
@@ -1243,15 +1424,7 @@ def scenario_screen_reader(args, workdir, out_dir):
               "\"<<\" is not announced on page 2")
         screenshot(out_dir, "screen-reader-page-2")
 
-        def ask_until_asked():
-            ask_to_close(main)
-            return wait_until_or_none(lambda: find_window(BOX_TITLE), timeout=3)
-
-        wait_until("the exit question", ask_until_asked, timeout=30, interval=0)
-        time.sleep(0.5)
-        answer_no()
-        process.wait(timeout=20)
-        check(process.returncode == 0, f"exit code {process.returncode}")
+        close_answering_no(main, process)
     finally:
         if process.poll() is None:
             screenshot(out_dir, "failure-screen-reader")
@@ -1269,9 +1442,12 @@ def start_xvfb(screen, log):
 
     -noreset: by default the server resets when its last client leaves, and a client that
     connects meanwhile is refused. The accessibility bus's launcher connects and leaves just
-    as the program starts, which made the program fail now and then. A reset also put the
-    pointer back in the middle of the screen, over the window, where the keyboard then
-    followed it; the runs that keep the mouse out of the way need it to stay there."""
+    as the program starts, which made the program fail now and then ("could not connect to
+    display"). A reset also put the pointer back in the middle of the screen, over the window,
+    where the keyboard then followed it; the runs that keep the mouse out of the way need it
+    to stay there. The runner's own connection, opened here and held to the end, keeps the
+    server from losing its last client under any X server; it is also the proof that the
+    display takes clients before anything else starts."""
     read_end, write_end = os.pipe()
     xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", screen,
                              "-nolisten", "tcp", "-noreset"], pass_fds=(write_end,),
@@ -1287,6 +1463,16 @@ def start_xvfb(screen, log):
                 raise Failure("Xvfb did not start")
             number += chunk
     os.environ["DISPLAY"] = f":{int(number)}"
+
+    # The runner's own connection, kept to the end: the display takes clients from here on.
+    def connected():
+        try:
+            return watch()
+        except (Xlib.error.DisplayError, ConnectionError):
+            check(xvfb.poll() is None, "Xvfb ended as it started")
+            return None
+
+    wait_until("the display to take clients", connected)
     return xvfb
 
 

@@ -8,6 +8,13 @@
 
 namespace inkvale::test {
 
+namespace {
+
+/// Set on a connection from its request until its answer begins.
+constexpr const char* kAwaitingAnswer = "inkvaleAwaitingAnswer";
+
+} // namespace
+
 LoopbackHttpServer::LoopbackHttpServer(const QHostAddress& address, QObject* parent)
     : QObject(parent)
     , m_server(std::make_unique<QTcpServer>()) {
@@ -49,12 +56,18 @@ QUrl LoopbackHttpServer::url(const QString& path) const {
 void LoopbackHttpServer::answer() {
     while (QTcpSocket* socket = m_server->nextPendingConnection()) {
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            if (socket->property(kAwaitingAnswer).toBool()) {
+                ++m_abandoned;
+            }
+        });
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
             if (!socket->peek(socket->bytesAvailable()).contains("\r\n\r\n")) {
                 return;
             }
             m_lastRequest = socket->readAll();
             ++m_requests;
+            socket->setProperty(kAwaitingAnswer, true);
             if (m_mute) {
                 return;
             }
@@ -78,6 +91,7 @@ void LoopbackHttpServer::releaseReplies() {
 }
 
 void LoopbackHttpServer::respond(QTcpSocket* socket) {
+    socket->setProperty(kAwaitingAnswer, false);
     if (m_redirect.isValid() && (!m_redirectOnlyFirst || m_requests == 1)) {
         socket->write("HTTP/1.1 302 Found\r\nLocation: " + m_redirect.toEncoded() +
                       "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");

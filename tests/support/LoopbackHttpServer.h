@@ -70,6 +70,9 @@ public:
     [[nodiscard]] qint64 rawBytesSent() const { return m_rawSent; }
     /// Whether a client closed a connection that serveRaw() was still sending on.
     [[nodiscard]] bool clientHungUp() const { return m_hungUp; }
+    /// Requests whose client closed the connection before they were answered: held, delayed
+    /// or never answered, and given up.
+    [[nodiscard]] int abandonedRequests() const { return m_abandoned; }
 
 private:
     void listen(const QHostAddress& address);
@@ -97,6 +100,7 @@ private:
     qint64 m_rawSent = 0;
     bool m_hungUp = false;
     int m_requests = 0;
+    int m_abandoned = 0;
     bool m_holding = false;
     QList<QPointer<QTcpSocket>> m_held;
 };
