@@ -162,6 +162,9 @@ int single(const RenderRequest& request, SignatureDrawer& drawer, const Reporter
     return reportWritten(drawn.write(), file, reporter);
 }
 
+int sheetUnguarded(const RenderRequest& request, SignatureRenderer& renderer,
+                   const Reporter& reporter, WrittenFile& file);
+
 /// The contact sheet of --sheet.
 int sheet(const RenderRequest& request, SignatureRenderer& renderer, const Reporter& reporter) {
     WrittenFile file = writtenFile(request);
@@ -186,6 +189,17 @@ int sheet(const RenderRequest& request, SignatureRenderer& renderer, const Repor
     if (path != kStandardStream && QFileInfo(path).isDir()) {
         return reportWrite(Outcome::failed(Cause::IsFolder), path, reporter);
     }
+    try {
+        return sheetUnguarded(request, renderer, reporter, file);
+    } catch (const std::bad_alloc&) {
+        return reportWrite(Outcome::failed(Cause::NoMemory), shownPath(path), reporter);
+    }
+}
+
+/// The contact sheet of --sheet, once its notes are told.
+int sheetUnguarded(const RenderRequest& request, SignatureRenderer& renderer,
+                   const Reporter& reporter, WrittenFile& file) {
+    const QString& path = request.output;
     QByteArray bytes;
     if (isRaster(request.format)) {
         // A null sheet is one there was no memory for.
@@ -337,6 +351,10 @@ DrawnSignature SignatureDrawer::drawAnimation(const QString& name, const QString
     if (m_request.animation == AnimationFormat::Svg) {
         QByteArray document = animatedSignature(m_renderer, m_request.slot, name,
                                                 AnimationFormat::Svg, m_request.pace);
+        if (document.isEmpty()) {
+            // It is empty only when memory ran out while it was made.
+            return {{}, notEnoughMemory(), {}};
+        }
         return {writer([document = std::move(document)] { return document; }, path),
                 {},
                 untrimmedPixels(m_renderer.look(), false)};
