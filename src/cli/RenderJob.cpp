@@ -216,7 +216,8 @@ int sheetUnguarded(const RenderRequest& request, SignatureRenderer& renderer,
             return reportWrite(Outcome::failed(Cause::NotEncoded), shownPath(path), reporter);
         }
     } else {
-        const VectorPicture picture = outlineContactSheet(renderer, request.name);
+        VectorPicture picture = outlineContactSheet(renderer, request.name);
+        picture.printedWidth = request.printedWidth;
         file.pixels = picture.viewport.size();
         bytes = request.format == OutputFormat::Svg
                     ? svgDocument(picture, documentTitle(request.name))
@@ -379,8 +380,8 @@ DrawnSignature SignatureDrawer::drawUnguarded(const QString& name, const QString
     if (m_request.animate) {
         return drawAnimation(name, path);
     }
-    ExportDrawing drawing = m_export.draw(
-        {m_request.slot, name, m_request.format, m_request.trim, m_request.jpegQuality});
+    ExportDrawing drawing = m_export.draw({m_request.slot, name, m_request.format, m_request.trim,
+                                           m_request.jpegQuality, m_request.printedWidth});
     if (drawing.noInk || drawing.noMemory) {
         return {{}, englishText(drawing.problem()), {}};
     }
