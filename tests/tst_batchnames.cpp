@@ -136,6 +136,27 @@ void TestBatchNames::namesFileEncodings_data() {
         << gbk("谢英") << guess << QStringList() << "but \"谢英\" as GB18030";
     QTest::newRow("GBK that is UTF-8, a phonetic sign")
         << gbk("肖思") << guess << QStringList() << "but \"肖思\" as GB18030";
+    // GBK names whose UTF-8 reading is of one script, yet written as no name of it is.
+    struct OneScript {
+        const char* why;
+        const char* name;
+        const char* utf8;
+    };
+    for (const OneScript& row : {
+             OneScript{"a historic Cyrillic letter", "谢雪", "лѩ"},
+             OneScript{"an archaic Greek letter", "魏霞", "κϼ"},
+             OneScript{"a division sign", "谢梅", "л÷"},
+             OneScript{"accented Latin without ASCII", "钱萍", "ǮƼ"},
+             OneScript{"accented Latin, small first", "毛强", "ëǿ"},
+             OneScript{"Cyrillic without a vowel", "小谢", "Сл"},
+             OneScript{"a Greek diaeresis after no vowel", "韦伟", "Τΰ"},
+             OneScript{"a mark that makes no letter", "谢泰", "л̩"},
+         }) {
+        QTest::addRow("GBK that is UTF-8, %s", row.why)
+            << gbk(row.name) << guess << QStringList()
+            << QStringLiteral("line 1 reads \"%1\" as UTF-8 but \"%2\" as GB18030")
+                   .arg(QString::fromUtf8(row.utf8), QString::fromUtf8(row.name));
+    }
     QTest::newRow("GBK that is UTF-8 read as GB18030")
         << gbk("谢伟") << NamesEncoding::Gb18030 << QStringList{"谢伟"} << QString();
     QTest::newRow("GBK that is UTF-8 taken as UTF-8")
@@ -149,6 +170,26 @@ void TestBatchNames::namesFileEncodings_data() {
                                 "Zoë",         "李娜",
                                 "שרה כהן",     "Ivan Σοφία"}
         << QString();
+    // Their bytes read as common Chinese in GB18030 ("Сабина" as six characters of GB2312's
+    // first level), but they are written as names are: capitals first, vowels, accents that
+    // make up letters, decomposed or not.
+    QTest::newRow("UTF-8 names that are GBK too")
+        << QByteArray("Сабина\nЯн\nИВАНОВ\nЁлкин\nҶамшед\nҒалым\nΕλένη\nΝαΐς\nΩρίων\n"
+                      "Zoe\xCC\x88\n\xD0\x95\xCC\x88\xD0\xBB\xD0\xBA\xD0\xB8\xD0\xBD\nÅsa Öberg\n")
+        << guess
+        << QStringList{"Сабина",
+                       "Ян",
+                       "ИВАНОВ",
+                       "Ёлкин",
+                       "Ҷамшед",
+                       "Ғалым",
+                       "Ελένη",
+                       "Ναΐς",
+                       "Ωρίων",
+                       QStringLiteral("Zoe\u0308"),
+                       QStringLiteral("\u0415\u0308лкин"),
+                       "Åsa Öberg"}
+        << QString();
     QTest::newRow("Latin-1 is neither")
         << QByteArray("Ann\nZo\xEB\n") << guess << QStringList() << "line 2 is not UTF-8 text";
     // UTF-16 without its byte order mark: Chinese text in it may have no zero byte.
@@ -161,6 +202,9 @@ void TestBatchNames::namesFileEncodings_data() {
         << "it is UTF-16BE text without a byte order mark";
     QTest::newRow("UTF-16LE, ASCII, without a mark")
         << utf16("Ann\n", QStringEncoder::Utf16LE) << guess << QStringList()
+        << "it is UTF-16 text, not UTF-8";
+    QTest::newRow("UTF-16BE, ASCII, without a mark")
+        << utf16("Ann\nLee\n", QStringEncoder::Utf16BE) << guess << QStringList()
         << "it is UTF-16 text, not UTF-8";
     QTest::newRow("UTF-16LE read as such")
         << utf16("张伟\r\n李娜\r\n", QStringEncoder::Utf16LE) << NamesEncoding::Utf16Le

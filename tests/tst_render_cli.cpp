@@ -98,6 +98,8 @@ private slots:
     void matchesTheDesignerThroughTheFile();
     void formatsOpenWithRealReaders_data();
     void formatsOpenWithRealReaders();
+    void printedWidth_data();
+    void printedWidth();
     void batchWithAwkwardNames();
     void batchSkipsNamesItCannotDraw();
     void batchIsTheSameOnAnyNumberOfCores();
@@ -795,6 +797,88 @@ void TestRenderCli::rareCharactersAreTheStylesWhereverTheFontsAre() {
     QCOMPARE(bytesOf(QStringLiteral("installed.png")), bytesOf(QStringLiteral("carried.png")));
 }
 
+void TestRenderCli::printedWidth_data() {
+    QTest::addColumn<QStringList>("arguments"); // without the output's name
+    QTest::addColumn<QString>("width");         // as --width gives it
+    QTest::addColumn<QString>("unit");
+    QTest::addColumn<double>("points"); // the width in points
+    QTest::addColumn<QSizeF>("viewBox");
+
+    const QStringList single{"--style", "1", "--name", "Ann", "-o"};
+    const QSizeF canvas(336, 93);
+    QTest::newRow("millimetres") << single << "40mm"
+                                 << "mm" << 40 * 72 / 25.4 << canvas;
+    QTest::newRow("centimetres") << single << "4.5cm"
+                                 << "cm" << 4.5 * 72 / 2.54 << canvas;
+    QTest::newRow("inches") << single << "2in"
+                            << "in" << 144.0 << canvas;
+    QTest::newRow("points") << single << "100pt"
+                            << "pt" << 100.0 << canvas;
+    QTest::newRow("the widest") << single << "5000mm"
+                                << "mm" << 5000 * 72 / 25.4 << canvas;
+    QTest::newRow("trimmed: the ink's box, not the canvas")
+        << QStringList{"--style", "1", "--name", "Ann", "--trim", "0", "-o"} << "3cm"
+        << "cm" << 3 * 72 / 2.54 << QSizeF();
+    QTest::newRow("sheet") << QStringList{"--name", "Ann", "--sheet"} << "297mm"
+                           << "mm" << 297 * 72 / 25.4 << QSizeF(1072, 691);
+}
+
+void TestRenderCli::printedWidth() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, width);
+    QFETCH(QString, unit);
+    QFETCH(double, points);
+    QFETCH(QSizeF, viewBox);
+    const QStringList options{QStringLiteral("--width"), width,
+                              QStringLiteral("--fonts-from-executable")};
+    QCOMPARE(render(arguments + QStringList{QStringLiteral("a.svg")} + options).exitCode, 0);
+    QCOMPARE(render(arguments + QStringList{QStringLiteral("a.pdf")} + options).exitCode, 0);
+    QCOMPARE(render(arguments + QStringList{QStringLiteral("plain.svg"),
+                                            QStringLiteral("--fonts-from-executable")})
+                 .exitCode,
+             0);
+
+    // The SVG: the same view box as without --width, its size on paper in the unit given.
+    const auto rootOf = [this](const QString& file) {
+        QFile svg(path(file));
+        [[maybe_unused]] const bool opened = svg.open(QIODevice::ReadOnly);
+        QXmlStreamReader xml(&svg);
+        xml.readNextStartElement();
+        return xml.attributes();
+    };
+    const QXmlStreamAttributes plain = rootOf(QStringLiteral("plain.svg"));
+    const QXmlStreamAttributes printed = rootOf(QStringLiteral("a.svg"));
+    QCOMPARE(printed.value(QStringLiteral("viewBox")), plain.value(QStringLiteral("viewBox")));
+    const QStringList box = printed.value(QStringLiteral("viewBox")).toString().split(u' ');
+    QCOMPARE(box.size(), 4);
+    const QSizeF boxSize(box.at(2).toDouble(), box.at(3).toDouble());
+    if (!viewBox.isEmpty()) {
+        QCOMPARE(boxSize, viewBox);
+    }
+    const QString svgWidth = printed.value(QStringLiteral("width")).toString();
+    const QString svgHeight = printed.value(QStringLiteral("height")).toString();
+    QCOMPARE(svgWidth, width);
+    QVERIFY2(svgHeight.endsWith(unit), qPrintable(svgHeight));
+    const double height = svgHeight.chopped(unit.size()).toDouble();
+    const double expectedHeight =
+        width.chopped(unit.size()).toDouble() * boxSize.height() / boxSize.width();
+    QVERIFY2(std::abs(height - expectedHeight) <= 0.005, qPrintable(svgHeight));
+
+    // The PDF: its page is that size, to the hundredth of a point.
+    QFile pdf(path(QStringLiteral("a.pdf")));
+    QVERIFY(pdf.open(QIODevice::ReadOnly));
+    const QByteArray bytes = pdf.readAll();
+    static const QRegularExpression mediaBox(
+        QStringLiteral("/MediaBox \\[([-0-9.]+) ([-0-9.]+) ([-0-9.]+) ([-0-9.]+)\\]"));
+    const QRegularExpressionMatch match = mediaBox.match(QString::fromLatin1(bytes));
+    QVERIFY2(match.hasMatch(), bytes.left(2000).constData());
+    const double pageWidth = match.captured(3).toDouble() - match.captured(1).toDouble();
+    const double pageHeight = match.captured(4).toDouble() - match.captured(2).toDouble();
+    QVERIFY2(std::abs(pageWidth - points) <= 0.01, qPrintable(match.captured(0)));
+    QVERIFY2(std::abs(pageHeight - points * boxSize.height() / boxSize.width()) <= 0.01,
+             qPrintable(match.captured(0)));
+}
+
 void TestRenderCli::badInput_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
@@ -804,6 +888,26 @@ void TestRenderCli::badInput_data() {
         return QString::fromUtf8(line).split(QLatin1Char('|'));
     };
     const QString so = QStringLiteral("--style|1|--name|Ann|-o|a.png|");
+
+    // A size on paper: for outlines only, with its unit, in range.
+    QTest::newRow("width of a raster") << args("--style|1|--name|Ann|-o|a.png|--width|40mm") << 2
+                                       << "--width 40mm is for .svg and .pdf: a .png has pixels";
+    QTest::newRow("width without a unit")
+        << args("--style|1|--name|Ann|-o|a.svg|--width|40") << 2
+        << "--width 40 is not a length with its unit: give 1mm to 5000mm, or the same in cm, in "
+           "or pt (e.g. 40mm)";
+    QTest::newRow("width in metres") << args("--style|1|--name|Ann|-o|a.pdf|--width|1m") << 2
+                                     << "--width 1m is not a length with its unit";
+    QTest::newRow("width too narrow") << args("--style|1|--name|Ann|-o|a.svg|--width|0.9mm") << 2
+                                      << "--width 0.9mm is out of range";
+    QTest::newRow("width too wide") << args("--style|1|--name|Ann|-o|a.pdf|--width|197in") << 2
+                                    << "--width 197in is out of range";
+    QTest::newRow("width of an animation")
+        << args("--style|1|--name|Ann|--animate|-o|a.svg|--width|40mm") << 2
+        << "--width is not for animations";
+    QTest::newRow("width of a practice sheet")
+        << args("--style|1|--name|Ann|--practice-sheet|p.pdf|--width|40mm") << 2
+        << "--width is not for practice sheets";
 
     // The command line.
     QTest::newRow("unknown style number")

@@ -241,11 +241,117 @@ bool isEastAsian(QChar::Script script) {
            script == QChar::Script_Bopomofo;
 }
 
+/// Letters and signs of their scripts that no modern name holds: archaic Greek and Coptic,
+/// historic Cyrillic and its supplement, Yiddish ligatures, and the multiplication and division
+/// signs of Latin-1. GBK's common characters read as them in UTF-8 ("魏霞" as "κϼ").
+bool isForeignToNames(char32_t c) {
+    return (c >= 0x370 && c <= 0x377) || (c >= 0x37A && c <= 0x37F) || (c >= 0x3CF && c <= 0x3FF) ||
+           (c >= 0x460 && c <= 0x489) || (c >= 0x500 && c <= 0x52F) || (c >= 0x5EF && c <= 0x5F4) ||
+           c == 0xD7 || c == 0xF7;
+}
+
+/// `c` without its accents, in lower case: the letter a vowel test looks at.
+char32_t baseLetter(char32_t c) {
+    const QString decomposed =
+        QString::fromUcs4(&c, 1).normalized(QString::NormalizationForm_D).toLower();
+    return decomposed.isEmpty() ? c : char32_t(decomposed.at(0).unicode());
+}
+
+/// Whether `c` is a vowel of Russian, Ukrainian, Belarusian or Greek, accents aside.
+bool isVowel(char32_t c) {
+    static constexpr std::u32string_view kVowels = U"аеёиоуыэюяіїєўαεηιουω";
+    return kVowels.find(baseLetter(c)) != std::u32string_view::npos;
+}
+
+/// Whether `c` carries a diaeresis, which in Greek only follows a vowel.
+bool hasDiaeresis(char32_t c) {
+    return QString::fromUcs4(&c, 1)
+        .normalized(QString::NormalizationForm_D)
+        .contains(QChar(0x0308));
+}
+
+/// Whether `c` is a Hebrew letter in the form it takes at the end of a word.
+bool isHebrewFinal(char32_t c) {
+    return c == 0x5DA || c == 0x5DD || c == 0x5DF || c == 0x5E3 || c == 0x5E5;
+}
+
+/// Whether `script` writes capitals and small letters.
+bool isCased(QChar::Script script) {
+    return script == QChar::Script_Latin || script == QChar::Script_Greek ||
+           script == QChar::Script_Cyrillic || script == QChar::Script_Armenian ||
+           script == QChar::Script_Coptic;
+}
+
+/// Whether the word `word` (no spaces) is written as no name is, in ways a single script
+/// allows: the UTF-8 reading of a two- or three-character GBK name is a word of two or three
+/// letters beyond ASCII, often of one script ("谢雪" reads "лѩ", "毛强" "ëǿ", "钱萍" "ǮƼ").
+/// Names of those scripts start with a capital, have a vowel, carry no stray accents, and in
+/// Latin have ASCII letters among their accented ones.
+bool wordReadsAsNoName(QStringView word) {
+    QList<char32_t> letters; // beyond ASCII
+    bool asciiLetter = false;
+    bool bmpHan = false;
+    bool otherHan = false;
+    char32_t previous = 0;
+    bool implausible = false;
+    forEachCodePoint(word, [&](char32_t c) {
+        const QChar::Category category = QChar::category(c);
+        const bool letter = category >= QChar::Letter_Uppercase && category <= QChar::Letter_Other;
+        const QChar::Script script = QChar::script(c);
+        if (isForeignToNames(c) || (c >= 0x80 && category == QChar::Number_DecimalDigit) ||
+            (isHebrewFinal(previous) && letter) ||
+            (script == QChar::Script_Greek && hasDiaeresis(c) && !isVowel(previous)) ||
+            (c == 0xB7 && previous >= 0x80 && QChar::script(previous) != QChar::Script_Han) ||
+            (previous == 0xB7 && c >= 0x80 && script != QChar::Script_Han)) {
+            implausible = true;
+        }
+        if (letter && c < 0x80) {
+            asciiLetter = true;
+        } else if (letter) {
+            letters.append(c);
+        }
+        if (script == QChar::Script_Han) {
+            (c > 0xFFFF ? otherHan : bmpHan) = true;
+        }
+        previous = c;
+    });
+    if (implausible) {
+        return true;
+    }
+    // Accents people type decomposed still make up letters; GBK's leave marks on their own.
+    const QString composed = word.toString().normalized(QString::NormalizationForm_C);
+    for (const QChar c : composed) {
+        if (c.unicode() >= 0x300 && c.unicode() < 0x370) {
+            return true;
+        }
+    }
+    // A name of Han characters beyond the first plane only: four GBK bytes read as one.
+    if (otherHan && !bmpHan) {
+        return true;
+    }
+    if (letters.isEmpty() || asciiLetter) {
+        return false;
+    }
+    const QChar::Script script = QChar::script(letters.front());
+    if (isCased(script) && QChar::category(letters.front()) == QChar::Letter_Lowercase) {
+        return true;
+    }
+    if (script == QChar::Script_Latin && letters.size() >= 2) {
+        return true;
+    }
+    if ((script == QChar::Script_Cyrillic || script == QChar::Script_Greek) &&
+        letters.size() >= 2 && std::none_of(letters.begin(), letters.end(), isVowel)) {
+        return true;
+    }
+    return false;
+}
+
 /// Whether `text` reads as no name is written: a character not in Unicode or for private use,
 /// a symbol or phonetic sign that names do not hold, a combining mark that starts a word, a
 /// lower-case letter before a capital, or a word whose letters beyond ASCII are of two scripts
-/// (Chinese, Japanese and Korean count as one; each word may have a script of its own). The UTF-8
-/// reading of GBK text looks like this: "谢伟" reads "лΰ", "郑强" "֣ǿ".
+/// (Chinese, Japanese and Korean count as one; each word may have a script of its own), or a
+/// word that wordReadsAsNoName() finds unlike a name. The UTF-8 reading of GBK text looks like
+/// this: "谢伟" reads "лΰ", "郑强" "֣ǿ".
 bool readsAsNoName(QStringView text) {
     QChar::Script wordScript = QChar::Script_Unknown;
     bool afterLowerCase = false;
@@ -285,7 +391,19 @@ bool readsAsNoName(QStringView text) {
             misread = true;
         }
     });
-    return misread;
+    if (misread) {
+        return true;
+    }
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || text.at(i).isSpace()) {
+            if (i > start && wordReadsAsNoName(text.sliced(start, i - start))) {
+                return true;
+            }
+            start = i + 1;
+        }
+    }
+    return false;
 }
 
 /// Whether `bytes` look like UTF-16 without a byte order mark, in the byte order `decoder`

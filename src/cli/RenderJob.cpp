@@ -165,6 +165,9 @@ int single(const RenderRequest& request, SignatureDrawer& drawer, Reporter& repo
     return reportWritten(written, file, reporter);
 }
 
+int sheetUnguarded(const RenderRequest& request, SignatureRenderer& renderer,
+                   const Reporter& reporter, WrittenFile& file);
+
 /// The contact sheet of --sheet.
 int sheet(const RenderRequest& request, SignatureRenderer& renderer, const Reporter& reporter) {
     WrittenFile file = writtenFile(request);
@@ -189,6 +192,17 @@ int sheet(const RenderRequest& request, SignatureRenderer& renderer, const Repor
     if (path != kStandardStream && QFileInfo(path).isDir()) {
         return reportWrite(Outcome::failed(Cause::IsFolder), path, reporter);
     }
+    try {
+        return sheetUnguarded(request, renderer, reporter, file);
+    } catch (const std::bad_alloc&) {
+        return reportWrite(Outcome::failed(Cause::NoMemory), shownPath(path), reporter);
+    }
+}
+
+/// The contact sheet of --sheet, once its notes are told.
+int sheetUnguarded(const RenderRequest& request, SignatureRenderer& renderer,
+                   const Reporter& reporter, WrittenFile& file) {
+    const QString& path = request.output;
     QByteArray bytes;
     if (isRaster(request.format)) {
         // A null sheet is one there was no memory for.
@@ -205,7 +219,8 @@ int sheet(const RenderRequest& request, SignatureRenderer& renderer, const Repor
             return reportWrite(Outcome::failed(Cause::NotEncoded), shownPath(path), reporter);
         }
     } else {
-        const VectorPicture picture = outlineContactSheet(renderer, request.name);
+        VectorPicture picture = outlineContactSheet(renderer, request.name);
+        picture.printedWidth = request.printedWidth;
         file.pixels = picture.viewport.size();
         bytes = request.format == OutputFormat::Svg
                     ? svgDocument(picture, documentTitle(request.name))
@@ -367,8 +382,8 @@ DrawnSignature SignatureDrawer::drawUnguarded(const QString& name, const QString
     if (m_request.animate) {
         return drawAnimation(name, path);
     }
-    ExportDrawing drawing = m_export.draw(
-        {m_request.slot, name, m_request.format, m_request.trim, m_request.jpegQuality});
+    ExportDrawing drawing = m_export.draw({m_request.slot, name, m_request.format, m_request.trim,
+                                           m_request.jpegQuality, m_request.printedWidth});
     if (drawing.noInk || drawing.noMemory) {
         return {{}, englishText(drawing.problem()), {}};
     }

@@ -39,6 +39,7 @@ enum class Opt {
     Canvas,
     Transparent,
     Dpi,
+    Width,
     Quality,
     Trim,
     Animate,
@@ -381,6 +382,43 @@ std::optional<QString> checkDpi(const Given& given, RenderRequest& request) {
     return std::nullopt;
 }
 
+constexpr double kNarrowestPrintMm = 1.0;
+constexpr double kWidestPrintMm = 5000.0; // a PDF page is at most 14400 points (5080 mm)
+
+std::optional<QString> checkWidth(const Given& given, RenderRequest& request) {
+    if (!given.isSet) {
+        return std::nullopt;
+    }
+    if (const std::optional<QString> fault = notOnPaper(given, request, "--width")) {
+        return fault;
+    }
+    if (request.animate) {
+        return QStringLiteral("--width is not for animations");
+    }
+    if (isRaster(request.format)) {
+        return QStringLiteral("--width %1 is for .svg and .pdf: a .%2 has pixels, set by --canvas "
+                              "and --dpi")
+            .arg(given.value, extensionOf(request.format));
+    }
+    const QString range = QStringLiteral("give 1mm to 5000mm, or the same in cm, in or pt");
+    static const QRegularExpression length(
+        QStringLiteral("^([0-9]+\\.?[0-9]*|\\.[0-9]+)(mm|cm|in|pt)$"));
+    const QRegularExpressionMatch match = length.match(given.value);
+    if (!match.hasMatch()) {
+        return QStringLiteral("--width %1 is not a length with its unit: %2 (e.g. 40mm)")
+            .arg(given.value, range);
+    }
+    const PrintedWidth width{match.captured(1).toDouble(), match.captured(2)};
+    const double millimetres = width.points() * 25.4 / 72.0;
+    // A hair's tolerance, so that 5000mm given in cm or in is not refused for rounding.
+    if (!(millimetres >= kNarrowestPrintMm * (1 - 1e-9) &&
+          millimetres <= kWidestPrintMm * (1 + 1e-9))) {
+        return QStringLiteral("--width %1 is out of range: %2").arg(given.value, range);
+    }
+    request.printedWidth = width;
+    return std::nullopt;
+}
+
 std::optional<QString> checkTrim(const Given& given, RenderRequest& request) {
     if (!given.isSet) {
         return std::nullopt;
@@ -700,6 +738,11 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
          QStringLiteral("Resolution of .bmp, .png, .jpg, .gif and .webp output, 24 to 2400: the canvas is "
                         "drawn DPI/96 times larger, not upscaled (default: 96)."),
          QStringLiteral("DPI"), QStringLiteral("96"), &checkDpi},
+        {Opt::Width, {QStringLiteral("width")},
+         QStringLiteral("Width of .svg and .pdf output on paper, with its unit: mm, cm, in or pt "
+                        "(e.g. 40mm), 1mm to 5000mm; the height follows (default: a canvas pixel "
+                        "is 1/96 inch)."),
+         QStringLiteral("LENGTH"), {}, &checkWidth},
         {Opt::Quality, {QStringLiteral("quality")},
          QStringLiteral("JPEG quality, 1 to 100 (default: 92, as the designer saves)."),
          QStringLiteral("N"), {}, &checkQuality},
@@ -803,13 +846,13 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
 /// looks, and the format before the options that depend on it, so that the first fault is the
 /// one reported.
 constexpr std::array kCheckOrder{
-    Opt::Style,         Opt::Encoding,      Opt::Name,     Opt::Output,  Opt::Sheet,
-    Opt::PracticeSheet, Opt::NamesFile,     Opt::OutDir,   Opt::Force,   Opt::FileNames,
-    Opt::Animate,       Opt::Format,        Opt::Duration, Opt::Fps,     Opt::Reveal,
-    Opt::NoLoop,        Opt::Loop,          Opt::Size,     Opt::Colour,  Opt::Canvas,
-    Opt::Transparent,   Opt::CanvasColour,  Opt::Dpi,      Opt::Quality, Opt::Trim,
-    Opt::Background,    Opt::EmbeddedFonts, Opt::Quiet,    Opt::Verbose, Opt::Print0,
-    Opt::Json,          Opt::Jobs,
+    Opt::Style,         Opt::Encoding,     Opt::Name,          Opt::Output, Opt::Sheet,
+    Opt::PracticeSheet, Opt::NamesFile,    Opt::OutDir,        Opt::Force,  Opt::FileNames,
+    Opt::Animate,       Opt::Format,       Opt::Duration,      Opt::Fps,    Opt::Reveal,
+    Opt::NoLoop,        Opt::Loop,         Opt::Size,          Opt::Colour, Opt::Canvas,
+    Opt::Transparent,   Opt::CanvasColour, Opt::Dpi,           Opt::Width,  Opt::Quality,
+    Opt::Trim,          Opt::Background,   Opt::EmbeddedFonts, Opt::Quiet,  Opt::Verbose,
+    Opt::Print0,        Opt::Json,         Opt::Jobs,
 };
 
 const OptionRow& row(Opt id) {

@@ -49,7 +49,8 @@ struct RenderRequest {
     QString outDir;
     bool force = false;
     std::optional<int> trim;
-    int jpegQuality = kDefaultJpegQuality; ///< 1 to 100
+    int jpegQuality = kDefaultJpegQuality;    ///< 1 to 100
+    std::optional<PrintedWidth> printedWidth{}; ///< --width of an SVG or PDF
     QString backgroundFile;
     bool embeddedFonts = false;
     QString fileNamePattern; ///< a batch's file names, with {name} and {n}; empty: the names

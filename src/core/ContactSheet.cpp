@@ -2,12 +2,19 @@
 
 #include "core/FaceChain.h"
 #include "core/InterfaceFont.h"
+#include "core/MemoryHeadroom.h"
 #include "core/SignatureRenderer.h"
 #include "core/StyleCatalogue.h"
 
+#include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QPainter>
+#include <QRawFont>
 #include <QStringList>
+#include <QTextLayout>
+
+#include <new>
 
 namespace inkvale {
 
@@ -47,6 +54,60 @@ QString apart(const QString& characters) {
         each.append(QString::fromUcs4(&c, 1));
     }
     return each.join(QLatin1Char(' '));
+}
+
+/// The outlines of `text` in `font`, laid out in `band` as the captions are: left, vertically
+/// centred. Throws std::bad_alloc when the font or a glyph's outline could not be loaded:
+/// under a memory limit the font library fails quietly, and a caption would be drawn in
+/// another face (a style font among them) or with glyphs left out.
+QPainterPath captionOutline(const QFont& font, const QString& text, const QRectF& band) {
+    requireMemoryHeadroom(); // the font is loaded here, through fontconfig
+    QString intended;
+    for (const QString& family : font.families()) {
+        if (QFontDatabase::hasFamily(family)) {
+            intended = family;
+            break;
+        }
+    }
+    const QRawFont own = intended.isEmpty() ? QRawFont() : QRawFont::fromFont(font);
+    if (!intended.isEmpty() && (!own.isValid() || own.familyName() != intended)) {
+        throw std::bad_alloc();
+    }
+    // Another face may draw only what the intended one has no glyph for.
+    bool ownDrawsAll = own.isValid();
+    for (const char32_t c : text.toUcs4()) {
+        ownDrawsAll = ownDrawsAll && (QChar::isSpace(c) || own.supportsCharacter(c));
+    }
+    QTextLayout layout(text, font);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    layout.endLayout();
+    if (!line.isValid()) {
+        return {};
+    }
+    const QFontMetricsF metrics(font);
+    const QPointF origin(band.left(), band.top() + (band.height() - metrics.height()) / 2 +
+                                          metrics.ascent() - line.ascent());
+    QPainterPath outline;
+    outline.setFillRule(Qt::WindingFill);
+    for (const QGlyphRun& run : layout.glyphRuns()) {
+        const QRawFont face = run.rawFont();
+        if (!face.isValid() || (ownDrawsAll && face.familyName() != intended)) {
+            throw std::bad_alloc();
+        }
+        const QList<quint32> glyphs = run.glyphIndexes();
+        const QList<QPointF> positions = run.positions();
+        for (qsizetype i = 0; i < glyphs.size(); ++i) {
+            QPainterPath glyph = face.pathForGlyph(glyphs.at(i));
+            // A glyph with ink whose outline came back empty is one there was no memory for.
+            if (glyph.isEmpty() && !face.boundingRect(glyphs.at(i)).isEmpty()) {
+                throw std::bad_alloc();
+            }
+            glyph.translate(origin + positions.at(i));
+            outline.addPath(glyph);
+        }
+    }
+    return outline;
 }
 
 VectorItem moved(VectorItem item, const QPointF& offset) {
@@ -124,7 +185,7 @@ QImage renderContactSheet(SignatureRenderer& renderer, const QString& name) {
     QImage canvas;
     {
         QPainter painter(&sheet);
-        painter.setRenderHint(QPainter::TextAntialiasing);
+        painter.setRenderHint(QPainter::Antialiasing);
         painter.setFont(captionFont(ratio));
         painter.setPen(QColor::fromRgb(kCaptionColour));
         for (int slot = 0; slot < kStyleCount; ++slot) {
@@ -135,10 +196,13 @@ QImage renderContactSheet(SignatureRenderer& renderer, const QString& name) {
             canvas.setDevicePixelRatio(1.0);
             painter.drawImage(scaled(layout.canvasRect(slot), ratio).topLeft(), canvas);
             // A caption's descenders stay in its band: the canvas below is copied exactly.
+            // Drawn from its outlines, checked as they are loaded: text drawn directly goes
+            // through a glyph cache whose failures Qt does not report.
             const QRect band = scaled(layout.captionRect(slot), ratio);
             painter.setClipRect(band);
-            painter.drawText(band, Qt::AlignLeft | Qt::AlignVCenter,
-                             ContactSheetLayout::captionText(slot, name));
+            painter.fillPath(
+                captionOutline(painter.font(), ContactSheetLayout::captionText(slot, name), band),
+                painter.pen().color());
             painter.setClipping(false);
         }
     }
@@ -158,15 +222,10 @@ VectorPicture outlineContactSheet(SignatureRenderer& renderer, const QString& na
         sheet.fill(page, Qt::white);
     }
     const QFont font = captionFont(1.0);
-    const QFontMetricsF metrics(font);
     for (int slot = 0; slot < kStyleCount; ++slot) {
         const QRectF band = layout.captionRect(slot);
-        // Vertically centred in the band, as drawText() centres it in the raster sheet.
-        QPainterPath caption;
-        caption.addText(QPointF(band.left(), band.top() + (band.height() - metrics.height()) / 2 +
-                                                 metrics.ascent()),
-                        font, ContactSheetLayout::captionText(slot, name));
-        caption.setFillRule(Qt::WindingFill);
+        const QPainterPath caption =
+            captionOutline(font, ContactSheetLayout::captionText(slot, name), band);
         // Kept to its band, as on the raster sheet: on a narrow canvas a long caption would
         // run into the next column.
         sheet.fill(caption, QColor::fromRgb(kCaptionColour), band);

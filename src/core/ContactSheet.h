@@ -48,10 +48,12 @@ private:
 
 /// `name` in all fifteen styles on one sheet, drawn by `renderer` at its look and resolution.
 /// Transparent looks leave the sheet's white background out too. Null when there is not
-/// enough memory for it.
+/// enough memory for it; throws std::bad_alloc when the captions' font or one of their glyphs
+/// could not be loaded for want of memory.
 [[nodiscard]] QImage renderContactSheet(SignatureRenderer& renderer, const QString& name);
 
-/// The same sheet as outlines, captions included.
+/// The same sheet as outlines, captions included; throws std::bad_alloc as renderContactSheet()
+/// does.
 [[nodiscard]] VectorPicture outlineContactSheet(SignatureRenderer& renderer, const QString& name);
 
 } // namespace inkvale

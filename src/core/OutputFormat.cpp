@@ -7,6 +7,7 @@
 #include <QImageWriter>
 
 #include <array>
+#include <new>
 #include <utility>
 
 namespace inkvale {
@@ -60,8 +61,11 @@ QByteArray encodeRaster(const QImage& image, OutputFormat format, PngContent con
         QImageWriter writer(&buffer, "jpeg");
         writer.setQuality(jpegQuality);
         writer.setOptimizedWrite(true);
-        return writer.write(convertedOnThisThread(image, QImage::Format_RGB32)) ? bytes
-                                                                                : QByteArray();
+        if (!writer.write(convertedOnThisThread(image, QImage::Format_RGB32))) {
+            // Any picture is a JPEG: libjpeg fails only when its allocations do.
+            throw std::bad_alloc();
+        }
+        return bytes;
     }
     return image.save(&buffer, "BMP") ? bytes : QByteArray();
 }

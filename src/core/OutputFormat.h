@@ -48,7 +48,8 @@ inline constexpr int kDefaultJpegQuality = 92;
 
 /// `image` encoded as `format`, which must be a raster format: a bitmap as the designer saves
 /// it, a PNG packed for `content` (see PngEncoding.h), a JPEG at `jpegQuality` (1 to 100) on an
-/// opaque background. Empty if it cannot be encoded. Safe to call from several threads at once
+/// opaque background. Empty if it cannot be encoded; throws std::bad_alloc when memory runs out
+/// while a JPEG is encoded. Safe to call from several threads at once
 /// on different images.
 [[nodiscard]] QByteArray encodeRaster(const QImage& image, OutputFormat format,
                                       PngContent content = PngContent::Drawing,

@@ -86,6 +86,7 @@ ExportDrawing SignatureExport::compose(const ExportChoice& choice) {
         picture = cropToInk(std::move(picture), *choice.trim);
     }
     drawing.pixels = picture.viewport.size();
+    picture.printedWidth = choice.printedWidth;
     // Both documents are made here, the PDF because its writer paints.
     if (choice.format == OutputFormat::Svg) {
         drawing.document = svgDocument(picture, documentTitle(choice.name));

@@ -19,7 +19,8 @@ struct ExportChoice {
     QString name;
     OutputFormat format = OutputFormat::Png;
     std::optional<int> trim; ///< padding in canvas pixels around the ink; none keeps the canvas
-    int jpegQuality = kDefaultJpegQuality; ///< 1 to 100, for JPEG
+    int jpegQuality = kDefaultJpegQuality;    ///< 1 to 100, for JPEG
+    std::optional<PrintedWidth> printedWidth{}; ///< for SVG and PDF; none: a pixel is 1/96 inch
 };
 
 /// A signature drawn for a file: a raster picture whose encoding is still to do (it may be

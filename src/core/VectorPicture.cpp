@@ -405,6 +405,19 @@ VectorPicture visiblePart(const VectorPicture& picture) {
     return visible;
 }
 
+double PrintedWidth::points() const {
+    if (unit == QLatin1String("mm")) {
+        return value * 72.0 / 25.4;
+    }
+    if (unit == QLatin1String("cm")) {
+        return value * 72.0 / 2.54;
+    }
+    if (unit == QLatin1String("in")) {
+        return value * 72.0;
+    }
+    return value;
+}
+
 QByteArray svgDocument(const VectorPicture& picture, const QString& title,
                        const std::optional<TextReveal>& reveal) {
     QByteArray document;
@@ -415,8 +428,17 @@ QByteArray svgDocument(const VectorPicture& picture, const QString& title,
     xml.writeDefaultNamespace(QStringLiteral("http://www.w3.org/2000/svg"));
     xml.writeNamespace(QStringLiteral("http://www.w3.org/1999/xlink"), QStringLiteral("xlink"));
     xml.writeAttribute(QStringLiteral("version"), QStringLiteral("1.1"));
-    xml.writeAttribute(QStringLiteral("width"), number(picture.viewport.width()));
-    xml.writeAttribute(QStringLiteral("height"), number(picture.viewport.height()));
+    if (const std::optional<PrintedWidth>& printed = picture.printedWidth) {
+        // The same view box on paper: its height follows its width.
+        xml.writeAttribute(QStringLiteral("width"), number(printed->value) + printed->unit);
+        xml.writeAttribute(
+            QStringLiteral("height"),
+            number(printed->value * picture.viewport.height() / picture.viewport.width()) +
+                printed->unit);
+    } else {
+        xml.writeAttribute(QStringLiteral("width"), number(picture.viewport.width()));
+        xml.writeAttribute(QStringLiteral("height"), number(picture.viewport.height()));
+    }
     xml.writeAttribute(QStringLiteral("viewBox"),
                        point(picture.viewport.x(), picture.viewport.y()) + QLatin1Char(' ') +
                            point(picture.viewport.width(), picture.viewport.height()));
@@ -525,9 +547,13 @@ QByteArray svgDocument(const VectorPicture& picture, const QString& title,
 }
 
 QByteArray pdfDocument(const VectorPicture& picture, const QString& title) {
-    // The page is the drawing's exact size: 336 x 93 pixels are 252 x 69.75 points.
-    const QSizeF points(picture.viewport.width() * kPointsPerPixel,
-                        picture.viewport.height() * kPointsPerPixel);
+    // The page is the drawing's exact size: 336 x 93 pixels are 252 x 69.75 points; with a
+    // printed width, the drawing is scaled to it.
+    const qreal scale = picture.printedWidth ? picture.printedWidth->points() /
+                                                   (picture.viewport.width() * kPointsPerPixel)
+                                             : 1.0;
+    const QSizeF points(picture.viewport.width() * kPointsPerPixel * scale,
+                        picture.viewport.height() * kPointsPerPixel * scale);
     QByteArray document;
     QBuffer buffer(&document);
     buffer.open(QIODevice::WriteOnly);
@@ -544,6 +570,7 @@ QByteArray pdfDocument(const VectorPicture& picture, const QString& title) {
         if (!painter->begin(writer.get())) {
             return {};
         }
+        painter->scale(scale, scale);
         painter->translate(-picture.viewport.topLeft());
         paintVectorPicture(*painter, visiblePart(picture));
         if (!painter->end()) {

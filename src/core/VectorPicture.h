@@ -58,8 +58,20 @@ struct TextReveal {
 
 /// A drawing made of outlines and pictures, in pixels at 96 dpi, that prints sharp at any size.
 /// Text in it has been turned into outlines, so no font is needed to show it.
+/// The width a vector document is printed at: `value` in `unit`, one of mm, cm, in and pt.
+struct PrintedWidth {
+    double value = 0;
+    QString unit;
+
+    /// The width in points (1/72 inch).
+    [[nodiscard]] double points() const;
+};
+
 struct VectorPicture {
-    QRectF viewport;               ///< the part of the drawing that is shown
+    QRectF viewport; ///< the part of the drawing that is shown
+    /// The width the documents give the viewport on paper, the height in proportion; none: a
+    /// pixel is a CSS pixel (1/96 inch).
+    std::optional<PrintedWidth> printedWidth{};
     QRectF ink;                    ///< where the text's outlines are; empty when it has none
     std::vector<VectorItem> items; ///< painted in order
 
