@@ -13,7 +13,7 @@ namespace inkvale {
 
 namespace {
 
-constexpr char kMagic[] = "IVSTROK3";
+constexpr char kMagic[] = "IVSTROK2";
 constexpr std::size_t kMagicSize = sizeof(kMagic) - 1;
 constexpr std::size_t kIndexEntry = 8;
 constexpr std::size_t kHeader = kMagicSize + 8;
@@ -57,8 +57,10 @@ quint32 codeAt(const StrokeFile& file, std::size_t index) {
     return qFromLittleEndian<quint32>(file.bytes + kHeader + index * kIndexEntry);
 }
 
-/// Where `character`'s record begins in `file`; 0 when it has none.
-std::size_t recordOf(const StrokeFile& file, char32_t character) {
+} // namespace
+
+std::vector<StrokeMedian> strokeMedians(char32_t character) {
+    const StrokeFile& file = data();
     std::size_t low = 0;
     std::size_t high = file.characters;
     while (low < high) {
@@ -70,103 +72,31 @@ std::size_t recordOf(const StrokeFile& file, char32_t character) {
         }
     }
     if (low == file.characters || codeAt(file, low) != character) {
-        return 0;
+        return {};
     }
-    return qFromLittleEndian<quint32>(file.bytes + kHeader + low * kIndexEntry + 4);
-}
-
-/// A reader of one record that stops, with `ok` false, at the file's end.
-struct RecordReader {
-    const StrokeFile& file;
-    std::size_t at = 0;
-    bool ok = true;
-
-    int byte() {
+    std::size_t at = qFromLittleEndian<quint32>(file.bytes + kHeader + low * kIndexEntry + 4);
+    const auto byteAt = [&file, &at](bool& ok) -> int {
         if (at >= file.size) {
             ok = false;
             return 0;
         }
         return file.bytes[at++];
-    }
-    QPointF point() {
-        const int x = byte();
-        const int y = byte();
-        return {x / kGridPerEm, y / kGridPerEm};
-    }
-};
-
-/// The medians of the record `reader` is at the start of, leaving it after them.
-std::vector<StrokeMedian> readMedians(RecordReader& reader) {
-    std::vector<StrokeMedian> strokes(std::size_t(reader.byte()));
+    };
+    bool ok = true;
+    std::vector<StrokeMedian> strokes(std::size_t(byteAt(ok)));
     for (StrokeMedian& stroke : strokes) {
-        stroke.resize(std::size_t(reader.byte()));
+        stroke.resize(std::size_t(byteAt(ok)));
         for (QPointF& point : stroke) {
-            point = reader.point();
+            const int x = byteAt(ok);
+            const int y = byteAt(ok);
+            point = QPointF(x / kGridPerEm, y / kGridPerEm);
         }
     }
-    return strokes;
-}
-
-} // namespace
-
-std::vector<StrokeMedian> strokeMedians(char32_t character) {
-    const StrokeFile& file = data();
-    const std::size_t record = recordOf(file, character);
-    if (record == 0) {
-        return {};
-    }
-    RecordReader reader{file, record};
-    std::vector<StrokeMedian> strokes = readMedians(reader);
-    if (!reader.ok) {
+    if (!ok) {
         return {};
     }
     std::erase_if(strokes, [](const StrokeMedian& stroke) { return stroke.empty(); });
     return strokes;
-}
-
-std::vector<QPainterPath> strokeOutlines(char32_t character) {
-    const StrokeFile& file = data();
-    const std::size_t record = recordOf(file, character);
-    if (record == 0) {
-        return {};
-    }
-    RecordReader reader{file, record};
-    const std::size_t strokes = readMedians(reader).size();
-    std::vector<QPainterPath> outlines(strokes);
-    for (QPainterPath& outline : outlines) {
-        const int low = reader.byte();
-        const int segments = low | (reader.byte() << 8);
-        for (int segment = 0; segment < segments && reader.ok; ++segment) {
-            switch (reader.byte()) {
-            case 0:
-                outline.closeSubpath();
-                outline.moveTo(reader.point());
-                break;
-            case 1:
-                outline.lineTo(reader.point());
-                break;
-            case 2: {
-                const QPointF control = reader.point();
-                outline.quadTo(control, reader.point());
-                break;
-            }
-            case 3: {
-                const QPointF first = reader.point();
-                const QPointF second = reader.point();
-                outline.cubicTo(first, second, reader.point());
-                break;
-            }
-            default:
-                return {};
-            }
-        }
-        outline.closeSubpath();
-        outline.setFillRule(Qt::WindingFill);
-    }
-    if (!reader.ok) {
-        return {};
-    }
-    return outlines;
 }
 
 std::vector<char32_t> strokeVariants(char32_t character) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QPainterPath>
 #include <QPointF>
 
 #include <vector>
@@ -18,11 +17,6 @@ using StrokeMedian = std::vector<QPointF>;
 /// The data is that of hanzi-writer-data, derived from Make Me a Hanzi (Arphic Public License),
 /// carried inside the program: 9,574 characters, on a 256-step grid.
 [[nodiscard]] std::vector<StrokeMedian> strokeMedians(char32_t character);
-
-/// The strokes of `character` in its standard stroke order, each its outline in the data's own
-/// regular-script form, on the same em square as strokeMedians(). Empty for a character the
-/// program has no stroke order for.
-[[nodiscard]] std::vector<QPainterPath> strokeOutlines(char32_t character);
 
 /// The simplified and traditional variants of `character` that have a stroke order, from the
 /// Unicode Han Database: a style may draw 张 as 張, to be written with 張's strokes.

@@ -5,13 +5,11 @@
 
 Takes the package's archive from the cache (or fetches it with `npm pack` when the cache does
 not hold it), checks its sha256 against tools/strokes/pin.json, and writes one compact file
-of every character's stroke medians and outlines in writing order (format below), and the
-package's licence text (ARPHICPL.TXT) beside it. Stdlib only.
+of every character's stroke medians in writing order (format below), and the package's
+licence text (ARPHICPL.TXT) beside it. Stdlib only.
 
 The data comes from Make Me a Hanzi through hanzi-writer-data, under the Arphic Public
-License: the medians and outlines are a modification of the fonts' outlines, carried with the
-licence. The outlines draw the practice sheet's stroke-order strips in the data's own
-regular-script form.
+License: the medians are a modification of the fonts' outlines, carried with the licence.
 
 The Unicode Han Database's simplified and traditional variants (kSimplifiedVariant,
 kTraditionalVariant, from Debian's unicode-data) are listed for the characters whose variant
@@ -19,14 +17,11 @@ has data too, so that a style that draws a simplified character in its tradition
 written with the strokes of the form it draws.
 
 File format, little-endian:
-    8 bytes  "IVSTROK3"
+    8 bytes  "IVSTROK2"
     u32      N, the characters
     u32      offset of the variants from the start of the file
     N x      (u32 code point, u32 offset of its record from the start of the file), by code point
-    records: u8 strokes; per stroke: u8 points, then points x (u8 x, u8 y);
-             then per stroke its outline: u16 segments, then segments x (u8 kind, then
-             1, 1, 2 or 3 points for kind 0 move, 1 line, 2 quadratic, 3 cubic); an outline
-             is closed where the next move or its end begins
+    records: u8 strokes; per stroke: u8 points, then points x (u8 x, u8 y)
     variants: u32 M, then M x (u32 code point, u32 its variant), by code point then variant
 A point is on a 256 x 256 grid over the data's 1024-unit em square, y downwards from the
 em's top (the data's y = 900): x' = x / 4, y' = (900 - y) / 4, rounded and clamped to 0..255.
@@ -110,31 +105,6 @@ def grid(value):
     return max(0, min(255, round(value / 4)))
 
 
-SEGMENT_POINTS = {'M': (0, 1), 'L': (1, 1), 'Q': (2, 2), 'C': (3, 3)}
-
-
-def outline(path):
-    """The segments of an SVG outline of M, L, Q, C and Z, as (kind, points on the grid)."""
-    tokens = path.split()
-    segments = []
-    at = 0
-    while at < len(tokens):
-        command = tokens[at]
-        at += 1
-        if command == 'Z':
-            continue
-        if command not in SEGMENT_POINTS:
-            sys.exit(f'build.py: an outline has the command {command!r}')
-        kind, count = SEGMENT_POINTS[command]
-        points = []
-        for _ in range(count):
-            x, y = float(tokens[at]), float(tokens[at + 1])
-            at += 2
-            points.append((grid(x), grid(900 - y)))
-        segments.append((kind, points))
-    return segments
-
-
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument('--out', required=True)
@@ -162,9 +132,7 @@ def main():
             if ext != '.json' or '/' in stem or len(stem) != 1:
                 continue
             data = json.load(tar.extractfile(member))
-            if len(data['strokes']) != len(data['medians']):
-                sys.exit(f'build.py: {stem} has outlines and medians of different strokes')
-            characters[ord(stem)] = (data['medians'], [outline(path) for path in data['strokes']])
+            characters[ord(stem)] = data['medians']
     if licence is None or len(characters) < 9000:
         sys.exit('build.py: the archive is not the stroke data it should be')
 
@@ -173,7 +141,7 @@ def main():
     header = 8 + 4 + 4 + 8 * len(characters)
     for code in sorted(characters):
         offsets[code] = header + records.tell()
-        medians, outlines = characters[code]
+        medians = characters[code]
         records.write(bytes([len(medians)]))
         for median in medians:
             points = []
@@ -184,16 +152,10 @@ def main():
             records.write(bytes([len(points)]))
             for point in points:
                 records.write(bytes(point))
-        for segments in outlines:
-            records.write(struct.pack('<H', len(segments)))
-            for kind, points in segments:
-                records.write(bytes([kind]))
-                for point in points:
-                    records.write(bytes(point))
 
     pairs = variants_of(characters)
     out = io.BytesIO()
-    out.write(b'IVSTROK3')
+    out.write(b'IVSTROK2')
     out.write(struct.pack('<II', len(characters), header + len(records.getvalue())))
     for code in sorted(characters):
         out.write(struct.pack('<II', code, offsets[code]))
