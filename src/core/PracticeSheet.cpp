@@ -10,6 +10,7 @@
 #include <QFontMetricsF>
 #include <QPageSize>
 #include <QPainter>
+#include <QPainterPathStroker>
 #include <QPdfWriter>
 
 #include <algorithm>
@@ -61,6 +62,29 @@ const QColor kDoneStroke(175, 175, 175);
 const QColor kNoteColour(80, 80, 80);
 
 /// `ink` mixed with white paper: `share` of ink.
+/// The strokes of `character` in its stroke order as a brush of even width draws them along
+/// the stroke data's medians, on the em square: a plain regular-script (楷书) form.
+std::vector<QPainterPath> strokePaths(char32_t character) {
+    QPainterPathStroker brush;
+    brush.setWidth(0.075);
+    brush.setCapStyle(Qt::RoundCap);
+    brush.setJoinStyle(Qt::RoundJoin);
+    std::vector<QPainterPath> strokes;
+    for (const StrokeMedian& median : strokeMedians(character)) {
+        QPainterPath line(median.front());
+        for (std::size_t at = 1; at < median.size(); ++at) {
+            line.lineTo(median.at(at));
+        }
+        if (median.size() == 1) {
+            line.lineTo(median.front() + QPointF(0.001, 0));
+        }
+        QPainterPath stroke = brush.createStroke(line);
+        stroke.setFillRule(Qt::WindingFill);
+        strokes.push_back(stroke.simplified());
+    }
+    return strokes;
+}
+
 QColor onPaper(const QColor& ink, qreal share) {
     const auto mix = [share](int channel) {
         return qRound(channel * share + 255 * (1 - share));
@@ -162,7 +186,7 @@ PracticeSheet::PracticeSheet(const SignatureLook& look, int slot, const QString&
             continue;
         }
         seen += text;
-        std::vector<QPainterPath> strokes = strokeOutlines(character);
+        std::vector<QPainterPath> strokes = strokePaths(character);
         if (strokes.empty()) {
             m_withoutStrokeOrder += text;
         } else {
