@@ -13,12 +13,14 @@ inkvale_run_packages=(
 inkvale_package_packages=(dpkg-dev patchelf xz-utils)
 # What the tests add (scripts/test): the end-to-end runs under Xvfb (with a session bus and the
 # accessibility bus, read as a screen reader reads them), the sanitizer build, the desktop files'
-# validators, the package's checks, and Chromium, which plays the animated SVG.
+# validators, the package's checks, Chromium, which plays the animated SVG, and gifsicle, which
+# the GIF encoder's benchmark measures against.
 inkvale_test_packages=(
     "${inkvale_package_packages[@]}"
     libbenchmark-dev xvfb xauth xdotool xclip poppler-utils python3-xlib imagemagick valgrind bc
     clang-14 libclang-rt-14-dev util-linux desktop-file-utils appstream
     lintian man-db bash-completion dbus-x11 dbus-daemon at-spi2-core python3-pyatspi chromium
+    gifsicle
 )
 # Installs those of the packages named that are missing (as root), or prints the apt-get line.
 inkvale_install_deps() {

@@ -1035,6 +1035,33 @@ void TestRenderCli::badInput_data() {
             << given.section(QLatin1Char('|'), 0, 0) +
                    QStringLiteral(" is not for practice sheets: they are printed on paper");
     }
+    // The sheet's paper, grid, tracing colour and rows: names and numbers checked.
+    const QString practice = QStringLiteral("--style|1|--name|Ann|--practice-sheet|p.pdf|");
+    const std::initializer_list<std::pair<const char*, const char*>> sheetFaults{
+        {"--paper|b5", "--paper takes a4, a5 or letter, each also with -landscape (e.g. "
+                       "a4-landscape), not 'b5'"},
+        {"--paper|a4-portrait", "--paper takes a4, a5 or letter"},
+        {"--grid|square", "--grid takes none, tian or mi, not 'square'"},
+        {"--tracing|blue", "--tracing takes red or ink, not 'blue'"},
+        {"--trace-rows|-1", "--trace-rows -1 is out of range: give 0 to 12 rows"},
+        {"--trace-rows|13", "--trace-rows 13 is out of range: give 0 to 12 rows"},
+        {"--guide-rows|two", "--guide-rows two is not a number: give 0 to 12 rows"},
+        {"--guide-rows|2.5", "--guide-rows 2.5 is not a number: give 0 to 12 rows"},
+    };
+    for (const auto& [option, message] : sheetFaults) {
+        QTest::addRow("practice sheet with %s", option)
+            << (practice + QString::fromLatin1(option)).split(QLatin1Char('|')) << 2
+            << QString::fromUtf8(message);
+    }
+    for (const char* option :
+         {"--paper|a5", "--grid|mi", "--tracing|ink", "--trace-rows|2", "--guide-rows|2"}) {
+        const QString given = QString::fromLatin1(option);
+        QTest::addRow("%s without a practice sheet", option)
+            << (QStringLiteral("--style|1|--name|Ann|-o|a.png|") + given).split(QLatin1Char('|'))
+            << 2
+            << given.section(QLatin1Char('|'), 0, 0) +
+                   QStringLiteral(" is for practice sheets: add --practice-sheet FILE.pdf");
+    }
     QTest::newRow("format for one file") << args("--style|1|--name|Ann|-o|a.png|--format|svg") << 2
                                          << "'a.png' ends in .png, but --format says svg";
     QTest::newRow("unknown batch format")

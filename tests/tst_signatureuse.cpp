@@ -22,6 +22,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -79,6 +80,22 @@ QImage pageRaster(const QString& pdf, int dpi) {
     return QImage(stem + QStringLiteral(".png")).convertToFormat(QImage::Format_Grayscale8);
 }
 
+/// Every page of `pdf` in colour at `dpi`, from poppler's pdftoppm.
+QList<QImage> pageRasters(const QString& pdf, int dpi) {
+    QTemporaryDir folder;
+    run(QStringLiteral("pdftoppm"),
+        {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-png"), pdf,
+         folder.filePath(QStringLiteral("page"))});
+    QList<QImage> pages;
+    // pdftoppm numbers the pages with as many digits as the last needs, so that names sort.
+    const QStringList files =
+        QDir(folder.path()).entryList({QStringLiteral("page-*.png")}, QDir::Files, QDir::Name);
+    for (const QString& file : files) {
+        pages.append(QImage(folder.filePath(file)).convertToFormat(QImage::Format_RGB32));
+    }
+    return pages;
+}
+
 /// The page size pdfinfo reads, "W x H".
 QString pageSize(const QString& pdf) {
     static const QRegularExpression line(QStringLiteral(R"(Page size:\s+([0-9.]+ x [0-9.]+) pts)"));
@@ -118,6 +135,22 @@ int darkest(const QImage& grey, int y, int from, int to) {
     return value;
 }
 
+/// Lines across the middle of `page`, from a tenth of its width to nine tenths, inked without a
+/// break, as {first, last} pixel rows: the top and foot of a row of grid squares, or a row's
+/// baseline.
+QList<QPair<int, int>> rules(const QImage& page) {
+    const int from = page.width() / 10;
+    const int to = page.width() - from;
+    return bands(page.height(), [&](int y) {
+        for (int x = from; x < to; ++x) {
+            if (qGray(page.pixel(x, y)) > 245) {
+                return false;
+            }
+        }
+        return true;
+    });
+}
+
 } // namespace
 
 class TestSignatureUse final : public QObject {
@@ -153,6 +186,12 @@ private slots:
     void systemPrintingWritesAPdfWithNoPrinter();
     void practiceSheet_data();
     void practiceSheet();
+    void practiceSheetPages_data();
+    void practiceSheetPages();
+    void gridsDrawTheirLines();
+    void strokeOrderStrips_data();
+    void strokeOrderStrips();
+    void practiceSheetFromTheCommandLineEqualsTheWindows_data();
     void practiceSheetFromTheCommandLineEqualsTheWindows();
 
 private:
@@ -761,29 +800,52 @@ void TestSignatureUse::systemPrintingWritesAPdfWithNoPrinter() {
 
 void TestSignatureUse::practiceSheet_data() {
     QTest::addColumn<int>("paper");
+    QTest::addColumn<int>("orientation");
+    QTest::addColumn<int>("grid");
+    QTest::addColumn<int>("tracing");
     QTest::addColumn<int>("traceRows");
     QTest::addColumn<int>("guideRows");
     QTest::addColumn<QString>("size");
 
-    QTest::newRow("A4, defaults") << 0 << 4 << 3 << QStringLiteral("595 x 842");
-    QTest::newRow("Letter, many") << 1 << 7 << 5 << QStringLiteral("612 x 792");
-    QTest::newRow("A4, model only") << 0 << 0 << 0 << QStringLiteral("595 x 842");
+    QTest::newRow("A4, defaults") << 0 << 0 << 1 << 0 << 4 << 3 << QStringLiteral("595 x 842");
+    QTest::newRow("A5 landscape, 米字格, ink")
+        << 1 << 1 << 2 << 1 << 2 << 1 << QStringLiteral("595 x 420");
+    QTest::newRow("Letter, no grid, model only")
+        << 2 << 0 << 0 << 0 << 0 << 0 << QStringLiteral("612 x 792");
 }
 
 void TestSignatureUse::practiceSheet() {
     QFETCH(int, paper);
+    QFETCH(int, orientation);
+    QFETCH(int, grid);
+    QFETCH(int, tracing);
     QFETCH(int, traceRows);
     QFETCH(int, guideRows);
     QFETCH(QString, size);
 
     design(9, QStringLiteral("陈静"));
+    QImage preview;
     m_platform->onModal = [&](QDialog& dialog) {
         auto* sheet = qobject_cast<PracticeSheetDialog*>(&dialog);
         QVERIFY(sheet != nullptr);
         QCOMPARE(sheet->windowTitle(), QStringLiteral("生成练习字帖"));
+        for (QWidget* control : std::initializer_list<QWidget*>{
+                 sheet->paper(), sheet->orientation(), sheet->grid(), sheet->tracing(),
+                 sheet->traceRows(), sheet->guideRows(), sheet->preview()}) {
+            QVERIFY(!control->accessibleName().isEmpty());
+        }
+        const QImage before = sheet->preview()->pixmap().toImage();
+        const PracticeSheetLayout defaults = sheet->layout();
         sheet->paper()->setCurrentIndex(paper);
+        sheet->orientation()->setCurrentIndex(orientation);
+        sheet->grid()->setCurrentIndex(grid);
+        sheet->tracing()->setCurrentIndex(tracing);
         sheet->traceRows()->setValue(traceRows);
         sheet->guideRows()->setValue(guideRows);
+        preview = sheet->preview()->pixmap().toImage();
+        // The preview follows the choices.
+        QVERIFY(!preview.isNull());
+        QCOMPARE(preview != before, sheet->layout() != defaults);
         dialog.accept();
     };
     const QString file = path(QStringLiteral("sheet.pdf"));
@@ -795,65 +857,294 @@ void TestSignatureUse::practiceSheet() {
     QCOMPARE(pageSize(file), size);
     // Every text is outlines: no font is carried.
     QCOMPARE(fontsOf(file), QStringList());
+    // The preview is the first page.
+    const QList<QImage> pages = pageRasters(file, 50);
+    QVERIFY(!pages.isEmpty());
+    QCOMPARE(preview.width() > preview.height(), pages.first().width() > pages.first().height());
+}
 
-    const QImage page = pageRaster(file, 50);
-    QVERIFY(!page.isNull());
-    // Guides run across the whole writing width; signatures only on its left. A picture row
-    // whose right quarter is marked belongs to a guide line.
-    const int w = page.width();
-    const auto guide = [&](int y) {
-        return darkest(page, y, w * 3 / 4, w * 7 / 8) < 240;
-    };
-    const QList<QPair<int, int>> guides = bands(page.height(), guide);
-    QCOMPARE(guides.size(), 2 * (1 + traceRows + guideRows));
-    // The ink between each row's two guides: full on the model row, fainter row by row, none
-    // on the guide rows.
-    QList<int> shades;
-    for (int row = 0; row + 1 < guides.size(); row += 2) {
-        int shade = 255;
-        for (int y = guides.at(row).second + 1; y < guides.at(row + 1).first; ++y) {
-            shade = std::min(shade, darkest(page, y, w / 12, w * 2 / 3));
+void TestSignatureUse::practiceSheetPages_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("paper");
+    QTest::addColumn<bool>("landscape");
+    QTest::addColumn<int>("grid");
+    QTest::addColumn<int>("tracing");
+    QTest::addColumn<int>("traceRows");
+    QTest::addColumn<int>("guideRows");
+
+    const auto red = int(TraceColour::Red);
+    const auto ink = int(TraceColour::Ink);
+    const auto a4 = int(Paper::A4);
+    const auto tian = int(SheetGrid::Tian);
+    QTest::newRow("defaults") << QStringLiteral("陈静") << a4 << false << tian << red << 4 << 3;
+    QTest::newRow("no trace rows")
+        << QStringLiteral("陈静") << a4 << false << tian << red << 0 << 3;
+    QTest::newRow("tracing only, ink")
+        << QStringLiteral("陈静") << a4 << false << tian << ink << 5 << 0;
+    QTest::newRow("12 and 12 rows, A5")
+        << QStringLiteral("陈静") << int(Paper::A5) << false << tian << red << 12 << 12;
+    QTest::newRow("Letter landscape, 米字格") << QStringLiteral("陈静") << int(Paper::Letter)
+                                              << true << int(SheetGrid::Mi) << red << 3 << 2;
+    QTest::newRow("no grid") << QStringLiteral("陈静") << a4 << false << int(SheetGrid::None) << red
+                             << 4 << 3;
+    QTest::newRow("400 characters") << QString(400, QChar(0x9648)) + QStringLiteral("静") << a4
+                                    << false << tian << red << 2 << 1;
+    QTest::newRow("Latin") << QStringLiteral("Ann Lee") << a4 << false << tian << red << 2 << 1;
+}
+
+void TestSignatureUse::practiceSheetPages() {
+    QFETCH(QString, name);
+    QFETCH(int, paper);
+    QFETCH(bool, landscape);
+    QFETCH(int, grid);
+    QFETCH(int, tracing);
+    QFETCH(int, traceRows);
+    QFETCH(int, guideRows);
+
+    PracticeSheetLayout layout;
+    layout.paper = Paper(paper);
+    layout.landscape = landscape;
+    layout.grid = SheetGrid(grid);
+    layout.tracing = TraceColour(tracing);
+    layout.traceRows = traceRows;
+    layout.guideRows = guideRows;
+    SignatureLook look;
+    look.colour = Qt::black;
+    const QString file = path(QStringLiteral("sheet.pdf"));
+    const QByteArray pdf = practiceSheetPdf(look, 9, name, layout);
+    QVERIFY(pdf.startsWith("%PDF"));
+    {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(pdf);
+    }
+    QCOMPARE(fontsOf(file), QStringList());
+
+    constexpr int kDpi = 60;
+    const QList<QImage> pages = pageRasters(file, kDpi);
+    QVERIFY(!pages.isEmpty());
+    const qreal pixelsPerMillimetre = kDpi / 25.4;
+    int rows = 0;
+    int redPixels = 0;
+    for (int number = 0; number < pages.size(); ++number) {
+        const QImage& page = pages.at(number);
+        const QString where = QStringLiteral("page %1").arg(number + 1);
+        // Nothing reaches the paper's edge: title, strips and rows stay within the margins.
+        const int edge = std::min(page.width(), page.height()) * 3 / 100;
+        for (int y = 0; y < page.height(); ++y) {
+            for (int x = 0; x < page.width(); ++x) {
+                if (x < edge || y < edge || x >= page.width() - edge || y >= page.height() - edge) {
+                    QVERIFY2(qGray(page.pixel(x, y)) > 245,
+                             qPrintable(QStringLiteral("%1: ink at %2, %3 by the edge")
+                                            .arg(where)
+                                            .arg(x)
+                                            .arg(y)));
+                }
+            }
         }
-        shades.append(shade);
+        // Lines that run across the rows: a grid square's top and foot, or a row's baseline.
+        const QList<QPair<int, int>> lines = rules(page);
+        const int perRow = layout.grid == SheetGrid::None ? 1 : 2;
+        QVERIFY2(!lines.isEmpty() && lines.size() % perRow == 0,
+                 qPrintable(QStringLiteral("%1: %2 lines").arg(where).arg(lines.size())));
+        rows += int(lines.size()) / perRow;
+        if (layout.grid != SheetGrid::None) {
+            // Each row is a square as high as a hand writes a signature (20 to 25 mm, with
+            // room above and below), on every page however many rows there are.
+            for (int row = 0; row < lines.size(); row += 2) {
+                const qreal millimetres =
+                    (lines.at(row + 1).first - lines.at(row).first) / pixelsPerMillimetre;
+                QVERIFY2(
+                    millimetres > 23 && millimetres < 31,
+                    qPrintable(QStringLiteral("%1: a row of %2 mm").arg(where).arg(millimetres)));
+            }
+        }
+        // Red, below the first row's top, is the tracing.
+        for (int y = lines.first().first; y < page.height(); ++y) {
+            for (int x = 0; x < page.width(); ++x) {
+                const QRgb pixel = page.pixel(x, y);
+                redPixels +=
+                    qRed(pixel) - qGreen(pixel) > 50 && qRed(pixel) - qBlue(pixel) > 50 ? 1 : 0;
+            }
+        }
     }
-    QVERIFY2(shades.first() < 60, qPrintable(QString::number(shades.first())));
-    for (int row = 1; row <= traceRows; ++row) {
-        QVERIFY2(shades.at(row) > shades.at(row - 1) && shades.at(row) < 250,
-                 qPrintable(QStringLiteral("row %1 shade %2 after %3")
-                                .arg(row)
-                                .arg(shades.at(row))
-                                .arg(shades.at(row - 1))));
+    // Every row asked for is there, and every later page starts with the model again.
+    QCOMPARE(rows, 1 + traceRows + guideRows + (int(pages.size()) - 1));
+    if (layout.tracing == TraceColour::Red && traceRows > 0) {
+        QVERIFY2(redPixels > 200, qPrintable(QString::number(redPixels)));
+    } else {
+        QCOMPARE(redPixels, 0);
     }
-    for (int row = 1 + traceRows; row < shades.size(); ++row) {
-        QVERIFY2(shades.at(row) >= 245, qPrintable(QString::number(shades.at(row))));
+}
+
+void TestSignatureUse::gridsDrawTheirLines() {
+    SignatureLook look;
+    const auto guideRow = [&](SheetGrid grid) {
+        PracticeSheetLayout layout;
+        layout.grid = grid;
+        layout.traceRows = 0;
+        layout.guideRows = 1;
+        const QString file = path(QStringLiteral("grid.pdf"));
+        QFile out(file);
+        if (!out.open(QIODevice::WriteOnly)) {
+            return QImage();
+        }
+        out.write(practiceSheetPdf(look, 9, QStringLiteral("陈静"), layout));
+        out.close();
+        return pageRasters(file, 72).value(0);
+    };
+    const QImage none = guideRow(SheetGrid::None);
+    const QImage tian = guideRow(SheetGrid::Tian);
+    const QImage mi = guideRow(SheetGrid::Mi);
+    QVERIFY(!none.isNull() && !tian.isNull() && !mi.isNull());
+    // The last row, the one with nothing to trace: its square's top and foot.
+    const QList<QPair<int, int>> lines = rules(tian);
+    QCOMPARE(lines.size(), 4);
+    const int top = lines.at(2).second + 2;
+    const int foot = lines.at(3).first - 2;
+    // Columns inked from the square's top to its foot: the squares' sides.
+    const auto sides = [&](const QImage& page) {
+        int found = 0;
+        for (int x = 0; x < page.width(); ++x) {
+            bool whole = true;
+            for (int y = top; y < foot && whole; ++y) {
+                whole = qGray(page.pixel(x, y)) < 235;
+            }
+            found += whole ? 1 : 0;
+        }
+        return found;
+    };
+    QCOMPARE(sides(none), 0);
+    QVERIFY2(sides(tian) >= 5, qPrintable(QString::number(sides(tian))));
+    // The diagonals of 米字格: darker than 田字格 on most pixel rows of the square.
+    int rowsWithDiagonals = 0;
+    for (int y = top; y < foot; ++y) {
+        int darker = 0;
+        for (int x = 0; x < mi.width(); ++x) {
+            darker += qGray(mi.pixel(x, y)) + 20 < qGray(tian.pixel(x, y)) ? 1 : 0;
+        }
+        rowsWithDiagonals += darker >= 4 ? 1 : 0;
     }
-    // The title above the rows.
-    int titleInk = 255;
-    for (int y = 0; y < guides.first().first - 2; ++y) {
-        titleInk = std::min(titleInk, darkest(page, y, 0, w));
+    QVERIFY2(rowsWithDiagonals > (foot - top) * 2 / 3,
+             qPrintable(QStringLiteral("%1 of %2").arg(rowsWithDiagonals).arg(foot - top)));
+}
+
+void TestSignatureUse::strokeOrderStrips_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QList<int>>("steps"); // a strip per character, its squares
+
+    QTest::newRow("十") << QStringLiteral("十") << QList<int>{2};
+    QTest::newRow("张") << QStringLiteral("张") << QList<int>{7};
+    QTest::newRow("十口, 十 once") << QStringLiteral("十口十") << QList<int>{2, 3};
+    QTest::newRow("Latin: none") << QStringLiteral("Ann") << QList<int>{};
+    QTest::newRow("without stroke data: none") << QStringLiteral("𠀀") << QList<int>{};
+}
+
+void TestSignatureUse::strokeOrderStrips() {
+    QFETCH(QString, name);
+    QFETCH(QList<int>, steps);
+
+    const QString file = path(QStringLiteral("strips.pdf"));
+    {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(practiceSheetPdf(SignatureLook(), 9, name, {}));
     }
-    QVERIFY(titleInk < 100);
+    const QImage page = pageRasters(file, 100).value(0);
+    QVERIFY(!page.isNull());
+    // Above the rows, each step's new stroke in red in a square of its own: count the runs of
+    // columns with red, line by line.
+    const int rowsTop = rules(page).value(0).first;
+    QVERIFY(rowsTop > 0);
+    const auto isRed = [&page](int x, int y) {
+        const QRgb pixel = page.pixel(x, y);
+        return qRed(pixel) - qGreen(pixel) > 60 && qRed(pixel) - qBlue(pixel) > 60;
+    };
+    const QList<QPair<int, int>> lines = bands(rowsTop, [&](int y) {
+        for (int x = 0; x < page.width(); ++x) {
+            if (isRed(x, y)) {
+                return true;
+            }
+        }
+        return false;
+    });
+    QList<int> found;
+    for (const auto& [first, last] : lines) {
+        found.append(int(bands(page.width(), [&](int x) {
+                             for (int y = first; y <= last; ++y) {
+                                 if (isRed(x, y)) {
+                                     return true;
+                                 }
+                             }
+                             return false;
+                         }).size()));
+    }
+    QCOMPARE(found, steps);
+}
+
+void TestSignatureUse::practiceSheetFromTheCommandLineEqualsTheWindows_data() {
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QList<int>>("choices"); // paper, orientation, grid, tracing, rows
+
+    QTest::newRow("defaults") << QStringList() << QList<int>{0, 0, 1, 0, 4, 3};
+    QTest::newRow("A5 landscape, 米字格, ink, 12 guide rows")
+        << QStringList{QStringLiteral("--paper"),      QStringLiteral("a5-landscape"),
+                       QStringLiteral("--grid"),       QStringLiteral("mi"),
+                       QStringLiteral("--tracing"),    QStringLiteral("ink"),
+                       QStringLiteral("--trace-rows"), QStringLiteral("0"),
+                       QStringLiteral("--guide-rows"), QStringLiteral("12")}
+        << QList<int>{1, 1, 2, 1, 0, 12};
+    QTest::newRow("Letter, no grid, 12 trace rows")
+        << QStringList{QStringLiteral("--paper"),      QStringLiteral("letter"),
+                       QStringLiteral("--grid"),       QStringLiteral("none"),
+                       QStringLiteral("--trace-rows"), QStringLiteral("12"),
+                       QStringLiteral("--guide-rows"), QStringLiteral("0")}
+        << QList<int>{2, 0, 0, 0, 12, 0};
 }
 
 void TestSignatureUse::practiceSheetFromTheCommandLineEqualsTheWindows() {
+    QFETCH(QStringList, options);
+    QFETCH(QList<int>, choices);
+
     design(4, QStringLiteral("陈静"));
-    m_platform->onModal = [](QDialog& dialog) {
+    m_platform->onModal = [&choices](QDialog& dialog) {
+        auto* sheet = qobject_cast<PracticeSheetDialog*>(&dialog);
+        QVERIFY(sheet != nullptr);
+        sheet->paper()->setCurrentIndex(choices.at(0));
+        sheet->orientation()->setCurrentIndex(choices.at(1));
+        sheet->grid()->setCurrentIndex(choices.at(2));
+        sheet->tracing()->setCurrentIndex(choices.at(3));
+        sheet->traceRows()->setValue(choices.at(4));
+        sheet->guideRows()->setValue(choices.at(5));
         dialog.accept();
     };
     const QString window = path(QStringLiteral("window.pdf"));
     m_platform->saveAnswers.push_back({window, 0, 0, false});
     m_form->signatureUse()->makePracticeSheet();
     const QString command = path(QStringLiteral("command.pdf"));
-    run(kProgram, {QStringLiteral("--style"), QStringLiteral("4"), QStringLiteral("--name"),
-                   QStringLiteral("陈静"), QStringLiteral("--practice-sheet"), command,
-                   QStringLiteral("--fonts-from-executable")});
+    run(kProgram,
+        QStringList{QStringLiteral("--style"), QStringLiteral("4"), QStringLiteral("--name"),
+                    QStringLiteral("陈静"), QStringLiteral("--practice-sheet"), command,
+                    QStringLiteral("--fonts-from-executable")} +
+            options);
+    // And again: the same bytes at every run.
+    const QString again = path(QStringLiteral("again.pdf"));
+    run(kProgram,
+        QStringList{QStringLiteral("--style"), QStringLiteral("4"), QStringLiteral("--name"),
+                    QStringLiteral("陈静"), QStringLiteral("--practice-sheet"), again,
+                    QStringLiteral("--fonts-from-executable")} +
+            options);
     QFile a(window);
     QFile b(command);
+    QFile c(again);
     QVERIFY(a.open(QIODevice::ReadOnly));
     QVERIFY(b.open(QIODevice::ReadOnly));
+    QVERIFY(c.open(QIODevice::ReadOnly));
     const QByteArray fromWindow = a.readAll();
     QVERIFY(fromWindow.startsWith("%PDF"));
-    QVERIFY(fromWindow == b.readAll());
+    const QByteArray fromCommand = b.readAll();
+    QVERIFY(fromWindow == fromCommand);
+    QVERIFY(c.readAll() == fromCommand);
 }
 
 QTEST_MAIN(TestSignatureUse)

@@ -244,7 +244,8 @@ int practice(const RenderRequest& request, SignatureDrawer& drawer, const Report
     if (const QString problem = unopenedProblem(origins); !problem.isEmpty()) {
         return reportWrite(Outcome::failed(Cause::Other, problem), shownPath(path), reporter);
     }
-    const QByteArray sheet = practiceSheetPdf(request.look, request.slot, request.name, {});
+    const QByteArray sheet =
+        practiceSheetPdf(request.look, request.slot, request.name, request.practice);
     if (sheet.isEmpty()) {
         return reportWrite(
             Outcome::failed(Cause::Other, QStringLiteral("the PDF could not be made")),

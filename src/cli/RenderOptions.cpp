@@ -56,6 +56,11 @@ enum class Opt {
     FileNames,
     Sheet,
     PracticeSheet,
+    Paper,
+    Grid,
+    Tracing,
+    TraceRows,
+    GuideRows,
     EmbeddedFonts,
     Quiet,
     Verbose,
@@ -699,6 +704,111 @@ std::optional<QString> takePracticeSheet(const Given& given, RenderRequest& requ
     return std::nullopt;
 }
 
+/// "--OPTION is for practice sheets", for a sheet's option given without one.
+std::optional<QString> onlyOnPaper(const Given& given, const RenderRequest& request,
+                                   const char* option) {
+    if (given.isSet && request.mode != RenderMode::Practice) {
+        return QStringLiteral("%1 is for practice sheets: add --practice-sheet FILE.pdf")
+            .arg(QLatin1String(option));
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> checkPaper(const Given& given, RenderRequest& request) {
+    if (!given.isSet) {
+        return std::nullopt;
+    }
+    if (const std::optional<QString> fault = onlyOnPaper(given, request, "--paper")) {
+        return fault;
+    }
+    QString paper = given.value.toLower();
+    const QLatin1String turned("-landscape");
+    request.practice.landscape = paper.endsWith(turned);
+    if (request.practice.landscape) {
+        paper.chop(turned.size());
+    }
+    if (paper == QLatin1String("a4")) {
+        request.practice.paper = Paper::A4;
+    } else if (paper == QLatin1String("a5")) {
+        request.practice.paper = Paper::A5;
+    } else if (paper == QLatin1String("letter")) {
+        request.practice.paper = Paper::Letter;
+    } else {
+        return QStringLiteral("--paper takes a4, a5 or letter, each also with -landscape (e.g. "
+                              "a4-landscape), not '%1'")
+            .arg(given.value);
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> checkGrid(const Given& given, RenderRequest& request) {
+    if (!given.isSet) {
+        return std::nullopt;
+    }
+    if (const std::optional<QString> fault = onlyOnPaper(given, request, "--grid")) {
+        return fault;
+    }
+    if (given.value == QLatin1String("none")) {
+        request.practice.grid = SheetGrid::None;
+    } else if (given.value == QLatin1String("tian")) {
+        request.practice.grid = SheetGrid::Tian;
+    } else if (given.value == QLatin1String("mi")) {
+        request.practice.grid = SheetGrid::Mi;
+    } else {
+        return QStringLiteral("--grid takes none, tian or mi, not '%1'").arg(given.value);
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> checkTracing(const Given& given, RenderRequest& request) {
+    if (!given.isSet) {
+        return std::nullopt;
+    }
+    if (const std::optional<QString> fault = onlyOnPaper(given, request, "--tracing")) {
+        return fault;
+    }
+    if (given.value == QLatin1String("red")) {
+        request.practice.tracing = TraceColour::Red;
+    } else if (given.value == QLatin1String("ink")) {
+        request.practice.tracing = TraceColour::Ink;
+    } else {
+        return QStringLiteral("--tracing takes red or ink, not '%1'").arg(given.value);
+    }
+    return std::nullopt;
+}
+
+/// --trace-rows or --guide-rows (`option`): a number of rows of a practice sheet into `rows`.
+std::optional<QString> checkRows(const Given& given, const RenderRequest& request,
+                                 const char* option, int& rows) {
+    if (!given.isSet) {
+        return std::nullopt;
+    }
+    const QString dashed = QStringLiteral("--") + QLatin1String(option);
+    if (const std::optional<QString> fault = onlyOnPaper(given, request, qPrintable(dashed))) {
+        return fault;
+    }
+    const QString range = QStringLiteral("give 0 to %1 rows").arg(kMostPracticeRows);
+    static const QRegularExpression integer(QStringLiteral("^[-+]?[0-9]+$"));
+    if (!integer.match(given.value).hasMatch()) {
+        return notANumber(option, given.value, range);
+    }
+    bool isNumber = false;
+    const int number = given.value.toInt(&isNumber);
+    if (!isNumber || number < 0 || number > kMostPracticeRows) {
+        return QStringLiteral("%1 %2 is out of range: %3").arg(dashed, given.value, range);
+    }
+    rows = number;
+    return std::nullopt;
+}
+
+std::optional<QString> checkTraceRows(const Given& given, RenderRequest& request) {
+    return checkRows(given, request, "trace-rows", request.practice.traceRows);
+}
+
+std::optional<QString> checkGuideRows(const Given& given, RenderRequest& request) {
+    return checkRows(given, request, "guide-rows", request.practice.guideRows);
+}
+
 // clang-format off
 const std::array<OptionRow, kOptionCount>& optionTable() {
     static const std::array<OptionRow, kOptionCount> table{{
@@ -804,9 +914,30 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
                         "standard output)."),
          QStringLiteral("FILE"), {}, &takeSheet},
         {Opt::PracticeSheet, {QStringLiteral("practice-sheet")},
-         QStringLiteral("Write a practice sheet of the name to FILE.pdf (A4): a model row, rows "
-                        "to trace, fainter row by row, and rows with writing guides only."),
+         QStringLiteral("Write a practice sheet of the name to FILE.pdf: stroke-order strips of "
+                        "its Chinese characters, a model row at the height a hand writes, rows "
+                        "of copies to trace, fainter row by row, and rows of the grid alone."),
          QStringLiteral("FILE"), {}, &takePracticeSheet},
+        {Opt::Paper, {QStringLiteral("paper")},
+         QStringLiteral("With --practice-sheet: the paper, a4, a5 or letter, turned with "
+                        "-landscape (e.g. a4-landscape) (default: a4)."),
+         QStringLiteral("PAPER"), QStringLiteral("a4"), &checkPaper},
+        {Opt::Grid, {QStringLiteral("grid")},
+         QStringLiteral("With --practice-sheet: the grid behind the rows, none (a top line and "
+                        "a baseline), tian (田字格) or mi (米字格) (default: tian)."),
+         QStringLiteral("GRID"), QStringLiteral("tian"), &checkGrid},
+        {Opt::Tracing, {QStringLiteral("tracing")},
+         QStringLiteral("With --practice-sheet: the copies to trace in red (描红) or in the "
+                        "signature's ink, lightened (default: red)."),
+         QStringLiteral("COLOUR"), QStringLiteral("red"), &checkTracing},
+        {Opt::TraceRows, {QStringLiteral("trace-rows")},
+         QStringLiteral("With --practice-sheet: rows of copies to trace, fainter row by row, 0 "
+                        "to 12 (default: 4); rows that do not fit go on to another page."),
+         QStringLiteral("N"), QStringLiteral("4"), &checkTraceRows},
+        {Opt::GuideRows, {QStringLiteral("guide-rows")},
+         QStringLiteral("With --practice-sheet: rows of the grid alone, to write freely, 0 to "
+                        "12 (default: 3)."),
+         QStringLiteral("N"), QStringLiteral("3"), &checkGuideRows},
         {Opt::EmbeddedFonts, {QStringLiteral("fonts-from-executable")},
          QStringLiteral("Use the style fonts inside this program; nothing is installed."), {}, {},
          &takeEmbeddedFonts},
@@ -852,7 +983,8 @@ constexpr std::array kCheckOrder{
     Opt::NoLoop,        Opt::Loop,         Opt::Size,          Opt::Colour, Opt::Canvas,
     Opt::Transparent,   Opt::CanvasColour, Opt::Dpi,           Opt::Width,  Opt::Quality,
     Opt::Trim,          Opt::Background,   Opt::EmbeddedFonts, Opt::Quiet,  Opt::Verbose,
-    Opt::Print0,        Opt::Json,         Opt::Jobs,
+    Opt::Print0,        Opt::Json,         Opt::Jobs,          Opt::Paper,  Opt::Grid,
+    Opt::Tracing,       Opt::TraceRows,    Opt::GuideRows,
 };
 
 const OptionRow& row(Opt id) {

@@ -3,6 +3,7 @@
 #include "cli/BatchNames.h"
 #include "core/AnimationFormat.h"
 #include "core/OutputFormat.h"
+#include "core/PracticeSheet.h"
 #include "core/RevealTimeline.h"
 #include "core/SignatureRenderer.h"
 
@@ -57,6 +58,7 @@ struct RenderRequest {
     bool quiet = false;      ///< no warnings or notes, only what makes the run fail
     Listing listing = Listing::None; ///< how each written file is named on standard output
     int jobs = 0; ///< the files a batch draws and writes at once; 0: one per processor
+    PracticeSheetLayout practice; ///< the paper, grid and rows of --practice-sheet
     SignatureLook look;
 };
 

@@ -420,7 +420,7 @@ void SignatureUse::printSignature() {
 }
 
 void SignatureUse::makePracticeSheet() {
-    PracticeSheetDialog dialog(&m_window);
+    PracticeSheetDialog dialog(m_signature.look, m_signature.slot, m_signature.name, &m_window);
     if (m_platform.runModal(dialog) != QDialog::Accepted) {
         return;
     }
