@@ -97,6 +97,7 @@ QByteArray practiceSheetPdf(const SignatureLook& look, int slot, const QString& 
     paperLook.transparent = true;
     paperLook.background = QImage();
     paperLook.dotsPerInch = 96.0;
+    paperLook.fitWholeName = true; // a sheet to copy from shows the whole name
     SignatureRenderer renderer(paperLook);
     VectorPicture signature = renderer.outlines(slot, name);
     const bool hasInk = !signature.ink.isEmpty();
