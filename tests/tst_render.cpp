@@ -17,11 +17,13 @@
 #include <QFileInfo>
 #include <QPainter>
 #include <QRandomGenerator>
+#include <QRegion>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
 #include <QtEndian>
+#include <QtMath>
 
 #include <array>
 #include <functional>
@@ -34,6 +36,9 @@
 #include <vector>
 
 using namespace inkvale;
+
+Q_DECLARE_METATYPE(inkvale::LineShape)
+Q_DECLARE_METATYPE(inkvale::SealText)
 using inkvale::test::DesignerChoice;
 
 namespace {
@@ -315,6 +320,12 @@ private slots:
     void vectorFilesCarryOnlyTheVisiblePicture();
     void failedWriteKeepsTheEarlierFile_data();
     void failedWriteKeepsTheEarlierFile();
+    void shapedLinesShowOnTheInk_data();
+    void shapedLinesShowOnTheInk();
+    void wholeNameFitsWhenAsked_data();
+    void wholeNameFitsWhenAsked();
+    void sealIsARedSquareBesideTheName_data();
+    void sealIsARedSquareBesideTheName();
 
 private:
     /// The designer's own drawing that every output is held against.
@@ -1335,6 +1346,342 @@ void TestRender::failedWriteKeepsTheEarlierFile() {
         QCOMPARE(file.size(), bytes.size());
     } else {
         QCOMPARE(file.readAll(), bytes);
+    }
+}
+
+namespace {
+
+/// Where `image` differs from `blank` within `area` (device pixels), in the image's pixels.
+QRect inkWithin(const QImage& image, const QImage& blank, const QRect& area) {
+    const QRect cut = area.intersected(image.rect());
+    const QRect found = inkRect(image.copy(cut), blank.copy(cut));
+    return found.isEmpty() ? QRect() : found.translated(cut.topLeft());
+}
+
+/// The middle of the ink in the rows [top, top + rows) of `image`.
+qreal inkMiddleOfRows(const QImage& image, const QImage& blank, int top, int rows) {
+    const QRect ink = inkWithin(image, blank, QRect(0, top, image.width(), rows));
+    return ink.isEmpty() ? -1 : (ink.left() + ink.right() + 1) / 2.0;
+}
+
+LineShape shapeOf(double spacing, double slant, double rise, double first, bool vertical) {
+    LineShape shape;
+    shape.spacingEm = spacing;
+    shape.slantDegrees = slant;
+    shape.riseDegrees = rise;
+    shape.firstScale = first;
+    shape.vertical = vertical;
+    return shape;
+}
+
+} // namespace
+
+void TestRender::shapedLinesShowOnTheInk_data() {
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<LineShape>("shape");
+    QTest::addColumn<bool>("fit");
+
+    const QString name = QStringLiteral("王小明");
+    QTest::newRow("plain") << 0 << name << LineShape{} << true;
+    QTest::newRow("open, +1 em") << 0 << name << shapeOf(1, 0, 0, 1, false) << true;
+    QTest::newRow("overlapping, -0.3 em") << 0 << name << shapeOf(-0.3, 0, 0, 1, false) << true;
+    QTest::newRow("first character 2x") << 0 << name << shapeOf(0, 0, 0, 2, false) << true;
+    QTest::newRow("first character 0.5x") << 0 << name << shapeOf(0, 0, 0, 0.5, false) << true;
+    QTest::newRow("slant +25") << 0 << name << shapeOf(0, 25, 0, 1, false) << true;
+    QTest::newRow("slant -20") << 0 << name << shapeOf(0, -20, 0, 1, false) << true;
+    QTest::newRow("rise +15") << 0 << name << shapeOf(0, 0, 15, 1, false) << true;
+    QTest::newRow("rise -20") << 0 << name << shapeOf(0, 0, -20, 1, false) << true;
+    QTest::newRow("vertical") << 0 << name << shapeOf(0, 0, 0, 1, true) << true;
+    QTest::newRow("vertical, open, first 1.5x")
+        << 0 << name << shapeOf(0.5, 0, 0, 1.5, true) << true;
+    QTest::newRow("rise on the designed canvas, drawn smaller")
+        << 0 << name << shapeOf(0, 0, 20, 1, false) << false;
+    QTest::newRow("everything, mixed scripts, cursive")
+        << 12 << QStringLiteral("张伟 John") << shapeOf(-0.1, 12, 10, 1.4, false) << true;
+}
+
+void TestRender::shapedLinesShowOnTheInk() {
+    QFETCH(int, slot);
+    QFETCH(QString, name);
+    QFETCH(LineShape, shape);
+    QFETCH(bool, fit);
+
+    SignatureLook plainLook;
+    plainLook.fitWholeName = fit;
+    SignatureRenderer plain(plainLook);
+    const QImage plainImage = plain.image(slot, name);
+    const QRect plainInk = inkRect(plainImage, plain.blankImage());
+
+    SignatureLook look = plainLook;
+    look.shape = shape;
+    SignatureRenderer renderer(look);
+    const QImage image = renderer.image(slot, name);
+    const QImage blank = renderer.blankImage();
+    QCOMPARE(image.size(), blank.size());
+    const QRect ink = inkRect(image, blank);
+    QVERIFY(!ink.isEmpty());
+    // Nothing is cut: the ink keeps off every edge of the canvas.
+    QVERIFY2(ink.left() > 0 && ink.top() > 0 && ink.right() < image.width() - 1 &&
+                 ink.bottom() < image.height() - 1,
+             qPrintable(QStringLiteral("ink %1,%2 %3x%4 on %5x%6")
+                            .arg(ink.x())
+                            .arg(ink.y())
+                            .arg(ink.width())
+                            .arg(ink.height())
+                            .arg(image.width())
+                            .arg(image.height())));
+
+    // Every pixel of ink lies in a grapheme's box, so that the animations uncover all of it.
+    const NameLayout layout = renderer.layout(slot, name);
+    QRegion boxes;
+    for (const GraphemePlace& place : layout.graphemes) {
+        if (!place.blank) {
+            boxes += place.box.toAlignedRect().adjusted(-1, -1, 1, 1);
+        }
+    }
+    for (int y = ink.top(); y <= ink.bottom(); ++y) {
+        for (int x = ink.left(); x <= ink.right(); ++x) {
+            if (image.pixel(x, y) != blank.pixel(x, y) && !boxes.contains(QPoint(x, y))) {
+                QFAIL(qPrintable(QStringLiteral("ink at %1,%2 is in no box").arg(x).arg(y)));
+            }
+        }
+    }
+
+    // The outlines of SVG and PDF lie on the same ink.
+    const VectorPicture outlines = renderer.outlines(slot, name);
+    QCOMPARE(outlines.viewport, QRectF(QPointF(0, 0), QSizeF(image.size())));
+    QCOMPARE(outlines.ink, QRectF(ink));
+    const QRect drawnInk = inkRect(rasterise(outlines, blank), blank);
+    const SvgContents svg = readSvg(svgDocument(outlines, name));
+    QVERIFY2(svg.error.isEmpty(), qPrintable(svg.error));
+    const QRect svgReach = svg.paths.last().second.boundingRect().toAlignedRect();
+    for (const auto& [a, b, c] : {std::tuple{ink.left(), drawnInk.left(), svgReach.left()},
+                                  {ink.top(), drawnInk.top(), svgReach.top()},
+                                  {ink.right(), drawnInk.right(), svgReach.right()},
+                                  {ink.bottom(), drawnInk.bottom(), svgReach.bottom()}}) {
+        QVERIFY2(std::abs(a - b) <= 1 && std::abs(a - c) <= 2,
+                 qPrintable(QStringLiteral("ink edge %1, outline edge %2, SVG path edge %3")
+                                .arg(a)
+                                .arg(b)
+                                .arg(c)));
+    }
+
+    if (shape.isPlain()) {
+        const QString difference = firstDifference(image, plainImage);
+        QVERIFY2(difference.isEmpty(), qPrintable(difference));
+        return;
+    }
+    const qreal em = layout.emPixels;
+    QVERIFY(em > 10);
+    // Each character's ink, from its box.
+    QList<QRect> characters;
+    for (const GraphemePlace& place : layout.graphemes) {
+        if (!place.blank) {
+            characters.append(inkWithin(image, blank, place.box.toAlignedRect()));
+        }
+    }
+    QVERIFY(characters.size() >= 2);
+    const QRect first = characters.at(0);
+    const QRect second = characters.at(1);
+    const bool drawnSmaller = !fit;
+    if (shape.vertical) {
+        QVERIFY2(ink.height() > 2 * ink.width(), "a column is taller than wide");
+        QVERIFY2(second.center().y() > first.bottom() - em * 0.3, "written top to bottom");
+        QVERIFY2(std::abs(second.center().x() - first.center().x()) < em * 0.3, "centred");
+    }
+    if (!shape.vertical && shape.riseDegrees == 0 && shape.slantDegrees == 0 &&
+        shape.firstScale == 1) {
+        // Each em of spacing between the three characters widens the ink by two ems.
+        const double grown = ink.width() - plainInk.width();
+        QVERIFY2(std::abs(grown - 2 * shape.spacingEm * em) < 0.15 * em,
+                 qPrintable(
+                     QStringLiteral("%1 pixels wider for %2 em").arg(grown).arg(shape.spacingEm)));
+    }
+    if (shape.firstScale != 1 && !shape.vertical && shape.riseDegrees == 0) {
+        // Against the same two characters drawn plain, which need not be of one height.
+        const NameLayout plainLayout = plain.layout(slot, name);
+        const QImage plainBlank = plain.blankImage();
+        const double plainRatio =
+            double(
+                inkWithin(plainImage, plainBlank, plainLayout.graphemes.at(0).box.toAlignedRect())
+                    .height()) /
+            inkWithin(plainImage, plainBlank, plainLayout.graphemes.at(1).box.toAlignedRect())
+                .height();
+        const double ratio = double(first.height()) / second.height() / plainRatio;
+        QVERIFY2(std::abs(ratio - shape.firstScale) < 0.1 * shape.firstScale,
+                 qPrintable(
+                     QStringLiteral("first character %1 times as high as drawn plain").arg(ratio)));
+        // Bottoms aligned.
+        QVERIFY2(
+            std::abs(first.bottom() - second.bottom()) < 0.15 * em,
+            qPrintable(
+                QStringLiteral("bottoms at %1 and %2").arg(first.bottom()).arg(second.bottom())));
+    }
+    if (shape.riseDegrees != 0 && !shape.vertical && shape.firstScale == 1 &&
+        shape.slantDegrees == 0) {
+        // The second character's centre climbs (or falls) as far as the line turns.
+        const qreal expected = (second.center().x() - first.center().x()) *
+                               std::tan(qDegreesToRadians(shape.riseDegrees));
+        const qreal climbed = first.center().y() - second.center().y();
+        QVERIFY2(climbed * shape.riseDegrees > 0 && std::abs(climbed - expected) < 0.2 * em,
+                 qPrintable(QStringLiteral("climbed %1, expected %2").arg(climbed).arg(expected)));
+        if (drawnSmaller) {
+            QVERIFY2(ink.height() < plainInk.height() + 2 * em, "drawn smaller to fit");
+        }
+    }
+    if (shape.slantDegrees != 0 && shape.riseDegrees == 0 && !shape.vertical &&
+        shape.firstScale == 1 && shape.spacingEm == 0) {
+        // The top of the ink moves across against its bottom; the height stays.
+        constexpr int kBand = 3;
+        const auto lean = [&](const QImage& drawn, const QImage& empty, const QRect& area) {
+            return inkMiddleOfRows(drawn, empty, area.top(), kBand) -
+                   inkMiddleOfRows(drawn, empty, area.bottom() + 1 - kBand, kBand);
+        };
+        const qreal shift =
+            lean(image, blank, ink) - lean(plainImage, plain.blankImage(), plainInk);
+        const qreal expected = ink.height() * std::tan(qDegreesToRadians(shape.slantDegrees));
+        QVERIFY2(std::abs(shift - expected) < 0.3 * std::abs(expected),
+                 qPrintable(QStringLiteral("top moved %1 against the bottom, expected %2")
+                                .arg(shift)
+                                .arg(expected)));
+        QVERIFY2(std::abs(ink.height() - plainInk.height()) <= 2, "the shear keeps the height");
+    }
+}
+
+void TestRender::wholeNameFitsWhenAsked_data() {
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<float>("points");
+    QTest::addColumn<bool>("fitsAlready");
+    QTest::newRow("欧阳娜娜 Ouyang Nana")
+        << 12 << QStringLiteral("欧阳娜娜 Ouyang Nana") << 42.0F << false;
+    QTest::newRow("taller than the canvas") << 9 << QStringLiteral("欧阳娜娜") << 120.0F << false;
+    QTest::newRow("a name that fits") << 12 << QStringLiteral("张伟 John") << 42.0F << true;
+}
+
+void TestRender::wholeNameFitsWhenAsked() {
+    QFETCH(int, slot);
+    QFETCH(QString, name);
+    QFETCH(float, points);
+    QFETCH(bool, fitsAlready);
+
+    SignatureLook look;
+    look.points = points;
+    SignatureRenderer canvas(look);
+    const QImage cut = canvas.image(slot, name);
+    look.fitWholeName = true;
+    SignatureRenderer fitted(look);
+    const QImage whole = fitted.image(slot, name);
+    const QImage blank = fitted.blankImage();
+    if (fitsAlready) {
+        // Nothing to fit: the canvas's own pixels.
+        const QString difference = firstDifference(whole, cut);
+        QVERIFY2(difference.isEmpty(), qPrintable(difference));
+        return;
+    }
+    // The designer's canvas cuts the name at its edges; the fitted canvas holds all of it.
+    const QRect cutInk = inkRect(cut, canvas.blankImage());
+    QVERIFY(cutInk.left() == 0 || cutInk.top() == 0 || cutInk.right() == cut.width() - 1 ||
+            cutInk.bottom() == cut.height() - 1);
+    QCOMPARE(fitted.canvasFor(slot, name), fitted.innerPixels() + QSize(2, 2) * 2);
+    QVERIFY(whole.width() >= cut.width() && whole.height() >= cut.height());
+    const QRect ink = inkRect(whole, blank);
+    QVERIFY2(ink.left() > 0 && ink.top() > 0 && ink.right() < whole.width() - 1 &&
+                 ink.bottom() < whole.height() - 1,
+             "the whole name shows");
+    // Its first and its last letter are inked: the first and last graphemes' boxes hold ink.
+    const NameLayout layout = fitted.layout(slot, name);
+    QVERIFY(!layout.graphemes.empty());
+    QCOMPARE(layout.graphemes.front().start, 0);
+    QCOMPARE(layout.graphemes.back().start + layout.graphemes.back().length, name.size());
+    for (const GraphemePlace& end : {layout.graphemes.front(), layout.graphemes.back()}) {
+        QVERIFY(!inkWithin(whole, blank, end.box.toAlignedRect()).isEmpty());
+    }
+    // The outlines fit the same canvas and ink.
+    const VectorPicture outlines = fitted.outlines(slot, name);
+    QCOMPARE(outlines.viewport.size(), QSizeF(whole.size()));
+    const QRect outlineInk = outlines.ink.toRect();
+    QVERIFY2(std::abs(outlineInk.left() - ink.left()) <= 1 &&
+                 std::abs(outlineInk.right() - ink.right()) <= 1,
+             "the outlines' ink is the picture's");
+}
+
+void TestRender::sealIsARedSquareBesideTheName_data() {
+    QTest::addColumn<SealText>("seal");
+    QTest::addColumn<bool>("vertical");
+    QTest::addColumn<bool>("transparent");
+    QTest::newRow("surname") << SealText::Surname << false << false;
+    QTest::newRow("whole name") << SealText::Name << false << false;
+    QTest::newRow("whole name, transparent") << SealText::Name << false << true;
+    QTest::newRow("surname, vertical") << SealText::Surname << true << false;
+}
+
+void TestRender::sealIsARedSquareBesideTheName() {
+    QFETCH(SealText, seal);
+    QFETCH(bool, vertical);
+    QFETCH(bool, transparent);
+    const QString name = QStringLiteral("司马相如");
+
+    SignatureLook look;
+    look.fitWholeName = true;
+    look.transparent = transparent;
+    look.seal = seal;
+    look.shape.vertical = vertical;
+    SignatureRenderer renderer(look);
+    const QImage image = renderer.image(0, name);
+    // The PNG file's pixels.
+    const QImage png = QImage::fromData(encodeRaster(image, OutputFormat::Png))
+                           .convertToFormat(QImage::Format_ARGB32);
+    QRect red;
+    int redPixels = 0;
+    for (int y = 0; y < png.height(); ++y) {
+        for (int x = 0; x < png.width(); ++x) {
+            if (png.pixel(x, y) == kSealColour.rgb()) {
+                red |= QRect(x, y, 1, 1);
+                ++redPixels;
+            }
+        }
+    }
+    QVERIFY2(!red.isEmpty(), "no seal");
+    QVERIFY2(std::abs(red.width() - red.height()) <= 2, "the seal is square");
+    // Red with its characters cut out: neither empty nor solid.
+    const double share = double(redPixels) / (double(red.width()) * red.height());
+    QVERIFY2(share > 0.3 && share < 0.9, qPrintable(QStringLiteral("%1 of it red").arg(share)));
+    // Beside the name's end: right of it, or under it when written top to bottom.
+    const NameLayout layout = renderer.layout(0, name);
+    const QRectF last = layout.graphemes.back().box;
+    if (vertical) {
+        QVERIFY(red.top() > last.center().y());
+    } else {
+        QVERIFY(red.left() > last.center().x());
+    }
+
+    // The SVG carries it as a red outline over the same square.
+    const SvgContents svg = readSvg(svgDocument(renderer.outlines(0, name), name));
+    QVERIFY2(svg.error.isEmpty(), qPrintable(svg.error));
+    bool found = false;
+    for (const auto& [colour, path] : svg.paths) {
+        if (colour == kSealColour) {
+            const QRect square = path.boundingRect().toAlignedRect();
+            found = std::abs(square.left() - red.left()) <= 2 &&
+                    std::abs(square.right() - red.right()) <= 2 &&
+                    std::abs(square.top() - red.top()) <= 2;
+        }
+    }
+    QVERIFY2(found, "no red square in the SVG");
+    // A whole name's seal holds more characters than the surname's: more of it is cut out.
+    if (seal == SealText::Name && !transparent) {
+        look.seal = SealText::Surname;
+        SignatureRenderer surname(look);
+        const QImage one = surname.image(0, name);
+        int oneRed = 0;
+        for (int y = 0; y < one.height(); ++y) {
+            for (int x = 0; x < one.width(); ++x) {
+                oneRed += one.pixel(x, y) == kSealColour.rgb() ? 1 : 0;
+            }
+        }
+        QVERIFY(oneRed != redPixels);
     }
 }
 

@@ -1,6 +1,7 @@
 // inkvale-render as a user runs it: a separate process without a display, its files read back
 // with real readers, its batches, its messages and its exit status.
 
+#include "core/SignatureRenderer.h"
 #include "core/StyleCatalogue.h"
 #include "support/DesignerSignature.h"
 
@@ -23,6 +24,9 @@
 #include <functional>
 
 using namespace inkvale;
+
+Q_DECLARE_METATYPE(inkvale::LineShape)
+Q_DECLARE_METATYPE(inkvale::SealText)
 
 namespace {
 
@@ -122,6 +126,8 @@ private slots:
     void brokenPipeLeavesNoTemporaryFile_data();
     void brokenPipeLeavesNoTemporaryFile();
     void jsonForScripts();
+    void lineShapeInEveryMode_data();
+    void lineShapeInEveryMode();
 
 private:
     /// Runs the program in the work folder, with no display and no Qt platform chosen;
@@ -512,6 +518,99 @@ void TestRenderCli::sameNameSameDrawing() {
     QVERIFY(!expected.isEmpty());
     QCOMPARE(bytesOf(padded), expected);
     QCOMPARE(bytesOf(QStringLiteral("out/Ann Lee.") + extension), expected);
+}
+
+void TestRenderCli::lineShapeInEveryMode_data() {
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<LineShape>("shape");
+    QTest::addColumn<SealText>("seal");
+    QTest::addColumn<bool>("fit");
+
+    LineShape rising;
+    rising.riseDegrees = 15;
+    rising.spacingEm = 0.2;
+    QTest::newRow("rise and spacing, fitted")
+        << QStringList{QStringLiteral("--rise"), QStringLiteral("15"), QStringLiteral("--spacing"),
+                       QStringLiteral("0.2"), QStringLiteral("--fit")}
+        << rising << SealText::None << true;
+    // A preset, then one of its numbers changed, and a seal.
+    LineShape compact = lineShapePresets().at(2).shape;
+    compact.slantDegrees = -10;
+    QTest::newRow("preset changed, seal of the name")
+        << QStringList{QStringLiteral("--preset"), QStringLiteral("compact"),
+                       QStringLiteral("--slant"),  QStringLiteral("-10"),
+                       QStringLiteral("--seal"),   QStringLiteral("name")}
+        << compact << SealText::Name << false;
+    LineShape column;
+    column.vertical = true;
+    column.firstScale = 1.5;
+    QTest::newRow("vertical, big surname, surname seal")
+        << QStringList{QStringLiteral("--vertical"), QStringLiteral("--first-scale"),
+                       QStringLiteral("1.5"),        QStringLiteral("--seal"),
+                       QStringLiteral("surname"),    QStringLiteral("--fit")}
+        << column << SealText::Surname << true;
+}
+
+void TestRenderCli::lineShapeInEveryMode() {
+    QFETCH(QStringList, options);
+    QFETCH(LineShape, shape);
+    QFETCH(SealText, seal);
+    QFETCH(bool, fit);
+    const QString name = QStringLiteral("王小明");
+    const QStringList common = QStringList{QStringLiteral("--style"), QStringLiteral("0"),
+                                           QStringLiteral("--fonts-from-executable")} +
+                               options;
+    writeFile(QStringLiteral("names.txt"), name.toUtf8() + "\n");
+    const Run single = render(common + QStringList{QStringLiteral("--name"), name,
+                                                   QStringLiteral("-o"), QStringLiteral("a.png")});
+    QCOMPARE(single.err, QString());
+    QCOMPARE(single.exitCode, 0);
+    const Run batch =
+        render(common + QStringList{QStringLiteral("--names-file"), QStringLiteral("names.txt"),
+                                    QStringLiteral("--out-dir"), QStringLiteral("out")});
+    QCOMPARE(batch.err, QString());
+    QCOMPARE(batch.exitCode, 0);
+
+    // The drawing core's picture for the same look.
+    SignatureLook look;
+    look.shape = shape;
+    look.seal = seal;
+    look.fitWholeName = fit;
+    SignatureRenderer renderer(look);
+    const QImage expected = renderer.image(0, name).convertToFormat(QImage::Format_RGB32);
+    QVERIFY(!inkRect(expected, renderer.blankImage()).isEmpty());
+    for (const QString& file :
+         {QStringLiteral("a.png"), QStringLiteral("out/") + name + QStringLiteral(".png")}) {
+        const QImage written = QImage(path(file)).convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(written.size(), expected.size());
+        QVERIFY2(written == expected, qPrintable(file));
+    }
+
+    // A contact sheet takes the shape and the seal too, each cell drawn smaller where it must.
+    if (fit) {
+        return;
+    }
+    const QStringList plainCommon{QStringLiteral("--name"), name,
+                                  QStringLiteral("--fonts-from-executable")};
+    QCOMPARE(render(plainCommon + options +
+                    QStringList{QStringLiteral("--sheet"), QStringLiteral("shaped.png")})
+                 .exitCode,
+             0);
+    QCOMPARE(
+        render(plainCommon + QStringList{QStringLiteral("--sheet"), QStringLiteral("plain.png")})
+            .exitCode,
+        0);
+    const QImage shapedSheet(path(QStringLiteral("shaped.png")));
+    const QImage plainSheet(path(QStringLiteral("plain.png")));
+    QCOMPARE(shapedSheet.size(), plainSheet.size());
+    QVERIFY(shapedSheet != plainSheet);
+    bool sealed = false;
+    for (int y = 0; y < shapedSheet.height() && !sealed; ++y) {
+        for (int x = 0; x < shapedSheet.width() && !sealed; ++x) {
+            sealed = shapedSheet.pixel(x, y) == kSealColour.rgb();
+        }
+    }
+    QCOMPARE(sealed, seal != SealText::None);
 }
 
 void TestRenderCli::writeFailuresNameTheirCause_data() {
@@ -1155,6 +1254,26 @@ void TestRenderCli::badInput_data() {
                    .split(QLatin1Char('|'))
             << 2 << "is out of range: give 1 to 256 files at once";
     }
+    // The line's shape and the seal.
+    for (const auto& [option, value, message] :
+         {std::tuple{"--spacing", "-0.31", "--spacing -0.31 is out of range: give -0.3 to 1 em"},
+          {"--spacing", "1.5", "--spacing 1.5 is out of range: give -0.3 to 1 em"},
+          {"--spacing", "wide", "--spacing wide is not a number: give -0.3 to 1 em"},
+          {"--slant", "31", "--slant 31 is out of range: give -30 to 30 degrees"},
+          {"--slant", "nan", "--slant nan is not a number: give -30 to 30 degrees"},
+          {"--rise", "-20.5", "--rise -20.5 is out of range: give -20 to 20 degrees"},
+          {"--first-scale", "0.4", "--first-scale 0.4 is out of range: give 0.5 to 2 times"},
+          {"--first-scale", "inf", "--first-scale inf is not a number: give 0.5 to 2 times"},
+          {"--preset", "fancy",
+           "--preset fancy is not a preset: give rising, big-surname, compact, vertical"},
+          {"--seal", "given", "--seal given is not a seal: give surname, name or none"}}) {
+        QTest::addRow("%s %s", option, value)
+            << (so + QLatin1String(option) + QLatin1Char('|') + QLatin1String(value))
+                   .split(QLatin1Char('|'))
+            << 2 << QString::fromUtf8(message);
+    }
+    QTest::newRow("fit on a contact sheet")
+        << args("--name|Ann|--sheet|s.png|--fit") << 2 << "--fit is not for contact sheets";
     QTest::newRow("unknown option") << args("--style|1|--name|Ann|-o|a.png|--colour|#000000") << 2
                                     << "inkvale-render: unknown option 'colour'\n";
     QTest::newRow("stray argument")

@@ -429,6 +429,9 @@ int runUnguarded(RenderRequest request, const CustomResources& resources, Report
             styles.append(slot);
         }
     }
+    if (request.look.seal != SealText::None && !styles.contains(sealSlot())) {
+        styles.append(sealSlot()); // the seal's characters are in seal script
+    }
     if (request.embeddedFonts) {
         const Outcome fonts = useEmbeddedStyleFonts(resources, styles);
         if (!fonts.ok()) {

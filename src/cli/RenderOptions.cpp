@@ -37,6 +37,14 @@ enum class Opt {
     CanvasColour,
     Background,
     Canvas,
+    Preset,
+    Spacing,
+    Slant,
+    Rise,
+    FirstScale,
+    Vertical,
+    Seal,
+    Fit,
     Transparent,
     Dpi,
     Width,
@@ -360,6 +368,100 @@ std::optional<QString> checkTransparent(const Given& given, RenderRequest& reque
             .arg(request.format == OutputFormat::Jpeg ? QStringLiteral("a JPEG")
                                                       : QStringLiteral("a bitmap"));
     }
+    return std::nullopt;
+}
+
+/// Reads the number of --`option`, within [low, high], into `target`.
+std::optional<QString> checkShapeNumber(const Given& given, const char* option, double low,
+                                        double high, const QString& unit, double& target) {
+    if (!given.isSet) {
+        return std::nullopt;
+    }
+    const QString range = QStringLiteral("give %1 to %2%3").arg(low).arg(high).arg(unit);
+    if (!looksNumeric(given.value)) {
+        return notANumber(option, given.value, range);
+    }
+    bool isNumber = false;
+    const double value = given.value.toDouble(&isNumber);
+    if (!isNumber || !(value >= low && value <= high)) {
+        return QStringLiteral("--%1 %2 is out of range: %3")
+            .arg(QLatin1String(option), given.value, range);
+    }
+    target = value;
+    return std::nullopt;
+}
+
+std::optional<QString> checkPreset(const Given& given, RenderRequest& request) {
+    if (!given.isSet) {
+        return std::nullopt;
+    }
+    QStringList ids;
+    for (const LineShapePreset& preset : lineShapePresets()) {
+        if (preset.id == given.value) {
+            request.look.shape = preset.shape;
+            return std::nullopt;
+        }
+        ids.append(preset.id);
+    }
+    return QStringLiteral("--preset %1 is not a preset: give %2")
+        .arg(given.value, ids.join(QStringLiteral(", ")));
+}
+
+std::optional<QString> checkSpacing(const Given& given, RenderRequest& request) {
+    return checkShapeNumber(given, "spacing", LineShape::kMinSpacingEm, LineShape::kMaxSpacingEm,
+                            QStringLiteral(" em"), request.look.shape.spacingEm);
+}
+
+std::optional<QString> checkSlant(const Given& given, RenderRequest& request) {
+    return checkShapeNumber(given, "slant", -LineShape::kMaxSlantDegrees,
+                            LineShape::kMaxSlantDegrees, QStringLiteral(" degrees"),
+                            request.look.shape.slantDegrees);
+}
+
+std::optional<QString> checkRise(const Given& given, RenderRequest& request) {
+    return checkShapeNumber(given, "rise", -LineShape::kMaxRiseDegrees, LineShape::kMaxRiseDegrees,
+                            QStringLiteral(" degrees"), request.look.shape.riseDegrees);
+}
+
+std::optional<QString> checkFirstScale(const Given& given, RenderRequest& request) {
+    return checkShapeNumber(given, "first-scale", LineShape::kMinFirstScale,
+                            LineShape::kMaxFirstScale, QStringLiteral(" times"),
+                            request.look.shape.firstScale);
+}
+
+std::optional<QString> checkVertical(const Given& given, RenderRequest& request) {
+    if (given.isSet) {
+        request.look.shape.vertical = true;
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> checkSeal(const Given& given, RenderRequest& request) {
+    if (!given.isSet) {
+        return std::nullopt;
+    }
+    if (given.value == QLatin1String("surname")) {
+        request.look.seal = SealText::Surname;
+    } else if (given.value == QLatin1String("name")) {
+        request.look.seal = SealText::Name;
+    } else if (given.value == QLatin1String("none")) {
+        request.look.seal = SealText::None;
+    } else {
+        return QStringLiteral("--seal %1 is not a seal: give surname, name or none")
+            .arg(given.value);
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> checkFit(const Given& given, RenderRequest& request) {
+    if (!given.isSet) {
+        return std::nullopt;
+    }
+    if (request.mode == RenderMode::Sheet) {
+        return QStringLiteral("--fit is not for contact sheets: their cells keep the canvas's "
+                              "size");
+    }
+    request.look.fitWholeName = true;
     return std::nullopt;
 }
 
@@ -841,6 +943,39 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
          QStringLiteral("Canvas size in pixels, its 2-pixel border included; the picture is the "
                         "area inside the border (default: 340x97)."),
          QStringLiteral("WxH"), QStringLiteral("340x97"), &checkCanvas},
+        {Opt::Preset, {QStringLiteral("preset")},
+         QStringLiteral("A line shape: rising (上扬签), big-surname (姓大名小), compact "
+                        "(紧凑连写) or vertical (竖排落款); --spacing, --slant, --rise, "
+                        "--first-scale and --vertical change it further."),
+         QStringLiteral("NAME"), {}, &checkPreset},
+        {Opt::Spacing, {QStringLiteral("spacing")},
+         QStringLiteral("Room between characters in ems, -0.3 (overlapping) to 1 (default: 0)."),
+         QStringLiteral("EM"), {}, &checkSpacing},
+        {Opt::Slant, {QStringLiteral("slant")},
+         QStringLiteral("Lean the characters, -30 to 30 degrees, the baseline kept; positive "
+                        "leans right (default: 0)."),
+         QStringLiteral("DEG"), {}, &checkSlant},
+        {Opt::Rise, {QStringLiteral("rise")},
+         QStringLiteral("Turn the line about its start, -20 to 20 degrees; positive rises "
+                        "towards its end (default: 0)."),
+         QStringLiteral("DEG"), {}, &checkRise},
+        {Opt::FirstScale, {QStringLiteral("first-scale")},
+         QStringLiteral("The first character's size over the others', 0.5 to 2, bottoms "
+                        "aligned (default: 1)."),
+         QStringLiteral("X"), {}, &checkFirstScale},
+        {Opt::Vertical, {QStringLiteral("vertical")},
+         QStringLiteral("Write the name top to bottom, each character centred."), {}, {},
+         &checkVertical},
+        {Opt::Seal, {QStringLiteral("seal")},
+         QStringLiteral("Stamp a red seal of the surname (the first character) or the whole "
+                        "name in seal script beside the signature, under it when vertical: "
+                        "surname, name or none (default: none)."),
+         QStringLiteral("WHICH"), {}, &checkSeal},
+        {Opt::Fit, {QStringLiteral("fit")},
+         QStringLiteral("Grow the canvas to hold the whole name, its shape and seal at full "
+                        "size. Without it the canvas keeps its size: a plain name wider than it is "
+                        "cut at its edges as in the designer, a shaped line is drawn smaller. "
+                        "Practice sheets always fit."), {}, {}, &checkFit},
         {Opt::Transparent, {QStringLiteral("transparent")},
          QStringLiteral("Leave the background colour out (.png, .svg, .pdf, .gif, .webp)."), {}, {},
          &checkTransparent},
@@ -977,14 +1112,16 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
 /// looks, and the format before the options that depend on it, so that the first fault is the
 /// one reported.
 constexpr std::array kCheckOrder{
-    Opt::Style,         Opt::Encoding,     Opt::Name,          Opt::Output, Opt::Sheet,
-    Opt::PracticeSheet, Opt::NamesFile,    Opt::OutDir,        Opt::Force,  Opt::FileNames,
-    Opt::Animate,       Opt::Format,       Opt::Duration,      Opt::Fps,    Opt::Reveal,
-    Opt::NoLoop,        Opt::Loop,         Opt::Size,          Opt::Colour, Opt::Canvas,
-    Opt::Transparent,   Opt::CanvasColour, Opt::Dpi,           Opt::Width,  Opt::Quality,
-    Opt::Trim,          Opt::Background,   Opt::EmbeddedFonts, Opt::Quiet,  Opt::Verbose,
-    Opt::Print0,        Opt::Json,         Opt::Jobs,          Opt::Paper,  Opt::Grid,
-    Opt::Tracing,       Opt::TraceRows,    Opt::GuideRows,
+    Opt::Style,         Opt::Encoding,  Opt::Name,     Opt::Output,      Opt::Sheet,
+    Opt::PracticeSheet, Opt::NamesFile, Opt::OutDir,   Opt::Force,       Opt::FileNames,
+    Opt::Animate,       Opt::Format,    Opt::Duration, Opt::Fps,         Opt::Reveal,
+    Opt::NoLoop,        Opt::Loop,      Opt::Size,     Opt::Colour,      Opt::Canvas,
+    Opt::Preset,        Opt::Spacing,   Opt::Slant,    Opt::Rise,        Opt::FirstScale,
+    Opt::Vertical,      Opt::Seal,      Opt::Fit,      Opt::Transparent, Opt::CanvasColour,
+    Opt::Dpi,           Opt::Width,     Opt::Quality,  Opt::Trim,        Opt::Background,
+    Opt::EmbeddedFonts, Opt::Quiet,     Opt::Verbose,  Opt::Print0,      Opt::Json,
+    Opt::Jobs,          Opt::Paper,     Opt::Grid,     Opt::Tracing,     Opt::TraceRows,
+    Opt::GuideRows,
 };
 
 const OptionRow& row(Opt id) {

@@ -160,6 +160,7 @@ PracticeSheet::PracticeSheet(const SignatureLook& look, int slot, const QString&
     paperLook.transparent = true;
     paperLook.background = QImage();
     paperLook.dotsPerInch = 96.0;
+    paperLook.fitWholeName = true; // a sheet to copy from shows the whole name
     SignatureRenderer renderer(paperLook);
     const VectorPicture signature = renderer.outlines(slot, name);
     for (const VectorItem& item : signature.items) {

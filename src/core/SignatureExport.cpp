@@ -53,7 +53,8 @@ ExportDrawing SignatureExport::compose(const ExportChoice& choice) {
             return drawing;
         }
         if (choice.trim) {
-            if (m_blank.isNull()) {
+            // A look that fits whole names draws each name on a canvas of its own.
+            if (m_blank.isNull() || m_blank.size() != image.size()) {
                 m_blank = m_renderer.blankImage();
             }
             if (m_blank.isNull()) {

@@ -1,5 +1,6 @@
 #include "core/SignatureRenderer.h"
 
+#include "core/FaceChain.h"
 #include "core/ImageConversion.h"
 #include "core/MemoryHeadroom.h"
 #include "core/StyleCatalogue.h"
@@ -9,6 +10,7 @@
 #include <QPainter>
 #include <QTextBoundaryFinder>
 #include <QTextLayout>
+#include <QtMath>
 
 #include <algorithm>
 #include <cmath>
@@ -36,6 +38,20 @@ constexpr int kInkSlack = 4;
 /// Below this many pixels a font engine gives boxes instead of glyphs, so smaller outlines are
 /// made larger and scaled down.
 constexpr qreal kSmallestOutlinedPixels = 2.0;
+/// The room kept around a fitted drawing, in canvas pixels: antialiasing and hinting may ink a
+/// pixel past an outline's box.
+constexpr qreal kFitMargin = 4.0;
+/// The seal: its side in ems of the name, its distance from the line's end, the red border
+/// around its characters and the room between them, as shares of its side.
+constexpr qreal kSealSideEm = 1.15;
+constexpr qreal kSealGapEm = 0.3;
+constexpr qreal kSealBorderShare = 0.09;
+constexpr qreal kSealCellPadShare = 0.025;
+/// How far a seal character is stretched, at most, to fill its cell: seal script fills its
+/// square, but no more than this out of its own proportions.
+constexpr qreal kSealStretch = 1.5;
+/// The size the seal's characters are outlined at before they are fitted to their cells.
+constexpr qreal kSealOutlinePoints = 72.0;
 
 QString faceOf(int slot) {
     return styleSlot(slot).faceName.toString();
@@ -129,7 +145,80 @@ QPainterPath textOutline(QPointF baseline, const QFont& font, const QString& dra
     return QTransform::fromScale(1 / scale, 1 / scale).map(path);
 }
 
+/// The graphemes of `name` as [start, end) pairs, in reading order.
+std::vector<std::pair<qsizetype, qsizetype>> graphemesOf(const QString& name) {
+    std::vector<std::pair<qsizetype, qsizetype>> parts;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, name);
+    for (qsizetype start = 0; start < name.size();) {
+        finder.setPosition(start);
+        qsizetype end = finder.toNextBoundary();
+        end = end < 0 || end <= start ? name.size() : end;
+        parts.emplace_back(start, end);
+        start = end;
+    }
+    return parts;
+}
+
+/// A square seal filling `square`: red, with `characters` cut out of it in the seal-script
+/// face, read in columns from the right, top to bottom; one column for one or two characters,
+/// a square grid for more.
+QPainterPath sealOutline(const QRectF& square, const QStringList& characters) {
+    QPainterPath seal;
+    seal.addRect(square);
+    const auto count = int(characters.size());
+    if (count == 0) {
+        return seal;
+    }
+    const QString face = faceOf(sealSlot());
+    QFont font(face);
+    font.setFamilies(faceChain(face));
+    font.setPointSizeF(kSealOutlinePoints);
+    const int columns = count <= 2 ? 1 : int(std::ceil(std::sqrt(double(count))));
+    const int rows = (count + columns - 1) / columns;
+    const qreal border = square.width() * kSealBorderShare;
+    const QRectF inner = square.adjusted(border, border, -border, -border);
+    const qreal pad = square.width() * kSealCellPadShare;
+    const QSizeF cellSize(inner.width() / columns, inner.height() / rows);
+    QPainterPath cut;
+    cut.setFillRule(Qt::WindingFill);
+    for (int i = 0; i < count; ++i) {
+        const int column = columns - 1 - i / rows;
+        const int row = i % rows;
+        // A last column with fewer characters shares its height among them.
+        const int inColumn = std::min(rows, count - (i / rows) * rows);
+        const qreal height = inner.height() / inColumn;
+        const QRectF cell =
+            QRectF(QPointF(inner.left() + column * cellSize.width(), inner.top() + row * height),
+                   QSizeF(cellSize.width(), height))
+                .adjusted(pad, pad, -pad, -pad);
+        const QPainterPath glyph = textOutline(QPointF(0, 0), font, characters.at(i));
+        const QRectF reach = glyph.boundingRect();
+        if (reach.isEmpty() || cell.isEmpty()) {
+            continue;
+        }
+        qreal sx = cell.width() / reach.width();
+        qreal sy = cell.height() / reach.height();
+        sx = std::min(sx, sy * kSealStretch);
+        sy = std::min(sy, sx * kSealStretch);
+        const QTransform fit = QTransform::fromTranslate(-reach.center().x(), -reach.center().y()) *
+                               QTransform::fromScale(sx, sy) *
+                               QTransform::fromTranslate(cell.center().x(), cell.center().y());
+        cut.addPath(fit.map(glyph));
+    }
+    // White characters on red: the paper shows through where the characters are.
+    return seal.subtracted(cut.simplified());
+}
+
 } // namespace
+
+int sealSlot() {
+    for (const StyleSlot& slot : styleCatalogue()) {
+        if (slot.isStyle() && slot.caption.contains(u"新篆")) {
+            return slot.index;
+        }
+    }
+    return 0;
+}
 
 /// The designer's canvas model, drawn at the renderer's device pixel ratio.
 class SignatureRenderer::Surface final : public SignatureSurface {
@@ -155,8 +244,19 @@ struct SignatureRenderer::Placement {
     QPointF baseline;
 };
 
+/// A shaped line and its seal as outlines, and where each grapheme lies.
+struct SignatureRenderer::ShapedDrawing {
+    QPainterPath text; ///< the name's glyphs, filled by winding
+    QPainterPath seal; ///< the seal, empty when there is none
+    /// Each grapheme's reach: its cell (advance by ascent and descent) and its outline, turned
+    /// and sheared as drawn.
+    std::vector<GraphemePlace> graphemes;
+    qreal emPixels = 0;
+};
+
 SignatureRenderer::SignatureRenderer(const SignatureLook& look)
     : m_look(look)
+    , m_canvas(look.canvas)
     , m_surface(
           std::make_unique<Surface>(kMeasuringCanvas, look.dotsPerInch / kCanvasDotsPerInch)) {
     m_surface->setFontSize(look.points);
@@ -173,7 +273,7 @@ qreal SignatureRenderer::pixelRatio() const {
 
 QSize SignatureRenderer::innerPixels() const {
     const int border = SignatureSurface::kDesignedBorderPixels;
-    return m_look.canvas - QSize(2 * border, 2 * border);
+    return m_canvas - QSize(2 * border, 2 * border);
 }
 
 QSize SignatureRenderer::deviceSize() const {
@@ -182,6 +282,23 @@ QSize SignatureRenderer::deviceSize() const {
 }
 
 QImage SignatureRenderer::image(int slot, const QString& name) {
+    if (!m_look.isPlainDrawing()) {
+        const ShapedDrawing drawing = shaped(slot, name);
+        if (blank().isNull()) {
+            return {};
+        }
+        QImage image = m_blank.copy();
+        if (image.isNull()) {
+            return {};
+        }
+        image.setDevicePixelRatio(m_blank.devicePixelRatio());
+        {
+            QPainter painter(&image);
+            paintShaped(painter, drawing);
+        }
+        return withResolution(image);
+    }
+    (void)canvasFor(slot, name);
     const Placement placement = place(slot, name);
     if (blank().isNull()) {
         return {};
@@ -240,7 +357,7 @@ void SignatureRenderer::paintBlank(QImage& image, QPoint origin) const {
     }
 }
 
-QRect SignatureRenderer::inkInStrips(const Placement& placement, const QString& name,
+QRect SignatureRenderer::inkInStrips(const std::function<void(QPainter&)>& paint,
                                      const QRect& bounds) const {
     if (bounds.isEmpty()) {
         return {};
@@ -271,10 +388,7 @@ QRect SignatureRenderer::inkInStrips(const Placement& placement, const QString& 
             // What image() draws, seen through this strip.
             QPainter painter(&drawn);
             painter.translate(-QPointF(strip.topLeft()) / ratio);
-            painter.setRenderHint(QPainter::TextAntialiasing);
-            painter.setFont(placement.font);
-            painter.setPen(m_surface->foreColor());
-            painter.drawText(placement.baseline, name);
+            paint(painter);
         }
         const QRect found = inkRect(drawn, blankStrip);
         if (!found.isEmpty()) {
@@ -285,7 +399,12 @@ QRect SignatureRenderer::inkInStrips(const Placement& placement, const QString& 
 }
 
 VectorPicture SignatureRenderer::outlines(int slot, const QString& name) {
-    const Placement placement = place(slot, name);
+    std::optional<ShapedDrawing> drawing;
+    if (m_look.isPlainDrawing()) {
+        (void)canvasFor(slot, name);
+    } else {
+        drawing = shaped(slot, name);
+    }
     const QRectF canvas(QPointF(0, 0), QSizeF(innerPixels()));
     VectorPicture picture;
     picture.viewport = canvas;
@@ -299,6 +418,28 @@ VectorPicture SignatureRenderer::outlines(int slot, const QString& name) {
         picture.picture(m_look.background, QRectF(QPointF(0, 0), QSizeF(m_look.background.size())),
                         canvas);
     }
+    const qreal ratio = pixelRatio();
+    const QRect devicePixels(QPoint(0, 0), deviceSize());
+    if (drawing) {
+        QPainterPath all = drawing->text;
+        all.addPath(drawing->seal);
+        const QRect reach =
+            QRectF(all.boundingRect().topLeft() * ratio, all.boundingRect().bottomRight() * ratio)
+                .toAlignedRect()
+                .adjusted(-kInkSlack, -kInkSlack, kInkSlack, kInkSlack)
+                .intersected(devicePixels);
+        picture.ink = canvasPixelsOf(
+            all.isEmpty() ? QRect()
+                          : inkInStrips([&](QPainter& p) { paintShaped(p, *drawing); }, reach),
+            ratio);
+        if (!drawing->seal.isEmpty()) {
+            picture.fill(drawing->seal, kSealColour, canvas);
+        }
+        picture.fill(drawing->text, m_surface->foreColor(), canvas);
+        picture.items.back().isText = true;
+        return picture;
+    }
+    const Placement placement = place(slot, name);
     // Outlines come from the same shaping as drawText, substitute fonts included; glyphs that
     // cannot reach the canvas are left out.
     const QImage* device = &m_surface->image();
@@ -320,20 +461,38 @@ VectorPicture SignatureRenderer::outlines(int slot, const QString& name) {
     text.setFillRule(Qt::WindingFill);
     // Trimmed outlines keep what a trimmed raster keeps: the canvas pixels the drawing inks,
     // which lie within the reach of the outlines' glyphs.
-    const qreal ratio = pixelRatio();
     const QRect reach =
         QRectF(text.boundingRect().topLeft() * ratio, text.boundingRect().bottomRight() * ratio)
             .toAlignedRect()
             .adjusted(-kInkSlack, -kInkSlack, kInkSlack, kInkSlack)
-            .intersected(QRect(QPoint(0, 0), deviceSize()));
-    picture.ink =
-        canvasPixelsOf(text.isEmpty() ? QRect() : inkInStrips(placement, name, reach), ratio);
+            .intersected(devicePixels);
+    const auto print = [&](QPainter& painter) {
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        painter.setFont(placement.font);
+        painter.setPen(m_surface->foreColor());
+        painter.drawText(placement.baseline, name);
+    };
+    picture.ink = canvasPixelsOf(text.isEmpty() ? QRect() : inkInStrips(print, reach), ratio);
     picture.fill(text, m_surface->foreColor(), canvas);
     picture.items.back().isText = true;
     return picture;
 }
 
 NameLayout SignatureRenderer::layout(int slot, const QString& name) {
+    if (!m_look.isPlainDrawing()) {
+        ShapedDrawing drawing = shaped(slot, name);
+        const QRectF canvas(QPointF(0, 0), QSizeF(innerPixels()));
+        NameLayout layout;
+        layout.emPixels = drawing.emPixels;
+        for (GraphemePlace& place : drawing.graphemes) {
+            place.box = place.box.intersected(canvas);
+            if (!place.box.isEmpty()) {
+                layout.graphemes.push_back(place);
+            }
+        }
+        return layout;
+    }
+    (void)canvasFor(slot, name);
     const Placement placement = place(slot, name);
     const QRectF canvas(QPointF(0, 0), QSizeF(innerPixels()));
     const QImage* device = &m_surface->image();
@@ -388,8 +547,8 @@ SignatureRenderer::Placement SignatureRenderer::place(int slot, const QString& n
     m_surface->setFontName(faceOf(slot));
     const QSizeF textSize(m_surface->textWidth(name), m_surface->textHeight(name));
     // The outer size as the canvas gives it, border included.
-    const QSizeF outer(static_cast<qreal>(m_look.canvas.width() * kTwipsPerPixel),
-                       static_cast<qreal>(m_look.canvas.height() * kTwipsPerPixel));
+    const QSizeF outer(static_cast<qreal>(m_canvas.width() * kTwipsPerPixel),
+                       static_cast<qreal>(m_canvas.height() * kTwipsPerPixel));
     const QPointF topLeft = centredPrintPosition(outer, textSize) / kTwipsPerPixel;
     const QFont font = m_surface->font();
     const QFontMetricsF metrics(font, &m_surface->image());
@@ -402,6 +561,162 @@ SignatureRenderer::Placement SignatureRenderer::place(int slot, const QString& n
         baseline = std::floor(baseline + 0.5);
     }
     return {font, QPointF(topLeft.x(), baseline)};
+}
+
+void SignatureRenderer::useCanvas(QSize outer) {
+    if (outer != m_canvas) {
+        m_canvas = outer;
+        m_blank = QImage();
+    }
+}
+
+QSize SignatureRenderer::canvasFor(int slot, const QString& name) {
+    useCanvas(m_look.canvas);
+    if (!m_look.fitWholeName) {
+        return m_canvas;
+    }
+    if (!m_look.isPlainDrawing()) {
+        (void)shaped(slot, name);
+        return m_canvas;
+    }
+    // The plain name as the canvas prints it, centred on the canvas's outer width and height:
+    // a larger canvas moves it by half its growth, so the growth that brings every edge of its
+    // outline inside the drawing area, with a margin, follows from where it lies now.
+    const Placement placement = place(slot, name);
+    const QImage* device = &m_surface->image();
+    const QRectF reach =
+        textOutline(placement.baseline, QFont(placement.font, device), name).boundingRect();
+    const QSizeF inner(innerPixels());
+    if (reach.isEmpty() ||
+        (reach.left() >= 1 && reach.top() >= 1 && reach.right() <= inner.width() - 1 &&
+         reach.bottom() <= inner.height() - 1)) {
+        return m_canvas;
+    }
+    const qreal border = 2.0 * SignatureSurface::kDesignedBorderPixels;
+    const auto grown = [&](int now, qreal low, qreal high) {
+        const qreal fromLow = now + 2 * (kFitMargin - low);
+        const qreal fromHigh = 2 * (high + border + kFitMargin) - now;
+        return std::max(now, int(std::ceil(std::max(fromLow, fromHigh))));
+    };
+    useCanvas(QSize(grown(m_look.canvas.width(), reach.left(), reach.right()),
+                    grown(m_look.canvas.height(), reach.top(), reach.bottom())));
+    return m_canvas;
+}
+
+SignatureRenderer::ShapedDrawing SignatureRenderer::shapedAtOrigin(int slot, const QString& name) {
+    requireMemoryHeadroom(); // the font is loaded here, through fontconfig
+    m_surface->setFontName(faceOf(slot));
+    const QImage* device = &m_surface->image();
+    const QFont font(m_surface->font(), device);
+    const QFontMetricsF metrics(font, device);
+    const LineShape& shape = m_look.shape;
+    const qreal em = font.pointSizeF() * kCanvasDotsPerInch / kPointsPerInch;
+    const qreal ascent = metrics.ascent();
+    const qreal descent = metrics.descent();
+    const qreal gap = shape.spacingEm * em;
+    // Slant shears each character about its own baseline; rise turns the whole line about the
+    // start of its baseline (Qt's y axis points down, so rising is turning anticlockwise).
+    const QTransform shear(1, 0, -std::tan(qDegreesToRadians(shape.slantDegrees)), 1, 0, 0);
+    QTransform rise;
+    rise.rotate(-shape.riseDegrees);
+
+    ShapedDrawing drawing;
+    drawing.emPixels = em;
+    drawing.text.setFillRule(Qt::WindingFill);
+    qreal pen = 0; // along the line: x across, y down
+    qreal end = 0; // where the last character ends
+    bool first = true;
+    QStringList sealCharacters;
+    for (const auto& [start, stop] : graphemesOf(name)) {
+        const QString grapheme = name.mid(start, stop - start);
+        const qreal scale = first ? shape.firstScale : 1.0;
+        first = false;
+        const qreal advance = metrics.horizontalAdvance(grapheme);
+        QPointF origin;
+        if (shape.vertical) {
+            // Each character in a square of one em, centred on the line.
+            const qreal ascentShare = ascent + descent > 0 ? ascent / (ascent + descent) : 0.8;
+            origin = QPointF(-advance * scale / 2, pen + em * scale * ascentShare);
+            end = pen + em * scale;
+        } else {
+            origin = QPointF(pen, 0);
+            end = pen + advance * scale;
+        }
+        pen = end + gap;
+        const QTransform placed = QTransform::fromScale(scale, scale) * shear *
+                                  QTransform::fromTranslate(origin.x(), origin.y()) * rise;
+        const QPainterPath outline = placed.map(textOutline(QPointF(0, 0), font, grapheme));
+        drawing.text.addPath(outline);
+        GraphemePlace place;
+        place.start = start;
+        place.length = stop - start;
+        place.advance = advance * scale;
+        place.blank = outline.isEmpty();
+        place.box = placed.mapRect(QRectF(0, -ascent, advance, ascent + descent));
+        if (!outline.isEmpty()) {
+            place.box |= outline.boundingRect();
+            sealCharacters.append(grapheme);
+        }
+        drawing.graphemes.push_back(place);
+    }
+    if (m_look.seal != SealText::None && !sealCharacters.isEmpty()) {
+        if (m_look.seal == SealText::Surname) {
+            sealCharacters = sealCharacters.mid(0, 1);
+        }
+        const qreal side = kSealSideEm * em;
+        const QPointF centre =
+            shape.vertical ? QPointF(0, end + kSealGapEm * em + side / 2)
+                           : QPointF(end + kSealGapEm * em + side / 2, (descent - ascent) / 2);
+        // Stamped upright, at the end of the line however it turns.
+        const QPointF at = rise.map(centre);
+        drawing.seal = sealOutline(QRectF(at - QPointF(side / 2, side / 2), QSizeF(side, side)),
+                                   sealCharacters);
+    }
+    return drawing;
+}
+
+SignatureRenderer::ShapedDrawing SignatureRenderer::shaped(int slot, const QString& name) {
+    ShapedDrawing drawing = shapedAtOrigin(slot, name);
+    QRectF reach = drawing.seal.boundingRect();
+    for (const GraphemePlace& place : drawing.graphemes) {
+        reach |= place.box;
+    }
+    const qreal border = 2.0 * SignatureSurface::kDesignedBorderPixels;
+    if (m_look.fitWholeName && !reach.isEmpty()) {
+        const QSize needed(int(std::ceil(reach.width() + 2 * kFitMargin + border)),
+                           int(std::ceil(reach.height() + 2 * kFitMargin + border)));
+        useCanvas(m_look.canvas.expandedTo(needed));
+    } else {
+        useCanvas(m_look.canvas);
+    }
+    if (reach.isEmpty()) {
+        return drawing;
+    }
+    // Centred on the drawing area, smaller where it would not fit.
+    const QRectF area(QPointF(0, 0), QSizeF(innerPixels()));
+    const qreal room = std::min((area.width() - 2 * kFitMargin) / reach.width(),
+                                (area.height() - 2 * kFitMargin) / reach.height());
+    const qreal scale = std::clamp(room, 1e-3, 1.0);
+    const QTransform fit = QTransform::fromTranslate(-reach.center().x(), -reach.center().y()) *
+                           QTransform::fromScale(scale, scale) *
+                           QTransform::fromTranslate(area.center().x(), area.center().y());
+    drawing.text = fit.map(drawing.text);
+    drawing.seal = fit.map(drawing.seal);
+    drawing.emPixels *= scale;
+    for (GraphemePlace& place : drawing.graphemes) {
+        place.box = fit.mapRect(place.box);
+        place.advance *= scale;
+    }
+    return drawing;
+}
+
+void SignatureRenderer::paintShaped(QPainter& painter, const ShapedDrawing& drawing) const {
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.fillPath(drawing.text, m_surface->foreColor());
+    if (!drawing.seal.isEmpty()) {
+        painter.fillPath(drawing.seal, kSealColour);
+    }
 }
 
 QImage SignatureRenderer::withResolution(QImage image) const {
