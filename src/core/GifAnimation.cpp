@@ -393,24 +393,35 @@ public:
             }
         }
         const auto clear = GifByteType(keep ? m_unchangedIndex : 0);
-        // The codes start as wide as the frame's largest index needs, not the table's.
+        // The codes start as wide as the frame's largest index needs, not the table's: for
+        // pixels written clear, only the largest index of those that change.
+        const auto bitsFor = [](int largest) {
+            int bits = 1;
+            while ((1 << bits) <= largest) {
+                ++bits;
+            }
+            return bits;
+        };
         int largest = keep ? clear : 0;
-        for (const GifByteType pixel : m_pixels) {
-            largest = std::max<int>(largest, pixel);
+        int largestChanged = largest;
+        for (std::size_t i = 0; i < m_pixels.size(); ++i) {
+            largest = std::max<int>(largest, m_pixels[i]);
+            if (!m_free[i]) {
+                largestChanged = std::max<int>(largestChanged, m_pixels[i]);
+            }
         }
-        m_codeBits = 1;
-        while ((1 << m_codeBits) <= largest) {
-            ++m_codeBits;
-        }
+        m_codeBits = bitsFor(largest);
         std::vector<GifByteType> best =
             m_lzw.encode(m_pixels, m_free, clear, m_codeBits, LzwWriter::Choice::Own);
         bool clearUsed = false;
         if (keep) {
             for (const auto how : {LzwWriter::Choice::Clear, LzwWriter::Choice::Matching}) {
-                std::vector<GifByteType> tried =
-                    m_lzw.encode(m_pixels, m_free, clear, m_codeBits, how);
+                const int bits =
+                    how == LzwWriter::Choice::Clear ? bitsFor(largestChanged) : bitsFor(largest);
+                std::vector<GifByteType> tried = m_lzw.encode(m_pixels, m_free, clear, bits, how);
                 if (tried.size() < best.size()) {
                     best = std::move(tried);
+                    m_codeBits = bits;
                     clearUsed = true;
                 }
             }
