@@ -609,7 +609,11 @@ def scenario_keyboard(args, workdir, out_dir):
         # round to the name box.
         keys("Tab", "Tab", "Tab", "Tab", "Tab", "Tab")
         xdotool("type", "--delay", "60", "张伟")
+        watch().settle(main)
+        canvas_before = region(main, CANVAS)
         keys("Return")
+        # 保存签名 is enabled by the design: the Tabs below wait until it shows.
+        wait_drawn(main, CANVAS, canvas_before, "the designed name")
         screenshot(out_dir, "designed")
         # 设计签名, then 保存签名, enabled by the design.
         keys("Tab", "Tab", "Return")
