@@ -5,6 +5,7 @@
 #include "designer/BackgroundPicture.h"
 #include "designer/DesignerControls.h"
 #include "designer/FailureText.h"
+#include "designer/GalleryLink.h"
 #include "designer/GlyphNote.h"
 #include "designer/SignatureCanvas.h"
 #include "designer/SignatureUse.h"
@@ -182,6 +183,17 @@ void Form1::Command1_Click() {
     m_label2->hide();
 }
 
+void Form1::chooseAndDesign(int slot) {
+    QGroupBox* page = styleSlot(slot).page == 1 ? m_frame3 : m_frame14;
+    if (page->isHidden()) {
+        showPage(styleSlot(slot).page);
+    }
+    Image_Click(slot);
+    if (m_command1->isEnabled()) {
+        Command1_Click();
+    }
+}
+
 void Form1::Command2_Click() {
     // An installed program saves into the user's pictures folder, a portable one beside itself.
     const std::optional<QString> pictures = m_platform.signatureFolder();
@@ -221,12 +233,14 @@ void Form1::Command7_Click() {
 void Form1::qmwz_Click() {
     if (const std::optional<QColor> colour = m_platform.chooseColour(this)) {
         m_picture1->setForeColor(*colour);
+        m_gallery->lookChanged();
     }
 }
 
 void Form1::qmdz_Click() {
     Form3 dialog(m_platform, *m_picture1);
     m_platform.runModal(dialog);
+    m_gallery->lookChanged();
 }
 
 void Form1::qmtp_Click() {
@@ -294,6 +308,7 @@ void Form1::showPictureOutcome(const BackgroundPicture& picture) {
     }
     m_image20->setPixmap(QPixmap::fromImage(picture.image));
     m_picture1->setPicture(picture.image);
+    m_gallery->lookChanged();
     m_platform.showMessage(this, QStringLiteral("签名背景图片选择成功!"),
                            MessageStyle::Information);
     m_label2->hide();

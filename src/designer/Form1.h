@@ -22,6 +22,7 @@ namespace inkvale {
 
 class ChosenPictureRead;
 class ClickableLabel;
+class GalleryLink;
 class HiddenBrowser;
 class OptionButton;
 class Platform;
@@ -64,6 +65,10 @@ public:
     void Image_Click(int slot);
     /// "设计签名": checks the choice and the name and draws the signature.
     void Command1_Click();
+    /// A style chosen outside the pages (in the gallery): shows its page as the page buttons
+    /// would, selects its option as its preview picture would, and designs as "设计签名" would
+    /// when the button can be pressed.
+    void chooseAndDesign(int slot);
 
     /// "保存签名": writes the canvas into the Program folder under a date-time name.
     void Command2_Click();
@@ -96,6 +101,8 @@ public:
     [[nodiscard]] StatusLine* s1() const { return m_s1; }
     /// The signature's menu, shortcuts and drag.
     [[nodiscard]] SignatureUse* signatureUse() const { return m_use; }
+    /// The window "全部风格预览" and what opens it.
+    [[nodiscard]] GalleryLink* gallery() const { return m_gallery; }
     [[nodiscard]] QLineEdit* text1() const { return m_text1; }
     [[nodiscard]] QPushButton* command1() const { return m_command1; }
     [[nodiscard]] QPushButton* command2() const { return m_command2; }
@@ -183,6 +190,7 @@ private:
     HiddenBrowser* m_webBrowser2 = nullptr;
     StatusLine* m_s1 = nullptr;
     SignatureUse* m_use = nullptr;
+    GalleryLink* m_gallery = nullptr;
     std::unique_ptr<GlyphNote> m_glyphNote;
     QTimer* m_timer3 = nullptr;
     bool m_updateStarted = false;

@@ -2,6 +2,7 @@
 #include "core/Twips.h"
 #include "designer/DesignerControls.h"
 #include "designer/Form1.h"
+#include "designer/GalleryLink.h"
 #include "designer/GlyphNote.h"
 #include "designer/SignatureCanvas.h"
 #include "designer/SignatureUse.h"
@@ -85,6 +86,9 @@ Form1::Form1(Platform& platform, OnlineSettings online, QWidget* parent)
     buildHiddenControls();
     buildKeyboardOrder();
     m_use = new SignatureUse(m_platform, *this, *m_picture1, *m_command2);
+    m_gallery = new GalleryLink(*this);
+    m_use->menu()->addSeparator();
+    m_use->menu()->addAction(m_gallery->openAction());
 }
 
 void Form1::buildBanner() {

@@ -178,11 +178,13 @@ SignatureUse::SignatureUse(Platform& platform, QWidget& window, SignatureCanvas&
     m_copy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
     m_export = addAction(QStringLiteral("导出签名…"), QStringLiteral("ExportSignature"));
     m_export->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    m_animation = addAction(QStringLiteral("导出动态签名…"), QStringLiteral("ExportAnimation"));
     m_print = addAction(QStringLiteral("打印签名…"), QStringLiteral("PrintSignature"));
     m_print->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     m_practice = addAction(QStringLiteral("生成练习字帖…"), QStringLiteral("PracticeSheet"));
     connect(m_copy, &QAction::triggered, this, &SignatureUse::copySignature);
     connect(m_export, &QAction::triggered, this, &SignatureUse::exportSignature);
+    connect(m_animation, &QAction::triggered, this, &SignatureUse::exportAnimation);
     connect(m_print, &QAction::triggered, this, &SignatureUse::printSignature);
     connect(m_practice, &QAction::triggered, this, &SignatureUse::makePracticeSheet);
 
@@ -227,7 +229,7 @@ QAction* SignatureUse::addAction(const QString& text, const QString& objectName)
 
 void SignatureUse::followSaveButton() {
     const bool enabled = m_saveButton.isEnabled();
-    for (QAction* action : {m_copy, m_export, m_print, m_practice}) {
+    for (QAction* action : {m_copy, m_export, m_animation, m_print, m_practice}) {
         action->setEnabled(enabled);
     }
 }
@@ -238,6 +240,7 @@ void SignatureUse::popUpAt(const QPoint& global) {
 
 void SignatureUse::setDesigned(const DesignedSignature& signature) {
     m_signature = signature;
+    emit designChanged();
 }
 
 bool SignatureUse::eventFilter(QObject* watched, QEvent* event) {
@@ -288,6 +291,17 @@ void SignatureUse::copySignature() {
 }
 
 void SignatureUse::exportSignature() {
+    exportAs(0);
+}
+
+void SignatureUse::exportAnimation() {
+    const auto* animated =
+        std::find_if(kExportFormats.begin(), kExportFormats.end(),
+                     [](const ExportFormat& format) { return format.animation; });
+    exportAs(int(animated - kExportFormats.begin()));
+}
+
+void SignatureUse::exportAs(int firstFilter) {
     SaveQuestion question;
     question.title = QStringLiteral("导出签名");
     question.folder = documentsFolder();
@@ -295,6 +309,7 @@ void SignatureUse::exportSignature() {
     for (const ExportFormat& format : kExportFormats) {
         question.filters.append(format.filter.toString());
     }
+    question.filter = firstFilter;
     question.resolutionLabel = QStringLiteral("分辨率:");
     for (const auto& [label, dpi] : kResolutions) {
         question.resolutions.append(label.toString());

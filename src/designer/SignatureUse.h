@@ -44,8 +44,8 @@ inline constexpr qreal kCopyDotsPerInch = 300.0;
 
 /// The ways to use a designed signature elsewhere, beside "保存签名": the canvas's context menu
 /// (right click, the menu key, Shift+F10) and the window's shortcuts for 复制签名 (Ctrl+C),
-/// 导出签名… (Ctrl+Shift+S), 打印签名… (Ctrl+P) and 生成练习字帖…, and dragging the
-/// signature out of the canvas. They are enabled exactly when "保存签名" is.
+/// 导出签名… (Ctrl+Shift+S), 导出动态签名…, 打印签名… (Ctrl+P) and 生成练习字帖…, and dragging
+/// the signature out of the canvas. They are enabled exactly when "保存签名" is.
 class SignatureUse final : public QObject {
     Q_OBJECT
 
@@ -62,6 +62,7 @@ public:
     [[nodiscard]] QMenu* menu() const { return m_menu; }
     [[nodiscard]] QAction* copyAction() const { return m_copy; }
     [[nodiscard]] QAction* exportAction() const { return m_export; }
+    [[nodiscard]] QAction* animationAction() const { return m_animation; }
     [[nodiscard]] QAction* printAction() const { return m_print; }
     [[nodiscard]] QAction* practiceAction() const { return m_practice; }
 
@@ -69,6 +70,8 @@ public:
     void copySignature();
     /// "导出签名…": asks for the file, its format, resolution and trim, and writes it.
     void exportSignature();
+    /// "导出动态签名…": the same question, with the first animated format chosen.
+    void exportAnimation();
     /// "打印签名…": prints the signature at its real size through the print dialog.
     void printSignature();
     /// "生成练习字帖…": asks for the paper and the rows, then for the file, and writes it.
@@ -78,12 +81,18 @@ public:
     /// folder of the program's own that goes when the program ends or the next drag starts.
     [[nodiscard]] std::unique_ptr<QMimeData> dragMimeData();
 
+signals:
+    /// What the outputs draw has changed: a new design.
+    void designChanged();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QAction* addAction(const QString& text, const QString& objectName);
     void followSaveButton();
+    /// Asks for the file with the format `firstFilter` of the list chosen, and writes it.
+    void exportAs(int firstFilter);
     void popUpAt(const QPoint& global);
     /// Writes `bytes` to `path`, or tells why it failed as "保存签名" tells it.
     void writeChosenFile(const QString& path, const QByteArray& bytes, const Outcome& drawn);
@@ -98,6 +107,7 @@ private:
     QMenu* m_menu = nullptr;
     QAction* m_copy = nullptr;
     QAction* m_export = nullptr;
+    QAction* m_animation = nullptr;
     QAction* m_print = nullptr;
     QAction* m_practice = nullptr;
     QAction* m_menuKey = nullptr;
