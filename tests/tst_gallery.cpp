@@ -10,6 +10,7 @@
 #include "designer/SignatureUse.h"
 #include "designer/StatusLine.h"
 #include "gallery/GalleryWindow.h"
+#include "gallery/LayoutControls.h"
 #include "gallery/StyleTiles.h"
 #include "gallery/ZoomedSignature.h"
 #include "support/DesignerSignature.h"
@@ -18,6 +19,9 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QInputMethodEvent>
 #include <QLabel>
@@ -36,6 +40,8 @@
 
 using namespace inkvale;
 using inkvale::test::FakePlatform;
+
+Q_DECLARE_METATYPE(inkvale::LineShape)
 
 namespace {
 
@@ -71,6 +77,9 @@ private slots:
     void choosingWhileTheUpdateCheckRunsOnlySelects();
     void largePreviewIsDrawnAtTheZoomAndThePixelRatio();
     void actionButtonsTriggerTheMenusActions();
+    void layoutControlsShapeEveryNewOutput_data();
+    void layoutControlsShapeEveryNewOutput();
+    void presetsSetTheControlsTogether();
     void keyboardWalk();
     void everyControlHasAnAccessibleName();
 
@@ -353,6 +362,113 @@ void TestGallery::actionButtonsTriggerTheMenusActions() {
     QCOMPARE(animated.filters.at(animated.filter), QStringLiteral("动态签名 GIF (*.gif)"));
 }
 
+void TestGallery::layoutControlsShapeEveryNewOutput_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<double>("value"); // for a check box, 1 ticks it; for 印章, the item
+    QTest::addColumn<QString>("keys"); // typed into a number box after selecting its text
+    QTest::addColumn<LineShape>("shape");
+    QTest::addColumn<int>("seal");
+
+    const auto shaped = [](auto change) {
+        LineShape shape;
+        change(shape);
+        return shape;
+    };
+    QTest::newRow("字距, open") << "Spacing" << 0.5 << "0.5"
+                                << shaped([](LineShape& s) { s.spacingEm = 0.5; }) << 0;
+    QTest::newRow("字距, overlapping")
+        << "Spacing" << -0.3 << "-0.3" << shaped([](LineShape& s) { s.spacingEm = -0.3; }) << 0;
+    QTest::newRow("倾斜") << "Slant" << -12.0 << "-12"
+                          << shaped([](LineShape& s) { s.slantDegrees = -12; }) << 0;
+    QTest::newRow("上扬") << "Rise" << 8.0 << "8" << shaped([](LineShape& s) { s.riseDegrees = 8; })
+                          << 0;
+    QTest::newRow("姓氏放大") << "FirstScale" << 1.5 << "1.5"
+                              << shaped([](LineShape& s) { s.firstScale = 1.5; }) << 0;
+    QTest::newRow("竖排") << "Vertical" << 1.0 << ""
+                          << shaped([](LineShape& s) { s.vertical = true; }) << 0;
+    QTest::newRow("印章, 全名") << "Seal" << 2.0 << "" << LineShape{} << int(SealText::Name);
+}
+
+void TestGallery::layoutControlsShapeEveryNewOutput() {
+    QFETCH(QString, control);
+    QFETCH(double, value);
+    QFETCH(QString, keys);
+    QFETCH(LineShape, shape);
+    QFETCH(int, seal);
+    enableDesigning();
+    m_form->text1()->setText(QStringLiteral("欧阳娜娜"));
+    m_form->Image_Click(12);
+    m_form->Command1_Click();
+    const QImage canvas = m_form->picture1()->image().copy();
+    GalleryWindow* gallery = openGallery();
+    QVERIFY(gallery);
+
+    auto* widget = gallery->findChild<QWidget*>(control);
+    QVERIFY(widget);
+    if (auto* number = qobject_cast<QDoubleSpinBox*>(widget)) {
+        // Typed as a user types it.
+        number->setFocus(Qt::TabFocusReason);
+        number->selectAll();
+        QTest::keyClicks(number, keys);
+        QTest::keyClick(number, Qt::Key_Return);
+        QCOMPARE(number->value(), value);
+    } else if (auto* box = qobject_cast<QCheckBox*>(widget)) {
+        box->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(box, Qt::Key_Space);
+    } else {
+        qobject_cast<QComboBox*>(widget)->setCurrentIndex(int(value));
+    }
+
+    const SignatureUse* use = m_form->signatureUse();
+    QCOMPARE(gallery->shape(), shape);
+    QCOMPARE(int(gallery->seal()), seal);
+    // Every new output draws it, and the styles and the large preview show it.
+    QCOMPARE(use->output().look.shape, shape);
+    QCOMPARE(int(use->output().look.seal), seal);
+    QCOMPARE(gallery->tiles()->look().shape, shape);
+    QCOMPARE(int(gallery->tiles()->look().seal), seal);
+    QCOMPARE(use->output().name, QStringLiteral("欧阳娜娜"));
+    // The canvas draws as it did.
+    QCOMPARE(use->designed().look.shape, LineShape{});
+    QCOMPARE(m_form->picture1()->image(), canvas);
+    m_form->Command1_Click();
+    QCOMPARE(m_form->picture1()->image(), canvas);
+    QCOMPARE(use->output().look.shape, shape);
+
+    // Its reset puts it back: the outputs are plain again.
+    auto* reset = gallery->findChild<QPushButton*>(control + QStringLiteral("Reset"));
+    QVERIFY(reset);
+    QTest::mouseClick(reset, Qt::LeftButton);
+    QCOMPARE(use->output().look.shape, LineShape{});
+    QCOMPARE(use->output().look.seal, SealText::None);
+}
+
+void TestGallery::presetsSetTheControlsTogether() {
+    LineShape rising;
+    rising.riseDegrees = 10;
+    rising.spacingEm = -0.1;
+    LineShape surname;
+    surname.firstScale = 1.6;
+    const std::vector<LineShapePreset> presets{
+        {QStringLiteral("rising"), QStringLiteral("上扬签"), rising},
+        {QStringLiteral("surname"), QStringLiteral("姓大名小"), surname}};
+    LayoutControls controls(presets);
+    int told = 0;
+    connect(&controls, &LayoutControls::changed, this, [&told] { ++told; });
+    auto* first = controls.findChild<QPushButton*>(QStringLiteral("Preset_rising"));
+    QVERIFY(first);
+    QCOMPARE(first->text(), QStringLiteral("上扬签"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(first)->text(QAccessible::Name),
+             QStringLiteral("预设上扬签"));
+    first->click();
+    QCOMPARE(controls.shape(), rising);
+    QCOMPARE(told, 1); // once for the whole preset
+    controls.findChild<QPushButton*>(QStringLiteral("Preset_surname"))->click();
+    // A preset sets every member: what the one before set goes.
+    QCOMPARE(controls.shape(), surname);
+    QCOMPARE(told, 2);
+}
+
 void TestGallery::keyboardWalk() {
     enableDesigning();
     m_form->text1()->setText(QStringLiteral("李雷"));
@@ -376,6 +492,18 @@ void TestGallery::keyboardWalk() {
                                QStringLiteral("ZoomOut"),
                                QStringLiteral("ZoomSlider"),
                                QStringLiteral("ZoomIn"),
+                               QStringLiteral("Spacing"),
+                               QStringLiteral("SpacingReset"),
+                               QStringLiteral("Slant"),
+                               QStringLiteral("SlantReset"),
+                               QStringLiteral("Rise"),
+                               QStringLiteral("RiseReset"),
+                               QStringLiteral("FirstScale"),
+                               QStringLiteral("FirstScaleReset"),
+                               QStringLiteral("Vertical"),
+                               QStringLiteral("VerticalReset"),
+                               QStringLiteral("Seal"),
+                               QStringLiteral("SealReset"),
                                QStringLiteral("CopySignatureButton"),
                                QStringLiteral("ExportSignatureButton"),
                                QStringLiteral("PrintSignatureButton"),
@@ -416,7 +544,9 @@ void TestGallery::everyControlHasAnAccessibleName() {
     QVERIFY(gallery);
     int named = 0;
     for (QWidget* control : gallery->findChildren<QWidget*>()) {
-        if (control->focusPolicy() == Qt::NoFocus || !control->isVisibleTo(gallery)) {
+        // A number box's text field is announced as the box.
+        if (control->focusPolicy() == Qt::NoFocus || !control->isVisibleTo(gallery) ||
+            qobject_cast<QAbstractSpinBox*>(control->parentWidget()) != nullptr) {
             continue;
         }
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
@@ -425,7 +555,7 @@ void TestGallery::everyControlHasAnAccessibleName() {
                  qPrintable(control->objectName()));
         ++named;
     }
-    QVERIFY(named >= kStyleCount + 9);
+    QVERIFY(named >= kStyleCount + 9 + 12);
     // The tiles are buttons named by their style.
     QAccessibleInterface* tile = QAccessible::queryAccessibleInterface(gallery->tiles()->tile(9));
     QCOMPARE(tile->role(), QAccessible::Button);

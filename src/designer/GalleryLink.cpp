@@ -14,6 +14,16 @@
 
 namespace inkvale {
 
+namespace {
+
+/// The presets of the line's shape that the window offers: the drawing core's list, which is
+/// not linked in yet, so none.
+std::span<const LineShapePreset> offeredPresets() {
+    return {};
+}
+
+} // namespace
+
 GalleryLink::GalleryLink(Form1& form)
     : QObject(&form)
     , m_form(form) {
@@ -29,7 +39,7 @@ GalleryLink::GalleryLink(Form1& form)
 
 void GalleryLink::open() {
     if (m_window == nullptr) {
-        m_window = new GalleryWindow(&m_form);
+        m_window = new GalleryWindow(offeredPresets(), &m_form);
         SignatureUse& use = *m_form.signatureUse();
         // The same actions as the canvas's menu, and their shortcuts in this window too.
         m_window->addActionButton(*use.copyAction(), QStringLiteral("复制(&C)"));
@@ -46,6 +56,9 @@ void GalleryLink::open() {
                     &GalleryLink::showChosenStyle);
         }
         connect(m_window, &GalleryWindow::styleChosen, &m_form, &Form1::chooseAndDesign);
+        // The shape chosen here goes into every new output of the window.
+        connect(m_window, &GalleryWindow::layoutChanged, this,
+                [this] { m_form.signatureUse()->setLayout(m_window->shape(), m_window->seal()); });
         lookChanged();
         showName();
         showDesign();
@@ -68,7 +81,7 @@ void GalleryLink::showName() {
 
 void GalleryLink::showDesign() {
     // "设计签名" draws no empty name: before the first design there is none.
-    const DesignedSignature& designed = m_form.signatureUse()->designed();
+    const DesignedSignature designed = m_form.signatureUse()->output();
     if (designed.name.isEmpty()) {
         m_window->setDesign(std::nullopt);
         return;

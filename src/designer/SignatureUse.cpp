@@ -243,6 +243,19 @@ void SignatureUse::setDesigned(const DesignedSignature& signature) {
     emit designChanged();
 }
 
+void SignatureUse::setLayout(const LineShape& shape, SealText seal) {
+    m_shape = shape;
+    m_seal = seal;
+    emit designChanged();
+}
+
+DesignedSignature SignatureUse::output() const {
+    DesignedSignature shaped = m_signature;
+    shaped.look.shape = m_shape;
+    shaped.look.seal = m_seal;
+    return shaped;
+}
+
 bool SignatureUse::eventFilter(QObject* watched, QEvent* event) {
     if (watched == &m_saveButton && event->type() == QEvent::EnabledChange) {
         followSaveButton();
@@ -271,7 +284,7 @@ bool SignatureUse::eventFilter(QObject* watched, QEvent* event) {
 }
 
 std::unique_ptr<QMimeData> SignatureUse::dragMimeData() {
-    std::unique_ptr<QMimeData> data = signatureMimeData(m_signature);
+    std::unique_ptr<QMimeData> data = signatureMimeData(output());
     // A file manager takes files: the PNG goes into a folder of the program's own.
     m_dragFolder = std::make_unique<TemporaryFolder>(kDragFolderPrefix.toString());
     if (m_dragFolder->isValid()) {
@@ -287,7 +300,7 @@ std::unique_ptr<QMimeData> SignatureUse::dragMimeData() {
 }
 
 void SignatureUse::copySignature() {
-    QGuiApplication::clipboard()->setMimeData(signatureMimeData(m_signature).release());
+    QGuiApplication::clipboard()->setMimeData(signatureMimeData(output()).release());
 }
 
 void SignatureUse::exportSignature() {
@@ -302,10 +315,11 @@ void SignatureUse::exportAnimation() {
 }
 
 void SignatureUse::exportAs(int firstFilter) {
+    const DesignedSignature signature = output();
     SaveQuestion question;
     question.title = QStringLiteral("导出签名");
     question.folder = documentsFolder();
-    question.suggestedName = fileNameOf(m_signature.name);
+    question.suggestedName = fileNameOf(signature.name);
     for (const ExportFormat& format : kExportFormats) {
         question.filters.append(format.filter.toString());
     }
@@ -332,7 +346,7 @@ void SignatureUse::exportAs(int firstFilter) {
         return;
     }
     const ExportFormat& format = kExportFormats.at(formatForName(answer->path, answer->filter));
-    SignatureLook look = m_signature.look;
+    SignatureLook look = signature.look;
     look.transparent = format.transparent;
     // Outlines print sharp at any size; only pixels have a resolution.
     if (isRaster(format.format) && format.animation != AnimationFormat::Svg) {
@@ -348,15 +362,15 @@ void SignatureUse::exportAs(int firstFilter) {
         pace.reveal =
             kReveals.at(std::size_t(std::clamp(answer->choice, 0, int(kReveals.size()) - 1)))
                 .second;
-        const QByteArray bytes = animatedSignature(renderer, m_signature.slot, m_signature.name,
-                                                   *format.animation, pace);
+        const QByteArray bytes =
+            animatedSignature(renderer, signature.slot, signature.name, *format.animation, pace);
         writeChosenFile(answer->path, bytes,
                         bytes.isEmpty() ? Outcome::failed(Cause::NoMemory) : Outcome{});
         return;
     }
     SignatureExport exporter(renderer);
     const ExportDrawing drawing =
-        exporter.draw({m_signature.slot, m_signature.name, format.format,
+        exporter.draw({signature.slot, signature.name, format.format,
                        answer->switchOn ? std::optional<int>(kUsePadding) : std::nullopt});
     if (drawing.noInk) {
         m_platform.showMessage(
@@ -368,10 +382,11 @@ void SignatureUse::exportAs(int firstFilter) {
 }
 
 void SignatureUse::addAnimationPreview(SaveQuestion& question) const {
-    SignatureLook look = m_signature.look;
+    const DesignedSignature signature = output();
+    SignatureLook look = signature.look;
     look.dotsPerInch = 96.0;
     SignatureRenderer renderer(look);
-    const SignatureAnimation animation(renderer, m_signature.slot, m_signature.name, {});
+    const SignatureAnimation animation(renderer, signature.slot, signature.name, {});
     if (animation.isNull()) {
         return; // no preview rather than no export
     }
@@ -414,9 +429,10 @@ void SignatureUse::writeChosenFile(const QString& path, const QByteArray& bytes,
 }
 
 void SignatureUse::printSignature() {
-    const VectorPicture picture = trimmedOutlines(m_signature);
+    const DesignedSignature signature = output();
+    const VectorPicture picture = trimmedOutlines(signature);
     const PrintResult printed =
-        m_platform.print(&m_window, m_signature.name, [&picture](QPagedPaintDevice& pages) {
+        m_platform.print(&m_window, signature.name, [&picture](QPagedPaintDevice& pages) {
             return paintAtRealSize(pages, picture);
         });
     if (!printed.written.ok()) {
@@ -428,6 +444,7 @@ void SignatureUse::printSignature() {
 }
 
 void SignatureUse::makePracticeSheet() {
+    const DesignedSignature signature = output();
     PracticeSheetDialog dialog(&m_window);
     if (m_platform.runModal(dialog) != QDialog::Accepted) {
         return;
@@ -435,14 +452,14 @@ void SignatureUse::makePracticeSheet() {
     SaveQuestion question;
     question.title = QStringLiteral("保存练习字帖");
     question.folder = documentsFolder();
-    question.suggestedName = fileNameOf(m_signature.name) + QStringLiteral("-练习字帖");
+    question.suggestedName = fileNameOf(signature.name) + QStringLiteral("-练习字帖");
     question.filters = {QStringLiteral("PDF (矢量) (*.pdf)")};
     const std::optional<SaveAnswer> answer = m_platform.chooseFileToSave(&m_window, question);
     if (!answer) {
         return;
     }
     const QByteArray sheet =
-        practiceSheetPdf(m_signature.look, m_signature.slot, m_signature.name, dialog.layout());
+        practiceSheetPdf(signature.look, signature.slot, signature.name, dialog.layout());
     writeChosenFile(answer->path, sheet, {});
 }
 

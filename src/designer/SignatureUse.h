@@ -58,6 +58,10 @@ public:
     /// Records what the canvas now shows.
     void setDesigned(const DesignedSignature& signature);
     [[nodiscard]] const DesignedSignature& designed() const { return m_signature; }
+    /// The line's shape and the seal of every output from now on; the canvas draws as it does.
+    void setLayout(const LineShape& shape, SealText seal);
+    /// What the outputs draw: the design with the line's shape and the seal.
+    [[nodiscard]] DesignedSignature output() const;
 
     [[nodiscard]] QMenu* menu() const { return m_menu; }
     [[nodiscard]] QAction* copyAction() const { return m_copy; }
@@ -82,7 +86,7 @@ public:
     [[nodiscard]] std::unique_ptr<QMimeData> dragMimeData();
 
 signals:
-    /// What the outputs draw has changed: a new design.
+    /// What the outputs draw has changed: a new design, or a new shape of its line.
     void designChanged();
 
 protected:
@@ -104,6 +108,8 @@ private:
     SignatureCanvas& m_canvas;
     QPushButton& m_saveButton;
     DesignedSignature m_signature;
+    LineShape m_shape;
+    SealText m_seal = SealText::None;
     QMenu* m_menu = nullptr;
     QAction* m_copy = nullptr;
     QAction* m_export = nullptr;

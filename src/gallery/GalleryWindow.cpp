@@ -1,5 +1,6 @@
 #include "gallery/GalleryWindow.h"
 
+#include "gallery/LayoutControls.h"
 #include "gallery/StyleTiles.h"
 
 #include <QAction>
@@ -12,7 +13,7 @@
 
 namespace inkvale {
 
-GalleryWindow::GalleryWindow(QWidget* parent)
+GalleryWindow::GalleryWindow(std::span<const LineShapePreset> presets, QWidget* parent)
     : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("StyleGallery"));
     setWindowTitle(QStringLiteral("全部风格预览"));
@@ -48,6 +49,9 @@ GalleryWindow::GalleryWindow(QWidget* parent)
     previewLayout->addWidget(m_zoomed);
     right->addWidget(m_previewBox, 1);
 
+    m_layout = new LayoutControls(presets, this);
+    right->addWidget(m_layout);
+
     m_actionsBox = new QGroupBox(QStringLiteral("使用签名"), this);
     m_actionsBox->setObjectName(QStringLiteral("ActionsBox"));
     m_actions = new QHBoxLayout(m_actionsBox);
@@ -55,6 +59,10 @@ GalleryWindow::GalleryWindow(QWidget* parent)
     columns->addLayout(right, 2);
 
     connect(m_tiles, &StyleTileGrid::tileChosen, this, &GalleryWindow::styleChosen);
+    connect(m_layout, &LayoutControls::changed, this, [this] {
+        updateTiles();
+        emit layoutChanged();
+    });
     resize(1240, 760);
     updateTiles();
 }
@@ -90,7 +98,18 @@ void GalleryWindow::setLook(const SignatureLook& look) {
 }
 
 void GalleryWindow::updateTiles() {
-    m_tiles->setLook(m_look);
+    SignatureLook shaped = m_look;
+    shaped.shape = shape();
+    shaped.seal = seal();
+    m_tiles->setLook(shaped);
+}
+
+LineShape GalleryWindow::shape() const {
+    return m_layout->shape();
+}
+
+SealText GalleryWindow::seal() const {
+    return m_layout->seal();
 }
 
 void GalleryWindow::setDesign(const std::optional<GallerySignature>& design) {

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "core/LineShape.h"
 #include "core/SignatureRenderer.h"
 #include "gallery/ZoomedSignature.h"
 
 #include <QWidget>
 
 #include <optional>
+#include <span>
 
 class QAction;
 class QBoxLayout;
@@ -16,6 +18,7 @@ class QScrollArea;
 
 namespace inkvale {
 
+class LayoutControls;
 class StyleTileGrid;
 
 /// "全部风格预览": the typed name in all fifteen styles at once, a large zoomable preview of the
@@ -25,7 +28,8 @@ class GalleryWindow final : public QWidget {
     Q_OBJECT
 
 public:
-    explicit GalleryWindow(QWidget* parent = nullptr);
+    /// The window, offering `presets` of the line's shape.
+    explicit GalleryWindow(std::span<const LineShapePreset> presets, QWidget* parent = nullptr);
 
     /// The name typed in the main window. While the name box cannot take a name (`canType`
     /// false: the update check has not finished), or while it is empty, the styles' sample names
@@ -43,14 +47,20 @@ public:
 
     [[nodiscard]] StyleTileGrid* tiles() const { return m_tiles; }
     [[nodiscard]] ZoomedSignature* zoomed() const { return m_zoomed; }
+    [[nodiscard]] LayoutControls* layoutControls() const { return m_layout; }
+    /// The line's shape and the seal chosen in the window.
+    [[nodiscard]] LineShape shape() const;
+    [[nodiscard]] SealText seal() const;
     /// The line over the styles that says what they show.
     [[nodiscard]] QLabel* note() const { return m_note; }
-    /// The look the styles are drawn with (before the screen's pixel ratio).
+    /// The look the styles are drawn with (before the screen's pixel ratio), without the shape.
     [[nodiscard]] const SignatureLook& look() const { return m_look; }
 
 signals:
     /// A style was chosen by a click, Return, Enter or Space on its picture.
     void styleChosen(int slot);
+    /// The line's shape or the seal has changed.
+    void layoutChanged();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -64,6 +74,7 @@ private:
     StyleTileGrid* m_tiles = nullptr;
     QGroupBox* m_previewBox = nullptr;
     ZoomedSignature* m_zoomed = nullptr;
+    LayoutControls* m_layout = nullptr;
     QGroupBox* m_actionsBox = nullptr;
     QBoxLayout* m_actions = nullptr;
 };
