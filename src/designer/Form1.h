@@ -9,6 +9,7 @@
 #include <array>
 #include <memory>
 
+class QAction;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -78,6 +79,10 @@ public:
     void qmwz_Click();
     void qmdz_Click();
     void qmtp_Click();
+
+    /// "移除背景图片": the canvas goes back to its own background, under the signature designed.
+    void removeBackground();
+    [[nodiscard]] QAction* removeBackgroundAction() const { return m_removePicture; }
 
     /// How long a chosen picture may take to read before the user is offered to give it up.
     static constexpr int kPictureReadPatience = 3000;
@@ -161,6 +166,9 @@ private:
     /// Gives up the chosen picture being read, if any: nothing of it arrives later.
     void giveUpPictureRead();
     void showPictureOutcome(const BackgroundPicture& picture);
+    /// Draws the signature designed again, as it was designed, on the canvas's background now:
+    /// the canvas, "保存签名" and every new output give the same picture.
+    void redrawOnBackground();
     void abandonUpdateCheck();
 
     Platform& m_platform;
@@ -191,6 +199,7 @@ private:
     StatusLine* m_s1 = nullptr;
     SignatureUse* m_use = nullptr;
     GalleryLink* m_gallery = nullptr;
+    QAction* m_removePicture = nullptr;
     std::unique_ptr<GlyphNote> m_glyphNote;
     QTimer* m_timer3 = nullptr;
     bool m_updateStarted = false;

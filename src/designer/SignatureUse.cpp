@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QDrag>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -257,6 +258,15 @@ DesignedSignature SignatureUse::output() const {
 }
 
 bool SignatureUse::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_nameBox && event->type() == QEvent::ShortcutOverride) {
+        // A text box claims Ctrl+C even with nothing to copy: then the window's copy takes it.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Copy) && !m_nameBox->hasSelectedText() &&
+            m_copy->isEnabled()) {
+            event->ignore();
+            return true;
+        }
+    }
     if (watched == &m_saveButton && event->type() == QEvent::EnabledChange) {
         followSaveButton();
     } else if (watched == &m_canvas && m_copy->isEnabled()) {
@@ -301,6 +311,12 @@ std::unique_ptr<QMimeData> SignatureUse::dragMimeData() {
 
 void SignatureUse::copySignature() {
     QGuiApplication::clipboard()->setMimeData(signatureMimeData(output()).release());
+    emit copied();
+}
+
+void SignatureUse::copyFromWhileNothingSelected(QLineEdit& box) {
+    m_nameBox = &box;
+    box.installEventFilter(this);
 }
 
 void SignatureUse::exportSignature() {

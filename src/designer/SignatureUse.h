@@ -9,6 +9,7 @@
 #include <memory>
 
 class QAction;
+class QLineEdit;
 class QMenu;
 class QMimeData;
 class QPushButton;
@@ -72,6 +73,9 @@ public:
 
     /// "复制签名": puts signatureMimeData() on the clipboard.
     void copySignature();
+    /// Lets Ctrl+C in `box` copy the signature while no text is selected there; with a
+    /// selection it copies the text, as a text box does.
+    void copyFromWhileNothingSelected(QLineEdit& box);
     /// "导出签名…": asks for the file, its format, resolution and trim, and writes it.
     void exportSignature();
     /// "导出动态签名…": the same question, with the first animated format chosen.
@@ -88,6 +92,8 @@ public:
 signals:
     /// What the outputs draw has changed: a new design, or a new shape of its line.
     void designChanged();
+    /// The signature has been put on the clipboard.
+    void copied();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -117,6 +123,7 @@ private:
     QAction* m_print = nullptr;
     QAction* m_practice = nullptr;
     QAction* m_menuKey = nullptr;
+    QLineEdit* m_nameBox = nullptr;
     QPoint m_pressedAt;
     bool m_pressed = false;
     std::unique_ptr<TemporaryFolder> m_dragFolder;
