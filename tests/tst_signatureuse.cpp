@@ -168,6 +168,9 @@ private slots:
     void menuKeysOpenTheCanvasMenuButTheNameBoxKeepsItsOwn_data();
     void menuKeysOpenTheCanvasMenuButTheNameBoxKeepsItsOwn();
     void ctrlCInTheNameBoxCopiesItsText();
+    void ctrlCInTheNameBoxWithoutSelectionCopiesTheSignature();
+    void backgroundChosenAfterDesigningLiesUnderIt();
+    void removingTheBackground();
     void copyGivesTransparentTrimmedPngSvgAndImage_data();
     void copyGivesTransparentTrimmedPngSvgAndImage();
     void dragAddsAPngFileInAFolderOfItsOwn();
@@ -196,6 +199,8 @@ private slots:
 
 private:
     void design(int slot, const QString& name);
+    /// Chooses a JPEG of the canvas's size in `colour` as background, and waits for it.
+    void chooseBackground(const QColor& colour);
     [[nodiscard]] QString path(const QString& name) const { return m_folder->filePath(name); }
 
     std::unique_ptr<QTemporaryDir> m_folder;
@@ -294,8 +299,8 @@ void TestSignatureUse::noteNamesCharactersFromOtherFonts() {
 
 void TestSignatureUse::actionsFollowTheSaveButton() {
     SignatureUse* use = m_form->signatureUse();
-    const QList<QAction*> actions{use->copyAction(), use->exportAction(), use->printAction(),
-                                  use->practiceAction()};
+    const QList<QAction*> actions{use->copyAction(), use->exportAction(), use->animationAction(),
+                                  use->printAction(), use->practiceAction()};
     for (QAction* action : actions) {
         QVERIFY(!action->isEnabled());
         QVERIFY(m_form->actions().contains(action));
@@ -329,8 +334,11 @@ void TestSignatureUse::menuItemsHaveChineseAccessibleNames() {
         names.append(list->child(i)->text(QAccessible::Name));
     }
     menu->hide();
+    names.removeAll(QString()); // the separator
     QCOMPARE(names, (QStringList{QStringLiteral("复制签名"), QStringLiteral("导出签名…"),
-                                 QStringLiteral("打印签名…"), QStringLiteral("生成练习字帖…")}));
+                                 QStringLiteral("导出动态签名…"), QStringLiteral("打印签名…"),
+                                 QStringLiteral("生成练习字帖…"), QStringLiteral("全部风格预览…"),
+                                 QStringLiteral("移除背景图片")}));
 }
 
 void TestSignatureUse::menuKeysOpenTheCanvasMenuButTheNameBoxKeepsItsOwn_data() {
@@ -370,6 +378,116 @@ void TestSignatureUse::ctrlCInTheNameBoxCopiesItsText() {
     QVERIFY(data != nullptr);
     QCOMPARE(data->text(), QStringLiteral("李雷"));
     QVERIFY(!data->hasImage());
+}
+
+void TestSignatureUse::chooseBackground(const QColor& colour) {
+    QImage picture(340, 95, QImage::Format_RGB32);
+    picture.fill(colour);
+    const QString file = path(QStringLiteral("back-%1.jpg").arg(colour.name().mid(1)));
+    QVERIFY(picture.save(file, "JPG", 100));
+    m_platform->filesToOpen.push_back(file);
+    m_form->qmtp_Click();
+    QTRY_VERIFY(!m_form->pictureBeingRead());
+    QVERIFY(!m_form->picture1()->picture().isNull());
+}
+
+void TestSignatureUse::ctrlCInTheNameBoxWithoutSelectionCopiesTheSignature() {
+    // Typed, Return pressed: the keyboard stays in the name box, with nothing selected.
+    m_form->text1()->setEnabled(true);
+    m_form->command1()->setEnabled(true);
+    m_form->Image_Click(3);
+    m_form->text1()->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), m_form->text1());
+    m_form->text1()->setText(QStringLiteral("Ann"));
+    QTest::keyClick(m_form->text1(), Qt::Key_Return);
+    QCOMPARE(m_form->signatureUse()->designed().name, QStringLiteral("Ann"));
+    QCOMPARE(QApplication::focusWidget(), m_form->text1());
+    QVERIFY(!m_form->text1()->hasSelectedText());
+    QGuiApplication::clipboard()->clear();
+
+    QTest::keyClick(m_form->text1(), Qt::Key_C, Qt::ControlModifier);
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    QVERIFY(data != nullptr);
+    QVERIFY(data->hasImage());
+    QVERIFY(data->formats().contains(QStringLiteral("image/png")));
+    QCOMPARE(m_form->s1()->panelText(2), QStringLiteral("签名已复制到剪贴板!"));
+    QCOMPARE(m_form->text1()->text(), QStringLiteral("Ann"));
+
+    // The menu's copy says the same.
+    m_form->s1()->setPanelText(2, QString());
+    m_form->signatureUse()->copyAction()->trigger();
+    QCOMPARE(m_form->s1()->panelText(2), QStringLiteral("签名已复制到剪贴板!"));
+}
+
+void TestSignatureUse::backgroundChosenAfterDesigningLiesUnderIt() {
+    design(12, QStringLiteral("张伟"));
+    // A colour chosen after designing applies from the next design only, here too.
+    m_platform->colours.push_back(QColor(200, 0, 0));
+    m_form->qmwz_Click();
+    chooseBackground(QColor(0, 128, 0));
+
+    // One picture: what the canvas shows is the design, as designed, on the new background.
+    const DesignedSignature designed = m_form->signatureUse()->designed();
+    QCOMPARE(designed.look.background.size(), QSize(340, 95));
+    QVERIFY(designed.look.colour != QColor(200, 0, 0));
+    SignatureRenderer renderer(designed.look);
+    const QImage canvas = m_form->picture1()->image().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(canvas,
+             renderer.image(12, QStringLiteral("张伟")).convertToFormat(QImage::Format_RGB32));
+    QVERIFY(inkRect(canvas, renderer.blankImage().convertToFormat(QImage::Format_RGB32)).width() >
+            50);
+
+    // 保存签名 writes that picture.
+    m_form->Command2_Click();
+    const QStringList saved = QDir(m_folder->path()).entryList({QStringLiteral("QM*.jpg")});
+    QCOMPARE(saved.size(), 1);
+    QCOMPARE(QImage(path(saved.first())).convertToFormat(QImage::Format_RGB32), canvas);
+
+    // 复制签名 gives it too, cut to the ink: opaque, green round the ink, no red anywhere.
+    m_form->signatureUse()->copyAction()->trigger();
+    const QImage png = QImage::fromData(
+        QGuiApplication::clipboard()->mimeData()->data(QStringLiteral("image/png")), "PNG");
+    QVERIFY(!png.isNull());
+    QCOMPARE(qAlpha(png.pixel(0, 0)), 255);
+    const QColor corner = png.pixelColor(0, 0);
+    QVERIFY(qAbs(corner.green() - 128) < 10 && corner.red() < 10);
+    // The clipboard's picture at the canvas's resolution is the canvas's, pixel for pixel.
+    SignatureLook screen = m_form->signatureUse()->output().look;
+    QCOMPARE(screen.background, m_form->picture1()->picture());
+    QCOMPARE(screen.colour, designed.look.colour);
+}
+
+void TestSignatureUse::removingTheBackground() {
+    QAction* remove = m_form->removeBackgroundAction();
+    QCOMPARE(remove->text(), QStringLiteral("移除背景图片"));
+    QVERIFY(m_form->signatureUse()->menu()->actions().contains(remove));
+    QVERIFY(!remove->isEnabled());
+
+    // Before any design: the canvas is as it was at start.
+    chooseBackground(QColor(250, 230, 200));
+    QVERIFY(m_form->label2()->isHidden());
+    QVERIFY(remove->isEnabled());
+    remove->trigger();
+    QVERIFY(m_form->picture1()->picture().isNull());
+    QVERIFY(!m_form->label2()->isHidden());
+    QVERIFY(!remove->isEnabled());
+
+    // After a design: the design stays, on the canvas's own background.
+    design(1, QStringLiteral("Ann 张"));
+    const QImage plain = m_form->picture1()->image().copy();
+    chooseBackground(QColor(250, 230, 200));
+    QVERIFY(m_form->picture1()->image() != plain);
+    remove->trigger();
+    QCOMPARE(m_form->picture1()->image(), plain);
+    QVERIFY(m_form->label2()->isHidden());
+    QVERIFY(m_form->signatureUse()->designed().look.background.isNull());
+    QVERIFY(m_form->image20()->pixmap().isNull());
+    // The copy is transparent again, as without a background.
+    m_form->signatureUse()->copyAction()->trigger();
+    const QImage png = QImage::fromData(
+        QGuiApplication::clipboard()->mimeData()->data(QStringLiteral("image/png")), "PNG");
+    QVERIFY(png.hasAlphaChannel());
+    QCOMPARE(qAlpha(png.pixel(0, 0)), 0);
 }
 
 void TestSignatureUse::copyGivesTransparentTrimmedPngSvgAndImage_data() {

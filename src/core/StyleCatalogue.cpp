@@ -76,6 +76,10 @@ QString statusTextFor(int slot) {
     return QStringLiteral("您当前选择的签名为:") + styleSlot(slot).statusLabel.toString();
 }
 
+QString sampleNameFor(int slot) {
+    return slot >= 6 && slot <= 8 ? QStringLiteral("John Smith") : QStringLiteral("张伟");
+}
+
 std::array<QString, kStyleCount> faceNamesInBoxOrder() {
     std::array<QString, kStyleCount> names;
     for (const StyleSlot& slot : kCatalogue) {

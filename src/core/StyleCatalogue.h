@@ -55,6 +55,10 @@ inline constexpr int kStyleCount = 15;
 /// The text panel 2 shows when `slot` (0 to 14) is chosen.
 [[nodiscard]] QString statusTextFor(int slot);
 
+/// The sample name a style's preview picture shows: "John Smith" for the Latin-script styles
+/// (slots 6 to 8), "张伟" for every other style.
+[[nodiscard]] QString sampleNameFor(int slot);
+
 /// The fifteen face names in the order of their boxes, Text2 to Text16.
 [[nodiscard]] std::array<QString, kStyleCount> faceNamesInBoxOrder();
 

@@ -5,6 +5,7 @@
 #include "designer/BackgroundPicture.h"
 #include "designer/DesignerControls.h"
 #include "designer/FailureText.h"
+#include "designer/GalleryLink.h"
 #include "designer/GlyphNote.h"
 #include "designer/SignatureCanvas.h"
 #include "designer/SignatureUse.h"
@@ -14,6 +15,7 @@
 #include "platform/files/AtomicFile.h"
 #include "sizedialog/Form3.h"
 
+#include <QAction>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
@@ -182,6 +184,17 @@ void Form1::Command1_Click() {
     m_label2->hide();
 }
 
+void Form1::chooseAndDesign(int slot) {
+    QGroupBox* page = styleSlot(slot).page == 1 ? m_frame3 : m_frame14;
+    if (page->isHidden()) {
+        showPage(styleSlot(slot).page);
+    }
+    Image_Click(slot);
+    if (m_command1->isEnabled()) {
+        Command1_Click();
+    }
+}
+
 void Form1::Command2_Click() {
     // An installed program saves into the user's pictures folder, a portable one beside itself.
     const std::optional<QString> pictures = m_platform.signatureFolder();
@@ -221,12 +234,14 @@ void Form1::Command7_Click() {
 void Form1::qmwz_Click() {
     if (const std::optional<QColor> colour = m_platform.chooseColour(this)) {
         m_picture1->setForeColor(*colour);
+        m_gallery->lookChanged();
     }
 }
 
 void Form1::qmdz_Click() {
     Form3 dialog(m_platform, *m_picture1);
     m_platform.runModal(dialog);
+    m_gallery->lookChanged();
 }
 
 void Form1::qmtp_Click() {
@@ -294,9 +309,43 @@ void Form1::showPictureOutcome(const BackgroundPicture& picture) {
     }
     m_image20->setPixmap(QPixmap::fromImage(picture.image));
     m_picture1->setPicture(picture.image);
+    m_removePicture->setEnabled(true);
+    redrawOnBackground();
+    m_gallery->lookChanged();
     m_platform.showMessage(this, QStringLiteral("签名背景图片选择成功!"),
                            MessageStyle::Information);
     m_label2->hide();
+}
+
+void Form1::redrawOnBackground() {
+    DesignedSignature designed = m_use->designed();
+    if (designed.name.isEmpty()) {
+        return; // nothing designed yet
+    }
+    designed.look.background = m_picture1->picture();
+    // The colour and size chosen since apply from the next design only.
+    const float points = m_picture1->fontSize();
+    const QColor colour = m_picture1->foreColor();
+    m_picture1->setFontSize(designed.look.points);
+    if (designed.look.colour) {
+        m_picture1->setForeColor(*designed.look.colour);
+    }
+    drawSignature(*m_picture1, styleSlot(designed.slot).faceName.toString(), designed.name);
+    m_picture1->setFontSize(points);
+    m_picture1->setForeColor(colour);
+    m_use->setDesigned(designed);
+}
+
+void Form1::removeBackground() {
+    m_image20->clear();
+    m_picture1->setPicture({});
+    m_removePicture->setEnabled(false);
+    redrawOnBackground();
+    // Nothing designed: the canvas is as it was at start, caption and all.
+    if (m_use->designed().name.isEmpty()) {
+        m_label2->show();
+    }
+    m_gallery->lookChanged();
 }
 
 QLabel* Form1::image20() const {

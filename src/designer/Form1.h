@@ -9,6 +9,7 @@
 #include <array>
 #include <memory>
 
+class QAction;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -22,6 +23,7 @@ namespace inkvale {
 
 class ChosenPictureRead;
 class ClickableLabel;
+class GalleryLink;
 class HiddenBrowser;
 class OptionButton;
 class Platform;
@@ -64,6 +66,10 @@ public:
     void Image_Click(int slot);
     /// "设计签名": checks the choice and the name and draws the signature.
     void Command1_Click();
+    /// A style chosen outside the pages (in the gallery): shows its page as the page buttons
+    /// would, selects its option as its preview picture would, and designs as "设计签名" would
+    /// when the button can be pressed.
+    void chooseAndDesign(int slot);
 
     /// "保存签名": writes the canvas into the Program folder under a date-time name.
     void Command2_Click();
@@ -73,6 +79,10 @@ public:
     void qmwz_Click();
     void qmdz_Click();
     void qmtp_Click();
+
+    /// "移除背景图片": the canvas goes back to its own background, under the signature designed.
+    void removeBackground();
+    [[nodiscard]] QAction* removeBackgroundAction() const { return m_removePicture; }
 
     /// How long a chosen picture may take to read before the user is offered to give it up.
     static constexpr int kPictureReadPatience = 3000;
@@ -96,6 +106,8 @@ public:
     [[nodiscard]] StatusLine* s1() const { return m_s1; }
     /// The signature's menu, shortcuts and drag.
     [[nodiscard]] SignatureUse* signatureUse() const { return m_use; }
+    /// The window "全部风格预览" and what opens it.
+    [[nodiscard]] GalleryLink* gallery() const { return m_gallery; }
     [[nodiscard]] QLineEdit* text1() const { return m_text1; }
     [[nodiscard]] QPushButton* command1() const { return m_command1; }
     [[nodiscard]] QPushButton* command2() const { return m_command2; }
@@ -154,6 +166,9 @@ private:
     /// Gives up the chosen picture being read, if any: nothing of it arrives later.
     void giveUpPictureRead();
     void showPictureOutcome(const BackgroundPicture& picture);
+    /// Draws the signature designed again, as it was designed, on the canvas's background now:
+    /// the canvas, "保存签名" and every new output give the same picture.
+    void redrawOnBackground();
     void abandonUpdateCheck();
 
     Platform& m_platform;
@@ -183,6 +198,8 @@ private:
     HiddenBrowser* m_webBrowser2 = nullptr;
     StatusLine* m_s1 = nullptr;
     SignatureUse* m_use = nullptr;
+    GalleryLink* m_gallery = nullptr;
+    QAction* m_removePicture = nullptr;
     std::unique_ptr<GlyphNote> m_glyphNote;
     QTimer* m_timer3 = nullptr;
     bool m_updateStarted = false;

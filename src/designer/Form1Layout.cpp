@@ -2,6 +2,7 @@
 #include "core/Twips.h"
 #include "designer/DesignerControls.h"
 #include "designer/Form1.h"
+#include "designer/GalleryLink.h"
 #include "designer/GlyphNote.h"
 #include "designer/SignatureCanvas.h"
 #include "designer/SignatureUse.h"
@@ -85,6 +86,16 @@ Form1::Form1(Platform& platform, OnlineSettings online, QWidget* parent)
     buildHiddenControls();
     buildKeyboardOrder();
     m_use = new SignatureUse(m_platform, *this, *m_picture1, *m_command2);
+    m_gallery = new GalleryLink(*this);
+    m_use->menu()->addSeparator();
+    m_use->menu()->addAction(m_gallery->openAction());
+    m_removePicture = m_use->menu()->addAction(QStringLiteral("移除背景图片"));
+    m_removePicture->setObjectName(QStringLiteral("RemoveBackground"));
+    m_removePicture->setEnabled(false);
+    connect(m_removePicture, &QAction::triggered, this, &Form1::removeBackground);
+    m_use->copyFromWhileNothingSelected(*m_text1);
+    connect(m_use, &SignatureUse::copied, this,
+            [this] { m_s1->setPanelText(2, QStringLiteral("签名已复制到剪贴板!")); });
 }
 
 void Form1::buildBanner() {

@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QDrag>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -179,11 +180,13 @@ SignatureUse::SignatureUse(Platform& platform, QWidget& window, SignatureCanvas&
     m_copy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
     m_export = addAction(QStringLiteral("导出签名…"), QStringLiteral("ExportSignature"));
     m_export->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    m_animation = addAction(QStringLiteral("导出动态签名…"), QStringLiteral("ExportAnimation"));
     m_print = addAction(QStringLiteral("打印签名…"), QStringLiteral("PrintSignature"));
     m_print->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     m_practice = addAction(QStringLiteral("生成练习字帖…"), QStringLiteral("PracticeSheet"));
     connect(m_copy, &QAction::triggered, this, &SignatureUse::copySignature);
     connect(m_export, &QAction::triggered, this, &SignatureUse::exportSignature);
+    connect(m_animation, &QAction::triggered, this, &SignatureUse::exportAnimation);
     connect(m_print, &QAction::triggered, this, &SignatureUse::printSignature);
     connect(m_practice, &QAction::triggered, this, &SignatureUse::makePracticeSheet);
 
@@ -228,7 +231,7 @@ QAction* SignatureUse::addAction(const QString& text, const QString& objectName)
 
 void SignatureUse::followSaveButton() {
     const bool enabled = m_saveButton.isEnabled();
-    for (QAction* action : {m_copy, m_export, m_print, m_practice}) {
+    for (QAction* action : {m_copy, m_export, m_animation, m_print, m_practice}) {
         action->setEnabled(enabled);
     }
 }
@@ -239,9 +242,35 @@ void SignatureUse::popUpAt(const QPoint& global) {
 
 void SignatureUse::setDesigned(const DesignedSignature& signature) {
     m_signature = signature;
+    emit designChanged();
+}
+
+void SignatureUse::setLayout(const LineShape& shape, SealText seal) {
+    m_shape = shape;
+    m_seal = seal;
+    emit designChanged();
+}
+
+DesignedSignature SignatureUse::output() const {
+    DesignedSignature shaped = m_signature;
+    shaped.look.shape = m_shape;
+    shaped.look.seal = m_seal;
+    // What leaves the window holds the whole name: the canvas grows where it would cut it (a
+    // name that fits, plain, draws byte for byte as the canvas does).
+    shaped.look.fitWholeName = true;
+    return shaped;
 }
 
 bool SignatureUse::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_nameBox && event->type() == QEvent::ShortcutOverride) {
+        // A text box claims Ctrl+C even with nothing to copy: then the window's copy takes it.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Copy) && !m_nameBox->hasSelectedText() &&
+            m_copy->isEnabled()) {
+            event->ignore();
+            return true;
+        }
+    }
     if (watched == &m_saveButton && event->type() == QEvent::EnabledChange) {
         followSaveButton();
     } else if (watched == &m_canvas && m_copy->isEnabled()) {
@@ -269,7 +298,7 @@ bool SignatureUse::eventFilter(QObject* watched, QEvent* event) {
 }
 
 std::unique_ptr<QMimeData> SignatureUse::dragMimeData() {
-    std::unique_ptr<QMimeData> data = signatureMimeData(m_signature);
+    std::unique_ptr<QMimeData> data = signatureMimeData(output());
     // A file manager takes files: the PNG goes into a folder of the program's own.
     m_dragFolder = std::make_unique<TemporaryFolder>(kDragFolderPrefix.toString());
     if (m_dragFolder->isValid()) {
@@ -285,17 +314,36 @@ std::unique_ptr<QMimeData> SignatureUse::dragMimeData() {
 }
 
 void SignatureUse::copySignature() {
-    QGuiApplication::clipboard()->setMimeData(signatureMimeData(m_signature).release());
+    QGuiApplication::clipboard()->setMimeData(signatureMimeData(output()).release());
+    emit copied();
+}
+
+void SignatureUse::copyFromWhileNothingSelected(QLineEdit& box) {
+    m_nameBox = &box;
+    box.installEventFilter(this);
 }
 
 void SignatureUse::exportSignature() {
+    exportAs(0);
+}
+
+void SignatureUse::exportAnimation() {
+    const auto* animated =
+        std::find_if(kExportFormats.begin(), kExportFormats.end(),
+                     [](const ExportFormat& format) { return format.animation; });
+    exportAs(int(animated - kExportFormats.begin()));
+}
+
+void SignatureUse::exportAs(int firstFilter) {
+    const DesignedSignature signature = output();
     SaveQuestion question;
     question.title = QStringLiteral("导出签名");
     question.folder = documentsFolder();
-    question.suggestedName = fileNameOf(m_signature.name);
+    question.suggestedName = fileNameOf(signature.name);
     for (const ExportFormat& format : kExportFormats) {
         question.filters.append(format.filter.toString());
     }
+    question.filter = firstFilter;
     question.resolutionLabel = QStringLiteral("分辨率:");
     for (const auto& [label, dpi] : kResolutions) {
         question.resolutions.append(label.toString());
@@ -318,7 +366,7 @@ void SignatureUse::exportSignature() {
         return;
     }
     const ExportFormat& format = kExportFormats.at(formatForName(answer->path, answer->filter));
-    SignatureLook look = m_signature.look;
+    SignatureLook look = signature.look;
     look.transparent = format.transparent;
     // Outlines print sharp at any size; only pixels have a resolution.
     if (isRaster(format.format) && format.animation != AnimationFormat::Svg) {
@@ -334,14 +382,14 @@ void SignatureUse::exportSignature() {
         pace.reveal =
             kReveals.at(std::size_t(std::clamp(answer->choice, 0, int(kReveals.size()) - 1)))
                 .second;
-        const Result<QByteArray> animated = animatedSignature(
-            renderer, m_signature.slot, m_signature.name, *format.animation, pace);
+        const Result<QByteArray> animated =
+            animatedSignature(renderer, signature.slot, signature.name, *format.animation, pace);
         writeChosenFile(answer->path, animated.value, animated.outcome);
         return;
     }
     SignatureExport exporter(renderer);
     const ExportDrawing drawing =
-        exporter.draw({m_signature.slot, m_signature.name, format.format,
+        exporter.draw({signature.slot, signature.name, format.format,
                        answer->switchOn ? std::optional<int>(kUsePadding) : std::nullopt});
     if (drawing.noInk) {
         m_platform.showMessage(
@@ -353,11 +401,12 @@ void SignatureUse::exportSignature() {
 }
 
 void SignatureUse::addAnimationPreview(SaveQuestion& question) const {
-    SignatureLook look = m_signature.look;
+    const DesignedSignature signature = output();
+    SignatureLook look = signature.look;
     look.dotsPerInch = 96.0;
     try {
         SignatureRenderer renderer(look);
-        const SignatureAnimation animation(renderer, m_signature.slot, m_signature.name, {});
+        const SignatureAnimation animation(renderer, signature.slot, signature.name, {});
         if (animation.isNull()) {
             return; // no preview rather than no export
         }
@@ -406,9 +455,10 @@ void SignatureUse::writeChosenFile(const QString& path, const QByteArray& bytes,
 }
 
 void SignatureUse::printSignature() {
-    const VectorPicture picture = trimmedOutlines(m_signature);
+    const DesignedSignature signature = output();
+    const VectorPicture picture = trimmedOutlines(signature);
     const PrintResult printed =
-        m_platform.print(&m_window, m_signature.name, [&picture](QPagedPaintDevice& pages) {
+        m_platform.print(&m_window, signature.name, [&picture](QPagedPaintDevice& pages) {
             return paintAtRealSize(pages, picture);
         });
     if (!printed.written.ok()) {
@@ -420,21 +470,22 @@ void SignatureUse::printSignature() {
 }
 
 void SignatureUse::makePracticeSheet() {
-    PracticeSheetDialog dialog(m_signature.look, m_signature.slot, m_signature.name, &m_window);
+    const DesignedSignature signature = output();
+    PracticeSheetDialog dialog(signature.look, signature.slot, signature.name, &m_window);
     if (m_platform.runModal(dialog) != QDialog::Accepted) {
         return;
     }
     SaveQuestion question;
     question.title = QStringLiteral("保存练习字帖");
     question.folder = documentsFolder();
-    question.suggestedName = fileNameOf(m_signature.name) + QStringLiteral("-练习字帖");
+    question.suggestedName = fileNameOf(signature.name) + QStringLiteral("-练习字帖");
     question.filters = {QStringLiteral("PDF (矢量) (*.pdf)")};
     const std::optional<SaveAnswer> answer = m_platform.chooseFileToSave(&m_window, question);
     if (!answer) {
         return;
     }
     const QByteArray sheet =
-        practiceSheetPdf(m_signature.look, m_signature.slot, m_signature.name, dialog.layout());
+        practiceSheetPdf(signature.look, signature.slot, signature.name, dialog.layout());
     writeChosenFile(answer->path, sheet, {});
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 
 class QAction;
+class QLineEdit;
 class QMenu;
 class QMimeData;
 class QPushButton;
@@ -44,8 +45,8 @@ inline constexpr qreal kCopyDotsPerInch = 300.0;
 
 /// The ways to use a designed signature elsewhere, beside "保存签名": the canvas's context menu
 /// (right click, the menu key, Shift+F10) and the window's shortcuts for 复制签名 (Ctrl+C),
-/// 导出签名… (Ctrl+Shift+S), 打印签名… (Ctrl+P) and 生成练习字帖…, and dragging the
-/// signature out of the canvas. They are enabled exactly when "保存签名" is.
+/// 导出签名… (Ctrl+Shift+S), 导出动态签名…, 打印签名… (Ctrl+P) and 生成练习字帖…, and dragging
+/// the signature out of the canvas. They are enabled exactly when "保存签名" is.
 class SignatureUse final : public QObject {
     Q_OBJECT
 
@@ -58,17 +59,27 @@ public:
     /// Records what the canvas now shows.
     void setDesigned(const DesignedSignature& signature);
     [[nodiscard]] const DesignedSignature& designed() const { return m_signature; }
+    /// The line's shape and the seal of every output from now on; the canvas draws as it does.
+    void setLayout(const LineShape& shape, SealText seal);
+    /// What the outputs draw: the design with the line's shape and the seal, the whole name fitted.
+    [[nodiscard]] DesignedSignature output() const;
 
     [[nodiscard]] QMenu* menu() const { return m_menu; }
     [[nodiscard]] QAction* copyAction() const { return m_copy; }
     [[nodiscard]] QAction* exportAction() const { return m_export; }
+    [[nodiscard]] QAction* animationAction() const { return m_animation; }
     [[nodiscard]] QAction* printAction() const { return m_print; }
     [[nodiscard]] QAction* practiceAction() const { return m_practice; }
 
     /// "复制签名": puts signatureMimeData() on the clipboard.
     void copySignature();
+    /// Lets Ctrl+C in `box` copy the signature while no text is selected there; with a
+    /// selection it copies the text, as a text box does.
+    void copyFromWhileNothingSelected(QLineEdit& box);
     /// "导出签名…": asks for the file, its format, resolution and trim, and writes it.
     void exportSignature();
+    /// "导出动态签名…": the same question, with the first animated format chosen.
+    void exportAnimation();
     /// "打印签名…": prints the signature at its real size through the print dialog.
     void printSignature();
     /// "生成练习字帖…": asks for the paper and the rows, then for the file, and writes it.
@@ -78,12 +89,20 @@ public:
     /// folder of the program's own that goes when the program ends or the next drag starts.
     [[nodiscard]] std::unique_ptr<QMimeData> dragMimeData();
 
+signals:
+    /// What the outputs draw has changed: a new design, or a new shape of its line.
+    void designChanged();
+    /// The signature has been put on the clipboard.
+    void copied();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QAction* addAction(const QString& text, const QString& objectName);
     void followSaveButton();
+    /// Asks for the file with the format `firstFilter` of the list chosen, and writes it.
+    void exportAs(int firstFilter);
     void popUpAt(const QPoint& global);
     /// Writes `bytes` to `path`, or tells why it failed as "保存签名" tells it.
     void writeChosenFile(const QString& path, const QByteArray& bytes, const Outcome& drawn);
@@ -95,12 +114,16 @@ private:
     SignatureCanvas& m_canvas;
     QPushButton& m_saveButton;
     DesignedSignature m_signature;
+    LineShape m_shape;
+    SealText m_seal = SealText::None;
     QMenu* m_menu = nullptr;
     QAction* m_copy = nullptr;
     QAction* m_export = nullptr;
+    QAction* m_animation = nullptr;
     QAction* m_print = nullptr;
     QAction* m_practice = nullptr;
     QAction* m_menuKey = nullptr;
+    QLineEdit* m_nameBox = nullptr;
     QPoint m_pressedAt;
     bool m_pressed = false;
     std::unique_ptr<TemporaryFolder> m_dragFolder;

@@ -69,11 +69,8 @@ QImage preview(const StyleSlot& slot) {
     painter.setRenderHint(QPainter::TextAntialiasing);
     const QRectF box = QRectF(image.rect()).adjusted(8, 4, -8, -4);
     if (slot.isStyle()) {
-        // The Latin-only styles get a Latin sample; every other style a Chinese one.
-        const bool latin = slot.index >= 6 && slot.index <= 8;
         painter.setPen(kInk);
-        drawFitted(painter, slot.faceName.toString(),
-                   latin ? QStringLiteral("John Smith") : QStringLiteral("张伟"), box);
+        drawFitted(painter, slot.faceName.toString(), inkvale::sampleNameFor(slot.index), box);
     } else {
         painter.setPen(kPlaceholderInk);
         drawFitted(painter, QStringLiteral("Noto Sans CJK SC"),
