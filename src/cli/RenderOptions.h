@@ -57,6 +57,7 @@ struct RenderRequest {
     Listing listing = Listing::None; ///< how each written file is named on standard output
     int jobs = 0; ///< the files a batch draws and writes at once; 0: one per processor
     SignatureLook look;
+    QString strokesFile; ///< --strokes: a hand drawing to draw instead of a name
 };
 
 /// The extension of the files `request` writes, without the dot.

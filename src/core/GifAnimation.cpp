@@ -245,8 +245,7 @@ private:
 };
 
 /// Writes the animation's frames through `writer`; false when a frame or giflib fails.
-bool writeFrames(const SignatureAnimation& animation, Palette& palette, GifWriter& writer) {
-    const RevealTimeline& timeline = animation.timeline();
+bool writeFrames(const AnimationFrames& animation, Palette& palette, GifWriter& writer) {
     std::optional<IndexedFrame> pending; ///< read, not yet written: its length is not known
     for (int index = 0; index < animation.frameCount(); ++index) {
         const QImage frame = straight(animation.frame(index));
@@ -254,7 +253,7 @@ bool writeFrames(const SignatureAnimation& animation, Palette& palette, GifWrite
             throw std::bad_alloc(); // a frame there was no memory for
         }
         IndexedFrame indexed;
-        indexed.startMs = timeline.frameStartMs(index);
+        indexed.startMs = animation.frameStartMs(index);
         indexed.pixels.reserve(std::size_t(frame.width()) * std::size_t(frame.height()));
         for (int y = 0; y < frame.height(); ++y) {
             const auto* row = reinterpret_cast<const QRgb*>(frame.constScanLine(y));
@@ -279,7 +278,7 @@ bool writeFrames(const SignatureAnimation& animation, Palette& palette, GifWrite
         }
         pending = std::move(indexed);
     }
-    const int end = centiseconds(timeline.frameStartMs(animation.frameCount()));
+    const int end = centiseconds(animation.frameStartMs(animation.frameCount()));
     return pending &&
            writer.put(*pending, std::max(kShortestDelay, end - centiseconds(pending->startMs)),
                       true);
@@ -287,7 +286,7 @@ bool writeFrames(const SignatureAnimation& animation, Palette& palette, GifWrite
 
 } // namespace
 
-QByteArray encodeGifAnimation(const SignatureAnimation& animation, bool loop) {
+QByteArray encodeGifAnimation(const AnimationFrames& animation, bool loop) {
     if (animation.isNull()) {
         return {};
     }

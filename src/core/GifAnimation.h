@@ -1,6 +1,7 @@
 #pragma once
 
-#include "core/SignatureAnimation.h"
+#include "core/AnimationFrames.h"
+#include "core/SignatureAnimation.h" // the frames they are mostly given
 
 #include <QByteArray>
 
@@ -14,6 +15,6 @@ namespace inkvale {
 /// that viewers honour: at more than 50 frames per second, frames too short for that are left
 /// out and the next shows their ink. Equal frames in a row are one frame; after the first, each
 /// frame is stored as the rectangle that changed. Empty when it cannot be encoded.
-[[nodiscard]] QByteArray encodeGifAnimation(const SignatureAnimation& animation, bool loop = true);
+[[nodiscard]] QByteArray encodeGifAnimation(const AnimationFrames& animation, bool loop = true);
 
 } // namespace inkvale

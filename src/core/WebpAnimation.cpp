@@ -55,7 +55,7 @@ bool addFrame(WebPAnimEncoder* encoder, const QImage& frame, int ms, const WebPC
 
 } // namespace
 
-QByteArray encodeWebpAnimation(const SignatureAnimation& animation, bool loop) {
+QByteArray encodeWebpAnimation(const AnimationFrames& animation, bool loop) {
     if (animation.isNull()) {
         return {};
     }
@@ -78,16 +78,15 @@ QByteArray encodeWebpAnimation(const SignatureAnimation& animation, bool loop) {
     config.lossless = 1;
     // Clear pixels keep their colour values, so that frames compare as they were drawn.
     config.exact = 1;
-    const RevealTimeline& timeline = animation.timeline();
     for (int index = 0; index < animation.frameCount(); ++index) {
         // Equal frames in a row the encoder merges into one shown longer.
-        if (!addFrame(encoder.get(), animation.frame(index), int(timeline.frameStartMs(index)),
+        if (!addFrame(encoder.get(), animation.frame(index), int(animation.frameStartMs(index)),
                       config)) {
             return {};
         }
     }
     if (WebPAnimEncoderAdd(encoder.get(), nullptr,
-                           int(timeline.frameStartMs(animation.frameCount())), nullptr) == 0) {
+                           int(animation.frameStartMs(animation.frameCount())), nullptr) == 0) {
         return {};
     }
     WebPData data;

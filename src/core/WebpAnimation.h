@@ -1,6 +1,7 @@
 #pragma once
 
-#include "core/SignatureAnimation.h"
+#include "core/AnimationFrames.h"
+#include "core/SignatureAnimation.h" // the frames they are mostly given
 
 #include <QByteArray>
 
@@ -9,6 +10,6 @@ namespace inkvale {
 /// `animation` as an animated WebP that loops for ever (or without `loop` plays once), every frame
 /// lossless with its alpha channel, so that the last frame is the finished signature pixel for
 /// pixel; frame times are the timeline's in milliseconds. Empty when it cannot be encoded.
-[[nodiscard]] QByteArray encodeWebpAnimation(const SignatureAnimation& animation, bool loop = true);
+[[nodiscard]] QByteArray encodeWebpAnimation(const AnimationFrames& animation, bool loop = true);
 
 } // namespace inkvale
