@@ -31,7 +31,11 @@ int runStrokesJob(const RenderRequest& request, const Reporter& reporter) {
                                  .arg(request.strokesFile, reading.error));
     }
     const HandExport hand(*reading.drawing, request.look);
-    const QString title = QFileInfo(request.strokesFile).completeBaseName();
+    // Documents are titled as the pad titles them: by the file's name, or the strokes file's
+    // when it goes to standard output.
+    const QString title =
+        QFileInfo(request.output == kStandardStream ? request.strokesFile : request.output)
+            .completeBaseName();
     QByteArray output;
     QSizeF pixels;
     if (request.animate) {

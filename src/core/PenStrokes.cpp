@@ -27,10 +27,6 @@ constexpr double kSpeedEasing = 0.3;
 constexpr double kSampleStep = 1.0;
 constexpr int kMostSamplesPerPiece = 64;
 
-QPointF midpoint(QPointF a, QPointF b) {
-    return (a + b) / 2;
-}
-
 HandReading refused(const QString& why) {
     return {std::nullopt, why};
 }
@@ -202,32 +198,36 @@ void StrokeSmoother::add(const HandPoint& point) {
     const std::size_t n = m_points.size();
     if (n == 1) {
         m_settled.push_back({point.at, m_radii.back()});
-    } else if (n == 2) {
-        // The straight start, from the first point to the first midpoint.
-        const QPointF mid = midpoint(m_points[0], m_points[1]);
-        const double midRadius = (m_radii[0] + m_radii[1]) / 2;
-        appendPiece(m_points[0], m_radii[0], midpoint(m_points[0], mid),
-                    (m_radii[0] + midRadius) / 2, mid, midRadius);
-    } else {
-        appendPiece(midpoint(m_points[n - 3], m_points[n - 2]),
-                    (m_radii[n - 3] + m_radii[n - 2]) / 2, m_points[n - 2], m_radii[n - 2],
-                    midpoint(m_points[n - 2], m_points[n - 1]),
-                    (m_radii[n - 2] + m_radii[n - 1]) / 2);
+    } else if (n >= 3) {
+        // The piece before the last now has both its neighbours, and is settled.
+        appendPiece(n - 3 == 0 ? 0 : n - 4, n - 3, n - 2, n - 1);
     }
 }
 
-void StrokeSmoother::appendPiece(QPointF from, double fromRadius, QPointF control,
-                                 double controlRadius, QPointF to, double toRadius) {
-    const double length = QLineF(from, control).length() + QLineF(control, to).length();
+void StrokeSmoother::appendPiece(std::vector<InkSample>& into, std::size_t before, std::size_t from,
+                                 std::size_t to, std::size_t after) const {
+    // The Catmull-Rom curve from `from` to `to` as a cubic Bézier: it passes through every
+    // point, its tangent at each the direction from the point before to the point after.
+    const QPointF p0 = m_points[before];
+    const QPointF p1 = m_points[from];
+    const QPointF p2 = m_points[to];
+    const QPointF p3 = m_points[after];
+    const QPointF c1 = p1 + (p2 - p0) / 6;
+    const QPointF c2 = p2 - (p3 - p1) / 6;
+    const double length =
+        QLineF(p1, c1).length() + QLineF(c1, c2).length() + QLineF(c2, p2).length();
     const int steps = std::clamp(int(std::ceil(length / kSampleStep)), 1, kMostSamplesPerPiece);
     for (int i = 1; i <= steps; ++i) {
         const double t = double(i) / steps;
-        const double a = (1 - t) * (1 - t);
-        const double b = 2 * (1 - t) * t;
-        const double c = t * t;
-        m_settled.push_back(
-            {a * from + b * control + c * to, a * fromRadius + b * controlRadius + c * toRadius});
+        const double u = 1 - t;
+        into.push_back({u * u * u * p1 + 3 * u * u * t * c1 + 3 * u * t * t * c2 + t * t * t * p2,
+                        u * m_radii[from] + t * m_radii[to]});
     }
+}
+
+void StrokeSmoother::appendPiece(std::size_t before, std::size_t from, std::size_t to,
+                                 std::size_t after) {
+    appendPiece(m_settled, before, from, to, after);
 }
 
 std::vector<InkSample> StrokeSmoother::tail() const {
@@ -235,17 +235,9 @@ std::vector<InkSample> StrokeSmoother::tail() const {
     if (n < 2) {
         return {};
     }
-    const InkSample from = m_settled.back();
-    const InkSample to{m_points.back(), m_radii.back()};
-    const double length = QLineF(from.at, to.at).length();
-    const int steps = std::clamp(int(std::ceil(length / kSampleStep)), 1, kMostSamplesPerPiece);
+    // The last piece, its far neighbour not known yet: the last point stands for it.
     std::vector<InkSample> samples;
-    samples.reserve(std::size_t(steps));
-    for (int i = 1; i <= steps; ++i) {
-        const double t = double(i) / steps;
-        samples.push_back(
-            {from.at + t * (to.at - from.at), from.radius + t * (to.radius - from.radius)});
-    }
+    appendPiece(samples, n == 2 ? 0 : n - 3, n - 2, n - 1, n - 1);
     return samples;
 }
 

@@ -72,13 +72,13 @@ struct InkSample {
     double radius = 0;
 };
 
-/// Smooths a stroke into curves as its points arrive: each point after the first two makes
-/// the curve through the midpoints of the points before it, a quadratic Bézier with the
-/// middle point as control, so that a new point changes only the last piece of the curve.
-/// Everything before that piece is settled and is never drawn again. The radius at each point
-/// comes from pressure (a quarter of the width at no pressure, all of it at full pressure) or,
-/// without pressure, from the pen's speed as signature pads do: the full width when slow,
-/// thinning to a third as the pen speeds up, the speed eased over the last points so that the
+/// Smooths a stroke into curves as its points arrive: a Catmull-Rom spline, which passes
+/// through every point, each piece between two points shaped by their neighbours. A new point
+/// settles the piece before the last (its far neighbour now known) and replaces the last, so
+/// it changes only the last piece of the curve; everything settled is never drawn again. The radius
+/// at each point comes from pressure (a quarter of the width at no pressure, all of it at full
+/// pressure) or, without pressure, from the pen's speed as signature pads do: the full width when
+/// slow, thinning to a third as the pen speeds up, the speed eased over the last points so that the
 /// width changes smoothly.
 class StrokeSmoother final {
 public:
@@ -100,8 +100,11 @@ public:
     [[nodiscard]] std::vector<InkSample> samples() const;
 
 private:
-    void appendPiece(QPointF from, double fromRadius, QPointF control, double controlRadius,
-                     QPointF to, double toRadius);
+    /// Appends to `into` the samples of the piece from point `from` to point `to`, after the
+    /// first: `before` and `after` are its neighbours.
+    void appendPiece(std::vector<InkSample>& into, std::size_t before, std::size_t from,
+                     std::size_t to, std::size_t after) const;
+    void appendPiece(std::size_t before, std::size_t from, std::size_t to, std::size_t after);
 
     double m_halfWidth = 2;
     bool m_pressure = false;
