@@ -14,6 +14,10 @@ namespace inkvale {
 namespace {
 
 constexpr int kInkAlpha = 64;
+/// How far a stroke may start and end from its median's ends: this share of the distance
+/// between them, never less than kLeastOrderReach pixels nor more than the caller's tolerance.
+constexpr double kOrderReachShare = 0.4;
+constexpr double kLeastOrderReach = 3;
 
 /// Where `image` has ink, one byte a pixel.
 std::vector<std::uint8_t> inkMask(const QImage& image) {
@@ -81,7 +85,7 @@ TracingModel tracingModel(const SignatureLook& look, int slot, const QString& na
     SignatureRenderer renderer(clear);
     TracingModel model;
     const NameLayout layout = renderer.layout(slot, name);
-    model.tolerance = layout.emPixels * scale / 4;
+    model.tolerance = layout.emPixels * scale / 6;
     const SignatureAnimation animation(renderer, slot, name, AnimationPace{});
     model.ink = animation.finished();
     model.ink.setDevicePixelRatio(1);
@@ -110,9 +114,17 @@ void compareStrokeOrder(const std::vector<QPolygonF>& model, const std::vector<Q
     score.wrongStrokes.clear();
     score.strokesCompared = int(std::max(model.size(), attempt.size()));
     for (std::size_t i = 0; i < attempt.size(); ++i) {
-        const bool right = i < model.size() && !model[i].isEmpty() && !attempt[i].isEmpty() &&
-                           near(attempt[i].front(), model[i].front(), tolerance) &&
-                           near(attempt[i].back(), model[i].back(), tolerance);
+        if (i >= model.size() || model[i].isEmpty() || attempt[i].isEmpty()) {
+            score.wrongStrokes.push_back(int(i));
+            continue;
+        }
+        // A short stroke is held to less, so that writing it backwards still shows.
+        const double reach =
+            std::min(tolerance, std::max(kLeastOrderReach,
+                                         kOrderReachShare *
+                                             QLineF(model[i].front(), model[i].back()).length()));
+        const bool right = near(attempt[i].front(), model[i].front(), reach) &&
+                           near(attempt[i].back(), model[i].back(), reach);
         if (right) {
             ++score.strokesRight;
         } else {

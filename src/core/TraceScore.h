@@ -30,12 +30,12 @@ struct TracingModel {
     /// The medians of the name's strokes in writing order, in the pixels of `ink`; empty when a
     /// character of the name has no stroke order.
     std::vector<QPolygonF> medians;
-    double tolerance = 0; ///< how far from a median's ends a stroke may start and end
+    double tolerance = 0; ///< the furthest from a median's ends a stroke may start and end
 };
 
 /// The model of `name` in the style of `slot` at `look` (drawn clear, without background),
 /// `scale` times the canvas's size, with its strokes' medians fitted to the style's glyphs
-/// (StrokeReveal). The tolerance is a quarter of the font's em.
+/// (StrokeReveal). The tolerance is a sixth of the font's em.
 [[nodiscard]] TracingModel tracingModel(const SignatureLook& look, int slot, const QString& name,
                                         double scale);
 
@@ -45,7 +45,9 @@ inline const QColor kTraceMissColour{220, 30, 30};     ///< model ink the attemp
 inline const QColor kTraceOutsideColour{30, 110, 220}; ///< attempt ink beside the model
 
 /// Whether each attempt stroke went as the model's stroke of the same place in order does:
-/// starting within `tolerance` of its start and ending within `tolerance` of its end. Both are
+/// starting near its start and ending near its end, within 40 % of the distance between the
+/// median's ends (so that a short stroke written backwards is found) and never further than
+/// `tolerance`. Both are
 /// centrelines in the same pixels, in the order they are written. Fills the order fields of
 /// `score`.
 void compareStrokeOrder(const std::vector<QPolygonF>& model, const std::vector<QPolygonF>& attempt,
