@@ -291,7 +291,8 @@ void TestSignatureUse::menuItemsHaveChineseAccessibleNames() {
     }
     menu->hide();
     QCOMPARE(names, (QStringList{QStringLiteral("复制签名"), QStringLiteral("导出签名…"),
-                                 QStringLiteral("打印签名…"), QStringLiteral("生成练习字帖…")}));
+                                 QStringLiteral("打印签名…"), QStringLiteral("生成练习字帖…"),
+                                 QStringLiteral("手写签名…")}));
 }
 
 void TestSignatureUse::menuKeysOpenTheCanvasMenuButTheNameBoxKeepsItsOwn_data() {

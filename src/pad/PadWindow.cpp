@@ -390,7 +390,8 @@ void PadWindow::scoreAttempt() {
     if (!m_model->medians.empty()) {
         compareStrokeOrder(m_model->medians, lines, m_model->tolerance, score);
     }
-    scoreTrace(m_model->ink, ink, std::max(2, int(attempt.penWidth)), score);
+    // Ink within half a pen width of the model counts as on it.
+    scoreTrace(m_model->ink, ink, std::max(2, int(attempt.penWidth / 2)), score);
     QString text = QStringLiteral("得分 %1:覆盖 %2%,出界 %3%")
                        .arg(score.score)
                        .arg(qRound(score.coverage * 100))
