@@ -5,12 +5,16 @@
 #include "core/MemoryHeadroom.h"
 #include "core/PracticeSheet.h"
 #include "core/SignatureExport.h"
+#include "core/SignatureSurface.h"
 #include "core/StyleCatalogue.h"
+#include "core/TraceScore.h"
 #include "designer/Form1.h"
 #include "designer/PracticeSheetDialog.h"
 #include "designer/SignatureCanvas.h"
 #include "designer/SignatureUse.h"
 #include "designer/StatusLine.h"
+#include "pad/DrawingPad.h"
+#include "pad/PadWindow.h"
 #include "platform/SystemPlatform.h"
 #include "support/DesignerSignature.h"
 #include "support/FakePlatform.h"
@@ -196,6 +200,7 @@ private slots:
     void strokeOrderStrips();
     void practiceSheetFromTheCommandLineEqualsTheWindows_data();
     void practiceSheetFromTheCommandLineEqualsTheWindows();
+    void handSignatureWindowFromTheMenuAndItsShortcut();
 
 private:
     void design(int slot, const QString& name);
@@ -337,8 +342,8 @@ void TestSignatureUse::menuItemsHaveChineseAccessibleNames() {
     names.removeAll(QString()); // the separator
     QCOMPARE(names, (QStringList{QStringLiteral("复制签名"), QStringLiteral("导出签名…"),
                                  QStringLiteral("导出动态签名…"), QStringLiteral("打印签名…"),
-                                 QStringLiteral("生成练习字帖…"), QStringLiteral("全部风格预览…"),
-                                 QStringLiteral("移除背景图片")}));
+                                 QStringLiteral("生成练习字帖…"), QStringLiteral("手写签名…"),
+                                 QStringLiteral("全部风格预览…"), QStringLiteral("移除背景图片")}));
 }
 
 void TestSignatureUse::menuKeysOpenTheCanvasMenuButTheNameBoxKeepsItsOwn_data() {
@@ -1267,3 +1272,49 @@ void TestSignatureUse::practiceSheetFromTheCommandLineEqualsTheWindows() {
 
 QTEST_MAIN(TestSignatureUse)
 #include "tst_signatureuse.moc"
+
+void TestSignatureUse::handSignatureWindowFromTheMenuAndItsShortcut() {
+    SignatureUse* use = m_form->signatureUse();
+    QVERIFY(m_form->actions().contains(use->handAction()));
+    QVERIFY(use->menu()->actions().contains(use->handAction()));
+    // The pad needs no designed signature; without one there is nothing to trace.
+    QVERIFY(use->handAction()->isEnabled());
+    QTest::keyClick(m_form.get(), Qt::Key_H, Qt::ControlModifier | Qt::ShiftModifier);
+    QPointer<PadWindow> window = use->padWindow();
+    QVERIFY(window != nullptr);
+    QVERIFY(window->isVisible());
+    QCOMPARE(window->windowTitle(), QStringLiteral("手写签名"));
+    QVERIFY(window->tracingPad().model().isNull());
+    window->close();
+    QTRY_VERIFY(window.isNull());
+
+    design(0, QStringLiteral("张伟"));
+    use->handAction()->trigger();
+    window = use->padWindow();
+    QVERIFY(window != nullptr);
+    const QImage model = window->tracingPad().model();
+    QVERIFY(!model.isNull());
+    // Shown twice the canvas's size, and the pad as large as the model.
+    QCOMPARE(model.size(), (SignatureSurface::kDesignedOuterPixels - QSize(4, 4)) * 2);
+    QCOMPARE(window->tracingPad().size(), model.size());
+    // A second trigger brings the same window to the front.
+    use->handAction()->trigger();
+    QCOMPARE(use->padWindow(), window.data());
+    window->close();
+
+    // The stroke data know both characters: tracing the medians in order is right, and
+    // backwards every stroke whose ends lie apart is flagged.
+    const TracingModel traced =
+        tracingModel(use->designed().look, 0, QStringLiteral("张伟"), kTracingScale);
+    QVERIFY(traced.medians.size() >= 13);
+    TraceScore forwards;
+    compareStrokeOrder(traced.medians, traced.medians, traced.tolerance, forwards);
+    QVERIFY(forwards.wrongStrokes.empty());
+    std::vector<QPolygonF> backwards;
+    for (const QPolygonF& median : traced.medians) {
+        backwards.push_back(QPolygonF(QList<QPointF>(median.crbegin(), median.crend())));
+    }
+    TraceScore reversed;
+    compareStrokeOrder(traced.medians, backwards, traced.tolerance, reversed);
+    QCOMPARE(reversed.wrongStrokes.size(), traced.medians.size());
+}

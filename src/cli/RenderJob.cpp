@@ -2,6 +2,7 @@
 
 #include "cli/RenderBatch.h"
 #include "cli/Reporter.h"
+#include "cli/StrokesJob.h"
 #include "core/AnimatedExport.h"
 #include "core/ContactSheet.h"
 #include "core/GifAnimation.h"
@@ -408,6 +409,9 @@ int runRenderJob(RenderRequest request, const CustomResources& resources, Report
     // Font libraries that crash when an allocation fails are entered only with room to spare.
     setMemoryHeadroom(kFontLibraryHeadroom);
     try {
+        if (!request.strokesFile.isEmpty()) {
+            return runStrokesJob(request, reporter);
+        }
         return runUnguarded(std::move(request), resources, reporter);
     } catch (const std::bad_alloc&) {
         // Whatever ran out (a document's buffer, a names file's list), nothing was written.

@@ -75,6 +75,7 @@ enum class Opt {
     Print0,
     Json,
     Jobs,
+    Strokes,
     ListStyles,
     Help,
     Version,
@@ -116,6 +117,11 @@ std::optional<QSize> parseCanvas(const QString& text) {
 }
 
 std::optional<QString> checkStyle(const Given& given, RenderRequest& request) {
+    if (!request.strokesFile.isEmpty()) {
+        return given.isSet ? std::optional(QStringLiteral("--strokes draws no name: leave out "
+                                                          "--style"))
+                           : std::nullopt;
+    }
     if (request.mode == RenderMode::Sheet) {
         if (given.isSet) {
             return QStringLiteral("--sheet draws all fifteen styles: leave out --style");
@@ -136,6 +142,11 @@ std::optional<QString> checkStyle(const Given& given, RenderRequest& request) {
 }
 
 std::optional<QString> checkName(const Given& given, RenderRequest& request) {
+    if (!request.strokesFile.isEmpty()) {
+        return given.isSet ? std::optional(QStringLiteral("--name and --strokes exclude each "
+                                                          "other"))
+                           : std::nullopt;
+    }
     if (request.mode == RenderMode::Batch) {
         if (given.isSet) {
             return QStringLiteral("--name and --names-file exclude each other");
@@ -759,6 +770,17 @@ std::optional<QString> takeJson(const Given& given, RenderRequest& request) {
 
 constexpr int kMostJobs = 256;
 
+std::optional<QString> checkStrokes(const Given& given, RenderRequest& request) {
+    if (!given.isSet) {
+        return std::nullopt;
+    }
+    if (request.mode != RenderMode::Single) {
+        return QStringLiteral("--strokes draws one file: give it with -o");
+    }
+    request.strokesFile = given.value;
+    return std::nullopt;
+}
+
 std::optional<QString> checkJobs(const Given& given, RenderRequest& request) {
     if (!given.isSet) {
         return std::nullopt;
@@ -1096,6 +1118,11 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
          QStringLiteral("Batch: draw and write N files at once, 1 to 256 (default: one per "
                         "processor)."),
          QStringLiteral("N"), {}, &checkJobs},
+        {Opt::Strokes, {QStringLiteral("strokes")},
+         QStringLiteral("Draw the strokes file FILE (saved by the drawing pad) instead of a name, "
+                        "fitted to the canvas, into the file of -o; with --animate, replayed at "
+                        "the pace it was drawn. --style and --name do not apply."),
+         QStringLiteral("FILE"), {}, &checkStrokes},
         {Opt::ListStyles, {QStringLiteral("list-styles")},
          QStringLiteral("List the styles: number, caption and face name, apart by tabs."), {}, {},
          nullptr},
@@ -1112,16 +1139,16 @@ const std::array<OptionRow, kOptionCount>& optionTable() {
 /// looks, and the format before the options that depend on it, so that the first fault is the
 /// one reported.
 constexpr std::array kCheckOrder{
-    Opt::Style,         Opt::Encoding,  Opt::Name,     Opt::Output,      Opt::Sheet,
-    Opt::PracticeSheet, Opt::NamesFile, Opt::OutDir,   Opt::Force,       Opt::FileNames,
-    Opt::Animate,       Opt::Format,    Opt::Duration, Opt::Fps,         Opt::Reveal,
-    Opt::NoLoop,        Opt::Loop,      Opt::Size,     Opt::Colour,      Opt::Canvas,
-    Opt::Preset,        Opt::Spacing,   Opt::Slant,    Opt::Rise,        Opt::FirstScale,
-    Opt::Vertical,      Opt::Seal,      Opt::Fit,      Opt::Transparent, Opt::CanvasColour,
-    Opt::Dpi,           Opt::Width,     Opt::Quality,  Opt::Trim,        Opt::Background,
-    Opt::EmbeddedFonts, Opt::Quiet,     Opt::Verbose,  Opt::Print0,      Opt::Json,
-    Opt::Jobs,          Opt::Paper,     Opt::Grid,     Opt::Tracing,     Opt::TraceRows,
-    Opt::GuideRows,
+    Opt::Strokes,      Opt::Style,         Opt::Encoding,  Opt::Name,     Opt::Output,
+    Opt::Sheet,        Opt::PracticeSheet, Opt::NamesFile, Opt::OutDir,   Opt::Force,
+    Opt::FileNames,    Opt::Animate,       Opt::Format,    Opt::Duration, Opt::Fps,
+    Opt::Reveal,       Opt::NoLoop,        Opt::Loop,      Opt::Size,     Opt::Colour,
+    Opt::Canvas,       Opt::Preset,        Opt::Spacing,   Opt::Slant,    Opt::Rise,
+    Opt::FirstScale,   Opt::Vertical,      Opt::Seal,      Opt::Fit,      Opt::Transparent,
+    Opt::CanvasColour, Opt::Dpi,           Opt::Width,     Opt::Quality,  Opt::Trim,
+    Opt::Background,   Opt::EmbeddedFonts, Opt::Quiet,     Opt::Verbose,  Opt::Print0,
+    Opt::Json,         Opt::Jobs,          Opt::Paper,     Opt::Grid,     Opt::Tracing,
+    Opt::TraceRows,    Opt::GuideRows,
 };
 
 const OptionRow& row(Opt id) {

@@ -60,6 +60,7 @@ struct RenderRequest {
     int jobs = 0; ///< the files a batch draws and writes at once; 0: one per processor
     PracticeSheetLayout practice; ///< the paper, grid and rows of --practice-sheet
     SignatureLook look;
+    QString strokesFile; ///< --strokes: a hand drawing to draw instead of a name
 };
 
 /// The extension of the files `request` writes, without the dot.

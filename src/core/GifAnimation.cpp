@@ -504,9 +504,8 @@ private:
 };
 
 /// Writes the animation's frames through `writer`; false when a frame or giflib fails.
-bool writeFrames(const SignatureAnimation& animation, Palette& palette, GifWriter& writer,
+bool writeFrames(const AnimationFrames& animation, Palette& palette, GifWriter& writer,
                  const FrameProgress& progress) {
-    const RevealTimeline& timeline = animation.timeline();
     std::optional<IndexedFrame> pending; ///< read, not yet written: its length is not known
     for (int index = 0; index < animation.frameCount(); ++index) {
         if (progress) {
@@ -517,7 +516,7 @@ bool writeFrames(const SignatureAnimation& animation, Palette& palette, GifWrite
             throw std::bad_alloc(); // a frame there was no memory for
         }
         IndexedFrame indexed;
-        indexed.startMs = timeline.frameStartMs(index);
+        indexed.startMs = animation.frameStartMs(index);
         indexed.pixels.reserve(std::size_t(frame.width()) * std::size_t(frame.height()));
         for (int y = 0; y < frame.height(); ++y) {
             const auto* row = reinterpret_cast<const QRgb*>(frame.constScanLine(y));
@@ -545,7 +544,7 @@ bool writeFrames(const SignatureAnimation& animation, Palette& palette, GifWrite
     if (progress) {
         progress(animation.frameCount(), animation.frameCount());
     }
-    const int end = centiseconds(timeline.frameStartMs(animation.frameCount()));
+    const int end = centiseconds(animation.frameStartMs(animation.frameCount()));
     return pending &&
            writer.put(*pending, std::max(kShortestDelay, end - centiseconds(pending->startMs)),
                       true);
@@ -553,7 +552,7 @@ bool writeFrames(const SignatureAnimation& animation, Palette& palette, GifWrite
 
 } // namespace
 
-QByteArray encodeGifAnimation(const SignatureAnimation& animation, bool loop,
+QByteArray encodeGifAnimation(const AnimationFrames& animation, bool loop,
                               const FrameProgress& progress) {
     if (animation.isNull()) {
         return {};

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "core/SignatureAnimation.h"
+#include "core/AnimationFrames.h"
+#include "core/SignatureAnimation.h" // the frames they are mostly given
 
 #include <QByteArray>
 
@@ -17,7 +18,7 @@ namespace inkvale {
 /// frame is stored as the rectangle that changed, its unchanged pixels clear (through an index
 /// the picture's colours leave free). Empty when it cannot be encoded. `progress`, when given, is
 /// told of every frame as it is taken in.
-[[nodiscard]] QByteArray encodeGifAnimation(const SignatureAnimation& animation, bool loop = true,
+[[nodiscard]] QByteArray encodeGifAnimation(const AnimationFrames& animation, bool loop = true,
                                             const FrameProgress& progress = {});
 
 } // namespace inkvale

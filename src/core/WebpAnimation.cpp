@@ -55,7 +55,7 @@ bool addFrame(WebPAnimEncoder* encoder, const QImage& frame, int ms, const WebPC
 
 } // namespace
 
-QByteArray encodeWebpAnimation(const SignatureAnimation& animation, bool loop,
+QByteArray encodeWebpAnimation(const AnimationFrames& animation, bool loop,
                                const FrameProgress& progress) {
     if (animation.isNull()) {
         return {};
@@ -79,13 +79,12 @@ QByteArray encodeWebpAnimation(const SignatureAnimation& animation, bool loop,
     config.lossless = 1;
     // Clear pixels keep their colour values, so that frames compare as they were drawn.
     config.exact = 1;
-    const RevealTimeline& timeline = animation.timeline();
     for (int index = 0; index < animation.frameCount(); ++index) {
         if (progress) {
             progress(index, animation.frameCount());
         }
         // Equal frames in a row the encoder merges into one shown longer.
-        if (!addFrame(encoder.get(), animation.frame(index), int(timeline.frameStartMs(index)),
+        if (!addFrame(encoder.get(), animation.frame(index), int(animation.frameStartMs(index)),
                       config)) {
             return {};
         }
@@ -94,7 +93,7 @@ QByteArray encodeWebpAnimation(const SignatureAnimation& animation, bool loop,
         progress(animation.frameCount(), animation.frameCount());
     }
     if (WebPAnimEncoderAdd(encoder.get(), nullptr,
-                           int(timeline.frameStartMs(animation.frameCount())), nullptr) == 0) {
+                           int(animation.frameStartMs(animation.frameCount())), nullptr) == 0) {
         return {};
     }
     WebPData data;

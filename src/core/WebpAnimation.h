@@ -1,6 +1,7 @@
 #pragma once
 
-#include "core/SignatureAnimation.h"
+#include "core/AnimationFrames.h"
+#include "core/SignatureAnimation.h" // the frames they are mostly given
 
 #include <QByteArray>
 
@@ -10,7 +11,7 @@ namespace inkvale {
 /// lossless with its alpha channel, so that the last frame is the finished signature pixel for
 /// pixel; frame times are the timeline's in milliseconds. Empty when it cannot be encoded.
 /// `progress`, when given, is told of every frame as it is taken in.
-[[nodiscard]] QByteArray encodeWebpAnimation(const SignatureAnimation& animation, bool loop = true,
+[[nodiscard]] QByteArray encodeWebpAnimation(const AnimationFrames& animation, bool loop = true,
                                              const FrameProgress& progress = {});
 
 } // namespace inkvale

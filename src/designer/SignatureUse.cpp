@@ -7,6 +7,7 @@
 #include "core/StyleCatalogue.h"
 #include "designer/PracticeSheetDialog.h"
 #include "designer/SignatureCanvas.h"
+#include "pad/PadWindow.h"
 #include "platform/Platform.h"
 #include "platform/files/TemporaryFolder.h"
 
@@ -189,6 +190,9 @@ SignatureUse::SignatureUse(Platform& platform, QWidget& window, SignatureCanvas&
     connect(m_animation, &QAction::triggered, this, &SignatureUse::exportAnimation);
     connect(m_print, &QAction::triggered, this, &SignatureUse::printSignature);
     connect(m_practice, &QAction::triggered, this, &SignatureUse::makePracticeSheet);
+    m_hand = addAction(QStringLiteral("手写签名…"), QStringLiteral("HandSignature"));
+    m_hand->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H));
+    connect(m_hand, &QAction::triggered, this, &SignatureUse::openDrawingPad);
 
     // The menu key and Shift+F10 open the canvas's menu from anywhere in the window.
     m_menuKey = new QAction(this);
@@ -467,6 +471,25 @@ void SignatureUse::printSignature() {
                                    fileWriteFailureText(printed.written, printed.file),
                                MessageStyle::Warning);
     }
+}
+
+PadWindow* SignatureUse::padWindow() const {
+    return m_pad.data();
+}
+
+void SignatureUse::openDrawingPad() {
+    if (m_pad) {
+        m_pad->raise();
+        m_pad->activateWindow();
+        return;
+    }
+    // Tracing needs a designed signature; the pad itself needs none.
+    std::optional<TracingModel> model;
+    if (m_saveButton.isEnabled() && !m_signature.name.trimmed().isEmpty()) {
+        model = tracingModel(m_signature.look, m_signature.slot, m_signature.name, kTracingScale);
+    }
+    m_pad = new PadWindow(m_platform, std::move(model), &m_window);
+    m_pad->show();
 }
 
 void SignatureUse::makePracticeSheet() {

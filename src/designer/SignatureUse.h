@@ -4,6 +4,7 @@
 #include "core/SignatureRenderer.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <memory>
@@ -17,6 +18,7 @@ class QWidget;
 
 namespace inkvale {
 
+class PadWindow;
 class Platform;
 class SignatureCanvas;
 class TemporaryFolder;
@@ -36,6 +38,8 @@ struct DesignedSignature {
 inline constexpr int kUsePadding = 4;
 /// The resolution of a copied or dragged picture: sharp on paper at its size on screen.
 inline constexpr qreal kCopyDotsPerInch = 300.0;
+/// How much larger than on the canvas the designed signature is shown to trace over.
+inline constexpr double kTracingScale = 2.0;
 
 /// What "复制签名" and a drag out of the canvas hand to other programs: a PNG (transparent
 /// without a background picture) cut to the ink plus kUsePadding, at kCopyDotsPerInch and
@@ -70,6 +74,9 @@ public:
     [[nodiscard]] QAction* animationAction() const { return m_animation; }
     [[nodiscard]] QAction* printAction() const { return m_print; }
     [[nodiscard]] QAction* practiceAction() const { return m_practice; }
+    [[nodiscard]] QAction* handAction() const { return m_hand; }
+    /// The window "手写签名" while it is open.
+    [[nodiscard]] PadWindow* padWindow() const;
 
     /// "复制签名": puts signatureMimeData() on the clipboard.
     void copySignature();
@@ -84,6 +91,9 @@ public:
     void printSignature();
     /// "生成练习字帖…": asks for the paper and the rows, then for the file, and writes it.
     void makePracticeSheet();
+    /// "手写签名…" (Ctrl+Shift+H, enabled always): opens the window of the drawing pad, with
+    /// the designed signature to trace when there is one, or brings it to the front.
+    void openDrawingPad();
 
     /// What a drag out of the canvas carries: signatureMimeData() and a PNG file of it, in a
     /// folder of the program's own that goes when the program ends or the next drag starts.
@@ -122,6 +132,8 @@ private:
     QAction* m_animation = nullptr;
     QAction* m_print = nullptr;
     QAction* m_practice = nullptr;
+    QAction* m_hand = nullptr;
+    QPointer<PadWindow> m_pad;
     QAction* m_menuKey = nullptr;
     QLineEdit* m_nameBox = nullptr;
     QPoint m_pressedAt;
