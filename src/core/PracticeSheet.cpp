@@ -22,6 +22,9 @@ namespace inkvale {
 
 namespace {
 
+/// How many canvases wide a whole name may grow on a practice sheet before it keeps to one.
+constexpr int kMostFittedCanvases = 3;
+
 /// A PDF writer and its painter. When memory runs out while they work, the exception that
 /// unwinds through them leaves both behind: a painter that failed to end tries again when
 /// destroyed, and would throw out of its destructor, ending the process.
@@ -160,7 +163,12 @@ PracticeSheet::PracticeSheet(const SignatureLook& look, int slot, const QString&
     paperLook.transparent = true;
     paperLook.background = QImage();
     paperLook.dotsPerInch = 96.0;
-    paperLook.fitWholeName = true; // a sheet to copy from shows the whole name
+    // A sheet to copy from shows the whole name, as long as it stays large enough to write
+    // over: a name longer than a few canvases keeps to the canvas, as the designer shows it.
+    SignatureLook fitted = paperLook;
+    fitted.fitWholeName = true;
+    paperLook.fitWholeName = SignatureRenderer(fitted).canvasFor(slot, name).width() <=
+                             kMostFittedCanvases * look.canvas.width();
     SignatureRenderer renderer(paperLook);
     const VectorPicture signature = renderer.outlines(slot, name);
     for (const VectorItem& item : signature.items) {

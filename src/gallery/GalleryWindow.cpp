@@ -18,6 +18,12 @@ GalleryWindow::GalleryWindow(std::span<const LineShapePreset> presets, QWidget* 
     setObjectName(QStringLiteral("StyleGallery"));
     setWindowTitle(QStringLiteral("全部风格预览"));
     setAccessibleName(windowTitle());
+    // The skin's frames carry their titles inside their border, for the main window's fixed
+    // layout; here each box keeps room above its border for its title, or the title is cut.
+    setStyleSheet(QStringLiteral(
+        "QGroupBox { margin-top: 1.4em; padding-top: 2px; }"
+        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+        " left: 6px; padding: 0px 3px; }"));
 
     auto* columns = new QHBoxLayout(this);
 
