@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 #include <QWheelEvent>
 
@@ -126,6 +127,15 @@ void ZoomedSignature::redraw() {
         m_picture->setPicture({});
         return;
     }
+    // The point of the signature in the middle of the view stays there as the zoom changes; a
+    // first picture shows its middle, where the name stands.
+    const auto middleOf = [](const QScrollBar* bar, bool had) {
+        const int length = bar->maximum() + bar->pageStep();
+        return had && length > 0 ? (bar->value() + bar->pageStep() / 2.0) / length : 0.5;
+    };
+    const bool had = !m_picture->picture().isNull();
+    const qreal across = middleOf(m_scroll->horizontalScrollBar(), had);
+    const qreal down = middleOf(m_scroll->verticalScrollBar(), had);
     SignatureLook look = m_signature->look;
     const qreal ratio = devicePixelRatioF();
     look.dotsPerInch = 96.0 * ratio * zoom() / 100.0;
@@ -133,6 +143,11 @@ void ZoomedSignature::redraw() {
     QImage drawn = renderer.image(m_signature->slot, m_signature->name);
     drawn.setDevicePixelRatio(ratio);
     m_picture->setPicture(drawn);
+    m_scroll->widget()->adjustSize();
+    for (auto [bar, middle] : {std::pair{m_scroll->horizontalScrollBar(), across},
+                               std::pair{m_scroll->verticalScrollBar(), down}}) {
+        bar->setValue(qRound(middle * (bar->maximum() + bar->pageStep()) - bar->pageStep() / 2.0));
+    }
 }
 
 bool ZoomedSignature::eventFilter(QObject* watched, QEvent* event) {
