@@ -37,6 +37,7 @@ MAIN_TITLE = "Kelda系列软件のInkvale Sp2"
 SPLASH_TITLE = "Inkvale 艺术签名"
 BOX_TITLE = "OrvekZanvi提示"
 COLOUR_TITLE = "选择颜色"
+GALLERY_TITLE = "全部风格预览"
 SIZE_TITLE = "签名大小"
 OPEN_TITLES = ["打开", "打开文件", "查找"]
 DEPLOYED = ["SkinH_VB6.dll", "skinh.she", "MSCOMCTL.OCX", "MSINET.OCX", "COMDLG32.OCX"] + [
@@ -1427,6 +1428,37 @@ def scenario_screen_reader(args, workdir, out_dir):
         check(any(n.get("showing") and n.get("name") == "上一页" for n in nodes),
               "\"<<\" is not announced on page 2")
         screenshot(out_dir, "screen-reader-page-2")
+
+        # 全部风格预览, opened from the keyboard: every control of it is announced by its name
+        # and as what it is, and the styles by their captions.
+        xdotool("key", "ctrl+g")
+        wait_window(GALLERY_TITLE)
+        wanted = {"十五种签名风格": None, "章草字体": None, "Halwen圆趣卡通体": None,
+                  "缩小": "push button", "缩放比例": "slider", "放大": "push button",
+                  "字距": "spin button", "倾斜": "spin button", "上扬": "spin button",
+                  "姓氏放大": "spin button", "竖排": "check box",
+                  "重置字距": "push button", "预设上扬签": "push button",
+                  "预设姓大名小": "push button"}
+
+        def gallery_read():
+            nodes = screen_reader_view(env)
+            named = {n.get("name") for n in nodes if n.get("showing")}
+            return nodes if set(wanted) <= named else None
+
+        nodes = wait_until_or_none(gallery_read, timeout=30, interval=1) or screen_reader_view(env)
+        for name, role in wanted.items():
+            found = [n for n in nodes if n.get("name") == name and n.get("showing")]
+            check(found, f"the gallery does not announce {name}")
+            if role is not None:
+                check(any(n["role"] == role for n in found),
+                      f"{name} is announced as {[n['role'] for n in found]}")
+        # On Linux Qt names a combo box by its current choice and ties it to its label by a
+        # relation, as screen readers expect: the seal's box says 无, under its label 印章.
+        check(any(n["role"] == "combo box" and n.get("name") == "无" and n.get("showing")
+                  for n in nodes), "the seal's choice is not announced")
+        check(any(n["role"] == "label" and "印章" in (n.get("name") or "") and n.get("showing")
+                  for n in nodes), "the seal's label is not announced")
+        screenshot(out_dir, "screen-reader-gallery")
 
         close_answering_no(main, process)
     finally:
