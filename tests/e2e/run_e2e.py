@@ -8,7 +8,7 @@ arguments.
 
   run_e2e.py --exe PATH --fonts DIR --out DIR [--xvfb WxHxD] [--readme-picture PNG]
              --scenario designer|keyboard|missing-font|slow-server|second-start|failed-check|
-                        elsewhere|special-files|screen-reader
+                        elsewhere|special-files|screen-reader|drawing-pad
 
 With --xvfb it starts its own Xvfb of that screen, on a display number the server picks itself
 (-displayfd), so that runs side by side never take each other's display.
@@ -1472,6 +1472,73 @@ def scenario_screen_reader(args, workdir, out_dir):
         server.close()
 
 
+PAD_TITLE = "手写签名"
+
+
+def scenario_drawing_pad(args, workdir, out_dir):
+    """A signature drawn by hand: 手写签名 opened from the keyboard, a stroke drawn with the real
+    pointer over the pad, and Ctrl+C puts the drawing on the X clipboard as a PNG with its ink."""
+    server = VersionServer(VERSION_TEXT.encode("gbk"))
+    program, exe, env, opened = prepare(args, workdir)
+    env["INKVALE_UPDATE_URL"] = f"http://127.0.0.1:{server.port}/files/vermo.txt"
+    env["INKVALE_FORUM_URL"] = f"http://127.0.0.1:{server.port}/"
+    process = subprocess.Popen([str(exe)], env=env, cwd=workdir)
+    try:
+        pass_the_splash(program, out_dir)
+        main = wait_window(MAIN_TITLE)
+        wait_until("the name box to be enabled",
+                   lambda: pixel_at(main, NAME_BOX_INSIDE) == (255, 255, 255), timeout=15)
+        click(main, IMAGE1)
+        keys("ctrl+shift+h")
+        # Not a modal window: with no window manager to give it the keyboard, the keys go to
+        # the window under the pointer, which the drawing leaves over the pad.
+        pad = wait_window(PAD_TITLE)
+        x, y, width, height = window_geometry(pad)
+        # A wave across the pad, which fills the top of the window's first page.
+        points = [(x + width * (15 + 5 * i) // 100, y + height * (34 if i % 2 else 48) // 100)
+                  for i in range(15)]
+        pad_area = (width * 10 // 100, height * 25 // 100, width * 80 // 100, height * 30 // 100)
+        before = region(pad, pad_area)
+        move_pointer(*points[0])
+        xdotool("mousedown", "1")
+        for point in points[1:]:
+            move_pointer(*point)
+        xdotool("mouseup", "1")
+        watch().settle(pad)
+        wait_until("the stroke to show on the pad", lambda: region(pad, pad_area) != before,
+                   timeout=10)
+        screenshot(out_dir, "drawing-pad")
+
+        xdotool("key", "ctrl+c")
+
+        def copied():
+            out = subprocess.run(["xclip", "-selection", "clipboard", "-t", "TARGETS", "-o"],
+                                 capture_output=True, text=True, timeout=10).stdout.split()
+            return out if "image/png" in out else None
+
+        wait_until("the clipboard to hold the drawing", copied, timeout=10)
+        png = subprocess.run(["xclip", "-selection", "clipboard", "-t", "image/png", "-o"],
+                             capture_output=True, timeout=10).stdout
+        check(png.startswith(b"\x89PNG"), "the clipboard's image/png is no PNG")
+        drawn = workdir / "copied.png"
+        drawn.write_bytes(png)
+        ink = subprocess.run(["convert", str(drawn), "-background", "white", "-flatten",
+                              "-colorspace", "gray", "-threshold", "50%", "-trim", "+repage",
+                              "-format", "%w %h", "info:"], capture_output=True, text=True)
+        ink_width, ink_height = (int(v) for v in ink.stdout.split())
+        # The wave is wide and low: its ink is so on the copy, not a speck or a blank picture.
+        check(ink_width > 2 * ink_height and ink_width > 40,
+              f"the copied drawing's ink is {ink_width}x{ink_height} pixels")
+
+        # The program ends with the pad open, as a user may end it.
+        close_answering_no(main, process)
+    finally:
+        if process.poll() is None:
+            screenshot(out_dir, "failure-drawing-pad")
+            process.kill()
+        server.close()
+
+
 def start_xvfb(screen, log):
     """An Xvfb of `screen` on a display number it picks itself; sets DISPLAY. Its messages go
     to `log`.
@@ -1520,7 +1587,7 @@ def main():
     parser.add_argument("--scenario",
                         choices=["designer", "keyboard", "missing-font", "slow-server",
                                  "second-start", "failed-check", "elsewhere",
-                                 "special-files", "screen-reader"],
+                                 "special-files", "screen-reader", "drawing-pad"],
                         required=True)
     parser.add_argument("--xvfb", metavar="WxHxD")
     parser.add_argument("--readme-picture")
@@ -1556,7 +1623,8 @@ def run(args):
                          "failed-check": scenario_failed_check,
                          "elsewhere": scenario_elsewhere,
                          "special-files": scenario_special_files,
-                         "screen-reader": scenario_screen_reader}
+                         "screen-reader": scenario_screen_reader,
+                         "drawing-pad": scenario_drawing_pad}
             scenarios[args.scenario](args, Path(tmp), out_dir)
         except Failure as failure:
             print(f"FAIL: {failure}")
