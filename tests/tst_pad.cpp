@@ -8,6 +8,9 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMimeData>
 #include <QPainter>
@@ -18,6 +21,7 @@
 #include <QTabletEvent>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <cmath>
 
@@ -328,6 +332,34 @@ private slots:
         // 300 dpi, cut to the ink: wider than tall, as the wave is.
         QCOMPARE(plain.dotsPerMeterX(), qRound(300 / 0.0254));
         QVERIFY(plain.width() > plain.height());
+    }
+
+    void dragGivesTheCopyAndAFile() {
+        FakePlatform platform;
+        PadWindow window(platform, std::nullopt);
+        window.setAttribute(Qt::WA_DeleteOnClose, false);
+        auto* handle = window.findChild<QWidget*>(QStringLiteral("DragDrawing"));
+        QVERIFY(handle != nullptr);
+        QVERIFY(!handle->isEnabled());
+        QVERIFY(window.dragMimeData() == nullptr);
+        draw(window.pad(), Device::Mouse, wavePoints(30));
+        QVERIFY(handle->isEnabled());
+        const std::unique_ptr<QMimeData> data = window.dragMimeData();
+        QVERIFY(data != nullptr);
+        const QByteArray png = data->data(QStringLiteral("image/png"));
+        QCOMPARE(png, handMimeData(window.pad().drawing())->data(QStringLiteral("image/png")));
+        // A file manager gets the same PNG as a file of the program's own.
+        QCOMPARE(data->urls().size(), 1);
+        const QString path = data->urls().first().toLocalFile();
+        QVERIFY2(QFileInfo(path).dir().dirName().startsWith(QLatin1String("inkvale-drag-")),
+                 qPrintable(path));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), png);
+        // The next drag takes a folder of its own; the last one's goes.
+        const std::unique_ptr<QMimeData> again = window.dragMimeData();
+        QVERIFY(!QFileInfo::exists(path));
+        QVERIFY(QFileInfo::exists(again->urls().first().toLocalFile()));
     }
 
     void tracingScoredAndBestKept() {

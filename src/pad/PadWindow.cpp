@@ -3,21 +3,26 @@
 #include "core/HandExport.h"
 #include "pad/DrawingPad.h"
 #include "platform/Platform.h"
+#include "platform/files/AtomicFile.h"
+#include "platform/files/TemporaryFolder.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QBoxLayout>
 #include <QClipboard>
 #include <QDir>
+#include <QDrag>
 #include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QTabWidget>
+#include <QUrl>
 
 #include <algorithm>
 #include <array>
@@ -25,6 +30,53 @@
 namespace inkvale {
 
 namespace {
+
+/// "拖出签名": pressed and moved, it hands the drawing to another program as a drag.
+class DragHandle final : public QLabel {
+public:
+    DragHandle(PadWindow& window, QWidget* parent)
+        : QLabel(QStringLiteral("⠿ 拖出签名"), parent)
+        , m_window(window) {
+        setObjectName(QStringLiteral("DragDrawing"));
+        setAccessibleName(QStringLiteral("拖出签名"));
+        setAccessibleDescription(QStringLiteral("按住并拖到其他程序或文件夹,即放入手写签名"));
+        setToolTip(accessibleDescription());
+        setCursor(Qt::OpenHandCursor);
+        setFrameShape(QFrame::StyledPanel);
+        setMargin(4);
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        m_pressedAt = event->button() == Qt::LeftButton ? event->position().toPoint() : QPoint();
+        m_pressed = event->button() == Qt::LeftButton;
+    }
+    void mouseReleaseEvent(QMouseEvent* /*event*/) override { m_pressed = false; }
+    void mouseMoveEvent(QMouseEvent* event) override {
+        if (!m_pressed || (event->position().toPoint() - m_pressedAt).manhattanLength() <
+                              QApplication::startDragDistance()) {
+            return;
+        }
+        m_pressed = false;
+        std::unique_ptr<QMimeData> handed = m_window.dragMimeData();
+        if (!handed) {
+            return;
+        }
+        auto* drag = new QDrag(this);
+        const QImage shown = qvariant_cast<QImage>(handed->imageData());
+        drag->setMimeData(handed.release());
+        if (!shown.isNull()) {
+            drag->setPixmap(QPixmap::fromImage(
+                shown.scaled(shown.size() / 4, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+        }
+        drag->exec(Qt::CopyAction);
+    }
+
+private:
+    PadWindow& m_window;
+    QPoint m_pressedAt;
+    bool m_pressed = false;
+};
 
 /// Padding around the ink of a copied or trimmed drawing, in canvas pixels.
 constexpr int kHandPadding = 4;
@@ -173,8 +225,11 @@ QWidget* PadWindow::drawingPage() {
         pen->addWidget(widget);
     }
     pen->addStretch();
+    auto* drag = new DragHandle(*this, page);
+    m_needInk.push_back(drag);
     auto* out = new QHBoxLayout;
-    for (QWidget* widget : {copy, exportButton, print, save, open}) {
+    for (QWidget* widget :
+         std::initializer_list<QWidget*>{copy, drag, exportButton, print, save, open}) {
         out->addWidget(widget);
     }
     out->addStretch();
@@ -236,7 +291,7 @@ QWidget* PadWindow::tracingPage() {
 
 void PadWindow::followDrawing() {
     const bool ink = !m_pad->drawing().isEmpty();
-    for (QPushButton* needing : m_needInk) {
+    for (QWidget* needing : m_needInk) {
         needing->setEnabled(ink);
     }
 }
@@ -246,6 +301,24 @@ void PadWindow::copyDrawing() {
         return;
     }
     QApplication::clipboard()->setMimeData(handMimeData(m_pad->drawing()).release());
+}
+
+std::unique_ptr<QMimeData> PadWindow::dragMimeData() {
+    if (m_pad->drawing().isEmpty()) {
+        return nullptr;
+    }
+    std::unique_ptr<QMimeData> handed = handMimeData(m_pad->drawing());
+    // A file manager takes files: the PNG goes into a folder of the program's own.
+    m_dragFolder = std::make_unique<TemporaryFolder>(kDragFolderPrefix.toString());
+    if (m_dragFolder->isValid()) {
+        const QString path = m_dragFolder->filePath(QStringLiteral("手写签名.png"));
+        if (writeFileAtomically(path, handed->data(QStringLiteral("image/png")),
+                                WriteMode::ReplaceQuickly)
+                .ok()) {
+            handed->setUrls({QUrl::fromLocalFile(path)});
+        }
+    }
+    return handed;
 }
 
 void PadWindow::exportDrawing() {

@@ -20,6 +20,7 @@ namespace inkvale {
 
 class DrawingPad;
 class Platform;
+class TemporaryFolder;
 
 /// A tracing kept for the window's life: its strokes, on the model's pixels, and its score.
 struct KeptAttempt {
@@ -54,6 +55,10 @@ public:
 
     /// "复制": handMimeData() of the drawing onto the clipboard.
     void copyDrawing();
+    /// What dragging "拖出签名" hands over: handMimeData(), and the PNG as a file in a folder of
+    /// the program's own (for file managers), which goes when the window does or the next drag
+    /// starts. Null when there is nothing drawn.
+    [[nodiscard]] std::unique_ptr<QMimeData> dragMimeData();
     /// "导出…": asks for the file and its format, and writes it.
     void exportDrawing();
     /// "打印…": prints the drawing at the canvas's size through the print dialog.
@@ -78,12 +83,13 @@ private:
     DrawingPad* m_pad = nullptr;
     DrawingPad* m_tracing = nullptr;
     QSpinBox* m_width = nullptr;
-    std::vector<QPushButton*> m_needInk;
+    std::vector<QWidget*> m_needInk;
     QLabel* m_result = nullptr;
     QLabel* m_resultPicture = nullptr;
     QListWidget* m_best = nullptr;
     QPushButton* m_exportBest = nullptr;
     std::vector<KeptAttempt> m_kept;
+    std::unique_ptr<TemporaryFolder> m_dragFolder;
 };
 
 } // namespace inkvale
