@@ -1092,9 +1092,10 @@ def scenario_elsewhere(args, workdir, out_dir):
         keys("Escape")
         wait_window_gone("打印签名", keyboard_back_to=main)
 
-        # Shift+F10, the last item: the practice sheet, its dialog, then its file.
+        # Shift+F10, the fifth item (复制, 导出, 导出动态, 打印, then 生成练习字帖): the practice
+        # sheet, its dialog, then its file.
         open_menu(lambda: keys("shift+F10"))
-        keys("Up", "Return")
+        keys("Down", "Down", "Down", "Down", "Down", "Return")
         wait_modal("生成练习字帖")
         screenshot(out_dir, "practice-dialog")
         keys("Return")
