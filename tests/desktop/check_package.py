@@ -104,9 +104,10 @@ def check_package(build, tmp, out_dir):
 
     theirs = installed_version()
     if theirs is not None or run("dpkg-query", "-W", "inkvale", expect=None).returncode == 0:
-        print(f"SKIP: the machine has an Inkvale package of its own ({theirs or 'not fully '
-              'removed'}); the built package was checked, but it is not installed over it, "
-              "and the machine's package is left alone")
+        which = theirs if theirs is not None else "not fully removed"
+        print(f"SKIP: the machine has an Inkvale package of its own ({which}); the built "
+              "package was checked, but it is not installed over it, and the machine's "
+              "package is left alone")
         return False
     env = dict(os.environ, DEBIAN_FRONTEND="noninteractive")
     try:
