@@ -4,8 +4,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 want=$("$root/scripts/packages")
-# The README wraps the line with backslashes inside a sh block.
-have=$(awk '/^sudo apt-get install/ {on = 1} on {print} on && !/\\$/ {exit}' "$root/README.md" |
+# The README wraps the line with backslashes; its sh block holds that line and nothing else.
+have=$(awk '/^sudo apt-get install/ {on = 1} on && /^```/ {exit} on {print}' "$root/README.md" |
     tr -d '\\\n' | tr -s ' ')
 if [ "$have" != "$want" ]; then
     echo "README.md's apt-get line differs from scripts/packages:" >&2
