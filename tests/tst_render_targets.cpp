@@ -61,8 +61,9 @@ void TestRenderTargets::namedTargets() {
         arguments << QStringLiteral("--names-file") << names << QStringLiteral("--out-dir")
                   << QFileInfo(target.path).path() << QStringLiteral("--force");
     } else {
+        // The format given: not run as root, the device is /dev/null, whose name tells none.
         arguments << QStringLiteral("--name") << QStringLiteral("Ann") << QStringLiteral("-o")
-                  << target.path;
+                  << target.path << QStringLiteral("--format") << QStringLiteral("png");
     }
     QProcess process;
     process.setWorkingDirectory(folder.path());
