@@ -1192,7 +1192,10 @@ void TestSignatureUse::strokeOrderStrips() {
         return false;
     });
     QList<int> found;
-    for (const auto& [first, last] : lines) {
+    for (const auto& band : lines) {
+        // Named apart: a lambda may not capture a structured binding (clang 14).
+        const int first = band.first;
+        const int last = band.second;
         found.append(int(bands(page.width(), [&](int x) {
                              for (int y = first; y <= last; ++y) {
                                  if (isRed(x, y)) {
