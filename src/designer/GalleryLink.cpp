@@ -50,7 +50,8 @@ void GalleryLink::open() {
         m_window->addActionButton(*use.animationAction(), QStringLiteral("动画(&A)"));
         m_window->addActions({use.copyAction(), use.exportAction(), use.printAction()});
         connect(m_form.text1(), &QLineEdit::textChanged, this, &GalleryLink::showName);
-        m_form.text1()->installEventFilter(this);
+        m_nameBox = m_form.text1();
+        m_nameBox->installEventFilter(this);
         connect(&use, &SignatureUse::designChanged, this, &GalleryLink::showDesign);
         for (int slot = 0; slot < kStyleCount; ++slot) {
             connect(m_form.option1(slot), &QRadioButton::toggled, this,
@@ -76,6 +77,10 @@ void GalleryLink::lookChanged() {
     }
 }
 
+GalleryWindow* GalleryLink::window() const {
+    return m_window;
+}
+
 void GalleryLink::showName() {
     m_window->setName(m_form.text1()->text(), m_form.text1()->isEnabled());
 }
@@ -95,7 +100,10 @@ void GalleryLink::showChosenStyle() {
 }
 
 bool GalleryLink::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_form.text1() && event->type() == QEvent::EnabledChange) {
+    // The box itself, kept from the start: its events also come while the window is torn down,
+    // when the window is no longer one to ask.
+    if (watched == m_nameBox && event->type() == QEvent::EnabledChange && m_window != nullptr &&
+        m_window->isVisible()) {
         showName();
     }
     return QObject::eventFilter(watched, event);

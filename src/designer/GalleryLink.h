@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 
 class QAction;
 
@@ -21,7 +22,7 @@ public:
     /// "全部风格预览…": opens the gallery, or brings it to the front.
     [[nodiscard]] QAction* openAction() const { return m_open; }
     /// The gallery; null until it is first opened.
-    [[nodiscard]] GalleryWindow* window() const { return m_window; }
+    [[nodiscard]] GalleryWindow* window() const;
     void open();
     /// The canvas's colour, size or background picture has changed.
     void lookChanged();
@@ -36,7 +37,8 @@ private:
 
     Form1& m_form;
     QAction* m_open = nullptr;
-    GalleryWindow* m_window = nullptr;
+    QPointer<GalleryWindow> m_window;
+    QObject* m_nameBox = nullptr; ///< the name box whose enabling the gallery follows
 };
 
 } // namespace inkvale
