@@ -10,12 +10,13 @@ build.py that copies from a cache of the test's own and counts how it is called:
     check_pinned.py --fonts DIR    (DIR: the built fonts, which are the pinned ones)
 """
 import argparse
-import importlib.util
+import importlib.machinery
 import os
 import shutil
 import subprocess
 import sys
 import tempfile
+import types
 
 TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'tools', 'fonts')
 PINNED = os.path.join(TOOLS, 'pinned.py')
@@ -47,9 +48,9 @@ def check(condition, what):
 
 
 def load(name, path):
-    spec = importlib.util.spec_from_file_location(name, path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    module = types.ModuleType(name)
+    module.__file__ = path
+    importlib.machinery.SourceFileLoader(name, path).exec_module(module)
     return module
 
 

@@ -19,10 +19,11 @@ fonts, then pin them:
 """
 import argparse
 import hashlib
-import importlib.util
+import importlib.machinery
 import os
 import subprocess
 import sys
+import types
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PINS = os.path.join(HERE, 'built-fonts.sha256')
@@ -70,9 +71,9 @@ def cached_build():
     """The cache folder build.py copies from (it may not exist), or None when build.py cannot
     name it here (fontTools or the Unihan data missing: build.py then says so itself)."""
     try:
-        spec = importlib.util.spec_from_file_location('inkvale_font_build', BUILD)
-        build = importlib.util.module_from_spec(spec)
-        spec.loader.exec_module(build)
+        build = types.ModuleType('inkvale_font_build')
+        build.__file__ = BUILD
+        importlib.machinery.SourceFileLoader('inkvale_font_build', BUILD).exec_module(build)
         raw, _ = build.load_manifest()
         return os.path.join(build.cache_root(), 'fonts', build.cache_key(raw))
     except Exception:  # noqa: BLE001 - any failure here is build.py's to report
